@@ -1,0 +1,40 @@
+#pragma once
+// Every effect the core has on the window goes through this interface. A front end
+// (Qt, Win32, console) implements it; tests use RecordingWindow. Header-only: it is the
+// one seam that the lower layers (image, serial, ops) include from app.
+// All calls are made on the window thread.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kv218 {
+
+class WindowOps {
+ public:
+  virtual ~WindowOps() = default;
+
+  // Adds a line at the end of the log pane.
+  virtual void AppendLog(std::string_view line) = 0;
+  // Completes the last log line in place: it becomes that line followed by text.
+  virtual void AppendToLastLine(std::string_view text) = 0;
+  // Replaces the text of status panel 0..4.
+  virtual void SetPanelText(int panel, std::string_view text) = 0;
+  // Sets the gauge; shown clamped to 0..100.
+  virtual void SetProgress(int percent) = 0;
+  // Enables or disables BitBtn1, BitBtn2 and BitBtn3 together.
+  virtual void SetButtonsEnabled(bool enabled) = 0;
+  // Runs the file-open dialog ("Hex files|*.hex;*.a43"); nothing when cancelled.
+  virtual std::optional<std::string> ChooseHexFile() = 0;
+  // The item index of the target-type selector (ComboBox1), -1 when none is selected.
+  virtual int TargetType() const = 0;
+  // The application's standard error display (a message box in a window).
+  virtual void ShowError(std::string_view message) = 0;
+};
+
+// The gauge as it is shown: values below 0 show 0, above 100 show 100.
+constexpr int ClampPercent(int percent) {
+  return percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+}
+
+}  // namespace kv218

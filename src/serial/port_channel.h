@@ -1,0 +1,45 @@
+#pragma once
+// The one serial port a station talks through. POSIX (termios) and Win32 implement it;
+// the simulated programmer offers an in-process one. The window thread opens, sends and
+// closes; the receive thread alone calls ReadBurst.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace kv218 {
+
+// Bytes of the largest burst one read takes (RxBuffer holds one more).
+inline constexpr std::size_t kMaxBurst = 4999;
+
+enum class ReadStatus {
+  Burst,        // count bytes arrived, cut at the first gap of more than 50 ms or at capacity
+  Interrupted,  // InterruptRead was called (or the port is closed)
+  Failed,       // the line failed or hung up; the caller backs off before trying again
+};
+
+class PortChannel {
+ public:
+  virtual ~PortChannel() = default;
+
+  // OpenComPort: opens path exclusively and applies the line-settings text ("115200,E,8,1"
+  // or "baud=115200 parity=E data=8 stop=1"). A text it cannot read leaves the line settings
+  // as they were; the port still counts as open. False when the device cannot be opened.
+  virtual bool Open(const std::string& path, const std::string& settings) = 0;
+  // CloseComPort: discards both directions and closes; nothing when not open.
+  virtual void Close() = 0;
+  virtual bool IsOpen() const = 0;
+
+  // TxSend: starts sending count bytes and returns at once; the bytes are copied, so the
+  // caller may refill its buffer immediately. False when nothing could be started.
+  virtual bool Send(const std::uint8_t* data, std::size_t count) = 0;
+
+  // Receive thread only: blocks until one burst has been read into buffer (at most capacity
+  // bytes), the read is interrupted, or the line fails.
+  virtual ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count) = 0;
+  // Any thread: makes a blocked or later ReadBurst return Interrupted at once, until the next
+  // Open.
+  virtual void InterruptRead() = 0;
+};
+
+}  // namespace kv218

@@ -1,0 +1,33 @@
+#pragma once
+// Counters and phases of the block transfers, shared by the frame builders and the
+// reply decoding.
+
+#include <cstdint>
+
+namespace kv218 {
+
+inline constexpr std::uint32_t kEraseCounterLimit = 100000;
+
+struct TransferState {
+  std::int32_t ReadPhase = 0;  // 0 idle/start, 1 after start reply, 2 data, 3 end, 4 set address
+  std::int32_t ReadBlocks = 0;
+  std::int32_t ReadRow = 0;
+  std::int32_t ReadPage = 0;
+  std::int32_t ReadOffset = 0;
+  std::int32_t WritePhase = 0;  // 0 next WriteProgram is the start frame, 1 data frames
+  std::int32_t WriteBlocks = 0;
+  std::int32_t WriteRow = 0;
+  std::int32_t FlashBlocks = 0;
+  std::uint32_t EraseCounter = 0;
+};
+
+// Blocks of a type-0 transfer: the low 32 bits of HighestAddress as a signed number,
+// divided by 2048 (truncating toward zero), plus 1.
+constexpr std::int32_t BlockTotal(std::int64_t highestAddress) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(highestAddress & 0xFFFFFFFF)) / 2048 + 1;
+}
+
+// Types 1 and 2 move a fixed 32 blocks each way.
+inline constexpr std::int32_t kBlocks16 = 32;
+
+}  // namespace kv218
