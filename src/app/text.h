@@ -1,19 +1,47 @@
 #pragma once
 // The text helpers every log line uses. Header-only seam, like WindowOps.
 
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <string>
 
 namespace kv218 {
 
+namespace detail {
+inline std::string HexDigits(std::uint64_t value, int digits, const char* alphabet) {
+  std::array<char, 16> reversed{};
+  int n = 0;
+  do {
+    reversed[static_cast<std::size_t>(n++)] = alphabet[value & 0xF];
+    value >>= 4;
+  } while (value != 0);
+  std::string out;
+  for (int pad = digits - n; pad > 0; --pad) out.push_back('0');
+  while (n > 0) out.push_back(reversed[static_cast<std::size_t>(--n)]);
+  return out;
+}
+}  // namespace detail
+
 // hex(v, d): v in upper-case hexadecimal, zero-padded to at least d digits, no prefix.
-std::string Hex(std::uint64_t value, int digits);
+inline std::string Hex(std::uint64_t value, int digits) {
+  return detail::HexDigits(value, digits, "0123456789ABCDEF");
+}
 // The same in lower-case digits.
-std::string HexLower(std::uint64_t value, int digits);
-// The user's locale: the short date, one blank, the long time; the date alone at exactly
-// midnight.
-std::string TimeStampText();
-std::string TimeStampText(std::time_t when);
+inline std::string HexLower(std::uint64_t value, int digits) {
+  return detail::HexDigits(value, digits, "0123456789abcdef");
+}
+
+// The user's locale (LC_TIME, as the program set it up at start): the short date, one blank,
+// the long time; the date alone at exactly midnight.
+inline std::string TimeStampText(std::time_t when) {
+  std::tm local{};
+  localtime_r(&when, &local);
+  std::array<char, 128> text{};
+  const bool midnight = local.tm_hour == 0 && local.tm_min == 0 && local.tm_sec == 0;
+  const std::size_t n = std::strftime(text.data(), text.size(), midnight ? "%x" : "%x %X", &local);
+  return std::string(text.data(), n);
+}
+inline std::string TimeStampText() { return TimeStampText(std::time(nullptr)); }
 
 }  // namespace kv218
