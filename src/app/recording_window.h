@@ -1,0 +1,49 @@
+#pragma once
+// A window that only records what the core did to it: the test seam for every Part that
+// reports. Header-only.
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/window_ops.h"
+
+namespace kv218 {
+
+class RecordingWindow : public WindowOps {
+ public:
+  void AppendLog(std::string_view line) override { log.emplace_back(line); }
+  void AppendToLastLine(std::string_view text) override {
+    if (log.empty()) log.emplace_back();
+    log.back().append(text);
+  }
+  void SetPanelText(int panel, std::string_view text) override {
+    if (panel >= 0 && panel < 5) panels[static_cast<std::size_t>(panel)] = std::string(text);
+  }
+  void SetProgress(int percent) override {
+    progress = ClampPercent(percent);
+    progressCalls.push_back(percent);
+  }
+  void SetButtonsEnabled(bool enabled) override { buttonsEnabled = enabled; }
+  std::optional<std::string> ChooseHexFile() override {
+    if (fileChoices.empty()) return std::nullopt;
+    auto choice = fileChoices.front();
+    fileChoices.pop_front();
+    return choice;
+  }
+  int TargetType() const override { return targetType; }
+  void ShowError(std::string_view message) override { errors.emplace_back(message); }
+
+  std::vector<std::string> log;
+  std::string panels[5] = {"PORT", "N/A", "processbar", "checksum", "N/A"};
+  int progress = 0;                     // as shown (clamped)
+  std::vector<int> progressCalls;       // as asked for
+  bool buttonsEnabled = true;
+  std::deque<std::optional<std::string>> fileChoices;  // what ChooseHexFile returns next
+  int targetType = 0;
+  std::vector<std::string> errors;
+};
+
+}  // namespace kv218
