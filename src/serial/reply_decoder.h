@@ -1,0 +1,24 @@
+#pragma once
+// Decodes the programmer's reply to a command frame: completes the step line, sets the reply
+// flags, stores read-back data, moves the gauge and sends the next frame of a block transfer.
+// A reply is recognised only at the first byte of a read, and only from bytes of that read.
+
+#include <ctime>
+
+#include "app/message_loop.h"
+#include "app/window_ops.h"
+#include "serial/follow_up.h"
+#include "serial/station.h"
+
+namespace kv218 {
+
+// Rows one read-back data reply carries: 256 for type 0 (1,024 words), 64 for types 1 and 2.
+inline constexpr int kReadBlockRows24 = 256;
+inline constexpr int kReadBlockRows16 = 64;
+
+// Decodes at most one reply from station.rx (its first RxCount bytes). now stamps the result
+// line of AutoProgram. Returns true when a reply was recognised.
+bool DecodeReply(Station& station, WindowOps& window, MessageLoop& loop, FollowUpSender& followUp,
+                 std::time_t now);
+
+}  // namespace kv218
