@@ -1,0 +1,176 @@
+#include "serial/posix_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+
+#include "serial/line_settings.h"
+#include "serial/termios_line.h"
+
+namespace kv218 {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Poll timeout in whole milliseconds; poll waits at least this long.
+constexpr int kBurstGapMs = static_cast<int>(kBurstGap.count());
+
+}  // namespace
+
+std::string PosixDevicePath(const std::string& path) {
+  const std::string prefix = "\\\\.\\COM";
+  if (path.size() <= prefix.size() || path.size() > prefix.size() + 9) return path;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (Upper(path[i]) != prefix[i]) return path;
+  }
+  std::uint32_t n = 0;
+  for (std::size_t i = prefix.size(); i < path.size(); ++i) {
+    if (!IsDigit(path[i])) return path;
+    n = n * 10 + static_cast<std::uint32_t>(path[i] - '0');
+  }
+  if (n == 0) return path;
+  return "/dev/ttyS" + std::to_string(n - 1);
+}
+
+PosixPort::PosixPort() : wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+PosixPort::~PosixPort() {
+  Close();
+  if (wakeFd_ >= 0) close(wakeFd_);
+}
+
+bool PosixPort::Open(const std::string& path, const std::string& settings) {
+  Close();
+  if (wakeFd_ < 0) return false;
+  const std::string device = PosixDevicePath(path);
+  int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  // flock is per open file description: a second open of the same device, from this process
+  // or another, cannot take it. TIOCEXCL adds the terminal's own exclusive mode (which does
+  // not hold against a privileged process, hence the lock).
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    return false;
+  }
+  ioctl(fd, TIOCEXCL);
+
+  // As with the Windows port, the results from here on are not examined: once the device is
+  // open, the port counts as open.
+  LineSettings line;
+  if (ReadLineSettings(fd, line)) {
+    ApplySettingsText(settings, line);  // an unreadable text leaves line as it was
+    ApplyLineSettings(fd, line);
+  }
+  int modemLines = TIOCM_DTR | TIOCM_RTS;
+  ioctl(fd, TIOCMBIC, &modemLines);
+  tcflush(fd, TCIOFLUSH);
+
+  std::lock_guard lock(mutex_);
+  std::uint64_t drained = 0;
+  [[maybe_unused]] ssize_t ignored = read(wakeFd_, &drained, sizeof drained);
+  interrupted_ = false;
+  if (!writer_.Start(fd)) {
+    ioctl(fd, TIOCNXCL);
+    close(fd);
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+void PosixPort::Close() {
+  int fd = -1;
+  {
+    std::unique_lock lock(mutex_);
+    if (fd_ < 0) return;
+    interrupted_ = true;
+    WakeReaders();
+    readerLeft_.wait(lock, [this] { return readers_ == 0; });
+    fd = fd_;
+    fd_ = -1;
+  }
+  writer_.Stop();  // unsent bytes are discarded, like the purge below
+  tcflush(fd, TCIOFLUSH);
+  ioctl(fd, TIOCNXCL);  // a pseudo-terminal keeps its mode while the other side stays open
+  close(fd);
+}
+
+bool PosixPort::IsOpen() const {
+  std::lock_guard lock(mutex_);
+  return fd_ >= 0;
+}
+
+bool PosixPort::Send(const std::uint8_t* data, std::size_t count) {
+  return writer_.Enqueue(data, count);
+}
+
+void PosixPort::InterruptRead() {
+  std::lock_guard lock(mutex_);
+  interrupted_ = true;
+  WakeReaders();
+}
+
+void PosixPort::WakeReaders() {
+  const std::uint64_t one = 1;
+  [[maybe_unused]] ssize_t ignored = write(wakeFd_, &one, sizeof one);
+}
+
+ReadStatus PosixPort::ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count) {
+  count = 0;
+  int fd = -1;
+  {
+    std::lock_guard lock(mutex_);
+    if (fd_ < 0 || interrupted_) return ReadStatus::Interrupted;
+    fd = fd_;
+    ++readers_;
+  }
+  ReadStatus status = ReadFrom(fd, buffer, capacity, count);
+  {
+    std::lock_guard lock(mutex_);
+    --readers_;
+  }
+  readerLeft_.notify_all();
+  return status;
+}
+
+ReadStatus PosixPort::ReadFrom(int fd, std::uint8_t* buffer, std::size_t capacity,
+                               std::size_t& count) {
+  if (capacity == 0) return ReadStatus::Burst;
+  int timeout = -1;  // wait without limit for the first byte, then for the gap
+  while (count < capacity) {
+    pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    int ready = poll(fds, 2, timeout);
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      return count > 0 ? ReadStatus::Burst : ReadStatus::Failed;
+    }
+    if (ready == 0) break;  // the gap: the burst is complete
+    // A stop keeps the bytes already taken; the next call reports the interruption.
+    if ((fds[1].revents & POLLIN) != 0)
+      return count > 0 ? ReadStatus::Burst : ReadStatus::Interrupted;
+    const short lineState = fds[0].revents;
+    if (lineState == 0) continue;
+    ssize_t got = read(fd, buffer + count, capacity - count);
+    if (got > 0) {
+      count += static_cast<std::size_t>(got);
+      timeout = kBurstGapMs;
+      continue;
+    }
+    const bool hungUp = (lineState & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    if (got < 0 && (errno == EAGAIN || errno == EINTR) && !hungUp) continue;
+    // End of file (a hung-up terminal reads 0), an I/O error, or a line that reports a hang-up
+    // and has nothing to read.
+    return count > 0 ? ReadStatus::Burst : ReadStatus::Failed;
+  }
+  return ReadStatus::Burst;
+}
+
+}  // namespace kv218

@@ -1,0 +1,57 @@
+#pragma once
+// PortChannel over a POSIX terminal device (a serial port, a USB adapter, a pseudo-terminal).
+//
+// Open: exclusive (flock, so a second open fails also inside this process, and TIOCEXCL
+// against other processes), non-blocking, not a controlling terminal; raw binary line without
+// flow control, DTR and RTS inactive, both directions purged. The settings text is applied to
+// the line's current settings; a text it cannot read leaves them as they were.
+// Send: the frame is copied into the port's own 5000-byte queue and a writer thread drains
+// it; a frame that does not fit into the free part of the queue is refused whole.
+// ReadBurst: waits on the line and on a wake-up descriptor; after the first byte it goes on
+// reading until more than 50 ms pass without a byte or the buffer is full.
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+
+#include "serial/port_channel.h"
+#include "serial/port_writer.h"
+
+namespace kv218 {
+
+// A read ends once the line has been silent this long after its last byte.
+inline constexpr std::chrono::milliseconds kBurstGap{50};
+
+// "\\.\COMn" names /dev/ttyS(n-1); any other path is used unchanged.
+std::string PosixDevicePath(const std::string& path);
+
+class PosixPort : public PortChannel {
+ public:
+  PosixPort();
+  ~PosixPort() override;
+  PosixPort(const PosixPort&) = delete;
+  PosixPort& operator=(const PosixPort&) = delete;
+
+  bool Open(const std::string& path, const std::string& settings) override;
+  // Safe while the receive thread is inside ReadBurst: that read is woken and ends first.
+  void Close() override;
+  bool IsOpen() const override;
+  bool Send(const std::uint8_t* data, std::size_t count) override;
+  ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count) override;
+  void InterruptRead() override;
+
+ private:
+  ReadStatus ReadFrom(int fd, std::uint8_t* buffer, std::size_t capacity, std::size_t& count);
+  void WakeReaders();  // with mutex_ held
+
+  mutable std::mutex mutex_;
+  std::condition_variable readerLeft_;
+  int fd_ = -1;
+  int wakeFd_ = -1;           // eventfd, lives as long as the object; set = reads interrupted
+  bool interrupted_ = false;  // sticky until the next Open
+  int readers_ = 0;           // ReadBurst calls in progress on fd_
+  PortWriter writer_;
+};
+
+}  // namespace kv218
