@@ -28,8 +28,8 @@ struct Reply {
 using Handler = void (*)(Reply&);
 
 struct Entry {
-  std::string_view head;  // lead byte, family byte, command and phase letters
-  std::size_t length;     // bytes the handling reads: a shorter read is not this reply
+  std::string_view letters;  // after the lead byte: family byte, command and phase letters
+  std::size_t length;        // bytes the handling reads: a shorter read is not this reply
   Handler handle;
   int family;
 };
@@ -370,116 +370,50 @@ void EraseCounterRead(Reply& r) {
 
 void CounterWritten(Reply& r) { r.station.flags.flash.CounterWriteDone = 1; }
 
-// Every reply the programmer gives, by the header of the command it answers. No two heads
-// can match the same read. ("\x1F" stands apart so that the letters after it stay letters.)
+// Every reply the programmer gives, by the header of the command it answers (after the lead
+// byte 0x1F). No two heads can match the same read.
 constexpr std::array kReplies = {
-    Entry{"\x1F"
-          "RI",
-          7, Identity24, -1},
-    Entry{"\x1F"
-          "8RI",
-          6, Identity16, 0},
-    Entry{"\x1F"
-          "9RI",
-          6, Identity16, 1},
-    Entry{"\x1F"
-          "WC",
-          3, ConfigWritten, -1},
-    Entry{"\x1F"
-          "RC",
-          3 + kConfigCount, ConfigRead, -1},
-    Entry{"\x1F"
-          "E",
-          2, Erased, -1},  // the byte after 'E' is not looked at
-    Entry{"\x1F"
-          "8E",
-          3, Erased, 0},
-    Entry{"\x1F"
-          "9E",
-          3, Erased, 1},
-    Entry{"\x1F"
-          "S",
-          2, ResetAcknowledged, -1},
-    Entry{"\x1F"
-          "RDS",
-          4, ReadStart24, -1},
-    Entry{"\x1F"
-          "RDC",
-          4, ReadAddressSet, -1},
-    Entry{"\x1F"
-          "RDD",
-          4, ReadData24, -1},
-    Entry{"\x1F"
-          "RDE",
-          4, ReadEnd, -1},
-    Entry{"\x1F"
-          "8RDS",
-          5, ReadStart16, 0},
-    Entry{"\x1F"
-          "8RDD",
-          5, ReadData16, 0},
-    Entry{"\x1F"
-          "9RDS",
-          5, ReadStart16, 1},
-    Entry{"\x1F"
-          "9RDD",
-          5, ReadData16, 1},
-    Entry{"\x1F"
-          "WDS",
-          4, WriteStart24, -1},
-    Entry{"\x1F"
-          "WDD",
-          4, WriteData24, -1},
-    Entry{"\x1F"
-          "8WS",
-          4, WriteStart16, 0},
-    Entry{"\x1F"
-          "8WD",
-          4, WriteData16, 0},
-    Entry{"\x1F"
-          "9WS",
-          4, WriteStart16, 1},
-    Entry{"\x1F"
-          "9WD",
-          4, WriteData16, 1},
-    Entry{"\x1F"
-          "TA",
-          4, AutoProgramResult, -1},
-    Entry{"\x1F"
-          "FE",
-          3, FlashErased, -1},
-    Entry{"\x1F"
-          "8FE",
-          4, FlashErased, 0},
-    Entry{"\x1F"
-          "9FE",
-          4, FlashErased, 1},
-    Entry{"\x1F"
-          "TFE",
-          4, FlashErased, -1},
-    Entry{"\x1F"
-          "FWD",
-          4, FlashWritten, -1},
-    Entry{"\x1F"
-          "FRD",
-          4, FlashReadBlock, -1},
-    Entry{"\x1F"
-          "FWC",
-          4, FlashConfigWritten, -1},
-    Entry{"\x1F"
-          "FRC",
-          4 + kConfigCount, FlashConfigRead, -1},
-    Entry{"\x1F"
-          "FRE",
-          8, EraseCounterRead, -1},
-    Entry{"\x1F"
-          "FWE",
-          4, CounterWritten, -1},
+    Entry{"RI", 7, Identity24, -1},
+    Entry{"8RI", 6, Identity16, 0},
+    Entry{"9RI", 6, Identity16, 1},
+    Entry{"WC", 3, ConfigWritten, -1},
+    Entry{"RC", 3 + kConfigCount, ConfigRead, -1},
+    Entry{"E", 2, Erased, -1},  // the byte after 'E' is not looked at
+    Entry{"8E", 3, Erased, 0},
+    Entry{"9E", 3, Erased, 1},
+    Entry{"S", 2, ResetAcknowledged, -1},
+    Entry{"RDS", 4, ReadStart24, -1},
+    Entry{"RDC", 4, ReadAddressSet, -1},
+    Entry{"RDD", 4, ReadData24, -1},
+    Entry{"RDE", 4, ReadEnd, -1},
+    Entry{"8RDS", 5, ReadStart16, 0},
+    Entry{"8RDD", 5, ReadData16, 0},
+    Entry{"9RDS", 5, ReadStart16, 1},
+    Entry{"9RDD", 5, ReadData16, 1},
+    Entry{"WDS", 4, WriteStart24, -1},
+    Entry{"WDD", 4, WriteData24, -1},
+    Entry{"8WS", 4, WriteStart16, 0},
+    Entry{"8WD", 4, WriteData16, 0},
+    Entry{"9WS", 4, WriteStart16, 1},
+    Entry{"9WD", 4, WriteData16, 1},
+    Entry{"TA", 4, AutoProgramResult, -1},
+    Entry{"FE", 3, FlashErased, -1},
+    Entry{"8FE", 4, FlashErased, 0},
+    Entry{"9FE", 4, FlashErased, 1},
+    Entry{"TFE", 4, FlashErased, -1},
+    Entry{"FWD", 4, FlashWritten, -1},
+    Entry{"FRD", 4, FlashReadBlock, -1},
+    Entry{"FWC", 4, FlashConfigWritten, -1},
+    Entry{"FRC", 4 + kConfigCount, FlashConfigRead, -1},
+    Entry{"FRE", 8, EraseCounterRead, -1},
+    Entry{"FWE", 4, CounterWritten, -1},
 };
 
+constexpr std::uint8_t kLead = 0x1F;
+
 bool HeadMatches(const Entry& entry, const std::uint8_t* bytes, std::size_t count) {
-  if (count < entry.head.size()) return false;
-  return std::memcmp(bytes, entry.head.data(), entry.head.size()) == 0;
+  if (count < 1 + entry.letters.size() || bytes[0] != kLead) return false;
+  return std::memcmp(bytes + 1, entry.letters.data(), entry.letters.size()) == 0;
 }
 
 }  // namespace

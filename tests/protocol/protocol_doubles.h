@@ -1,0 +1,98 @@
+#pragma once
+// Small stand-ins for the protocol tests: a message loop that only counts pumps, a follow-up
+// sender that records what the decoding asked for, a port that keeps every frame sent, and
+// the byte-string helpers the tables are written with.
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/message_loop.h"
+#include "serial/follow_up.h"
+#include "serial/port_channel.h"
+#include "serial/reply_flags.h"
+
+namespace kv218::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The lead byte 0x1F followed by the given letters: Lead("RDS") is 1F 52 44 53.
+inline Bytes Lead(std::string_view letters) {
+  Bytes out{0x1F};
+  for (char c : letters) out.push_back(static_cast<std::uint8_t>(c));
+  return out;
+}
+inline Bytes B(std::initializer_list<int> values) {
+  Bytes out;
+  for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
+  return out;
+}
+inline Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+class CountingLoop final : public MessageLoop {
+ public:
+  void PumpMessages() override { ++pumps; }
+  void WaitForMessages() override { ++pumps; }
+  bool RunOnWindowThread(const std::function<void()>& fn) override {
+    fn();
+    return true;
+  }
+  void Post(std::function<void()> fn) override { fn(); }
+  void SetTimer1(bool) override {}
+  void SetTickHandler(std::function<void()>) override {}
+
+  int pumps = 0;
+};
+
+class RecordingFollowUp final : public FollowUpSender {
+ public:
+  void ReadProgram() override { calls.push_back("ReadProgram"); }
+  void ReadProgram(int family) override {
+    calls.push_back("ReadProgram/" + std::to_string(family));
+  }
+  void WriteProgram() override { calls.push_back("WriteProgram"); }
+  void WriteProgram(int family) override {
+    calls.push_back("WriteProgram/" + std::to_string(family));
+  }
+  void FlashWriteData() override { calls.push_back("FlashWriteData"); }
+  void FlashReadData() override { calls.push_back("FlashReadData"); }
+
+  std::vector<std::string> calls;
+};
+
+class RecordingPort final : public PortChannel {
+ public:
+  bool Open(const std::string&, const std::string&) override { return open = true; }
+  void Close() override { open = false; }
+  bool IsOpen() const override { return open; }
+  bool Send(const std::uint8_t* data, std::size_t count) override {
+    sent.emplace_back(data, data + count);
+    return true;
+  }
+  ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count) override {
+    count = 0;
+    return ReadStatus::Interrupted;
+  }
+  void InterruptRead() override {}
+
+  bool open = true;
+  std::vector<Bytes> sent;
+};
+
+// All fourteen reply flags in one row, so a whole group compares at once.
+inline std::vector<int> FlagRow(const ReplyFlags& f) {
+  const TargetFlags& t = f.target;
+  const FlashFlags& h = f.flash;
+  return {t.DeviceIdResult,       t.EraseDone,          t.WriteDone,      t.ReadDone,
+          t.ConfigWriteDone,      t.ConfigReadDone,     t.ResetDone,      h.EraseCounterState,
+          h.FlashEraseDone,       h.CounterWriteDone,   h.FlashWriteDone, h.FlashReadDone,
+          h.FlashConfigWriteDone, h.FlashConfigReadDone};
+}
+
+}  // namespace kv218::test
