@@ -1,0 +1,136 @@
+#include "image/hex_loader.h"
+
+#include <array>
+
+#include "image/blank.h"
+#include "image/checksums.h"
+#include "image/load_texts.h"
+#include "image/record_placement.h"
+
+namespace kv218 {
+
+namespace {
+
+constexpr std::array<std::uint8_t, kConfigCount> kConfigDefaults24 = {
+    0xCF, 0xCF, 0x07, 0xA7, 0xC7, 0xDF, 0xE7, 0xE3, 0xFF, 0xFF, 0xFF, 0xFF};
+
+LoadResult Failed(WindowOps& window, std::string message) {
+  window.ShowError(message);
+  return LoadResult{LoadStatus::Failed, std::move(message)};
+}
+
+LoadResult Loaded() { return LoadResult{LoadStatus::Loaded, {}}; }
+
+}  // namespace
+
+LoadResult LoadHex24(MemoryImage& image, const std::string& path, WindowOps& window,
+                     MessageLoop& loop, const LoadOptions& options) {
+  window.SetProgress(0);
+  BlankImage24(image);
+  image.ConfigBytes = kConfigDefaults24;
+  image.HighestAddress = 0;
+
+  const auto error = ReadHexRecords(
+      path, window, loop, options,
+      [&image](const HexRecord& record, std::int64_t extended, std::string& message) {
+        return PlaceRecord24(image, record, extended, message);
+      });
+  if (error) return Failed(window, *error);
+
+  image.ImageChecksum = ProgramWordSum24(image);
+  image.ByteChecksum = ProgramByteSum24(image);
+  window.SetPanelText(kChecksumPanel, PanelChecksumText(image.ImageChecksum));
+  MaskConfig24(image);
+  image.ConfigChecksum = ConfigByteSum(image);
+  image.ByteChecksum = static_cast<std::uint16_t>(image.ByteChecksum + ConfigByteSum24(image));
+  window.AppendToLastLine(LoadResultText24(image));
+  return Loaded();
+}
+
+LoadResult LoadHex16(MemoryImage& image, const std::string& path, std::uint8_t variant,
+                     WindowOps& window, MessageLoop& loop, const LoadOptions& options) {
+  window.SetProgress(0);
+  BlankImage16(image);
+  // Registers 4 and 6..11 keep what an earlier load or read-back left in them.
+  auto& reg = image.ConfigBytes;
+  reg[0] = 0xE1;
+  reg[1] = 0x04;
+  reg[2] = 0xC7;
+  reg[3] = 0x0F;
+  reg[5] = 0x01;
+  image.HighestAddress = 0x7FFF;
+
+  const auto error =
+      ReadHexRecords(path, window, loop, options,
+                     [&image](const HexRecord& record, std::int64_t extended, std::string&) {
+                       PlaceRecord16(image, record, extended);
+                       return true;
+                     });
+  if (error) return Failed(window, *error);
+
+  std::uint16_t sum = ProgramByteSum16(image);
+  CopyConfigToImage16(image);
+  MaskConfig16(image);
+  sum = static_cast<std::uint16_t>(sum + ConfigByteSum16(image));
+  image.ByteChecksum = sum;
+  window.AppendToLastLine(LoadResultText16(image, sum));
+  if (variant == 0) {
+    // The status bar always shows the biased value; the reference carries the bias only for
+    // target programming, whose read-back check adds its own constant.
+    if (image.ChecksumBiasFlag == 1) {
+      image.ByteChecksum = static_cast<std::uint16_t>(sum + kType1Bias);
+      window.SetPanelText(kChecksumPanel, PanelChecksumText(image.ByteChecksum));
+    } else {
+      image.BiasedDisplay = static_cast<std::uint16_t>(sum + kType1Bias);
+      window.SetPanelText(kChecksumPanel, PanelChecksumText(image.BiasedDisplay));
+    }
+  } else if (variant == 1) {
+    window.SetPanelText(kChecksumPanel, PanelChecksumText(image.ByteChecksum));
+  }
+  image.ImageChecksum = image.ByteChecksum;
+  return Loaded();
+}
+
+LoadResult LoadHex1K(MemoryImage& image, const std::string& path, WindowOps& window,
+                     MessageLoop& loop, const LoadOptions& options) {
+  window.SetProgress(0);
+  BlankImage1K(image);
+
+  const auto error =
+      ReadHexRecords(path, window, loop, options,
+                     [&image](const HexRecord& record, std::int64_t extended, std::string&) {
+                       PlaceRecord1K(image, record, extended);
+                       return true;
+                     });
+  if (error) return Failed(window, *error);
+
+  window.SetProgress(100);
+  image.ImageChecksum = WindowByteSum1K(image);
+  window.SetPanelText(kChecksumPanel, PanelChecksumText(image.ImageChecksum));
+  window.AppendToLastLine(kLoadResultText1K);
+  return Loaded();
+}
+
+LoadResult LoadImage(MemoryImage& image, const std::string& path, int targetType, WindowOps& window,
+                     MessageLoop& loop, const LoadOptions& options) {
+  switch (targetType) {
+    case 0:
+      return LoadHex24(image, path, window, loop, options);
+    case 1:
+      return LoadHex16(image, path, 0, window, loop, options);
+    case 2:
+      return LoadHex16(image, path, 1, window, loop, options);
+    case 3:
+      return LoadHex1K(image, path, window, loop, options);
+    default:
+      return LoadResult{LoadStatus::NoLoader, {}};
+  }
+}
+
+void AppendLoadingLines(WindowOps& window, std::string_view path) {
+  window.AppendLog("");
+  window.AppendLog(path);
+  window.AppendLog(kLoadingLine);
+}
+
+}  // namespace kv218

@@ -1,0 +1,50 @@
+#pragma once
+// The HEX loaders: each blanks its layout, sets its configuration defaults, reads the file's
+// records into the image, then computes the checksums, shows the checksum in status panel 4
+// and completes the "Loading ..." line with the result. The gauge follows the lines read.
+//
+// On an error the message goes to WindowOps::ShowError and the load stops: records already
+// placed stay, no checksum is computed and the log line gets no result.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/message_loop.h"
+#include "app/window_ops.h"
+#include "image/hex_reader.h"
+#include "image/memory_image.h"
+
+namespace kv218 {
+
+enum class LoadStatus {
+  Loaded,
+  Failed,    // error holds the message that was shown
+  NoLoader,  // the target type is none of 0..3: nothing ran
+};
+
+struct LoadResult {
+  LoadStatus status = LoadStatus::NoLoader;
+  std::string error;
+  bool ok() const { return status == LoadStatus::Loaded; }
+};
+
+// Type 0 ("TK Series"): 24-bit words in 4-byte groups, configuration in segment 0x01F0.
+LoadResult LoadHex24(MemoryImage& image, const std::string& path, WindowOps& window,
+                     MessageLoop& loop, const LoadOptions& options = {});
+// Types 1 ("MVRx Series", variant 0) and 2 ("Cradle Set", variant 1): 16-bit words, 32 KB,
+// configuration at 0x7FF8.
+LoadResult LoadHex16(MemoryImage& image, const std::string& path, std::uint8_t variant,
+                     WindowOps& window, MessageLoop& loop, const LoadOptions& options = {});
+// Type 3 ("Eco Mode"): 16-bit words in the 1 KB window 0xFC00..0xFFFF.
+LoadResult LoadHex1K(MemoryImage& image, const std::string& path, WindowOps& window,
+                     MessageLoop& loop, const LoadOptions& options = {});
+
+// The loader the target type selects; any other type runs nothing.
+LoadResult LoadImage(MemoryImage& image, const std::string& path, int targetType, WindowOps& window,
+                     MessageLoop& loop, const LoadOptions& options = {});
+
+// The three lines every load starts with: an empty line, the path and "Loading ...".
+void AppendLoadingLines(WindowOps& window, std::string_view path);
+
+}  // namespace kv218

@@ -1,0 +1,98 @@
+#include "image/hex_record.h"
+
+#include <optional>
+
+namespace kv218 {
+
+namespace {
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The value of a hexadecimal field; nothing when it is empty or holds another character.
+std::optional<std::uint32_t> HexValue(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  std::uint32_t value = 0;
+  for (char c : text) {
+    const int digit = HexDigitValue(c);
+    if (digit < 0) return std::nullopt;
+    value = value << 4 | static_cast<std::uint32_t>(digit);
+  }
+  return value;
+}
+
+// The header field at 0-based position pos and width n; a line that ends early gives the
+// characters it has (possibly none).
+std::string_view Field(std::string_view line, std::size_t pos, std::size_t n) {
+  return pos < line.size() ? line.substr(pos, n) : std::string_view{};
+}
+
+constexpr std::size_t kFirstPair = 9;
+
+}  // namespace
+
+std::string NotAValidInteger(std::string_view digits) {
+  std::string message = "'0x";
+  message.append(digits);
+  message.append("' is not a valid integer value");
+  return message;
+}
+
+LineKind ParseHexLine(std::string_view line, HexRecord& record, std::string& error) {
+  if (line.empty() || line.front() != ':') return LineKind::NotARecord;
+  record.Line = line;
+
+  struct HeaderField {
+    std::size_t pos, width;
+  };
+  constexpr HeaderField kFields[] = {{1, 2}, {3, 4}, {7, 2}};  // L, O, T
+  std::uint32_t values[3] = {};
+  for (std::size_t f = 0; f < 3; ++f) {
+    const std::string_view text = Field(line, kFields[f].pos, kFields[f].width);
+    const auto value = HexValue(text);
+    if (!value) {
+      error = NotAValidInteger(text);
+      return LineKind::Error;
+    }
+    values[f] = *value;
+  }
+  record.Length = static_cast<std::uint8_t>(values[0]);
+  record.Address = values[1];
+  record.Type = static_cast<std::uint8_t>(values[2]);
+
+  // Every pair on the line must convert, also those past the checksum byte (two trailing
+  // blanks make a pair that does not); only the first 256 are kept.
+  std::size_t count = 0;
+  for (std::size_t pos = kFirstPair; pos + 1 < line.size(); pos += 2, ++count) {
+    const int high = HexDigitValue(line[pos]);
+    const int low = HexDigitValue(line[pos + 1]);
+    if (high < 0 || low < 0) {
+      error = NotAValidInteger(line.substr(pos, 2));
+      return LineKind::Error;
+    }
+    if (count < record.Bytes.size()) {
+      record.Bytes[count] = static_cast<std::uint8_t>(high << 4 | low);
+    }
+  }
+  record.PairCount = count;
+
+  // A line that ends before its L data bytes would leave stale bytes in the record: refuse
+  // it, naming the missing (empty or half) pair.
+  if (count < record.Length) {
+    error = NotAValidInteger(Field(line, kFirstPair + 2 * count, 2));
+    return LineKind::Error;
+  }
+  return LineKind::Record;
+}
+
+std::uint8_t ExpectedChecksum(const HexRecord& record) {
+  unsigned sum = record.Length + (record.Address >> 8) + (record.Address & 0xFF) + record.Type;
+  for (std::size_t i = 0; i < record.Length; ++i) sum += record.Bytes[i];
+  return static_cast<std::uint8_t>(0x100 - (sum & 0xFF));
+}
+
+}  // namespace kv218

@@ -1,0 +1,70 @@
+#include "image/record_placement.h"
+
+#include "image/hex_record.h"
+
+namespace kv218 {
+
+namespace {
+
+// A type-0 configuration record's bytes, read in reverse order, must make a number of at
+// most 32 bits: every byte past the fourth must be zero.
+bool FitsIn32Bits(const HexRecord& record, std::string& error) {
+  for (std::size_t i = 4; i < record.Length; ++i) {
+    if (record.Bytes[i] == 0) continue;
+    std::string digits;
+    for (std::size_t j = record.Length; j-- > 0;) digits.append(record.PairText(j));
+    error = NotAValidInteger(digits);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool PlaceRecord24(MemoryImage& image, const HexRecord& record, std::int64_t extended,
+                   std::string& error) {
+  const std::int64_t address = extended + record.Address;
+  const std::int64_t word = address / 2;
+  if (word < kProgramWords24) {
+    const std::size_t base = static_cast<std::size_t>(word) * 2;
+    for (std::size_t i = 0; i < record.Length; ++i) {
+      const std::size_t offset = base + (i & ~std::size_t{3}) + (3 - (i & 3));
+      if (offset < kImageBytes) image.ProgramImage[offset] = record.Bytes[i];
+    }
+    if (word > image.HighestAddress) image.HighestAddress = word;
+    return true;
+  }
+  if (extended / 0x10000 != kConfigSegment24) return true;
+  if (!FitsIn32Bits(record, error)) return false;
+  const std::size_t reg = record.Address / 4;
+  if (record.Length > 0 && reg < kConfigCount) image.ConfigBytes[reg] = record.Bytes[0];
+  return true;
+}
+
+void PlaceRecord16(MemoryImage& image, const HexRecord& record, std::int64_t extended) {
+  const std::int64_t address = extended + record.Address;
+  if (address < kConfigAddress16) {
+    for (std::size_t i = 0; i < record.Length; ++i) {
+      const std::size_t offset = (static_cast<std::size_t>(address) + i) ^ 1;
+      if (offset < kImageBytes) image.ProgramImage[offset] = record.Bytes[i];
+    }
+    return;
+  }
+  const std::int64_t reg = address - kConfigAddress16;
+  if (record.Length > 0 && reg < static_cast<std::int64_t>(kConfigCount)) {
+    image.ConfigBytes[static_cast<std::size_t>(reg)] = record.Bytes[0];
+  }
+}
+
+void PlaceRecord1K(MemoryImage& image, const HexRecord& record, std::int64_t extended) {
+  const std::int64_t address = extended + record.Address;
+  if (address < kWindowStart1K || address >= kWindowEnd1K) return;
+  constexpr std::size_t kWindowBytes = kProgramRows1K * kRowBytes;
+  const std::size_t base = static_cast<std::size_t>(address - kWindowStart1K);
+  for (std::size_t i = 0; i < record.Length; ++i) {
+    const std::size_t offset = base + (i ^ 1);
+    if (offset < kWindowBytes) image.ProgramImage[offset] = record.Bytes[i];
+  }
+}
+
+}  // namespace kv218

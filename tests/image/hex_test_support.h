@@ -1,0 +1,91 @@
+#pragma once
+// Helpers for the loader tests: HEX lines with correct checksums, files in a private temp
+// folder, and a message loop that counts how often the loader let the window breathe.
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "app/message_loop.h"
+#include "app/text.h"
+
+namespace kv218::testing {
+
+// ":LLAAAATT<data><checksum>" with the checksum the record should carry.
+inline std::string HexLine(std::uint8_t type, std::uint16_t address,
+                           const std::vector<std::uint8_t>& data) {
+  unsigned sum = static_cast<unsigned>(data.size()) + (address >> 8) + (address & 0xFF) + type;
+  std::string line = ":" + Hex(data.size(), 2) + Hex(address, 4) + Hex(type, 2);
+  for (std::uint8_t byte : data) {
+    line += Hex(byte, 2);
+    sum += byte;
+  }
+  return line + Hex((0x100 - (sum & 0xFF)) & 0xFF, 2);
+}
+inline std::string DataLine(std::uint16_t address, const std::vector<std::uint8_t>& data) {
+  return HexLine(0, address, data);
+}
+inline std::string LinearLine(std::uint16_t segment) {
+  return HexLine(
+      4, 0, {static_cast<std::uint8_t>(segment >> 8), static_cast<std::uint8_t>(segment & 0xFF)});
+}
+inline const std::string kEndLine = ":00000001FF";
+
+// A private folder for the files of one test, removed afterwards.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kv218-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // Writes text to name exactly as given (no line-ending translation).
+  std::string Write(const std::string& name, const std::string& text) const {
+    const auto file = path_ / name;
+    std::ofstream(file, std::ios::binary) << text;
+    return file.string();
+  }
+  // Writes the lines, each ended with CR LF.
+  std::string WriteLines(const std::string& name, std::initializer_list<std::string> lines) const {
+    std::string text;
+    for (const auto& line : lines) text += line + "\r\n";
+    return Write(name, text);
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// PumpMessages only counts; the loader never waits or posts.
+class CountingLoop : public MessageLoop {
+ public:
+  void PumpMessages() override {
+    ++pumps;
+    if (onPump) onPump();
+  }
+  void WaitForMessages() override {}
+  bool RunOnWindowThread(const std::function<void()>& fn) override {
+    fn();
+    return true;
+  }
+  void Post(std::function<void()> fn) override { fn(); }
+  void SetTimer1(bool) override {}
+  void SetTickHandler(std::function<void()>) override {}
+
+  int pumps = 0;
+  std::function<void()> onPump;
+};
+
+}  // namespace kv218::testing
