@@ -1,0 +1,37 @@
+#pragma once
+// One station with a recording window, a counting loop and a recording follow-up sender:
+// everything a read needs to be decoded in a test.
+
+#include <ctime>
+#include <string>
+
+#include "app/recording_window.h"
+#include "app/text.h"
+#include "protocol_doubles.h"
+#include "serial/receive_handler.h"
+#include "serial/station.h"
+
+namespace kv218::test {
+
+// A fixed moment, so that time-stamped lines compare exactly.
+inline constexpr std::time_t kNow = 1700000000;
+
+inline std::string Stamped(const std::string& head) { return head + TimeStampText(kNow) + ")"; }
+
+struct ReplyHarness {
+  Station station;
+  RecordingWindow window;
+  CountingLoop loop;
+  RecordingFollowUp followUp;
+
+  void Receive(const Bytes& bytes) {
+    ReceiveHandler(station, window, loop, followUp, bytes.data(), bytes.size(), kNow);
+  }
+  // Leaves bytes in RxBuffer as an earlier read would have: a later, shorter read must not
+  // take anything from them.
+  void LeaveInBuffer(const Bytes& bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) station.rx.bytes[i] = bytes[i];
+  }
+};
+
+}  // namespace kv218::test
