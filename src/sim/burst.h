@@ -19,6 +19,8 @@ struct Burst {
   // burst of the same answer, or for the first one from the end of the frame that caused it.
   std::chrono::milliseconds delay{0};
   bool hangUp = false;  // instead of bytes, the device drops the line here
+  // When a paced transport sends it (the transport's own bookkeeping).
+  std::chrono::steady_clock::time_point due{};
   std::size_t size = 0;
   std::array<std::uint8_t, kBurstCapacity> bytes{};
 
@@ -57,6 +59,9 @@ class BurstQueue {
     if (count_ > 0) --count_;
   }
   const Burst& Front() const { return slots_[head_]; }
+  Burst& Front() { return slots_[head_]; }
+  // The i-th burst from the front (i < Size()).
+  Burst& At(std::size_t i) { return slots_[(head_ + i) % slots_.size()]; }
   Burst& Back() { return slots_[(head_ + count_ - 1) % slots_.size()]; }
   void PopFront() {
     if (count_ == 0) return;

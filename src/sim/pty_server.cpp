@@ -1,0 +1,255 @@
+#include "sim/pty_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace kv218::sim {
+
+namespace {
+
+constexpr std::chrono::microseconds kPacingStep{4000};  // bytes go out in slices this long
+
+std::string SystemError(const char* what) {
+  return std::string(what) + ": " + std::strerror(errno);
+}
+
+bool MakeLink(const std::string& link, const std::string& target, std::string& error) {
+  struct stat existing {};
+  if (lstat(link.c_str(), &existing) == 0) {
+    if (!S_ISLNK(existing.st_mode)) {
+      error = link + " exists and is not a symlink";
+      return false;
+    }
+    unlink(link.c_str());
+  }
+  if (symlink(target.c_str(), link.c_str()) != 0) {
+    error = SystemError(("cannot make the link " + link).c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::chrono::nanoseconds ByteTime(std::uint32_t baud) {
+  return std::chrono::nanoseconds(11'000'000'000LL / std::max<std::uint32_t>(baud, 1));
+}
+
+PtyServer::PtyServer(DeviceModel& model, LineOptions options)
+    : model_(model), options_(std::move(options)), byteTime_(ByteTime(options_.baud)) {}
+
+PtyServer::~PtyServer() { Stop(); }
+
+bool PtyServer::Start(std::string& error) {
+  master_ = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master_ < 0) {
+    error = SystemError("posix_openpt");
+    return false;
+  }
+  fcntl(master_, F_SETFD, FD_CLOEXEC);
+  fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+  char name[128];
+  if (grantpt(master_) != 0 || unlockpt(master_) != 0 ||
+      ptsname_r(master_, name, sizeof name) != 0) {
+    error = SystemError("preparing the pseudo-terminal");
+    CloseLine();
+    return false;
+  }
+  slavePath_ = name;
+  slave_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  termios line{};
+  if (slave_ < 0 || tcgetattr(slave_, &line) != 0) {
+    error = SystemError(("opening " + slavePath_).c_str());
+    CloseLine();
+    return false;
+  }
+  cfmakeraw(&line);
+  line.c_cflag |= CLOCAL | CREAD;
+  cfsetspeed(&line, B115200);
+  tcsetattr(slave_, TCSANOW, &line);
+
+  wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd_ < 0) {
+    error = SystemError("eventfd");
+    CloseLine();
+    return false;
+  }
+  if (!options_.linkPath.empty() && !MakeLink(options_.linkPath, slavePath_, error)) {
+    CloseLine();
+    return false;
+  }
+  if (options_.trace != nullptr) {
+    WireTrace* trace = options_.trace;
+    model_.SetFrameObserver(
+        [trace](const Frame& frame) { trace->HostFrame(frame.bytes, frame.size); });
+  }
+  stopRequested_ = false;
+  ended_ = false;
+  thread_ = std::thread(&PtyServer::Serve, this);
+  return true;
+}
+
+void PtyServer::Stop() {
+  stopRequested_ = true;
+  Wake();
+  if (thread_.joinable()) thread_.join();
+  CloseLine();
+  if (wakeFd_ >= 0) {
+    close(wakeFd_);
+    wakeFd_ = -1;
+  }
+  if (!options_.linkPath.empty() && !slavePath_.empty()) {
+    struct stat existing {};
+    if (lstat(options_.linkPath.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode)) {
+      unlink(options_.linkPath.c_str());
+    }
+  }
+  ended_ = true;
+  ended_.notify_all();
+}
+
+void PtyServer::RequestStandaloneRun() {
+  ++runsRequested_;
+  Wake();
+}
+
+void PtyServer::WaitUntilEnded() { ended_.wait(false); }
+
+void PtyServer::Wake() {
+  if (wakeFd_ < 0) return;
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const ssize_t n = write(wakeFd_, &one, sizeof one);
+}
+
+void PtyServer::CloseLine() {
+  if (master_ >= 0) close(master_);
+  if (slave_ >= 0) close(slave_);
+  master_ = -1;
+  slave_ = -1;
+}
+
+void PtyServer::Schedule(Clock::time_point arrival) {
+  BurstQueue& output = model_.Output();
+  // A burst waits for its operation time after its frame arrived or after the burst before
+  // it, and never follows another burst by less than the minimum gap.
+  Clock::time_point previous = scheduled_ == 0 ? lastEnd_ : plannedEnd_;
+  for (; scheduled_ < output.Size(); ++scheduled_) {
+    Burst& burst = output.At(scheduled_);
+    const auto base = std::max(arrival, previous);
+    burst.due = std::max(base + burst.delay, previous + options_.minimumGap);
+    previous = burst.due + (options_.unpaced ? std::chrono::nanoseconds{0}
+                                             : byteTime_ * static_cast<std::int64_t>(burst.size));
+  }
+  plannedEnd_ = previous;
+}
+
+void PtyServer::ReadHost(Clock::time_point now) {
+  for (;;) {
+    const ssize_t n = read(master_, input_.data(), input_.size());
+    if (n <= 0) return;
+    // The host's bytes take the line's time to arrive, whatever the pty makes of them.
+    inboundFree_ = options_.unpaced
+                       ? now
+                       : std::max(now, inboundFree_) + byteTime_ * static_cast<std::int64_t>(n);
+    model_.Feed(input_.data(), static_cast<std::size_t>(n));
+    Schedule(inboundFree_);
+  }
+}
+
+bool PtyServer::SendDue(Clock::time_point now, Clock::time_point& next, bool& wantWritable) {
+  BurstQueue& output = model_.Output();
+  next = Clock::time_point::max();
+  while (scheduled_ > 0) {
+    Burst& burst = output.Front();
+    if (sentOfFront_ == 0) {
+      // A burst held up (the host did not read) still keeps its distance from the last one.
+      burst.due = std::max(burst.due, lastEnd_ + options_.minimumGap);
+      if (now < burst.due) {
+        next = burst.due;
+        return true;
+      }
+      if (burst.hangUp) {
+        if (options_.trace != nullptr) options_.trace->Note("the programmer hangs up the line");
+        CloseLine();
+        hungUp_ = true;
+        return false;
+      }
+      if (options_.trace != nullptr) options_.trace->DeviceBurst(burst.bytes.data(), burst.size);
+    }
+    std::size_t target = burst.size;
+    if (!options_.unpaced) {
+      target = std::min<std::size_t>(burst.size,
+                                     static_cast<std::size_t>((now - burst.due) / byteTime_));
+    }
+    if (target > sentOfFront_) {
+      const ssize_t n = write(master_, burst.bytes.data() + sentOfFront_, target - sentOfFront_);
+      if (n > 0) sentOfFront_ += static_cast<std::size_t>(n);
+      if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
+      if (sentOfFront_ < target) {  // the pty is full: wait until the host reads
+        wantWritable = true;
+        return true;
+      }
+    }
+    if (sentOfFront_ == burst.size) {
+      lastEnd_ = now;
+      output.PopFront();
+      --scheduled_;
+      sentOfFront_ = 0;
+      continue;
+    }
+    const auto slice = std::max<std::int64_t>(1, kPacingStep / byteTime_);
+    const std::size_t sliceEnd =
+        std::min<std::size_t>(burst.size, sentOfFront_ + static_cast<std::size_t>(slice));
+    next = burst.due + byteTime_ * static_cast<std::int64_t>(sliceEnd);
+    return true;
+  }
+  return true;
+}
+
+void PtyServer::Serve() {
+  pollfd fds[2] = {{master_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+  while (!stopRequested_) {
+    Clock::time_point now = Clock::now();
+    for (int runs = runsRequested_.exchange(0); runs > 0; --runs) {
+      model_.StartStandaloneRun();
+      Schedule(now);
+    }
+    Clock::time_point next;
+    bool wantWritable = false;
+    if (!SendDue(now, next, wantWritable)) break;
+
+    fds[0].events = static_cast<short>(POLLIN | (wantWritable ? POLLOUT : 0));
+    timespec wait{};
+    timespec* timeout = nullptr;
+    if (next != Clock::time_point::max() && !wantWritable) {
+      const auto left = std::max(next - now, Clock::duration{0});
+      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+      wait.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+      wait.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+      timeout = &wait;
+    }
+    if (ppoll(fds, 2, timeout, nullptr) < 0 && errno != EINTR) break;
+    if (fds[1].revents & POLLIN) {
+      std::uint64_t count = 0;
+      [[maybe_unused]] const ssize_t n = read(wakeFd_, &count, sizeof count);
+    }
+    if (fds[0].revents & POLLIN) ReadHost(Clock::now());
+    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      // Cannot happen while the server holds the slave open; never spin on a dead line.
+      break;
+    }
+  }
+  ended_ = true;
+  ended_.notify_all();
+}
+
+}  // namespace kv218::sim

@@ -1,0 +1,93 @@
+#pragma once
+// The simulated programmer on a pseudo-terminal. The host opens the slave end (SlavePath(), or
+// the symlink made at linkPath) like any serial port; a server thread reads the master end,
+// feeds the device model, and writes its bursts paced at the emulated line rate.
+//
+// The line: 11 bits per byte (8E1), so at 115,200 baud a byte takes 95.5 us both ways; frames
+// from the host are taken as arriving at that rate too, so an answer cannot leave before its
+// frame would have been received. Bursts are at least 60 ms apart, so that the host, which
+// ends a read after 50 ms of silence, reads each one on its own. "Unpaced" writes each burst
+// at once (the gaps are kept).
+//
+// The server keeps the slave end open itself, configured raw, for two reasons: the pty would
+// otherwise hang up each time a host closes the port (and the master would read EIO until the
+// next open), and the host's open then finds a sane line without echo or line editing.
+// The hang-up fault closes both ends: the host's port fails, and the server ends.
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "sim/device_model.h"
+#include "sim/wire_trace.h"
+
+namespace kv218::sim {
+
+struct LineOptions {
+  std::uint32_t baud = 115200;
+  bool unpaced = false;  // "max": bursts go out as fast as the pty takes them
+  std::chrono::milliseconds minimumGap{60};
+  std::string linkPath;        // a symlink to the slave, made at Start, removed at Stop
+  WireTrace* trace = nullptr;  // optional; used by the server thread only
+};
+
+// Time one byte takes on the line at baud (11 bits: start, 8 data, parity, stop).
+std::chrono::nanoseconds ByteTime(std::uint32_t baud);
+
+class PtyServer {
+ public:
+  // model is used by the server thread only between Start and Stop.
+  PtyServer(DeviceModel& model, LineOptions options);
+  ~PtyServer();
+  PtyServer(const PtyServer&) = delete;
+  PtyServer& operator=(const PtyServer&) = delete;
+
+  // Opens the pty pair and starts the server thread; false with error set when it cannot.
+  bool Start(std::string& error);
+  // Ends the server thread and closes the pty (removing the symlink). Safe to call twice.
+  void Stop();
+
+  const std::string& SlavePath() const { return slavePath_; }
+  // Any thread: asks the programmer for a stand-alone run from its flash.
+  void RequestStandaloneRun();
+  // The hang-up fault has dropped the line; the server thread has ended or is ending.
+  bool HungUp() const { return hungUp_; }
+  // Any thread: blocks until the server thread ends by itself (hang-up) or Stop.
+  void WaitUntilEnded();
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  void Serve();
+  void ReadHost(Clock::time_point now);
+  void Schedule(Clock::time_point arrival);
+  // Sends what is due of the front burst; returns when the next thing is due.
+  bool SendDue(Clock::time_point now, Clock::time_point& next, bool& wantWritable);
+  void Wake();
+  void CloseLine();
+
+  DeviceModel& model_;
+  LineOptions options_;
+  std::chrono::nanoseconds byteTime_{0};
+  int master_ = -1;
+  int slave_ = -1;  // held open: see above
+  int wakeFd_ = -1;
+  std::string slavePath_;
+  std::thread thread_;
+  std::atomic<bool> stopRequested_ = false;
+  std::atomic<int> runsRequested_ = 0;
+  std::atomic<bool> hungUp_ = false;
+  std::atomic<bool> ended_ = false;
+
+  // Server thread only.
+  std::size_t scheduled_ = 0;        // bursts at the front of the model's queue that have a time
+  Clock::time_point lastEnd_{};      // when the last burst's last byte went out
+  Clock::time_point plannedEnd_{};   // when the last scheduled burst will be out
+  Clock::time_point inboundFree_{};  // when the host's bytes so far have arrived
+  std::size_t sentOfFront_ = 0;      // bytes of the front burst already written
+  std::array<std::uint8_t, 4096> input_{};
+};
+
+}  // namespace kv218::sim
