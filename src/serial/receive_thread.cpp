@@ -29,12 +29,16 @@ ReceiveThread::ReceiveThread(PortChannel& port, MessageLoop& loop, Handler handl
 ReceiveThread::~ReceiveThread() { Stop(); }
 
 void ReceiveThread::Stop() {
+  // Only the first Stop of a running thread interrupts the port: by a later one (the
+  // destructor after an explicit Stop) the port may already serve the next thread.
+  bool interrupt = false;
   {
     std::lock_guard lock(shared_->mutex);
+    interrupt = !shared_->stop && !shared_->ended;
     shared_->stop = true;
   }
   shared_->changed.notify_all();
-  port_.InterruptRead();
+  if (interrupt) port_.InterruptRead();
   if (thread_.joinable()) thread_.join();
 }
 
