@@ -1,0 +1,21 @@
+#pragma once
+// The application object: titles, and the standard error display for an error that no handler
+// caught (shown, then the application goes on).
+
+#include <QApplication>
+
+namespace kv218 {
+
+inline constexpr const char* kApplicationTitle = "Firmware Upgrade Application";
+
+class Application : public QApplication {
+ public:
+  Application(int& argc, char** argv);
+  bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// The application's standard error display: a message box titled with the application title.
+// A thrown object that is not an error of ours shows an empty message.
+void ShowUncaughtError();
+
+}  // namespace kv218

@@ -1,0 +1,73 @@
+#include "ui/qt/log_pane.h"
+
+#include <QEvent>
+#include <QScrollBar>
+#include <QStringDecoder>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include "ui/qt/fonts.h"
+
+namespace kv218 {
+
+QString LogText(std::string_view bytes) {
+  const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString text = utf8.decode(view);
+  if (utf8.hasError()) text = QString::fromLatin1(view);
+  // A line break inside a text (a programmer's note may carry CR LF) starts a new line.
+  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return text;
+}
+
+LogPane::LogPane(QWidget* parent) : QPlainTextEdit(parent) {
+  setFont(LogFont());
+  setReadOnly(true);
+  setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  setUndoRedoEnabled(false);  // the log only grows: no undo history to keep
+  viewport()->installEventFilter(this);
+}
+
+void LogPane::AppendLog(std::string_view line) {
+  QTextCursor cursor(document());
+  cursor.movePosition(QTextCursor::End);
+  if (!empty_) cursor.insertBlock();
+  cursor.insertText(LogText(line));
+  empty_ = false;
+  FollowEnd();
+}
+
+void LogPane::AppendToLastLine(std::string_view text) {
+  // With nothing logged yet there is no last line: the text becomes the first line.
+  QTextCursor cursor(document());
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(LogText(text));
+  empty_ = false;
+  FollowEnd();
+}
+
+QStringList LogPane::Lines() const {
+  QStringList lines;
+  if (empty_) return lines;
+  for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    lines.append(block.text());
+  }
+  return lines;
+}
+
+void LogPane::FollowEnd() {
+  QScrollBar* bar = verticalScrollBar();
+  bar->setValue(bar->maximum());
+}
+
+bool LogPane::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == viewport() && event->type() == QEvent::MouseButtonDblClick) emit DoubleClicked();
+  return QPlainTextEdit::eventFilter(watched, event);
+}
+
+}  // namespace kv218

@@ -1,0 +1,36 @@
+#pragma once
+// Memo1: the log. Read-only, monospaced, a vertical scroll bar, long lines wrapped at the
+// pane's width; the program only ever adds lines or completes the last one, and the view
+// follows the end.
+
+#include <QPlainTextEdit>
+#include <QStringList>
+#include <string_view>
+
+namespace kv218 {
+
+class LogPane : public QPlainTextEdit {
+  Q_OBJECT
+ public:
+  explicit LogPane(QWidget* parent = nullptr);
+
+  void AppendLog(std::string_view line);
+  void AppendToLastLine(std::string_view text);
+  QStringList Lines() const;  // empty while nothing was logged
+
+ signals:
+  void DoubleClicked();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void FollowEnd();
+  bool empty_ = true;  // an empty document still holds one empty block: tell the two apart
+};
+
+// Log bytes as text: UTF-8 when they are valid UTF-8 (file paths), else one character per
+// byte (the programmer's notes are plain 8-bit text).
+QString LogText(std::string_view bytes);
+
+}  // namespace kv218

@@ -1,0 +1,27 @@
+#pragma once
+// A drop-down list with an edit field (ComboBox1, ComboBox2). Its item index is that of the
+// item last picked from the list; once the operator edits the text it is -1, because the text
+// itself picks nothing. Changed reports both kinds of change, also the pick of the item that is
+// already selected; selecting in code reports nothing.
+
+#include <QComboBox>
+
+namespace kv218 {
+
+class SelectorBox : public QComboBox {
+  Q_OBJECT
+ public:
+  explicit SelectorBox(QWidget* parent = nullptr);
+
+  int ItemIndex() const { return edited_ ? -1 : currentIndex(); }
+  // Selects the item; an index outside the items leaves no item selected and the text empty.
+  void SetItemIndex(int index);
+
+ signals:
+  void Changed(int itemIndex);
+
+ private:
+  bool edited_ = false;
+};
+
+}  // namespace kv218
