@@ -1,0 +1,229 @@
+#include "app/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+
+namespace kv218 {
+
+namespace {
+
+constexpr std::size_t kMaxValue = 2047;
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+std::string_view Trim(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+// A line as the profile rules see it.
+struct Parsed {
+  enum Kind { Other, Section, Key } kind = Other;
+  std::string_view name;   // section name or key
+  std::string_view value;  // trimmed, for keys
+};
+
+Parsed ParseLine(std::string_view text) {
+  if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
+  text = Trim(text);
+  if (text.empty() || text.front() == ';') return {};
+  if (text.front() == '[') {
+    const auto close = text.rfind(']');
+    if (close == std::string_view::npos) return {};
+    return {Parsed::Section, Trim(text.substr(1, close - 1)), {}};
+  }
+  const auto equals = text.find('=');
+  if (equals == std::string_view::npos) return {};
+  const std::string_view key = Trim(text.substr(0, equals));
+  if (key.empty()) return {};
+  return {Parsed::Key, key, Trim(text.substr(equals + 1))};
+}
+
+std::string ValueText(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return std::string(value.substr(0, kMaxValue));
+}
+
+}  // namespace
+
+std::optional<std::int32_t> ParseProfileInteger(std::string_view text) {
+  std::int64_t value = 0;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    // Hexadecimal covers the full 32 bits; values above 0x7FFFFFFF wrap to negative.
+    for (char c : text.substr(2)) {
+      int digit = -1;
+      if (c >= '0' && c <= '9') digit = c - '0';
+      if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+      if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+      if (digit < 0) return std::nullopt;
+      value = value * 16 + digit;
+      if (value > 0xFFFFFFFF) return std::nullopt;
+    }
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+  }
+  bool negative = false;
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return std::nullopt;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > std::int64_t{0x80000000}) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value > 0x7FFFFFFF) return std::nullopt;
+  return static_cast<std::int32_t>(value);
+}
+
+IniFile::IniFile(std::string path) : path_(std::move(path)) {
+  std::ifstream in(path_, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const auto end = text.find_first_of("\r\n", pos);
+    Line line;
+    if (end == std::string::npos) {
+      line.text = text.substr(pos);
+      pos = text.size();
+    } else {
+      line.text = text.substr(pos, end - pos);
+      const std::size_t length = text.compare(end, 2, "\r\n") == 0 ? 2 : 1;
+      line.terminator = text.substr(end, length);
+      pos = end + length;
+    }
+    lines_.push_back(std::move(line));
+  }
+}
+
+IniFile::Position IniFile::Locate(std::string_view section, std::string_view key,
+                                  bool& sectionFound) const {
+  sectionFound = false;
+  bool inSection = false;
+  bool inFirstSection = false;
+  std::size_t insertAt = lines_.size();
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    const Parsed parsed = ParseLine(lines_[i].text);
+    if (parsed.kind == Parsed::Section) {
+      inSection = SameName(parsed.name, section);
+      inFirstSection = inSection && !sectionFound;
+      if (inFirstSection) {
+        sectionFound = true;
+        insertAt = i + 1;
+      }
+      continue;
+    }
+    if (!inSection) continue;
+    if (parsed.kind == Parsed::Key && SameName(parsed.name, key)) return {i, true};
+    // A new key goes after the last non-blank line of the first such section.
+    if (inFirstSection && !Trim(lines_[i].text).empty()) insertAt = i + 1;
+  }
+  return {insertAt, false};
+}
+
+std::optional<std::string> IniFile::Find(std::string_view section, std::string_view key) const {
+  bool sectionFound = false;
+  const Position at = Locate(section, key, sectionFound);
+  if (!at.found) return std::nullopt;
+  return ValueText(ParseLine(lines_[at.line].text).value);
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key,
+                                std::string_view fallback) const {
+  auto value = Find(section, key);
+  return value ? *value : std::string(fallback);
+}
+
+std::int32_t IniFile::ReadInteger(std::string_view section, std::string_view key,
+                                  std::int32_t fallback) const {
+  const auto text = Find(section, key);
+  if (!text) return fallback;
+  return ParseProfileInteger(*text).value_or(fallback);
+}
+
+std::string IniFile::NewLineEnding() const {
+  for (const Line& line : lines_) {
+    if (!line.terminator.empty()) return line.terminator;
+  }
+  return "\r\n";
+}
+
+bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  std::vector<Line> lines = lines_;
+  const std::string ending = NewLineEnding();
+  bool sectionFound = false;
+  const Position at = Locate(section, key, sectionFound);
+  if (at.found) {
+    // The key keeps its spelling; blanks around it and the old value go.
+    Line& line = lines[at.line];
+    line.text = std::string(ParseLine(line.text).name) + "=" + std::string(value);
+  } else {
+    std::vector<Line> added;
+    if (!sectionFound) {
+      if (!lines.empty() && !Trim(lines.back().text).empty()) added.push_back({"", ending});
+      added.push_back({"[" + std::string(section) + "]", ending});
+    }
+    added.push_back({std::string(key) + "=" + std::string(value), ending});
+    // The line before the insertion point needs an ending of its own.
+    if (at.line > 0 && lines[at.line - 1].terminator.empty())
+      lines[at.line - 1].terminator = ending;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at.line), added.begin(), added.end());
+  }
+  if (!Save(lines)) return false;
+  lines_ = std::move(lines);
+  return true;
+}
+
+bool IniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
+  return WriteString(section, key, std::to_string(value));
+}
+
+std::string IniFile::Text() const {
+  std::string text;
+  for (const Line& line : lines_) text += line.text + line.terminator;
+  return text;
+}
+
+bool IniFile::Save(const std::vector<Line>& lines) const {
+  std::string text;
+  for (const Line& line : lines) text += line.text + line.terminator;
+
+  std::string temp = path_ + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  struct stat old {};
+  const mode_t mode = ::stat(path_.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+  bool ok = ::fchmod(fd, mode) == 0;
+  for (std::size_t done = 0; ok && done < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<std::size_t>(n);
+  }
+  ok = ok && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  ok = ok && ::rename(temp.c_str(), path_.c_str()) == 0;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+
+}  // namespace kv218

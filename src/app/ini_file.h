@@ -1,0 +1,67 @@
+#pragma once
+// A Windows-style initialisation file with the private-profile rules, so that a file written
+// by the Windows program reads the same here and ours reads the same there:
+//  - "[section]" lines open a section; "key=value" lines inside it; both matched without
+//    regard to case; keys and values trimmed of blanks; a value in matching quotes loses them;
+//    a value is at most 2,047 characters;
+//  - writing a key changes only its line (or adds it at the end of its section, or adds the
+//    section at the end of the file); every other line, comment and line ending stays as it
+//    was; new lines take the file's line ending, CR LF for a new file;
+//  - each write saves the whole file at once through a temporary file renamed over the old
+//    one, so a program that dies while writing leaves the old file or the new one, never half.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv218 {
+
+class IniFile {
+ public:
+  // Reads the file; a missing or unreadable file reads as empty.
+  explicit IniFile(std::string path);
+
+  const std::string& path() const { return path_; }
+
+  // The key's value; nothing when the section or the key is missing.
+  std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+  // The key's value (also when it is empty), or fallback when the key is missing.
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view fallback) const;
+  // Decimal, or hexadecimal after "0x"/"0X" (more than two characters in all); fallback when
+  // the key is missing or its text is not a 32-bit number.
+  std::int32_t ReadInteger(std::string_view section, std::string_view key,
+                           std::int32_t fallback) const;
+
+  // Sets the key and saves the file. False when the file could not be written; the file and
+  // this object then keep their previous content.
+  bool WriteString(std::string_view section, std::string_view key, std::string_view value);
+  bool WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
+
+  // The whole text as it is (or would be) saved.
+  std::string Text() const;
+
+ private:
+  struct Line {
+    std::string text;        // without its line ending
+    std::string terminator;  // "\r\n", "\n", "\r" or "" (the last line of a file may lack it)
+  };
+  struct Position {
+    std::size_t line;
+    bool found;  // false: line is where a new key or section goes
+  };
+
+  Position Locate(std::string_view section, std::string_view key, bool& sectionFound) const;
+  bool Save(const std::vector<Line>& lines) const;
+  std::string NewLineEnding() const;
+
+  std::string path_;
+  std::vector<Line> lines_;
+};
+
+// Parses a profile integer as ReadInteger does; nothing when the text is not a number.
+std::optional<std::int32_t> ParseProfileInteger(std::string_view text);
+
+}  // namespace kv218
