@@ -60,11 +60,6 @@ bool PortWriter::Enqueue(const std::uint8_t* data, std::size_t count) {
   return true;
 }
 
-std::size_t PortWriter::Pending() const {
-  std::lock_guard lock(mutex_);
-  return size_;
-}
-
 void PortWriter::Run() {
   std::unique_lock lock(mutex_);
   while (true) {

@@ -33,8 +33,6 @@ class PortWriter {
   // whole (false) rather than cut: half a frame would only confuse the programmer. Also false
   // when not started or count is 0.
   bool Enqueue(const std::uint8_t* data, std::size_t count);
-  // Bytes queued and not yet handed to the descriptor.
-  std::size_t Pending() const;
 
  private:
   void Run();
@@ -42,7 +40,7 @@ class PortWriter {
   // line failed or a stop was requested.
   long WriteSome(const std::uint8_t* data, std::size_t count);
 
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::condition_variable wake_;
   std::array<std::uint8_t, kPortQueueBytes> queue_{};
   std::size_t head_ = 0;  // first byte not yet written

@@ -41,8 +41,9 @@ class ReceiveThread {
   ReceiveThread& operator=(const ReceiveThread&) = delete;
 
   // Requests the stop, interrupts the port's read (which stays interrupted until the port's
-  // next Open) and waits for the thread to end. Any thread but the receive thread. Calling it
-  // again, or after the thread ended by itself, touches the port no more.
+  // next Open) and waits for the thread to end. Any thread but the receive thread; from a
+  // thread other than the window thread it does not wait for a handler already running.
+  // Calling it again, or after the thread ended by itself, touches the port no more.
   void Stop();
   // False once the thread has ended (a stop, or a port that was closed under it).
   bool Running() const;

@@ -113,6 +113,8 @@ TEST_F(ReceiveThreadTest, HungUpLineLeavesTheThreadIdle) {
   std::this_thread::sleep_for(1s);  // the period observed
   const auto cpuUsed = ThreadCpuTime(thread->NativeHandle()) - cpuBefore;
   const int failedDuring = port.Ended(ReadStatus::Failed) - failedBefore;
+  RecordProperty("cpu_us_in_1s", static_cast<int>(cpuUsed.count() / 1000));
+  RecordProperty("failed_reads_in_1s", failedDuring);
 
   // A spinning thread would use the whole second and fail thousands of reads; backing off
   // (100, 200, 400, 800 ms) leaves a handful of reads and next to no CPU time.
