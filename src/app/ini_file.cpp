@@ -5,8 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 
 namespace kv218 {
 
@@ -62,6 +61,19 @@ std::string ValueText(std::string_view value) {
   return std::string(value.substr(0, kMaxValue));
 }
 
+// The file's bytes; empty when it is missing or cannot be read (a folder, no permission).
+std::string ReadWholeFile(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return {};
+  std::string text;
+  char chunk[4096];
+  std::size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  return failed ? std::string() : text;
+}
+
 }  // namespace
 
 std::optional<std::int32_t> ParseProfileInteger(std::string_view text) {
@@ -96,8 +108,7 @@ std::optional<std::int32_t> ParseProfileInteger(std::string_view text) {
 }
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {
-  std::ifstream in(path_, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string text = ReadWholeFile(path_);
   std::size_t pos = 0;
   while (pos < text.size()) {
     const auto end = text.find_first_of("\r\n", pos);
