@@ -1,0 +1,71 @@
+#pragma once
+// The window operations on a terminal, for the command line. Standard output carries exactly
+// the log pane's lines: a line is printed once it is complete, that is when the next line
+// starts or at Finish, because AppendToLastLine may still extend it. The gauge is a progress
+// bar on the error stream (only where that stream is a terminal); errors go there too.
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "app/window_ops.h"
+
+namespace kv218 {
+
+class ConsoleWindow : public WindowOps {
+ public:
+  struct Options {
+    bool showLog = true;       // print the log lines on out
+    bool progressBar = false;  // draw the gauge on err; only for a terminal
+  };
+
+  ConsoleWindow(std::ostream& out, std::ostream& err, Options options);
+  ~ConsoleWindow() override;
+  ConsoleWindow(const ConsoleWindow&) = delete;
+  ConsoleWindow& operator=(const ConsoleWindow&) = delete;
+
+  void AppendLog(std::string_view line) override;
+  void AppendToLastLine(std::string_view text) override;
+  void SetPanelText(int panel, std::string_view text) override;
+  void SetProgress(int percent) override;
+  void SetButtonsEnabled(bool enabled) override { buttonsEnabled_ = enabled; }
+  std::optional<std::string> ChooseHexFile() override { return hexFileChoice_; }
+  int TargetType() const override { return targetType_; }
+  void ShowError(std::string_view message) override;
+
+  // Prints the line still held and takes the progress bar off the terminal. Call it before
+  // writing anything else to err; a line appended afterwards starts a new line.
+  void Finish();
+
+  void SetTargetType(int targetType) { targetType_ = targetType; }
+  // What ChooseHexFile returns (nothing: the operator cancelled).
+  void SetHexFileChoice(std::optional<std::string> path) { hexFileChoice_ = std::move(path); }
+
+  const std::string& PanelText(int panel) const;
+  int Progress() const { return progress_; }
+  bool ButtonsEnabled() const { return buttonsEnabled_; }
+  int ErrorCount() const { return errorCount_; }
+
+ private:
+  void PrintHeldLine();
+  void DrawBar();
+  void EraseBar();
+
+  std::ostream& out_;
+  std::ostream& err_;
+  const Options options_;
+
+  std::string heldLine_;
+  bool holding_ = false;
+  std::string panels_[5] = {"PORT", "N/A", "processbar", "checksum", "N/A"};
+  int progress_ = 0;
+  bool barShown_ = false;
+  int barPercent_ = -1;
+  bool buttonsEnabled_ = true;
+  int targetType_ = 0;
+  std::optional<std::string> hexFileChoice_;
+  int errorCount_ = 0;
+};
+
+}  // namespace kv218

@@ -1,0 +1,104 @@
+#include "app/console_window.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace kv218 {
+namespace {
+
+class ConsoleWindowTest : public ::testing::Test {
+ protected:
+  std::ostringstream out, err;
+};
+
+TEST_F(ConsoleWindowTest, PrintsALineOnlyOnceItIsComplete) {
+  ConsoleWindow window(out, err, {});
+  window.AppendLog("");
+  window.AppendLog("/tmp/a.hex");
+  window.AppendLog("Loading ...");
+  EXPECT_EQ(out.str(), "\n/tmp/a.hex\n");
+  window.AppendToLastLine(" OK ");
+  window.AppendToLastLine("(more)");
+  EXPECT_EQ(out.str(), "\n/tmp/a.hex\n");
+  window.Finish();
+  EXPECT_EQ(out.str(), "\n/tmp/a.hex\nLoading ... OK (more)\n");
+  window.Finish();  // nothing held: nothing more
+  window.AppendToLastLine("late");
+  window.AppendLog("next");
+  window.Finish();
+  EXPECT_EQ(out.str(), "\n/tmp/a.hex\nLoading ... OK (more)\nlate\nnext\n");
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(ConsoleWindowTest, TheDestructorPrintsTheHeldLine) {
+  {
+    ConsoleWindow window(out, err, {});
+    window.AppendToLastLine("only line");
+  }
+  EXPECT_EQ(out.str(), "only line\n");
+}
+
+TEST_F(ConsoleWindowTest, QuietPrintsNoLogButErrors) {
+  ConsoleWindow window(out, err, {.showLog = false});
+  window.AppendLog("Loading ...");
+  window.ShowError("Cannot open file x.hex");
+  window.Finish();
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(err.str(), "Cannot open file x.hex\n");
+  EXPECT_EQ(window.ErrorCount(), 1);
+}
+
+TEST_F(ConsoleWindowTest, NoProgressBarUnlessAsked) {
+  ConsoleWindow window(out, err, {});
+  window.SetProgress(50);
+  window.Finish();
+  EXPECT_EQ(err.str(), "");
+  EXPECT_EQ(window.Progress(), 50);
+}
+
+TEST_F(ConsoleWindowTest, ProgressBarRedrawsOnChangeAndLeavesNoTrace) {
+  ConsoleWindow window(out, err, {.showLog = true, .progressBar = true});
+  window.SetProgress(0);
+  window.SetProgress(0);
+  window.SetProgress(250);
+  const std::string drawn = err.str();
+  EXPECT_EQ(std::count(drawn.begin(), drawn.end(), '\r'), 2);  // 0% once, then 100%
+  EXPECT_NE(drawn.find("] 100%"), std::string::npos);
+  EXPECT_EQ(window.Progress(), 100);
+
+  window.AppendLog("a");
+  window.AppendLog("b");  // prints "a": the bar goes away and comes back
+  window.Finish();
+  window.ShowError("failed");
+  EXPECT_EQ(out.str(), "a\nb\n");
+  const std::string all = err.str();
+  const std::string erase = "\r" + std::string(47, ' ') + "\r";
+  ASSERT_GE(all.size(), erase.size() + 7);
+  EXPECT_EQ(all.substr(all.size() - erase.size() - 7), erase + "failed\n");
+}
+
+TEST_F(ConsoleWindowTest, PanelsSelectorAndFileChoice) {
+  ConsoleWindow window(out, err, {});
+  EXPECT_EQ(window.PanelText(4), "N/A");
+  EXPECT_EQ(window.PanelText(0), "PORT");
+  window.SetPanelText(4, "5400");
+  window.SetPanelText(5, "ignored");
+  window.SetPanelText(-1, "ignored");
+  EXPECT_EQ(window.PanelText(4), "5400");
+  EXPECT_EQ(window.PanelText(5), "");
+
+  EXPECT_EQ(window.TargetType(), 0);
+  window.SetTargetType(3);
+  EXPECT_EQ(window.TargetType(), 3);
+
+  EXPECT_EQ(window.ChooseHexFile(), std::nullopt);
+  window.SetHexFileChoice("/tmp/b.a43");
+  EXPECT_EQ(window.ChooseHexFile(), "/tmp/b.a43");
+
+  window.SetButtonsEnabled(false);
+  EXPECT_FALSE(window.ButtonsEnabled());
+}
+
+}  // namespace
+}  // namespace kv218
