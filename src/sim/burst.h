@@ -38,6 +38,7 @@ class BurstQueue {
 
   bool Empty() const { return count_ == 0; }
   std::size_t Size() const { return count_; }
+  std::size_t Capacity() const { return slots_.size(); }
   // Bursts that found the ring full and were lost (a sign of an absurd operation time).
   std::size_t Dropped() const { return dropped_; }
 

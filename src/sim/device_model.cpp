@@ -59,14 +59,17 @@ std::size_t DeviceModel::Type0BlockBytes() const {
   return rows * kType0RowBytes;
 }
 
-void DeviceModel::Feed(const std::uint8_t* data, std::size_t count) {
-  while (count > 0 && !counters_.hungUp) {
+std::size_t DeviceModel::Feed(const std::uint8_t* data, std::size_t count) {
+  std::size_t taken = 0;
+  while (taken < count && !counters_.hungUp &&
+         output_.Capacity() - output_.Size() >= kMostBurstsPerFrame) {
     std::size_t used = 0;
-    const bool complete = assembler_.Take(data, count, used, Type0BlockBytes());
-    data += used;
-    count -= used;
+    const bool complete = assembler_.Take(data + taken, count - taken, used, Type0BlockBytes());
+    taken += used;
     if (complete) Handle(assembler_.Current());
   }
+  // Once the line is down, whatever else arrives is lost with it.
+  return counters_.hungUp ? count : taken;
 }
 
 bool DeviceModel::FaultAppliesTo(FaultKind kind, const Frame& frame) const {

@@ -35,6 +35,8 @@ inline constexpr std::chrono::milliseconds kFlashKeepAlive{12000};
 inline constexpr std::uint8_t kKeepAliveByte = 0x00;
 // Operation times above this are cut to it, so that the keep-alives fit the output queue.
 inline constexpr std::chrono::milliseconds kLongestOperation{60000};
+// The most bursts one frame can cause: its keep-alives and its answer.
+inline constexpr std::size_t kMostBurstsPerFrame = kLongestOperation / kTargetKeepAlive + 1;
 
 // Identity values: the host accepts type 0 when the first word is 0x00BF, types 1 and 2 when
 // the second byte is 0x1C and the first has bit 0x20.
@@ -49,7 +51,9 @@ class DeviceModel {
   explicit DeviceModel(DeviceOptions options = {});
 
   // Takes bytes from the host as they arrive and queues the answers of completed frames.
-  void Feed(const std::uint8_t* data, std::size_t count);
+  // Returns the bytes taken: it stops early, before a frame whose answers might not fit the
+  // output queue any more; the caller drains the output and feeds the rest.
+  std::size_t Feed(const std::uint8_t* data, std::size_t count);
   // A stand-alone run: programs the target of the flash image's type from the flash and
   // queues the status reports 1B 53 n of the run.
   void StartStandaloneRun();

@@ -22,8 +22,12 @@ void InProcessPort::Close() {
 
 bool InProcessPort::Send(const std::uint8_t* data, std::size_t count) {
   if (!open_ || hungUp_) return false;
-  model_.Feed(data, count);
-  PostDeviceOutput();
+  while (count > 0) {
+    const std::size_t taken = model_.Feed(data, count);
+    data += taken;
+    count -= taken;
+    PostDeviceOutput();  // drains the model, so the next Feed always has room
+  }
   return true;
 }
 

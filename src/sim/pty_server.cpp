@@ -152,16 +152,26 @@ void PtyServer::Schedule(Clock::time_point arrival) {
   plannedEnd_ = previous;
 }
 
+void PtyServer::FeedPending() {
+  while (inputStart_ < inputEnd_) {
+    const std::size_t taken = model_.Feed(input_.data() + inputStart_, inputEnd_ - inputStart_);
+    inputStart_ += taken;
+    Schedule(inboundFree_);
+    if (taken == 0) return;  // the output is full: the rest waits until it drains
+  }
+}
+
 void PtyServer::ReadHost(Clock::time_point now) {
-  for (;;) {
+  while (inputStart_ == inputEnd_) {
     const ssize_t n = read(master_, input_.data(), input_.size());
     if (n <= 0) return;
     // The host's bytes take the line's time to arrive, whatever the pty makes of them.
     inboundFree_ = options_.unpaced
                        ? now
                        : std::max(now, inboundFree_) + byteTime_ * static_cast<std::int64_t>(n);
-    model_.Feed(input_.data(), static_cast<std::size_t>(n));
-    Schedule(inboundFree_);
+    inputStart_ = 0;
+    inputEnd_ = static_cast<std::size_t>(n);
+    FeedPending();
   }
 }
 
@@ -226,8 +236,14 @@ void PtyServer::Serve() {
     Clock::time_point next;
     bool wantWritable = false;
     if (!SendDue(now, next, wantWritable)) break;
+    FeedPending();
+    if (inputStart_ < inputEnd_ && next == Clock::time_point::max() && !wantWritable) {
+      continue;  // room again after SendDue: feed on before waiting
+    }
 
-    fds[0].events = static_cast<short>(POLLIN | (wantWritable ? POLLOUT : 0));
+    // Input that did not fit stays unread until the output has drained.
+    const bool readable = inputStart_ == inputEnd_;
+    fds[0].events = static_cast<short>((readable ? POLLIN : 0) | (wantWritable ? POLLOUT : 0));
     timespec wait{};
     timespec* timeout = nullptr;
     if (next != Clock::time_point::max() && !wantWritable) {

@@ -62,6 +62,7 @@ class PtyServer {
   using Clock = std::chrono::steady_clock;
   void Serve();
   void ReadHost(Clock::time_point now);
+  void FeedPending();  // hands the model what it has room for
   void Schedule(Clock::time_point arrival);
   // Sends what is due of the front burst; returns when the next thing is due.
   bool SendDue(Clock::time_point now, Clock::time_point& next, bool& wantWritable);
@@ -87,7 +88,9 @@ class PtyServer {
   Clock::time_point plannedEnd_{};   // when the last scheduled burst will be out
   Clock::time_point inboundFree_{};  // when the host's bytes so far have arrived
   std::size_t sentOfFront_ = 0;      // bytes of the front burst already written
-  std::array<std::uint8_t, 4096> input_{};
+  std::array<std::uint8_t, 4096> input_{};  // the host's bytes, [inputStart_, inputEnd_) not fed
+  std::size_t inputStart_ = 0;
+  std::size_t inputEnd_ = 0;
 };
 
 }  // namespace kv218::sim
