@@ -106,7 +106,8 @@ RunOutcome Converse(RunContext& run) {
 
   if (window.TargetType() == 3) {
     // The programmer did it all; its reply has already written the result line.
-    return run.control.AutoProgramResult == 0 ? RunOutcome::Failed : RunOutcome::Succeeded;
+    // A type changed to 3 after another first command got no AutoProgram reply: not a success.
+    return run.control.AutoProgramResult > 0 ? RunOutcome::Succeeded : RunOutcome::Failed;
   }
   if (flags.DeviceIdResult != 1) {
     LogFailed(window);

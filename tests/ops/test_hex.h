@@ -1,0 +1,50 @@
+#pragma once
+// Small Intel HEX images of each target type, written by the tests themselves into a
+// temporary folder, with the content a case needs (block counts, the type-1 protected block).
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kv218::testing {
+
+// Builds the text of an Intel HEX file record by record (with correct record checksums).
+class HexText {
+ public:
+  void ExtendedLinear(std::uint16_t upper);
+  void Data(std::uint16_t address, const std::vector<std::uint8_t>& bytes);
+  // Data records of 16 bytes from address on, as many as bytes needs.
+  void Block(std::uint32_t address, const std::vector<std::uint8_t>& bytes);
+  std::string Finish();  // adds the end-of-file record
+
+ private:
+  void Record(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& bytes);
+  std::string text_;
+  std::uint32_t upper_ = 0xFFFFFFFF;
+};
+
+// A type-0 image: program words from word address 0 on, and a last record at word address
+// highestWord (which fixes the transfer's block count), plus configuration records.
+std::string Type0Hex(std::uint32_t words, std::uint32_t highestWord);
+// A 16-bit image for types 1 and 2. withProtectedBlock puts a block at 0x7400..0x7BFF whose
+// bytes sum to 0x6795, the value that lets a type-1 target read-back verify.
+std::string Type16Hex(bool withProtectedBlock);
+// A type-3 image in the window 0xFC00..0xFFFF.
+std::string Type1KHex();
+
+// A folder that lives as long as the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string Write(const std::string& name, const std::string& content) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace kv218::testing
