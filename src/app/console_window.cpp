@@ -51,8 +51,8 @@ void ConsoleWindow::ShowError(std::string_view message) {
 }
 
 void ConsoleWindow::Finish() {
-  PrintHeldLine();
   EraseBar();
+  PrintHeldLine();
 }
 
 void ConsoleWindow::PrintHeldLine() {

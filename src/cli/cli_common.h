@@ -1,0 +1,32 @@
+#pragma once
+// What every kv218 subcommand shares: the common options, the exit codes and the helpers
+// that read them. Each subcommand lives in its own cmd_<name>.{h,cpp} and registers itself
+// from main.cpp.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kv218::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;  // the command ran and failed (an output not written)
+inline constexpr int kExitUsage = 2;    // a usage error, a missing file, a HEX error
+
+struct CommonOptions {
+  std::string settingsPath;  // --settings; empty: kv218tool.INI beside the executable
+  bool quiet = false;        // -q: no log lines, no progress bar; errors still shown
+};
+
+// The settings file a command reads: --settings, or the window's file, kv218tool.INI, in
+// the executable's folder (the window and the command line share it).
+std::string SettingsPathOf(const CommonOptions& options);
+
+// A target type as typed: "0".."3" or the selector's label ("TK Series", "MVRx Series",
+// "Cradle Set", "Eco Mode", in any case). Nothing when it is neither.
+std::optional<int> ParseTargetType(std::string_view text);
+
+// The selector's label of a target type 0..3.
+std::string_view TargetTypeLabel(int targetType);
+
+}  // namespace kv218::cli

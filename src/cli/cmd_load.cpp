@@ -1,0 +1,94 @@
+#include "cli/cmd_load.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include "app/console_window.h"
+#include "app/queue_loop.h"
+#include "app/settings.h"
+#include "image/hex_loader.h"
+#include "image/load_texts.h"
+
+namespace kv218::cli {
+
+namespace {
+
+struct LoadArguments {
+  std::string file;
+  std::string type;  // empty: TYPE from the settings file
+  std::string imageOut;
+  bool strict = false;
+};
+
+// ProgramImage (352,256 bytes) then the 12 ConfigBytes, exactly what programming would send.
+bool WriteImage(const std::string& path, const MemoryImage& image) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  bool ok = std::fwrite(image.ProgramImage.data(), 1, kImageBytes, file) == kImageBytes &&
+            std::fwrite(image.ConfigBytes.data(), 1, kConfigCount, file) == kConfigCount;
+  ok = std::fclose(file) == 0 && ok;
+  return ok;
+}
+
+std::optional<int> ChosenTargetType(const LoadArguments& args, const CommonOptions& common) {
+  if (!args.type.empty()) {
+    const auto type = ParseTargetType(args.type);
+    if (!type) {
+      std::cerr << "--type: '" << args.type
+                << "' is not a target type (0..3, \"TK Series\", \"MVRx Series\", "
+                   "\"Cradle Set\" or \"Eco Mode\")\n";
+    }
+    return type;
+  }
+  const std::string settingsPath = SettingsPathOf(common);
+  const int type = ReadSettings(settingsPath).Type;
+  if (type >= 0 && type <= 3) return type;
+  std::cerr << "No target type selected (TYPE=" << type << " in " << settingsPath
+            << "); give one with --type\n";
+  return std::nullopt;
+}
+
+int RunLoad(const LoadArguments& args, const CommonOptions& common) {
+  const auto type = ChosenTargetType(args, common);
+  if (!type) return kExitUsage;
+
+  ConsoleWindow window(std::cout, std::cerr,
+                       {.showLog = !common.quiet, .progressBar = !common.quiet && ::isatty(2)});
+  window.SetTargetType(*type);
+  QueueLoop loop;
+  auto image = std::make_unique<MemoryImage>();
+
+  AppendLoadingLines(window, args.file);
+  const LoadResult result =
+      LoadImage(*image, args.file, window.TargetType(), window, loop, {.strict = args.strict});
+  window.Finish();
+  if (!result.ok()) return kExitUsage;  // the loader has shown its message
+
+  if (!args.imageOut.empty() && !WriteImage(args.imageOut, *image)) {
+    std::cerr << "Unable to write to " << args.imageOut << '\n';
+    return kExitFailure;
+  }
+  std::cerr << "checksum: " << window.PanelText(kChecksumPanel) << '\n';
+  return kExitOk;
+}
+
+}  // namespace
+
+void AddLoadCommand(CLI::App& app, const CommonOptions& common, int& exitCode) {
+  auto args = std::make_shared<LoadArguments>();
+  CLI::App* load =
+      app.add_subcommand("load", "Read a HEX file into the memory image of a target type");
+  load->add_option("FILE", args->file, "The Intel HEX file (*.hex, *.a43)")->required();
+  load->add_option("--type", args->type,
+                   "Target type: 0..3 or \"TK Series\", \"MVRx Series\", \"Cradle Set\", "
+                   "\"Eco Mode\" (default: TYPE from the settings file)");
+  load->add_option("--image-out", args->imageOut,
+                   "Write the 352,256 image bytes and the 12 configuration bytes to this file");
+  load->add_flag("--strict", args->strict, "Refuse a record whose checksum byte is wrong");
+  load->callback([args, &common, &exitCode] { exitCode = RunLoad(*args, common); });
+}
+
+}  // namespace kv218::cli

@@ -1,0 +1,31 @@
+// kv218: the command line over the same core as the window.
+#include <CLI/CLI.hpp>
+
+#include "cli/cli_common.h"
+#include "cli/cmd_load.h"
+
+int main(int argc, char** argv) {
+  using namespace kv218::cli;
+
+  CLI::App app{"kv218: the command line of the KV-218 device programmer's companion", "kv218"};
+  app.set_version_flag("--version", "kv218 1.85.11");
+  app.require_subcommand(1);
+  // The common options may also follow the subcommand ("kv218 load x.hex -q").
+  app.fallthrough();
+
+  CommonOptions common;
+  app.add_option("--settings", common.settingsPath,
+                 "Settings file (default: kv218tool.INI beside the executable)");
+  app.add_flag("-q,--quiet", common.quiet, "No log lines and no progress bar; errors still shown");
+
+  int exitCode = kExitOk;
+  AddLoadCommand(app, common, exitCode);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // Help and version exit 0; every other parse error is a usage error.
+    return app.exit(e) == 0 ? kExitOk : kExitUsage;
+  }
+  return exitCode;
+}
