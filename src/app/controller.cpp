@@ -1,0 +1,146 @@
+#include "app/controller.h"
+
+#include <thread>
+#include <utility>
+
+#include "image/hex_loader.h"
+#include "ops/flash_download.h"
+#include "ops/reply_watch.h"
+#include "ops/target_sequence.h"
+#include "serial/posix_port.h"
+#include "serial/receive_handler.h"
+#include "serial/receive_thread.h"
+
+namespace kv218 {
+
+Controller::Controller(WindowOps& window, MessageLoop& loop, std::string settingsPath,
+                       PortFactory makePort)
+    : window_(window),
+      loop_(loop),
+      settingsPath_(std::move(settingsPath)),
+      makePort_(std::move(makePort)),
+      sleep_([](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); }),
+      frames_(station_, window_) {
+  if (!makePort_) makePort_ = [] { return std::make_unique<PosixPort>(); };
+  loop_.SetTickHandler([this] { Timer1Timer(); });
+}
+
+Controller::~Controller() {
+  ClosePort();
+  loop_.SetTickHandler({});
+}
+
+void Controller::FormCreate() {
+  settings_ = ReadSettings(settingsPath_);
+  OpenPort(settings_.PortPath);
+}
+
+bool Controller::OpenPort(const std::string& path) {
+  ClosePort();
+  settings_.PortPath = path;
+  port_ = makePort_();
+  portOpen_ = port_->Open(path, PortSettingsText(settings_));
+  if (!portOpen_) {
+    port_.reset();
+    window_.SetPanelText(1, "N/A");
+    return false;
+  }
+  station_.port = port_.get();
+  receiveThread_ = std::make_unique<ReceiveThread>(
+      *port_, loop_, [this](const std::uint8_t* data, std::size_t count) { OnBurst(data, count); });
+  window_.SetPanelText(1, PortNameOf(path));
+  return true;
+}
+
+void Controller::ClosePort() {
+  // The thread goes first, so that no read is left on a port that is being closed (or
+  // reopened), and no burst of the old port reaches the handler afterwards.
+  if (receiveThread_) {
+    receiveThread_->Stop();
+    receiveThread_.reset();
+  }
+  station_.port = nullptr;
+  if (port_) {
+    port_->Close();
+    port_.reset();
+  }
+  portOpen_ = false;
+}
+
+void Controller::ComboBox2Change(int index) { OpenPort("\\\\.\\COM" + std::to_string(index + 1)); }
+
+bool Controller::FormClose(int comIndex) {
+  Settings saved = settings_;
+  saved.Com = comIndex;
+  saved.Type = window_.TargetType();
+  if (const auto error = WriteSettings(settingsPath_, saved)) {
+    window_.ShowError(*error);
+    return false;
+  }
+  settings_ = saved;
+  if (control_.running) {
+    // The run unwinds at its next wait; the programmer hears the end now, while the port is
+    // still open.
+    control_.closeRequested = true;
+    frames_.EndRun();
+  }
+  ClosePort();
+  return true;
+}
+
+void Controller::Timer1Timer() { ++station_.TimeOutCount; }
+
+void Controller::Memo1DblClick() { frames_.QueryInfo(); }
+
+void Controller::BitBtn1Click() {
+  if (control_.running) return;
+  const auto chosen = window_.ChooseHexFile();
+  if (!chosen) return;
+  station_.HexFileName = *chosen;
+  AppendLoadingLines(window_, station_.HexFileName);
+  LoadImage(station_.image, station_.HexFileName, window_.TargetType(), window_, loop_);
+}
+
+RunOutcome Controller::BitBtn2Click() { return RunExclusive(&RunTargetSequence); }
+
+RunOutcome Controller::BitBtn3Click() { return RunExclusive(&RunFlashDownload); }
+
+RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&)) {
+  if (control_.running) return RunOutcome::Busy;
+  control_.running = true;
+  control_.closeRequested = false;
+  RunContext run{station_, window_, loop_, frames_, control_, sleep_};
+  lastOutcome_ = sequence(run);
+  control_.running = false;
+  control_.closeRequested = false;
+  return lastOutcome_;
+}
+
+void Controller::RequestClose() {
+  if (control_.running) control_.closeRequested = true;
+}
+
+void Controller::OnBurst(const std::uint8_t* data, std::size_t count) {
+  if (inBurst_) {
+    // Only possible when the bursts come as plain messages (the in-process simulator): the
+    // reply decoding handles messages while it runs, and must not be entered twice.
+    heldBursts_.emplace_back(data, data + count);
+    return;
+  }
+  inBurst_ = true;
+  HandleBurst(data, count);
+  while (!heldBursts_.empty()) {
+    const std::vector<std::uint8_t> held = std::move(heldBursts_.front());
+    heldBursts_.pop_front();
+    HandleBurst(held.data(), held.size());
+  }
+  inBurst_ = false;
+}
+
+void Controller::HandleBurst(const std::uint8_t* data, std::size_t count) {
+  ReceiveHandler(station_, window_, loop_, frames_, data, count);
+  WatchReply(control_, data, count);
+  ++burstsHandled_;
+}
+
+}  // namespace kv218

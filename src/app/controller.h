@@ -1,0 +1,114 @@
+#pragma once
+// The main window's controller without a toolkit: start-up from the settings file, the port
+// and its receive thread, the port selector, Timer1's ticks, the double click on the log, the
+// three buttons and the close. A front end (Qt window, command line) forwards its events here
+// and draws what WindowOps tells it; it holds no protocol logic of its own.
+// Everything runs on the window thread, except the receive thread, which hands each burst
+// over through MessageLoop::RunOnWindowThread.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/message_loop.h"
+#include "app/settings.h"
+#include "app/window_ops.h"
+#include "ops/frames.h"
+#include "ops/run_outcome.h"
+#include "ops/waits.h"
+#include "serial/port_channel.h"
+#include "serial/station.h"
+
+namespace kv218 {
+
+class ReceiveThread;
+
+class Controller {
+ public:
+  using PortFactory = std::function<std::unique_ptr<PortChannel>()>;
+  using Sleeper = std::function<void(std::chrono::milliseconds)>;
+
+  // makePort gives a fresh, closed port for every open; by default a PosixPort.
+  Controller(WindowOps& window, MessageLoop& loop, std::string settingsPath,
+             PortFactory makePort = {});
+  ~Controller();
+  Controller(const Controller&) = delete;
+  Controller& operator=(const Controller&) = delete;
+
+  // Reads the settings, opens the stored port, starts its receive thread and shows the port
+  // name (or "N/A") in panel 1. The front end then selects ComboBox2 and ComboBox1 from
+  // settings().Com and settings().Type.
+  void FormCreate();
+  const Settings& settings() const { return settings_; }
+
+  // Saves the settings (COM from comIndex, TYPE from the target selector). On failure shows
+  // "Unable to write to <path>" and returns false: the window stays open, the port stays
+  // open. Otherwise ends a run in progress at once (EndRun sent), stops the receive thread
+  // and closes the port.
+  bool FormClose(int comIndex);
+
+  // Another port picked: the old receive thread is stopped and joined, the port closed, and
+  // "\\.\COM<index + 1>" opened.
+  void ComboBox2Change(int index);
+  // Opens path with the stored line settings (closing the port in use first); true when it
+  // opened. Panel 1 shows the port name or "N/A". The path becomes the PORT saved at close.
+  bool OpenPort(const std::string& path);
+
+  void Timer1Timer();
+  void Memo1DblClick();
+  // The load command: file dialog, then the loader for the selected type.
+  void BitBtn1Click();
+  // Program the target / store the image in the programmer's flash. A click while a run is
+  // in progress does nothing (Busy).
+  RunOutcome BitBtn2Click();
+  RunOutcome BitBtn3Click();
+
+  bool Running() const { return control_.running; }
+  // Ends the run in progress at its next wait (EndRun sent, buttons enabled, Timer1 off).
+  // Nothing when no run is in progress.
+  void RequestClose();
+
+  // One burst from the programmer, on the window thread: the receive thread's handler (and
+  // the in-process simulator's receiver). A burst that arrives while another is being handled
+  // waits until that one has returned, as it would behind a blocked receive thread.
+  void OnBurst(const std::uint8_t* data, std::size_t count);
+
+  Station& station() { return station_; }
+  bool PortOpen() const { return portOpen_; }
+  const std::string& PortPath() const { return settings_.PortPath; }
+  RunOutcome LastOutcome() const { return lastOutcome_; }
+  std::uint64_t BurstsHandled() const { return burstsHandled_; }
+  // The blocking pause after BeginRun; tests pass a virtual one.
+  void SetSleeper(Sleeper sleep) { sleep_ = std::move(sleep); }
+
+ private:
+  void ClosePort();
+  RunOutcome RunExclusive(RunOutcome (*sequence)(RunContext&));
+  void HandleBurst(const std::uint8_t* data, std::size_t count);
+
+  WindowOps& window_;
+  MessageLoop& loop_;
+  const std::string settingsPath_;
+  PortFactory makePort_;
+  Sleeper sleep_;
+
+  Settings settings_;
+  Station station_;
+  Frames frames_;
+  RunControl control_;
+  std::unique_ptr<PortChannel> port_;
+  std::unique_ptr<ReceiveThread> receiveThread_;
+  bool portOpen_ = false;
+  RunOutcome lastOutcome_ = RunOutcome::Succeeded;
+
+  bool inBurst_ = false;
+  std::deque<std::vector<std::uint8_t>> heldBursts_;
+  std::uint64_t burstsHandled_ = 0;
+};
+
+}  // namespace kv218
