@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -83,6 +85,11 @@ bool PtyServer::Start(std::string& error) {
     CloseLine();
     return false;
   }
+  closeWatch_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (closeWatch_ >= 0 && inotify_add_watch(closeWatch_, slavePath_.c_str(), IN_CLOSE) < 0) {
+    close(closeWatch_);
+    closeWatch_ = -1;
+  }
   if (!options_.linkPath.empty() && !MakeLink(options_.linkPath, slavePath_, error)) {
     CloseLine();
     return false;
@@ -106,6 +113,10 @@ void PtyServer::Stop() {
   if (wakeFd_ >= 0) {
     close(wakeFd_);
     wakeFd_ = -1;
+  }
+  if (closeWatch_ >= 0) {
+    close(closeWatch_);
+    closeWatch_ = -1;
   }
   if (!options_.linkPath.empty() && !slavePath_.empty()) {
     struct stat existing {};
@@ -135,6 +146,13 @@ void PtyServer::CloseLine() {
   if (slave_ >= 0) close(slave_);
   master_ = -1;
   slave_ = -1;
+}
+
+void PtyServer::HostClosed() {
+  alignas(inotify_event) char events[4096];
+  while (read(closeWatch_, events, sizeof events) > 0) {
+  }
+  if (slave_ >= 0) ioctl(slave_, TIOCNXCL);
 }
 
 void PtyServer::Schedule(Clock::time_point arrival) {
@@ -226,7 +244,7 @@ bool PtyServer::SendDue(Clock::time_point now, Clock::time_point& next, bool& wa
 }
 
 void PtyServer::Serve() {
-  pollfd fds[2] = {{master_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+  pollfd fds[3] = {{master_, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {closeWatch_, POLLIN, 0}};
   while (!stopRequested_) {
     Clock::time_point now = Clock::now();
     for (int runs = runsRequested_.exchange(0); runs > 0; --runs) {
@@ -253,7 +271,8 @@ void PtyServer::Serve() {
       wait.tv_nsec = static_cast<long>(ns % 1'000'000'000);
       timeout = &wait;
     }
-    if (ppoll(fds, 2, timeout, nullptr) < 0 && errno != EINTR) break;
+    if (ppoll(fds, 3, timeout, nullptr) < 0 && errno != EINTR) break;
+    if (fds[2].revents & POLLIN) HostClosed();
     if (fds[1].revents & POLLIN) {
       std::uint64_t count = 0;
       [[maybe_unused]] const ssize_t n = read(wakeFd_, &count, sizeof count);

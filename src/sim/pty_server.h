@@ -12,6 +12,10 @@
 // The server keeps the slave end open itself, configured raw, for two reasons: the pty would
 // otherwise hang up each time a host closes the port (and the master would read EIO until the
 // next open), and the host's open then finds a sane line without echo or line editing.
+// Holding it open also keeps a host's exclusive mode (TIOCEXCL) alive after that host has
+// closed, which would refuse the next session's open; so the server watches the slave for
+// closes (inotify) and lifts the exclusive mode after each one. A host's own lock (flock)
+// still keeps a second host out while one is connected.
 // The hang-up fault closes both ends: the host's port fails, and the server ends.
 
 #include <array>
@@ -68,6 +72,7 @@ class PtyServer {
   bool SendDue(Clock::time_point now, Clock::time_point& next, bool& wantWritable);
   void Wake();
   void CloseLine();
+  void HostClosed();  // lifts the exclusive mode the host may have left behind
 
   DeviceModel& model_;
   LineOptions options_;
@@ -75,6 +80,7 @@ class PtyServer {
   int master_ = -1;
   int slave_ = -1;  // held open: see above
   int wakeFd_ = -1;
+  int closeWatch_ = -1;  // inotify on the slave path; -1 where not available
   std::string slavePath_;
   std::thread thread_;
   std::atomic<bool> stopRequested_ = false;
