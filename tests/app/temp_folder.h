@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 
@@ -22,10 +23,17 @@ class TempFolder {
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
+  const std::filesystem::path& path() const { return path_; }
   std::string File(const std::string& name) const { return (path_ / name).string(); }
   std::string Write(const std::string& name, const std::string& text) const {
     std::ofstream(path_ / name, std::ios::binary) << text;
     return File(name);
+  }
+  // Writes the lines, each ended with CR LF.
+  std::string WriteLines(const std::string& name, std::initializer_list<std::string> lines) const {
+    std::string text;
+    for (const auto& line : lines) text += line + "\r\n";
+    return Write(name, text);
   }
   static std::string Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -1,16 +1,14 @@
 #pragma once
 // Helpers for the loader tests: HEX lines with correct checksums, files in a private temp
-// folder, and a message loop that counts how often the loader let the window breathe.
+// folder (TempFolder), and a message loop that counts how often the loader let the window
+// breathe.
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "../app/temp_folder.h"
 #include "app/message_loop.h"
 #include "app/text.h"
 
@@ -35,38 +33,6 @@ inline std::string LinearLine(std::uint16_t segment) {
       4, 0, {static_cast<std::uint8_t>(segment >> 8), static_cast<std::uint8_t>(segment & 0xFF)});
 }
 inline const std::string kEndLine = ":00000001FF";
-
-// A private folder for the files of one test, removed afterwards.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kv218-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  // Writes text to name exactly as given (no line-ending translation).
-  std::string Write(const std::string& name, const std::string& text) const {
-    const auto file = path_ / name;
-    std::ofstream(file, std::ios::binary) << text;
-    return file.string();
-  }
-  // Writes the lines, each ended with CR LF.
-  std::string WriteLines(const std::string& name, std::initializer_list<std::string> lines) const {
-    std::string text;
-    for (const auto& line : lines) text += line + "\r\n";
-    return Write(name, text);
-  }
-
- private:
-  std::filesystem::path path_;
-};
 
 // PumpMessages only counts; the loader never waits or posts.
 class CountingLoop : public MessageLoop {

@@ -1,0 +1,151 @@
+// kv218 load, run as the built executable.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "../app/temp_folder.h"
+#include "app/queue_loop.h"
+#include "app/recording_window.h"
+#include "image/hex_loader.h"
+#include "run_process.h"
+
+namespace kv218 {
+namespace {
+
+using testing::ProcessResult;
+using testing::TempFolder;
+
+const std::string kExamples = KV218_EXAMPLES_DIR;
+
+class CliLoadTest : public ::testing::Test {
+ protected:
+  ProcessResult Run(std::vector<std::string> args) {
+    // Never the settings file beside the build's executable.
+    if (std::find(args.begin(), args.end(), "--settings") == args.end()) {
+      args.insert(args.begin(), {"--settings", folder.File("kv218tool.INI")});
+    }
+    return testing::RunProcess(KV218_CLI, args, folder.File(""));
+  }
+  // What the window's own load shows for this file: log lines and panel 4.
+  struct InProcess {
+    std::string log, checksum;
+    std::unique_ptr<MemoryImage> image = std::make_unique<MemoryImage>();
+  };
+  static InProcess LoadInProcess(const std::string& path, int type) {
+    InProcess expected;
+    RecordingWindow window;
+    QueueLoop loop;
+    AppendLoadingLines(window, path);
+    LoadImage(*expected.image, path, type, window, loop);
+    for (const auto& line : window.log) expected.log += line + "\n";
+    expected.checksum = "checksum: " + window.panels[4] + "\n";
+    return expected;
+  }
+
+  TempFolder folder;
+};
+
+struct ExampleRun {
+  const char* file;
+  const char* type;
+  int typeIndex;
+};
+
+class CliExampleTest : public CliLoadTest, public ::testing::WithParamInterface<ExampleRun> {};
+
+TEST_P(CliExampleTest, PrintsThePaneAndTheChecksum) {
+  const std::string path = kExamples + "/" + GetParam().file;
+  const auto result = Run({"load", path, "--type", GetParam().type});
+  const auto expected = LoadInProcess(path, GetParam().typeIndex);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, expected.log);
+  EXPECT_EQ(result.err, expected.checksum);
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, CliExampleTest,
+                         ::testing::Values(ExampleRun{"tk_series.hex", "0", 0},
+                                           ExampleRun{"mvrx_series.hex", "MVRx Series", 1},
+                                           ExampleRun{"cradle_set.hex", "cradle set", 2},
+                                           ExampleRun{"eco_mode.hex", "3", 3}));
+
+TEST_F(CliLoadTest, ImageOutHoldsTheImageThenTheConfiguration) {
+  const std::string path = kExamples + "/tk_series.hex";
+  const std::string out = folder.File("image.bin");
+  ASSERT_EQ(Run({"load", path, "--type", "TK Series", "--image-out", out}).status, 0);
+  const std::string bytes = TempFolder::Read(out);
+  ASSERT_EQ(bytes.size(), 352256u + 12u);
+  const auto expected = LoadInProcess(path, 0);
+  EXPECT_EQ(0, std::memcmp(bytes.data(), expected.image->ProgramImage.data(), 352256));
+  EXPECT_EQ(0, std::memcmp(bytes.data() + 352256, expected.image->ConfigBytes.data(), 12));
+}
+
+TEST_F(CliLoadTest, TheTypeComesFromTheSettingsFile) {
+  const std::string settings = folder.Write("site.INI", "[INDEX]\r\nTYPE=2\r\n");
+  const std::string path = kExamples + "/cradle_set.hex";
+  const auto result = Run({"--settings", settings, "load", path, "-q"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, "");  // quiet
+  EXPECT_EQ(result.err, LoadInProcess(path, 2).checksum);
+}
+
+TEST_F(CliLoadTest, StrictRefusesAWrongRecordChecksum) {
+  const std::string path = folder.Write("bad.hex", ":020000001234B8\r\n:020002005678FF\r\n");
+  EXPECT_EQ(Run({"load", path, "--type", "1"}).status, 0);
+  const auto strict = Run({"load", path, "--type", "1", "--strict"});
+  EXPECT_EQ(strict.status, 2);
+  EXPECT_EQ(strict.err, "Wrong record checksum in line 2: 0xFF, expected 0x2E\n");
+  EXPECT_EQ(strict.out, "\n" + path + "\nLoading ...\n");
+}
+
+struct FailureRun {
+  const char* name;
+  std::vector<std::string> args;  // "@" stands for the scratch folder
+  std::string err;                // start of the message on standard error
+};
+
+class CliFailureTest : public CliLoadTest, public ::testing::WithParamInterface<FailureRun> {};
+
+TEST_P(CliFailureTest, ExitsWithStatus2) {
+  std::vector<std::string> args = GetParam().args;
+  for (auto& arg : args) {
+    if (arg.front() == '@') arg = folder.File(arg.substr(1));
+  }
+  folder.Write("bad.hex", ":0200000012\r\n");
+  folder.Write("none.INI", "[INDEX]\r\nTYPE=-1\r\n");
+  const auto result = Run(args);
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.err.substr(0, GetParam().err.size()), GetParam().err) << result.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, CliFailureTest,
+    ::testing::Values(
+        FailureRun{"MissingFile", {"load", "@absent.hex", "--type", "0"}, "Cannot open file /"},
+        FailureRun{
+            "HexError", {"load", "@bad.hex", "--type", "0"}, "'0x' is not a valid integer value\n"},
+        FailureRun{"UnknownType", {"load", "@bad.hex", "--type", "4"}, "--type: '4' is not"},
+        FailureRun{"NoTypeSelected",
+                   {"--settings", "@none.INI", "load", "@bad.hex"},
+                   "No target type selected (TYPE=-1"},
+        FailureRun{"NoFile", {"load"}, "FILE is required"},
+        FailureRun{"NoSubcommand", {}, "A subcommand is required"},
+        FailureRun{"UnknownOption", {"load", "@bad.hex", "--fast"}, "The following argument"}),
+    [](const ::testing::TestParamInfo<FailureRun>& p) { return std::string(p.param.name); });
+
+TEST_F(CliLoadTest, MissingFileStillPrintsTheLoadingLines) {
+  const std::string path = folder.File("absent.hex");
+  const auto result = Run({"load", path, "--type", "0"});
+  EXPECT_EQ(result.out, "\n" + path + "\nLoading ...\n");
+  EXPECT_EQ(result.err, "Cannot open file " + path + "\n");
+}
+
+TEST_F(CliLoadTest, HelpExitsWith0) {
+  const auto result = Run({"load", "--help"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.out.find("--image-out"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kv218
