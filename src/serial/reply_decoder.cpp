@@ -274,8 +274,8 @@ void FlashErased(Reply& r) {
   r.station.flags.flash.FlashEraseDone = 1;
 }
 
-// The last flash block number of a transfer for the target type, -1 for none (the type takes
-// a single block, or is unknown). The gauge divides by the same number.
+// The last block number of a flash transfer of types 0 and 1/2 (type 3 moves one block); the
+// gauge divides by the same number, so the last acknowledgement shows a little over 100.
 constexpr int kFlashWriteLast24 = 85;
 constexpr int kFlashWriteLast16 = 8;
 constexpr int kFlashReadLast24 = 170;
