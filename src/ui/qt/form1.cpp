@@ -1,0 +1,179 @@
+#include "ui/qt/form1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPixmap>
+
+#include "ui/qt/fonts.h"
+#include "ui/qt/pictures.h"
+
+namespace kv218 {
+
+namespace {
+
+constexpr int kGaugePanel = 2;
+
+QPushButton* PictureButton(QWidget* parent, const char* name, const QImage& picture) {
+  auto* button = new QPushButton(parent);
+  button->setObjectName(name);
+  button->setIcon(QIcon(QPixmap::fromImage(picture)));
+  button->setIconSize(picture.size());
+  button->setFocusPolicy(Qt::StrongFocus);
+  return button;
+}
+
+}  // namespace
+
+TForm1::TForm1(FormOptions options, QWidget* parent)
+    : QWidget(parent), ops_(*this, std::move(options.chooseHexFile)), loop_(Timer1) {
+  BuildControls();
+  controller_ = std::make_unique<Controller>(ops_, loop_, std::move(options.settingsPath),
+                                             std::move(options.portFactory));
+  loop_.SetTickHandler([this] { Timer1Timer(); });
+  FormCreate();
+}
+
+TForm1::~TForm1() {
+  Shutdown();
+  controller_.reset();  // stops and joins the receive thread while the widgets still exist
+}
+
+void TForm1::Shutdown() { loop_.Shutdown(); }
+
+void TForm1::BuildControls() {
+  setObjectName("Form1");
+  setWindowTitle("KV-218  tool  v1.85.11");
+  setFont(FormFont());
+  setAutoFillBackground(true);
+  setBackgroundRole(QPalette::Button);  // the button face
+  resize(kClientWidth, kClientHeight);
+
+  // A picture, not a window: drawn first so that the port selector covers its empty part.
+  Image1 = new QLabel(this);
+  Image1->setObjectName("Image1");
+  Image1->setPixmap(QPixmap::fromImage(SerialPlugIcon()));
+  Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Image1->setGeometry(107, 54, 33, 25);
+
+  BitBtn1 = PictureButton(this, "BitBtn1", LoadFilePicture());
+  BitBtn1->setGeometry(8, 8, 89, 90);
+  BitBtn2 = PictureButton(this, "BitBtn2", PcToTargetPicture());
+  BitBtn2->setGeometry(200, 8, 89, 90);
+  BitBtn3 = PictureButton(this, "BitBtn3", PcToKv218Picture());
+  BitBtn3->setGeometry(296, 8, 89, 90);
+  BitBtn1->setAccessibleName("Load File");
+  BitBtn2->setAccessibleName("PC to Target");
+  BitBtn3->setAccessibleName("PC to KV-218");
+
+  ComboBox2 = new SelectorBox(this);
+  ComboBox2->setObjectName("ComboBox2");
+  for (int port = 1; port <= 20; ++port) ComboBox2->addItem(QString("COM%1").arg(port));
+  ComboBox2->SetItemIndex(0);
+  ComboBox2->setGeometry(128, 52, 65, 21);
+
+  ComboBox1 = new SelectorBox(this);
+  ComboBox1->setObjectName("ComboBox1");
+  ComboBox1->addItems({"TK Series", "MVRx Series", "Cradle Set", "Eco Mode"});
+  ComboBox1->SetItemIndex(0);
+  ComboBox1->setGeometry(104, 76, 89, 21);
+
+  Memo1 = new LogPane(this);
+  Memo1->setObjectName("Memo1");
+  Memo1->setGeometry(8, 104, 377, 193);
+
+  StatusBar1 = new StatusBar(this);
+  StatusBar1->setObjectName("StatusBar1");
+  StatusBar1->AddPanel(35, "PORT");
+  StatusBar1->AddPanel(50, "N/A");
+  StatusBar1->AddPanel(190, "processbar", true);
+  StatusBar1->AddPanel(60, "checksum");
+  StatusBar1->AddPanel(35, "N/A");
+  StatusBar1->setGeometry(0, kClientHeight - StatusBar::kHeight, kClientWidth, StatusBar::kHeight);
+
+  CGauge1 = new Gauge(StatusBar1);
+  CGauge1->setObjectName("CGauge1");
+  CGauge1->hide();  // until the bar first lays out its panel 2
+
+  Timer1.setObjectName("Timer1");
+
+  setTabOrder(Memo1, BitBtn1);
+  setTabOrder(BitBtn1, BitBtn2);
+  setTabOrder(BitBtn2, BitBtn3);
+  setTabOrder(BitBtn3, ComboBox1);
+  setTabOrder(ComboBox1, ComboBox2);
+  Memo1->setFocus();
+
+  connect(StatusBar1, &StatusBar::DrawPanel, this, &TForm1::StatusBar1DrawPanel);
+  connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
+  connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
+  connect(BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
+  connect(Memo1, &LogPane::DoubleClicked, this, &TForm1::Memo1DblClick);
+  connect(ComboBox2, &SelectorBox::Changed, this, &TForm1::ComboBox2Change);
+}
+
+void TForm1::FormCreate() {
+  move(kLeft, kTop);
+  StatusBar1->setFont(StatusBarFont());
+  controller_->FormCreate();
+  // Selected without running ComboBox2Change; an index outside the items selects nothing.
+  ComboBox2->SetItemIndex(controller_->settings().Com);
+  ComboBox1->SetItemIndex(controller_->settings().Type);
+}
+
+void TForm1::StatusBar1DrawPanel(int panel, const QRect& rect) {
+  if (panel != kGaugePanel) return;
+  CGauge1->setParent(StatusBar1);
+  CGauge1->setGeometry(rect.left(), rect.top(), StatusBar1->PanelWidth(kGaugePanel) - 4,
+                       rect.height());
+  CGauge1->show();
+}
+
+template <typename Handler>
+void TForm1::RunButton(Handler handler) {
+  handler();
+  if (closePending_) {
+    closePending_ = false;
+    close();
+  }
+}
+
+void TForm1::BitBtn1Click() {
+  RunButton([this] { controller_->BitBtn1Click(); });
+}
+
+void TForm1::BitBtn2Click() {
+  RunButton([this] { controller_->BitBtn2Click(); });
+}
+
+void TForm1::BitBtn3Click() {
+  RunButton([this] { controller_->BitBtn3Click(); });
+}
+
+void TForm1::Timer1Timer() { controller_->Timer1Timer(); }
+
+void TForm1::Memo1DblClick() { controller_->Memo1DblClick(); }
+
+void TForm1::ComboBox2Change(int itemIndex) { controller_->ComboBox2Change(itemIndex); }
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (controller_->Running()) {
+    // The run's wait returns at its next message; the button's handler then closes again.
+    closePending_ = true;
+    controller_->RequestClose();
+    event->ignore();
+    return;
+  }
+  if (!controller_->FormClose(ComboBox2->ItemIndex())) {
+    event->ignore();  // the settings could not be written; that was shown, the window stays
+    return;
+  }
+  event->accept();
+}
+
+void TForm1::resizeEvent(QResizeEvent*) {
+  // The status bar spans the bottom edge at every size; the other controls stay put.
+  StatusBar1->setGeometry(0, height() - StatusBar::kHeight, width(), StatusBar::kHeight);
+}
+
+}  // namespace kv218

@@ -1,0 +1,88 @@
+#pragma once
+// Form1, the one window: its controls at their design places, and its event handlers, which
+// hand over to the controller.
+
+#include <QPushButton>
+#include <QRect>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "app/controller.h"
+#include "ui/qt/gauge.h"
+#include "ui/qt/log_pane.h"
+#include "ui/qt/qt_message_loop.h"
+#include "ui/qt/qt_window_ops.h"
+#include "ui/qt/selector_box.h"
+#include "ui/qt/status_bar.h"
+
+class QLabel;
+
+namespace kv218 {
+
+struct FormOptions {
+  std::string settingsPath;             // the settings file read at creation and written at close
+  Controller::PortFactory portFactory;  // empty: the platform's serial port
+  HexFileChooser chooseHexFile;         // empty: the file-open dialog
+};
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+ public:
+  // The client area that the design's control positions refer to. With the usual frame
+  // (4-pixel borders, 26-pixel caption at 96 dpi) the outer size is 399 x 352.
+  static constexpr int kClientWidth = 391;
+  static constexpr int kClientHeight = 322;
+  static constexpr int kLeft = 10;
+  static constexpr int kTop = 30;
+
+  explicit TForm1(FormOptions options, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  Controller& controller() { return *controller_; }
+  QtMessageLoop& loop() { return loop_; }
+
+  // Releases a receive thread blocked in a hand-over; called once the window has closed.
+  void Shutdown();
+
+  // The controls, named as designed. The widgets are children of the form.
+  StatusBar* StatusBar1;
+  LogPane* Memo1;
+  Gauge* CGauge1;
+  QPushButton* BitBtn1;
+  QPushButton* BitBtn2;
+  QPushButton* BitBtn3;
+  QTimer Timer1;
+  SelectorBox* ComboBox1;
+  SelectorBox* ComboBox2;
+  QLabel* Image1;
+
+ public slots:
+  void FormCreate();
+  void StatusBar1DrawPanel(int panel, const QRect& rect);
+  void BitBtn1Click();
+  void BitBtn2Click();
+  void BitBtn3Click();
+  void Timer1Timer();
+  void Memo1DblClick();
+  void ComboBox2Change(int itemIndex);
+
+ protected:
+  // FormClose: a close asked for during a run first lets the run unwind.
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void BuildControls();
+  // Runs a button's handler; a close asked for while it ran is carried out afterwards.
+  template <typename Handler>
+  void RunButton(Handler handler);
+
+  QtWindowOps ops_;
+  QtMessageLoop loop_;
+  std::unique_ptr<Controller> controller_;
+  bool closePending_ = false;
+};
+
+}  // namespace kv218

@@ -1,0 +1,21 @@
+// kv218tool: the window. Reads kv218tool.INI beside the executable when the window is created
+// and writes it when the window closes.
+
+#include "app/settings.h"
+#include "ui/qt/application.h"
+#include "ui/qt/form1.h"
+
+int main(int argc, char** argv) {
+  kv218::Application app(argc, argv);
+  try {
+    kv218::FormOptions options;
+    options.settingsPath = kv218::SettingsPathFor(kv218::RunningExecutablePath());
+    kv218::TForm1 form(std::move(options));
+    form.show();
+    kv218::Application::exec();
+    form.Shutdown();
+  } catch (...) {
+    kv218::ShowUncaughtError();
+  }
+  return 0;
+}

@@ -1,0 +1,49 @@
+#include "ui/qt/qt_window_ops.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "ui/qt/form1.h"
+
+namespace kv218 {
+
+QtWindowOps::QtWindowOps(TForm1& form, HexFileChooser chooser)
+    : form_(form), chooser_(std::move(chooser)) {}
+
+void QtWindowOps::AppendLog(std::string_view line) { form_.Memo1->AppendLog(line); }
+
+void QtWindowOps::AppendToLastLine(std::string_view text) { form_.Memo1->AppendToLastLine(text); }
+
+void QtWindowOps::SetPanelText(int panel, std::string_view text) {
+  form_.StatusBar1->SetPanelText(panel, LogText(text));
+}
+
+void QtWindowOps::SetProgress(int percent) { form_.CGauge1->SetProgress(percent); }
+
+void QtWindowOps::SetButtonsEnabled(bool enabled) {
+  for (QPushButton* button : {form_.BitBtn1, form_.BitBtn2, form_.BitBtn3}) {
+    button->setEnabled(enabled);
+  }
+}
+
+std::optional<std::string> QtWindowOps::ChooseHexFile() {
+  return chooser_ ? chooser_() : RunOpenDialog(&form_);
+}
+
+int QtWindowOps::TargetType() const { return form_.ComboBox1->ItemIndex(); }
+
+void QtWindowOps::ShowError(std::string_view message) {
+  QMessageBox::critical(&form_, QApplication::applicationDisplayName(), LogText(message));
+}
+
+std::optional<std::string> RunOpenDialog(QWidget* parent) {
+  // Qt's spelling of the filter "Hex files|*.hex;*.a43".
+  const QString path =
+      QFileDialog::getOpenFileName(parent, QString(), QString(), "Hex files (*.hex *.a43)");
+  if (path.isEmpty()) return std::nullopt;
+  return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace kv218

@@ -1,0 +1,41 @@
+#pragma once
+// The window operations on Form1's widgets.
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/window_ops.h"
+
+class QWidget;
+
+namespace kv218 {
+
+class TForm1;
+
+// OpenDialog1 as the core sees it: the chosen path, nothing when cancelled.
+using HexFileChooser = std::function<std::optional<std::string>()>;
+
+class QtWindowOps : public WindowOps {
+ public:
+  // An empty chooser runs the file-open dialog.
+  QtWindowOps(TForm1& form, HexFileChooser chooser);
+
+  void AppendLog(std::string_view line) override;
+  void AppendToLastLine(std::string_view text) override;
+  void SetPanelText(int panel, std::string_view text) override;
+  void SetProgress(int percent) override;
+  void SetButtonsEnabled(bool enabled) override;
+  std::optional<std::string> ChooseHexFile() override;
+  int TargetType() const override;
+  void ShowError(std::string_view message) override;
+
+ private:
+  TForm1& form_;
+  HexFileChooser chooser_;
+};
+
+// The file-open dialog with the filter "Hex files|*.hex;*.a43".
+std::optional<std::string> RunOpenDialog(QWidget* parent);
+
+}  // namespace kv218

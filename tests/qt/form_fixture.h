@@ -1,0 +1,54 @@
+#pragma once
+// A Form1 over a fake port, with its settings file in a fresh folder and the file dialog
+// replaced by a queue of answers.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/settings.h"
+#include "fake_port.h"
+#include "qt_environment.h"
+#include "ui/qt/form1.h"
+
+namespace kv218::test {
+
+class FormTest : public testing::Test {
+ protected:
+  void SetUp() override { App(); }
+  void TearDown() override { form_.reset(); }
+
+  std::string SettingsPath() const { return dir_.filePath("kv218tool.INI").toStdString(); }
+  void WriteSettings(const QByteArray& text) const {
+    QFile file(QString::fromStdString(SettingsPath()));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+  }
+  Settings Saved() const { return ReadSettings(SettingsPath()); }
+
+  TForm1& MakeForm() {
+    FormOptions options;
+    options.settingsPath = SettingsPath();
+    options.portFactory = [this] { return std::make_unique<FakePort>(line_); };
+    options.chooseHexFile = [this]() -> std::optional<std::string> {
+      if (choices_.empty()) return std::nullopt;
+      auto choice = choices_.front();
+      choices_.pop_front();
+      return choice;
+    };
+    form_ = std::make_unique<TForm1>(std::move(options));
+    return *form_;
+  }
+
+  QTemporaryDir dir_;
+  FakeLine line_;
+  std::deque<std::optional<std::string>> choices_;
+  std::unique_ptr<TForm1> form_;
+};
+
+}  // namespace kv218::test

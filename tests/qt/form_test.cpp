@@ -1,0 +1,199 @@
+// Form1's handlers over a fake port: the settings read at creation and written at close, the
+// port selector, the double click on the log, the load command, the no-file warning, and a
+// close in the middle of a run.
+
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextDocument>
+#include <QTimer>
+
+#include "app/settings.h"
+#include "form_fixture.h"
+
+namespace kv218::test {
+namespace {
+
+using FormHandlersTest = FormTest;
+
+const std::string kExample = KV218_EXAMPLES_DIR "/tk_series.hex";
+
+TEST_F(FormHandlersTest, CreationReadsTheSettingsAndOpensTheStoredPort) {
+  const struct {
+    const char* name;
+    QByteArray ini;
+    bool opens;
+    std::string opened;
+    QString panel1;
+    int com;
+    QString comText;
+    int type;
+  } cases[] = {
+      {"no file", "", true, "\\\\.\\COM1", "COM1", 0, "COM1", 0},
+      {"stored choices", "[COM PORT SETTING]\r\nPORT=/dev/ttyKV\r\n[INDEX]\r\nCOM=4\r\nTYPE=2\r\n",
+       true, "/dev/ttyKV", "/dev/ttyKV", 4, "COM5", 2},
+      {"indexes outside the items", "[INDEX]\r\nCOM=25\r\nTYPE=-3\r\n", true, "\\\\.\\COM1", "COM1",
+       -1, "", -1},
+      {"port that does not open", "[COM PORT SETTING]\r\nPORT=\\\\.\\COM7\r\n", false,
+       "\\\\.\\COM7", "N/A", 0, "COM1", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile::remove(QString::fromStdString(SettingsPath()));
+    if (!c.ini.isEmpty()) WriteSettings(c.ini);
+    line_ = FakeLine{};
+    line_.opens = c.opens;
+    TForm1& form = MakeForm();
+    ASSERT_EQ(line_.opened.size(), 1u);
+    EXPECT_EQ(line_.opened.front(), c.opened);
+    EXPECT_EQ(form.StatusBar1->PanelText(1), c.panel1);
+    EXPECT_EQ(form.ComboBox2->ItemIndex(), c.com);
+    EXPECT_EQ(form.ComboBox2->currentText(), c.comText);
+    EXPECT_EQ(form.ComboBox1->ItemIndex(), c.type);
+    form_.reset();
+  }
+}
+
+TEST_F(FormHandlersTest, ClosingSavesThePortAndBothSelectors) {
+  TForm1& form = MakeForm();
+  form.show();
+  form.ComboBox2->setCurrentIndex(4);
+  emit form.ComboBox2->activated(4);  // the operator picks "COM5"
+  form.ComboBox1->SetItemIndex(3);
+  EXPECT_EQ(line_.opened.back(), "\\\\.\\COM5");
+  EXPECT_EQ(form.StatusBar1->PanelText(1), "COM5");
+  EXPECT_TRUE(form.close());
+  const Settings saved = Saved();
+  EXPECT_EQ(saved.PortPath, "\\\\.\\COM5");
+  EXPECT_EQ(saved.Com, 4);
+  EXPECT_EQ(saved.Type, 3);
+  EXPECT_EQ(saved.PortBaud, 115200);
+  EXPECT_EQ(saved.PortParity, "E");
+}
+
+TEST_F(FormHandlersTest, SelectorsWithoutASelectionAreSavedAsMinusOne) {
+  WriteSettings("[INDEX]\r\nCOM=20\r\nTYPE=4\r\n");
+  TForm1& form = MakeForm();
+  form.show();
+  EXPECT_TRUE(form.close());
+  const Settings saved = Saved();
+  EXPECT_EQ(saved.Com, -1);
+  EXPECT_EQ(saved.Type, -1);
+}
+
+TEST_F(FormHandlersTest, TypingAPortNameSelectsNoItemAndOpensCom0) {
+  line_.opens = false;  // no such port here
+  TForm1& form = MakeForm();
+  QTest::keyClick(form.ComboBox2->lineEdit(), Qt::Key_2);
+  EXPECT_EQ(line_.opened.back(), "\\\\.\\COM0");
+  EXPECT_EQ(form.StatusBar1->PanelText(1), "N/A");
+  EXPECT_EQ(form.ComboBox2->ItemIndex(), -1);
+}
+
+TEST_F(FormHandlersTest, PickingTheOpenPortAgainReopensIt) {
+  TForm1& form = MakeForm();
+  emit form.ComboBox2->activated(0);
+  EXPECT_EQ(line_.opened, (std::vector<std::string>{"\\\\.\\COM1", "\\\\.\\COM1"}));
+  EXPECT_EQ(form.StatusBar1->PanelText(1), "COM1");
+}
+
+TEST_F(FormHandlersTest, DoubleClickOnTheLogAsksForTheNote) {
+  TForm1& form = MakeForm();
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  QTest::mouseDClick(form.Memo1->viewport(), Qt::LeftButton);
+  EXPECT_EQ(line_.sent, (std::vector<std::uint8_t>{0x1F, 0x2D}));
+  EXPECT_TRUE(form.Memo1->Lines().isEmpty());  // nothing logged, no reply awaited
+}
+
+TEST_F(FormHandlersTest, ProgrammingWithoutAFileWarns) {
+  TForm1& form = MakeForm();
+  form.Memo1->AppendLog("before");
+  QStringList expected{"before"};
+  for (QPushButton* button : {form.BitBtn2, form.BitBtn3}) {
+    SCOPED_TRACE(button->objectName().toStdString());
+    QTest::mouseClick(button, Qt::LeftButton);
+    expected << ""
+             << "<<WARNING>> Please load file first !!";
+    EXPECT_EQ(form.Memo1->Lines(), expected);
+    EXPECT_TRUE(line_.sent.empty());
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_FALSE(form.Timer1.isActive());
+  }
+}
+
+TEST_F(FormHandlersTest, LoadTakesTheChosenFile) {
+  TForm1& form = MakeForm();
+  choices_ = {std::nullopt, kExample};
+  QTest::mouseClick(form.BitBtn1, Qt::LeftButton);  // cancelled: nothing happens
+  EXPECT_TRUE(form.Memo1->Lines().isEmpty());
+  EXPECT_EQ(form.StatusBar1->PanelText(4), "N/A");
+
+  QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+  const QStringList lines = form.Memo1->Lines();
+  ASSERT_EQ(lines.size(), 3);
+  EXPECT_EQ(lines[0], "");
+  EXPECT_EQ(lines[1], QString::fromStdString(kExample));
+  EXPECT_TRUE(lines[2].startsWith("Loading ... OK ( 0x0 - 0x")) << lines[2].toStdString();
+  // The panel shows the image checksum, the second figure of the result.
+  const QString panel = form.StatusBar1->PanelText(4);
+  EXPECT_EQ(panel.size(), 4);
+  EXPECT_TRUE(lines[2].contains(" , 0x" + panel + " , 0x")) << lines[2].toStdString();
+  EXPECT_EQ(form.CGauge1->Progress(), 100);
+}
+
+TEST_F(FormHandlersTest, UnwritableSettingsKeepTheWindowOpen) {
+  TForm1& form = MakeForm();
+  form.show();
+  QFile::remove(QString::fromStdString(SettingsPath()));
+  ASSERT_TRUE(QDir(dir_.path()).mkdir("kv218tool.INI"));  // a folder where the file should be
+  QString shown;
+  QTimer::singleShot(0, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      shown = box->text();
+      box->accept();
+    }
+  });
+  EXPECT_FALSE(form.close());
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(shown, QString::fromStdString("Unable to write to " + SettingsPath()));
+}
+
+TEST_F(FormHandlersTest, ClosingDuringARunEndsItAtItsNextMessageAndSaves) {
+  TForm1& form = MakeForm();  // the fake programmer never answers
+  form.show();
+  choices_ = {kExample};
+  QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+  form.ComboBox1->SetItemIndex(0);
+
+  // The operator closes the window once the run has sent its first command and waits.
+  QSignalSpy ticks(&form.Timer1, &QTimer::timeout);
+  bool runningWhenAsked = false;
+  bool asked = false;
+  QObject::connect(form.Memo1->document(), &QTextDocument::contentsChanged, &form, [&] {
+    if (asked || !form.Memo1->Lines().join('\n').contains("1. Reading Device ID ...")) return;
+    asked = true;
+    QTimer::singleShot(0, &form, [&] {
+      runningWhenAsked = form.controller().Running();
+      form.close();
+    });
+  });
+  QTest::mouseClick(form.BitBtn2, Qt::LeftButton);  // returns once the run has unwound
+
+  EXPECT_TRUE(runningWhenAsked);
+  EXPECT_FALSE(form.isVisible());  // closed for good: the application quits from here
+  EXPECT_EQ(ticks.count(), 0);     // ended within the first second, not by the time-out
+  EXPECT_FALSE(form.Memo1->Lines().join('\n').contains("TimeOut !!"));
+  EXPECT_FALSE(form.Timer1.isActive());
+  // The programmer heard the end of the run (EndRun, 1F 'M' 'E') before the port closed.
+  ASSERT_GE(line_.sent.size(), 3u);
+  EXPECT_EQ(std::vector<std::uint8_t>(line_.sent.end() - 3, line_.sent.end()),
+            (std::vector<std::uint8_t>{0x1F, 0x4D, 0x45}));
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(SettingsPath())));
+  EXPECT_EQ(Saved().Type, 0);
+}
+
+}  // namespace
+}  // namespace kv218::test

@@ -1,0 +1,147 @@
+// The window operations on Form1's widgets.
+
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+
+#include "form_fixture.h"
+#include "ui/qt/qt_window_ops.h"
+
+namespace kv218::test {
+namespace {
+
+class WindowOpsTest : public FormTest {
+ protected:
+  void SetUp() override {
+    FormTest::SetUp();
+    form = &MakeForm();
+    ops = std::make_unique<QtWindowOps>(*form, [this] { return NextChoice(); });
+  }
+  std::optional<std::string> NextChoice() {
+    if (choices_.empty()) return std::nullopt;
+    auto choice = choices_.front();
+    choices_.pop_front();
+    return choice;
+  }
+
+  TForm1* form = nullptr;
+  std::unique_ptr<QtWindowOps> ops;
+};
+
+TEST_F(WindowOpsTest, LogLinesAreAddedAndCompletedInPlace) {
+  ops->AppendLog("");
+  ops->AppendLog("1. Reading Device ID ...");
+  ops->AppendToLastLine(" OK");
+  ops->AppendLog("2. Bulk Erasing ...");
+  ops->AppendToLastLine(" NG");
+  EXPECT_EQ(form->Memo1->Lines(),
+            QStringList({"", "1. Reading Device ID ... OK", "2. Bulk Erasing ... NG"}));
+}
+
+TEST_F(WindowOpsTest, CompletingWithNothingLoggedStartsTheFirstLine) {
+  ops->AppendToLastLine(" OK");
+  ops->AppendLog("next");
+  EXPECT_EQ(form->Memo1->Lines(), QStringList({" OK", "next"}));
+}
+
+TEST_F(WindowOpsTest, LineBreaksInsideATextStartNewLines) {
+  ops->AppendLog("<<NOTE>> Fline1\r\nline2\rline3");
+  EXPECT_EQ(form->Memo1->Lines(), QStringList({"<<NOTE>> Fline1", "line2", "line3"}));
+}
+
+TEST_F(WindowOpsTest, LogFollowsItsEnd) {
+  for (int i = 0; i < 200; ++i) ops->AppendLog("line " + std::to_string(i));
+  const QScrollBar* bar = form->Memo1->verticalScrollBar();
+  EXPECT_GT(bar->maximum(), 0);
+  EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+TEST(LogTextTest, KeepsUtf8AndShowsOtherBytesOneByOne) {
+  const struct {
+    std::string bytes;
+    QString text;
+  } cases[] = {
+      {"plain", "plain"},
+      {"/home/m\xC3\xBC/a.hex", QString::fromUtf8("/home/m\xC3\xBC/a.hex")},
+      {"F\xB5\x31", QString::fromLatin1("F\xB5\x31")},  // not UTF-8: one character per byte
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(LogText(c.bytes), c.text);
+}
+
+TEST_F(WindowOpsTest, GaugeShowsTheClampedPercentage) {
+  const struct {
+    int asked;
+    int shown;
+  } cases[] = {{0, 0}, {42, 42}, {100, 100}, {-7, 0}, {250, 100}, {99, 99}};
+  for (const auto& c : cases) {
+    ops->SetProgress(c.asked);
+    EXPECT_EQ(form->CGauge1->Progress(), c.shown) << c.asked;
+    EXPECT_EQ(form->CGauge1->Text(), QString("%1%").arg(c.shown));
+  }
+}
+
+TEST_F(WindowOpsTest, PanelTextsAreReplaced) {
+  ops->SetPanelText(1, "COM12");
+  ops->SetPanelText(4, "5400");
+  ops->SetPanelText(5, "outside");  // no such panel: nothing happens
+  ops->SetPanelText(-1, "outside");
+  EXPECT_EQ(form->StatusBar1->PanelText(1), "COM12");
+  EXPECT_EQ(form->StatusBar1->PanelText(4), "5400");
+  EXPECT_EQ(form->StatusBar1->PanelText(0), "PORT");
+}
+
+TEST_F(WindowOpsTest, ButtonsAreEnabledAndDisabledTogether) {
+  for (bool enabled : {false, true, false}) {
+    ops->SetButtonsEnabled(enabled);
+    for (QPushButton* button : {form->BitBtn1, form->BitBtn2, form->BitBtn3}) {
+      EXPECT_EQ(button->isEnabled(), enabled);
+    }
+  }
+  EXPECT_TRUE(form->ComboBox1->isEnabled());  // the selectors stay usable
+  EXPECT_TRUE(form->ComboBox2->isEnabled());
+}
+
+TEST_F(WindowOpsTest, FileChoiceComesFromTheChooser) {
+  choices_ = {std::string("/tmp/a.hex"), std::nullopt};
+  EXPECT_EQ(ops->ChooseHexFile(), std::optional<std::string>("/tmp/a.hex"));
+  EXPECT_EQ(ops->ChooseHexFile(), std::nullopt);  // cancelled
+}
+
+TEST_F(WindowOpsTest, TargetTypeIsTheTypeSelectorsItemIndex) {
+  SelectorBox& types = *form->ComboBox1;
+  for (int index : {3, 0, 2}) {
+    types.SetItemIndex(index);
+    EXPECT_EQ(ops->TargetType(), index);
+  }
+  types.SetItemIndex(7);  // outside the items: nothing selected
+  EXPECT_EQ(ops->TargetType(), -1);
+  EXPECT_TRUE(types.currentText().isEmpty());
+
+  // Typing into the edit field selects no item; picking from the list selects one again.
+  types.SetItemIndex(1);
+  QTest::keyClicks(types.lineEdit(), "x");
+  EXPECT_EQ(ops->TargetType(), -1);
+  types.activated(1);  // the list's pick, as the view reports it
+  EXPECT_EQ(ops->TargetType(), 1);
+}
+
+TEST_F(WindowOpsTest, ErrorsAreShownInACriticalMessageBox) {
+  QString shownText;
+  QMessageBox::Icon shownIcon = QMessageBox::NoIcon;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    shownText = box->text();
+    shownIcon = box->icon();
+    box->accept();
+  });
+  ops->ShowError("Unable to write to /x/kv218tool.INI");
+  EXPECT_EQ(shownText, "Unable to write to /x/kv218tool.INI");
+  EXPECT_EQ(shownIcon, QMessageBox::Critical);
+}
+
+}  // namespace
+}  // namespace kv218::test
