@@ -31,13 +31,16 @@ Controller::~Controller() {
 }
 
 void Controller::FormCreate() {
-  settings_ = ReadSettings(settingsPath_);
+  ReadSettingsFile();
   OpenPort(settings_.PortPath);
 }
 
-bool Controller::OpenPort(const std::string& path) {
+void Controller::ReadSettingsFile() { settings_ = ReadSettings(settingsPath_); }
+
+bool Controller::OpenPort(const std::string& path, bool remember) {
   ClosePort();
-  settings_.PortPath = path;
+  portPath_ = path;
+  if (remember) settings_.PortPath = path;
   port_ = makePort_();
   portOpen_ = port_->Open(path, PortSettingsText(settings_));
   if (!portOpen_) {

@@ -56,8 +56,11 @@ class Controller {
   // "\\.\COM<index + 1>" opened.
   void ComboBox2Change(int index);
   // Opens path with the stored line settings (closing the port in use first); true when it
-  // opened. Panel 1 shows the port name or "N/A". The path becomes the PORT saved at close.
-  bool OpenPort(const std::string& path);
+  // opened. Panel 1 shows the port name or "N/A". With remember, the path becomes the PORT
+  // saved at close; the command line's one-off --port does not.
+  bool OpenPort(const std::string& path, bool remember = true);
+  // Reads the settings file only; FormCreate is this and OpenPort(settings().PortPath).
+  void ReadSettingsFile();
 
   void Timer1Timer();
   void Memo1DblClick();
@@ -80,7 +83,8 @@ class Controller {
 
   Station& station() { return station_; }
   bool PortOpen() const { return portOpen_; }
-  const std::string& PortPath() const { return settings_.PortPath; }
+  // The path of the last open attempt.
+  const std::string& PortPath() const { return portPath_; }
   RunOutcome LastOutcome() const { return lastOutcome_; }
   std::uint64_t BurstsHandled() const { return burstsHandled_; }
   // The blocking pause after BeginRun; tests pass a virtual one.
@@ -98,6 +102,7 @@ class Controller {
   Sleeper sleep_;
 
   Settings settings_;
+  std::string portPath_;
   Station station_;
   Frames frames_;
   RunControl control_;

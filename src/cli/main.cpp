@@ -2,7 +2,11 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/cli_common.h"
+#include "cli/cmd_info.h"
 #include "cli/cmd_load.h"
+#include "cli/cmd_monitor.h"
+#include "cli/cmd_program.h"
+#include "cli/cmd_store.h"
 
 int main(int argc, char** argv) {
   using namespace kv218::cli;
@@ -20,6 +24,10 @@ int main(int argc, char** argv) {
 
   int exitCode = kExitOk;
   AddLoadCommand(app, common, exitCode);
+  AddProgramCommand(app, common, exitCode);
+  AddStoreCommand(app, common, exitCode);
+  AddInfoCommand(app, common, exitCode);
+  AddMonitorCommand(app, common, exitCode);
 
   try {
     app.parse(argc, argv);

@@ -1,0 +1,53 @@
+#include "cli/cmd_info.h"
+
+#include <iostream>
+#include <memory>
+
+#include "cli/session.h"
+#include "ops/waits.h"
+
+namespace kv218::cli {
+
+namespace {
+
+// The programmer's answer to the query: 1F '-' 'S' (factory setting) or 1F '-' 'F' + text,
+// at the start of a burst.
+bool IsNote(const RxBuffer& rx) {
+  return rx.RxCount >= 3 && rx.bytes[0] == 0x1F && rx.bytes[1] == 0x2D &&
+         (rx.bytes[2] == 'S' || rx.bytes[2] == 'F');
+}
+
+int RunInfo(const CommonOptions& common, const SessionOptions& options) {
+  Session session(common, options);
+  if (const int opened = session.Open(); opened != kExitOk) return opened;
+  Controller& controller = session.controller();
+  Station& station = controller.station();
+
+  controller.Memo1DblClick();
+  // The same patience as a step of a target run: six ticks without a byte.
+  station.TimeOutCount = 0;
+  session.loop().SetTimer1(true);
+  bool answered = false;
+  while (!answered && !session.Interrupted() && station.TimeOutCount < kTargetTimeoutTicks) {
+    const auto before = controller.BurstsHandled();
+    session.loop().WaitForMessages();
+    answered = controller.BurstsHandled() != before && IsNote(station.rx);
+  }
+  session.loop().SetTimer1(false);
+  session.Close();
+  if (answered) return kExitOk;
+  if (session.Interrupted()) return kExitInterrupted;
+  std::cerr << "kv218: no note from the programmer\n";
+  return kExitTimeout;
+}
+
+}  // namespace
+
+void AddInfoCommand(CLI::App& app, const CommonOptions& common, int& exitCode) {
+  auto options = std::make_shared<SessionOptions>();
+  CLI::App* command = app.add_subcommand("info", "Ask the programmer for its information note");
+  AddSessionOptions(*command, *options);
+  command->callback([options, &common, &exitCode] { exitCode = RunInfo(common, *options); });
+}
+
+}  // namespace kv218::cli

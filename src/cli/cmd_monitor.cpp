@@ -1,0 +1,50 @@
+#include "cli/cmd_monitor.h"
+
+#include <iostream>
+#include <memory>
+
+#include "cli/session.h"
+#include "sim/pty_server.h"
+
+namespace kv218::cli {
+
+namespace {
+
+struct MonitorOptions {
+  SessionOptions session;
+  bool standalone = false;  // --sim-standalone
+};
+
+int RunMonitor(const CommonOptions& common, const MonitorOptions& options) {
+  Session session(common, options.session);
+  if (const int opened = session.Open(); opened != kExitOk) return opened;
+  if (!common.quiet) {
+    std::cerr << "Watching the programmer on " << session.controller().PortPath()
+              << "; Ctrl-C ends.\n";
+  }
+  if (options.standalone && session.simulator() != nullptr) {
+    session.simulator()->RequestStandaloneRun();
+  }
+  while (!session.Interrupted()) {
+    const auto before = session.controller().BurstsHandled();
+    session.loop().WaitForMessages();
+    // Nothing completes a report's line later: show it now rather than when the next comes.
+    if (session.controller().BurstsHandled() != before) session.window().Finish();
+  }
+  session.Close();
+  return kExitOk;
+}
+
+}  // namespace
+
+void AddMonitorCommand(CLI::App& app, const CommonOptions& common, int& exitCode) {
+  auto options = std::make_shared<MonitorOptions>();
+  CLI::App* command = app.add_subcommand(
+      "monitor", "Log the programmer's reports of its stand-alone runs until Ctrl-C");
+  AddSessionOptions(*command, options->session);
+  command->add_flag("--sim-standalone", options->standalone,
+                    "With --simulate: have the simulated programmer run once on its own");
+  command->callback([options, &common, &exitCode] { exitCode = RunMonitor(common, *options); });
+}
+
+}  // namespace kv218::cli

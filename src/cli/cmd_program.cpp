@@ -1,0 +1,26 @@
+#include "cli/cmd_program.h"
+
+#include <memory>
+#include <string>
+
+#include "cli/session.h"
+
+namespace kv218::cli {
+
+void AddProgramCommand(CLI::App& app, const CommonOptions& common, int& exitCode) {
+  struct Arguments {
+    std::string file;
+    SessionOptions session;
+  };
+  auto args = std::make_shared<Arguments>();
+  CLI::App* command = app.add_subcommand("program",
+                                         "Program a target through the programmer: identity, "
+                                         "erase, write, read-back and verification, reset");
+  command->add_option("FILE", args->file, "The Intel HEX file (*.hex, *.a43)")->required();
+  AddSessionOptions(*command, args->session);
+  command->callback([args, &common, &exitCode] {
+    exitCode = RunSequenceCommand(common, args->session, args->file, &Controller::BitBtn2Click);
+  });
+}
+
+}  // namespace kv218::cli

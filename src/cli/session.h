@@ -1,0 +1,89 @@
+#pragma once
+// What the commands that talk to the programmer share: the controller on a console window
+// and a real-time message loop, the port (the one the settings name, --port, or the simulated
+// programmer started in-process on a pseudo-terminal with --simulate), and Ctrl-C, which ends
+// a run cleanly (EndRun sent, settings saved) instead of killing the process.
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/console_window.h"
+#include "app/controller.h"
+#include "app/queue_loop.h"
+#include "cli/cli_common.h"
+#include "ops/run_outcome.h"
+
+namespace kv218::sim {
+class DeviceModel;
+class PtyServer;
+}  // namespace kv218::sim
+
+namespace kv218::cli {
+
+inline constexpr int kExitTimeout = 3;        // the programmer stayed silent
+inline constexpr int kExitPort = 4;           // the port cannot be opened
+inline constexpr int kExitInterrupted = 130;  // Ctrl-C (128 + SIGINT)
+
+struct SessionOptions {
+  std::string port;                 // --port; empty: PORT from the settings file
+  std::string type;                 // --type; empty: TYPE from the settings file
+  bool simulate = false;            // --simulate
+  std::vector<std::string> faults;  // --fault, for the simulated programmer
+  std::string simBaud = "115200";   // --sim-baud N|max
+  int tickMs = 1000;                // --tick-ms: Timer1's period (for tests)
+};
+
+// Adds --port, --type, --simulate, --fault, --sim-baud and --tick-ms to a subcommand.
+void AddSessionOptions(CLI::App& command, SessionOptions& options);
+
+// The exit status of a finished run.
+int ExitCodeFor(RunOutcome outcome);
+
+class Session;
+
+// program and store: open the session, run one sequence on FILE, close; the exit status of
+// the run (or of the failed open).
+int RunSequenceCommand(const CommonOptions& common, const SessionOptions& options,
+                       const std::string& file, RunOutcome (Controller::*button)());
+
+class Session {
+ public:
+  Session(const CommonOptions& common, const SessionOptions& options);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Reads the settings, starts the simulated programmer when asked and opens the port.
+  // kExitOk, or the exit status after a message on standard error.
+  int Open();
+  // Saves the settings as the window does when it closes (the one-off --port and --type are
+  // not kept), closes the port, stops the simulated programmer and prints the last log line.
+  void Close();
+
+  Controller& controller() { return *controller_; }
+  QueueLoop& loop() { return loop_; }
+  ConsoleWindow& window() { return window_; }
+  // The simulated programmer (--simulate), or null.
+  sim::PtyServer* simulator() { return server_.get(); }
+  // Ctrl-C (or SIGTERM) arrived; the run in progress was asked to end.
+  bool Interrupted() const { return interrupted_; }
+
+ private:
+  class SignalWatcher;
+
+  const CommonOptions& common_;
+  const SessionOptions& options_;
+  QueueLoop loop_;
+  ConsoleWindow window_;
+  std::unique_ptr<sim::DeviceModel> model_;
+  std::unique_ptr<sim::PtyServer> server_;
+  std::unique_ptr<Controller> controller_;
+  std::unique_ptr<SignalWatcher> signals_;
+  bool interrupted_ = false;
+  bool closed_ = false;
+};
+
+}  // namespace kv218::cli
