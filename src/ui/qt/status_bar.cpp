@@ -69,11 +69,11 @@ void StatusBar::paintEvent(QPaintEvent*) {
     p.drawLine(frame.topRight(), frame.bottomRight());
     if (panels_[i].ownerDrawn) continue;
     const QRect textBox = PanelRect(i).adjusted(kTextIndent, 0, -kTextIndent, 0);
-    p.save();
-    p.setClipRect(textBox);  // a long text is cut at the panel's edge
+    // A text too long for its panel (a device path as the port name) keeps its end, which
+    // names the port.
     p.setPen(palette().color(QPalette::ButtonText));
-    p.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter, panels_[i].text);
-    p.restore();
+    p.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter,
+               fontMetrics().elidedText(panels_[i].text, Qt::ElideLeft, textBox.width()));
   }
 }
 
