@@ -13,6 +13,11 @@
 
 namespace kv218 {
 
+namespace {
+// Longest wait for the port's queue at a close: a whole block frame at 19200 baud.
+constexpr std::chrono::milliseconds kCloseDrainLimit{2500};
+}  // namespace
+
 Controller::Controller(WindowOps& window, MessageLoop& loop, std::string settingsPath,
                        PortFactory makePort)
     : window_(window),
@@ -56,6 +61,9 @@ bool Controller::OpenPort(const std::string& path, bool remember) {
 }
 
 void Controller::ClosePort() {
+  // Closing discards what the port has not sent yet; the last frame of a run (EndRun) must
+  // still reach the programmer.
+  if (port_) port_->Drain(kCloseDrainLimit);
   // The thread goes first, so that no read is left on a port that is being closed (or
   // reopened), and no burst of the old port reaches the handler afterwards.
   if (receiveThread_) {

@@ -3,6 +3,7 @@
 // the simulated programmer offers an in-process one. The window thread opens, sends and
 // closes; the receive thread alone calls ReadBurst.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -33,6 +34,15 @@ class PortChannel {
   // TxSend: starts sending count bytes and returns at once; the bytes are copied, so the
   // caller may refill its buffer immediately. False when nothing could be started.
   virtual bool Send(const std::uint8_t* data, std::size_t count) = 0;
+
+  // Window thread: waits until every byte handed to Send has left for the line, or limit has
+  // passed; true when nothing is left. Close discards what is still queued, so whoever must
+  // get a last frame out (EndRun at the end of a run) drains first. Ports that send at once
+  // have nothing to wait for.
+  virtual bool Drain(std::chrono::milliseconds limit) {
+    (void)limit;
+    return true;
+  }
 
   // Receive thread only: blocks until one burst has been read into buffer (at most capacity
   // bytes), the read is interrupted, or the line fails.

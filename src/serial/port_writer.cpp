@@ -60,6 +60,12 @@ bool PortWriter::Enqueue(const std::uint8_t* data, std::size_t count) {
   return true;
 }
 
+bool PortWriter::WaitUntilEmpty(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  return emptied_.wait_for(lock, limit, [this] { return !running_ || stop_ || size_ == 0; }) &&
+         size_ == 0;
+}
+
 void PortWriter::Run() {
   std::unique_lock lock(mutex_);
   while (true) {
@@ -81,6 +87,7 @@ void PortWriter::Run() {
       head_ = 0;
       size_ = 0;
     }
+    if (size_ == 0) emptied_.notify_all();
   }
 }
 

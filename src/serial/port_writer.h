@@ -6,6 +6,7 @@
 // written are never altered.
 
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +34,9 @@ class PortWriter {
   // whole (false) rather than cut: half a frame would only confuse the programmer. Also false
   // when not started or count is 0.
   bool Enqueue(const std::uint8_t* data, std::size_t count);
+  // Waits until the queue is empty (written, or dropped on a failed line), or limit passed;
+  // true when it is empty.
+  bool WaitUntilEmpty(std::chrono::milliseconds limit);
 
  private:
   void Run();
@@ -42,6 +46,7 @@ class PortWriter {
 
   std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable emptied_;  // the queue became empty
   std::array<std::uint8_t, kPortQueueBytes> queue_{};
   std::size_t head_ = 0;  // first byte not yet written
   std::size_t size_ = 0;  // bytes queued from head_ on (wrapping)

@@ -112,6 +112,16 @@ bool PosixPort::Send(const std::uint8_t* data, std::size_t count) {
   return writer_.Enqueue(data, count);
 }
 
+bool PosixPort::Drain(std::chrono::milliseconds limit) {
+  int fd = -1;
+  {
+    std::lock_guard lock(mutex_);
+    fd = fd_;
+  }
+  if (fd < 0 || !writer_.WaitUntilEmpty(limit)) return false;
+  return tcdrain(fd) == 0;
+}
+
 void PosixPort::InterruptRead() {
   std::lock_guard lock(mutex_);
   interrupted_ = true;

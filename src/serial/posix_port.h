@@ -38,6 +38,8 @@ class PosixPort : public PortChannel {
   void Close() override;
   bool IsOpen() const override;
   bool Send(const std::uint8_t* data, std::size_t count) override;
+  // The queue written out, then the line's own output buffer (tcdrain).
+  bool Drain(std::chrono::milliseconds limit) override;
   ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count) override;
   void InterruptRead() override;
 
