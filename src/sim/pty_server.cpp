@@ -211,7 +211,6 @@ bool PtyServer::SendDue(Clock::time_point now, Clock::time_point& next, bool& wa
         hungUp_ = true;
         return false;
       }
-      if (options_.trace != nullptr) options_.trace->DeviceBurst(burst.bytes.data(), burst.size);
     }
     std::size_t target = burst.size;
     if (!options_.unpaced) {
@@ -219,6 +218,9 @@ bool PtyServer::SendDue(Clock::time_point now, Clock::time_point& next, bool& wa
                                      static_cast<std::size_t>((now - burst.due) / byteTime_));
     }
     if (target > sentOfFront_) {
+      if (sentOfFront_ == 0 && options_.trace != nullptr) {
+        options_.trace->DeviceBurst(burst.bytes.data(), burst.size);
+      }
       const ssize_t n = write(master_, burst.bytes.data() + sentOfFront_, target - sentOfFront_);
       if (n > 0) sentOfFront_ += static_cast<std::size_t>(n);
       if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
@@ -228,7 +230,7 @@ bool PtyServer::SendDue(Clock::time_point now, Clock::time_point& next, bool& wa
       }
     }
     if (sentOfFront_ == burst.size) {
-      lastEnd_ = now;
+      lastEnd_ = Clock::now();  // not `now`: the thread may have been held up since
       output.PopFront();
       --scheduled_;
       sentOfFront_ = 0;

@@ -12,8 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 #include "host_side.h"
@@ -57,6 +59,14 @@ class PtyServerTest : public ::testing::Test {
     line.unpaced = true;
     return line;
   }
+  // Where a test reads bursts that follow each other, a wide gap keeps a busy machine from
+  // running them together (the host's read ends after 50 ms of silence as it sees it).
+  static LineOptions WideGaps(bool unpaced) {
+    LineOptions line;
+    line.unpaced = unpaced;
+    line.minimumGap = std::chrono::milliseconds(250);
+    return line;
+  }
   void TearDown() override {
     if (server) server->Stop();
   }
@@ -80,11 +90,27 @@ TEST_F(PtyServerTest, APlainTermiosClientGetsTheIdentityReply) {
   close(fd);
 }
 
-// The host's port reads one burst per call, cut at a 50 ms gap.
+// The host's port reads one burst per call, cut at a 50 ms gap. A read that gets nothing for
+// kPatienceMs is interrupted, so a missing reply fails the test instead of hanging it.
 Bytes ReadBurst(kv218::PosixPort& port) {
+  std::mutex mutex;
+  std::condition_variable done;
+  bool finished = false;
+  std::thread watchdog([&] {
+    std::unique_lock lock(mutex);
+    if (!done.wait_for(lock, std::chrono::milliseconds(kPatienceMs), [&] { return finished; })) {
+      port.InterruptRead();
+    }
+  });
   std::array<std::uint8_t, kv218::kMaxBurst> buffer{};
   std::size_t count = 0;
   EXPECT_EQ(port.ReadBurst(buffer.data(), buffer.size(), count), kv218::ReadStatus::Burst);
+  {
+    std::lock_guard lock(mutex);
+    finished = true;
+  }
+  done.notify_all();
+  watchdog.join();
   return Bytes(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count));
 }
 
@@ -104,7 +130,7 @@ TEST_F(PtyServerTest, TheHostsPosixPortGetsTheIdentityReplyInEverySession) {
 }
 
 TEST_F(PtyServerTest, BurstsAreReadOneByOneAndADataReplyWhole) {
-  StartServer(LineOptions{});
+  StartServer(WideGaps(false));
   kv218::PosixPort port;
   ASSERT_TRUE(port.Open(server->SlavePath(), "115200,E,8,1"));
   // Two frames at once: the answers still come as two reads, thanks to the gap between them.
@@ -119,7 +145,7 @@ TEST_F(PtyServerTest, BurstsAreReadOneByOneAndADataReplyWhole) {
 }
 
 TEST_F(PtyServerTest, AStandaloneRunSendsEachStatusReportAsABurstOfItsOwn) {
-  StartServer(Unpaced());
+  StartServer(WideGaps(true));
   kv218::PosixPort port;
   ASSERT_TRUE(port.Open(server->SlavePath(), "115200,E,8,1"));
   server->RequestStandaloneRun();
