@@ -5,6 +5,8 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -22,6 +24,10 @@ char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' +
 
 // Poll timeout in whole milliseconds; poll waits at least this long.
 constexpr int kBurstGapMs = static_cast<int>(kBurstGap.count());
+
+// Linux's device numbers of pseudo-terminal slaves (/dev/pts/N).
+constexpr unsigned int kFirstPtySlaveMajor = 136;
+constexpr unsigned int kLastPtySlaveMajor = 143;
 
 }  // namespace
 
@@ -86,6 +92,19 @@ bool PosixPort::Open(const std::string& path, const std::string& settings) {
   return true;
 }
 
+namespace {
+
+// A pseudo-terminal's output queue is its other side's input: flushing it would take back
+// bytes already delivered (the EndRun a run ends with), so only its input is purged.
+bool IsPseudoTerminal(int fd) {
+  struct stat status {};
+  if (fstat(fd, &status) != 0 || !S_ISCHR(status.st_mode)) return false;
+  const unsigned int number = major(status.st_rdev);
+  return number >= kFirstPtySlaveMajor && number <= kLastPtySlaveMajor;
+}
+
+}  // namespace
+
 void PosixPort::Close() {
   int fd = -1;
   {
@@ -98,7 +117,7 @@ void PosixPort::Close() {
     fd_ = -1;
   }
   writer_.Stop();  // unsent bytes are discarded, like the purge below
-  tcflush(fd, TCIOFLUSH);
+  tcflush(fd, IsPseudoTerminal(fd) ? TCIFLUSH : TCIOFLUSH);
   ioctl(fd, TIOCNXCL);  // a pseudo-terminal keeps its mode while the other side stays open
   close(fd);
 }

@@ -1,0 +1,128 @@
+#include "child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+namespace kv218::testing {
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
+  int out[2];
+  int err[2];
+  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
+  std::vector<char*> args;  // built before the fork: the child only calls what is safe there
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  pid_ = fork();
+  if (pid_ < 0) throw std::runtime_error("fork failed");
+  if (pid_ == 0) {
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    // The child gets the default signal handling and mask, whatever the test runner has.
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    signal(SIGINT, SIG_DFL);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(out[1]);
+  close(err[1]);
+  outFd_ = out[0];
+  errFd_ = err[0];
+}
+
+ChildProcess::~ChildProcess() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (outFd_ >= 0) close(outFd_);
+  if (errFd_ >= 0) close(errFd_);
+}
+
+bool ChildProcess::ReadSome(std::chrono::steady_clock::time_point until) {
+  std::vector<pollfd> fds;
+  if (outFd_ >= 0) fds.push_back({outFd_, POLLIN, 0});
+  if (errFd_ >= 0) fds.push_back({errFd_, POLLIN, 0});
+  if (fds.empty()) return false;
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      until - std::chrono::steady_clock::now());
+  if (left.count() <= 0) return true;
+  const int ready = poll(fds.data(), fds.size(), static_cast<int>(left.count()));
+  if (ready < 0 && errno != EINTR) return false;
+  for (const pollfd& p : fds) {
+    if (p.revents == 0) continue;
+    char buffer[4096];
+    const ssize_t n = read(p.fd, buffer, sizeof buffer);
+    std::string& into = p.fd == outFd_ ? out_ : err_;
+    if (n > 0) {
+      into.append(buffer, static_cast<std::size_t>(n));
+    } else {
+      close(p.fd);
+      (p.fd == outFd_ ? outFd_ : errFd_) = -1;
+    }
+  }
+  return true;
+}
+
+bool ChildProcess::WaitForOutput(const std::function<bool(const std::string&)>& ready,
+                                 std::chrono::seconds deadline) {
+  const auto until = std::chrono::steady_clock::now() + deadline;
+  while (!ready(out_)) {
+    if (std::chrono::steady_clock::now() >= until || !ReadSome(until)) return false;
+  }
+  return true;
+}
+
+void ChildProcess::Signal(int signal) {
+  if (pid_ > 0) kill(pid_, signal);
+}
+
+Finished ChildProcess::Wait(std::chrono::seconds deadline) {
+  const auto until = std::chrono::steady_clock::now() + deadline;
+  while (std::chrono::steady_clock::now() < until && ReadSome(until)) {
+  }
+  Finished finished;
+  if (outFd_ >= 0 || errFd_ >= 0) kill(pid_, SIGKILL);  // the deadline passed
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+  if (WIFEXITED(status)) finished.exitCode = WEXITSTATUS(status);
+  finished.out = out_;
+  finished.err = err_;
+  return finished;
+}
+
+Finished Run(const std::vector<std::string>& argv, std::chrono::seconds deadline) {
+  ChildProcess child(argv);
+  return child.Wait(deadline);
+}
+
+std::vector<std::string> LogLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    const bool stamped =
+        line.rfind("PROGRAMMING ", 0) == 0 || line.rfind("KV-218 TO TARGET", 0) == 0;
+    const auto open = line.rfind('(');
+    if (stamped && open != std::string::npos && !line.empty() && line.back() == ')') {
+      line = line.substr(0, open + 1) + "T)";
+    }
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace kv218::testing

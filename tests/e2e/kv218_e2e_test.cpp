@@ -1,0 +1,300 @@
+// The kv218 command line end to end: the real executable, its POSIX port and receive thread,
+// a pseudo-terminal, and the simulated programmer (in-process with --simulate, or kv218-sim).
+
+#include <signal.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../ops/test_hex.h"
+#include "child_process.h"
+
+namespace kv218 {
+namespace {
+
+using testing::ChildProcess;
+using ::testing::ElementsAreArray;
+using testing::Finished;
+using ::testing::HasSubstr;
+using testing::LogLines;
+using ::testing::MatchesRegex;
+using ::testing::StartsWith;
+using testing::TempDir;
+
+using Lines = std::vector<std::string>;
+
+const std::string kExamples = KV218_EXAMPLES;
+const char* const kFiles[] = {"tk_series.hex", "mvrx_series.hex", "cradle_set.hex", "eco_mode.hex"};
+
+std::string Example(int type) { return kExamples + "/" + kFiles[type]; }
+
+// kv218 with its own settings file and the given arguments.
+std::vector<std::string> Kv218(const TempDir& dir, std::vector<std::string> args) {
+  std::vector<std::string> argv = {KV218_EXE, "--settings",
+                                   (dir.path() / "kv218tool.INI").string()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
+}
+
+// The lines after the loader's three, which are checked on the way.
+Lines RunLines(const Finished& run, const std::string& file) {
+  const Lines lines = LogLines(run.out);
+  EXPECT_GE(lines.size(), 3u) << run.out << run.err;
+  if (lines.size() < 3) return {};
+  EXPECT_EQ(lines[0], "");
+  EXPECT_EQ(lines[1], file);
+  EXPECT_THAT(lines[2], StartsWith("Loading ... OK"));
+  return Lines(lines.begin() + 3, lines.end());
+}
+
+const Lines kProgram16 = {"",
+                          "PROGRAMMING TARGET ... (T)",
+                          "1. Reading Device ID ... OK ( 0x1C , 0x24 )",
+                          "2. Bulk Erasing ... OK",
+                          "3. Programming Program Memory ... OK",
+                          "4. Reading Program Memory ... OK",
+                          "5. Verify Program Memory ... OK",
+                          "6. Resetting ... OK",
+                          "PROGRAMMING SUCCEEDED. (T)"};
+
+const Lines kProgramLines[] = {
+    {"", "PROGRAMMING TARGET ... (T)", "1. Reading Device ID ... OK ( 0xBF , 0x2118 )",
+     "2. Bulk Erasing ... OK", "3. Programming Program Memory ... OK",
+     "4. Reading Program Memory ... OK", "5. Verify Program Memory ... OK",
+     "6. Programming Configuration Bits ... OK", "7. Reading Configuration Bits ... OK",
+     "8. Verify Configuration Bits ... OK", "9. Resetting ... OK", "PROGRAMMING SUCCEEDED. (T)"},
+    kProgram16,
+    kProgram16,
+    {"", "PROGRAMMING TARGET ... (T)", "1. Aoto Programming Main Memory ... OK",
+     "PROGRAMMING SUCCEEDED. (T)"}};
+
+class EachType : public ::testing::TestWithParam<int> {};
+
+TEST_P(EachType, ProgramsATargetFromTheExample) {
+  const int type = GetParam();
+  TempDir dir;
+  const Finished run = testing::Run(Kv218(dir, {"program", "--simulate", "--sim-baud", "max",
+                                                "--type", std::to_string(type), Example(type)}));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_THAT(RunLines(run, Example(type)), ElementsAreArray(kProgramLines[type]));
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_P(EachType, StoresTheExampleInTheProgrammersFlash) {
+  const int type = GetParam();
+  TempDir dir;
+  const Finished run = testing::Run(Kv218(dir, {"store", "--simulate", "--sim-baud", "max",
+                                                "--type", std::to_string(type), Example(type)}));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  Lines expected = {"",
+                    "<<NOTE>> Internal Flash Bulk Erase Counter (Max:100,000): 0",
+                    "",
+                    "PROGRAMMING FLASH MEMORY ... (T)",
+                    "1. Bulk Erasing Flash Memory ... OK",
+                    "2. Flash Memory Writting ... OK",
+                    "3. Verify Flash Memory ... OK"};
+  if (type == 0) {
+    expected.push_back("4. Flash Memory Configuation Bits Writting ... OK");
+    expected.push_back("5. Vreify Flash Memory Configuation Bits ... OK");
+  }
+  expected.push_back("PROGRAMMING SUCCEEDED. (T)");
+  EXPECT_THAT(RunLines(run, Example(type)), ElementsAreArray(expected));
+  EXPECT_EQ(run.err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Kv218, EachType, ::testing::Values(0, 1, 2, 3));
+
+TEST(Kv218, ACorruptedReadBackFails) {
+  TempDir dir;
+  // A one-block type-0 image keeps the exchange short.
+  const std::string file = dir.Write("small.hex", testing::Type0Hex(64, 0x100));
+  const Finished run =
+      testing::Run(Kv218(dir, {"program", "--simulate", "--sim-baud", "max", "--type", "0",
+                               "--fault", "corrupt-readback", file}));
+  EXPECT_EQ(run.exitCode, 1);
+  const Lines lines = RunLines(run, file);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_THAT(lines[lines.size() - 2],
+              MatchesRegex("5\\. Verify Program Memory \\.\\.\\. NG \\( std : 0x[0-9A-F]{4} , now "
+                           ": 0x[0-9A-F]{4} \\)"));
+  EXPECT_EQ(lines.back(), "PROGRAMMING FAILED. (T)");
+}
+
+TEST(Kv218, TheEnduranceLimitFails) {
+  TempDir dir;
+  const Finished run =
+      testing::Run(Kv218(dir, {"store", "--simulate", "--sim-baud", "max", "--type", "3", "--fault",
+                               "erase-counter=100000", Example(3)}));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_THAT(RunLines(run, Example(3)),
+              ElementsAreArray(Lines{"",
+                                     "<<NOTE>> Internal Flash Bulk Erase Counter (Max:100,000): "
+                                     "100000",
+                                     "", "FLASH MEMORY cycling endurance reach llimit !!",
+                                     "Please contact with Velkor to repair it !!"}));
+}
+
+// The one real-time time-out: six silent ticks of one second each.
+TEST(Kv218, ASilentProgrammerTimesOut) {
+  TempDir dir;
+  const Finished run =
+      testing::Run(Kv218(dir, {"program", "--simulate", "--sim-baud", "max", "--type", "1",
+                               "--fault", "silent-at=8RI", Example(1)}));
+  EXPECT_EQ(run.exitCode, 3);
+  EXPECT_THAT(
+      RunLines(run, Example(1)),
+      ElementsAreArray(Lines{"", "PROGRAMMING TARGET ... (T)", "1. Reading Device ID ...",
+                             "TimeOut !! No response with target !!", "PROGRAMMING FAILED. (T)"}));
+  EXPECT_THAT(run.err, HasSubstr("no response"));
+}
+
+// kv218-sim on its own pseudo-terminal, reachable through a symlink in dir.
+class ExternalSimulator {
+ public:
+  ExternalSimulator(const TempDir& dir, std::vector<std::string> extra)
+      : link((dir.path() / "kv218-port").string()),
+        trace((dir.path() / "trace.txt").string()),
+        process(Arguments(extra)) {
+    ready =
+        process.WaitForOutput([](const std::string& out) { return out.find('\n') != out.npos; });
+  }
+  ~ExternalSimulator() {
+    process.Signal(SIGINT);
+    process.Wait();
+  }
+  std::string TraceText() const {
+    std::ifstream in(trace);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  // The last frame the programmer received, as traced ("1F 4D 45").
+  std::string LastHostFrame() const {
+    std::istringstream lines(TraceText());
+    std::string line, last;
+    while (std::getline(lines, line)) {
+      const auto at = line.find("host> ");
+      if (at != std::string::npos) last = line.substr(at + 6);
+    }
+    return last;
+  }
+
+  std::string link;
+  std::string trace;
+  ChildProcess process;
+  bool ready = false;
+
+ private:
+  std::vector<std::string> Arguments(const std::vector<std::string>& extra) const {
+    std::vector<std::string> argv = {KV218_SIM_EXE, "--link", link, "--trace", trace};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    return argv;
+  }
+};
+
+TEST(Kv218, TwoRunsAfterATimeOutBothSucceed) {
+  TempDir dir;
+  // The third write block of the programmer's life goes unanswered; ticks of 100 ms keep the
+  // time-out short (the simulator erases at once, so no step needs more than a tick or two).
+  ExternalSimulator sim(dir, {"--baud", "max", "--erase-ms", "0", "--fault", "silent-at=WDD#3"});
+  ASSERT_TRUE(sim.ready);
+  const std::string file = dir.Write("three-blocks.hex", testing::Type0Hex(64, 0x1000));
+  const auto args =
+      Kv218(dir, {"program", "--port", sim.link, "--tick-ms", "100", "--type", "0", file});
+  const Finished first = testing::Run(args);
+  EXPECT_EQ(first.exitCode, 3) << first.err;
+  const Lines firstLines = LogLines(first.out);
+  ASSERT_GE(firstLines.size(), 3u);
+  EXPECT_EQ(Lines(firstLines.end() - 3, firstLines.end()),
+            (Lines{"3. Programming Program Memory ...", "TimeOut !! No response with target !!",
+                   "PROGRAMMING FAILED. (T)"}));
+  for (int again = 0; again < 2; ++again) {
+    const Finished next = testing::Run(args);
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+    EXPECT_THAT(RunLines(next, file), ElementsAreArray(kProgramLines[0]));
+  }
+}
+
+TEST(Kv218, CtrlCEndsARunWithEndRunAndSavesTheSettings) {
+  TempDir dir;
+  ExternalSimulator sim(dir, {});  // paced at 115200 baud: the run takes a while
+  ASSERT_TRUE(sim.ready);
+  ChildProcess kv218(Kv218(dir, {"program", "--port", sim.link, "--type", "0", Example(0)}));
+  ASSERT_TRUE(kv218.WaitForOutput(
+      [](const std::string& out) { return out.find("2. Bulk Erasing ... OK\n") != out.npos; }));
+  kv218.Signal(SIGINT);
+  const Finished run = kv218.Wait();
+  EXPECT_EQ(run.exitCode, 130);
+  EXPECT_THAT(run.err, HasSubstr("interrupted"));
+  EXPECT_EQ(LogLines(run.out).back(), "3. Programming Program Memory ...");
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "kv218tool.INI"));
+  // The programmer heard the end of the run: wait (with a guard) until its trace shows it.
+  const auto guard = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (sim.LastHostFrame() != "1F 4D 45" && std::chrono::steady_clock::now() < guard) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(sim.LastHostFrame(), "1F 4D 45");
+}
+
+TEST(Kv218, InfoPrintsTheProgrammersNote) {
+  TempDir dir;
+  const Finished run = testing::Run(Kv218(dir, {"info", "--simulate", "--sim-baud", "max"}));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(LogLines(run.out), (Lines{"<<NOTE>> FW 1.85 (simulated KV-218)"}));
+}
+
+TEST(Kv218, MonitorLogsAStandaloneRunUntilInterrupted) {
+  TempDir dir;
+  ChildProcess monitor(
+      Kv218(dir, {"monitor", "--simulate", "--sim-baud", "max", "--sim-standalone"}));
+  ASSERT_TRUE(monitor.WaitForOutput(
+      [](const std::string& out) { return out.find("PROGRAMMING ") != out.npos; }));
+  monitor.Signal(SIGINT);
+  const Finished run = monitor.Wait();
+  EXPECT_EQ(run.exitCode, 0);
+  const Lines lines = LogLines(run.out);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "");
+  EXPECT_EQ(lines[1], "KV-218 TO TARGET ... (T)");
+  EXPECT_THAT(lines[2], MatchesRegex("1\\. Check Device Ready \\( 0x[0-9A-F]{2} \\)"));
+  EXPECT_THAT(lines.back(), StartsWith("PROGRAMMING "));
+}
+
+struct ErrorCase {
+  std::vector<std::string> args;
+  int exitCode;
+  std::string message;  // part of standard error
+};
+void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.message; }
+
+class Errors : public ::testing::TestWithParam<ErrorCase> {};
+
+TEST_P(Errors, EndWithTheirExitStatusAndAMessage) {
+  TempDir dir;
+  const Finished run = testing::Run(Kv218(dir, GetParam().args));
+  EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.err;
+  EXPECT_THAT(run.err, HasSubstr(GetParam().message));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kv218, Errors,
+    ::testing::Values(
+        ErrorCase{{"program", "--port", "/nonexistent/ttyX", Example(0)}, 4, "/nonexistent/ttyX"},
+        ErrorCase{{"program", "--port", "\\\\.\\COM77", Example(0)}, 4, "/dev/ttyS76"},
+        ErrorCase{{"program", "--simulate", "/nonexistent/file.hex"},
+                  2,
+                  "Cannot open file /nonexistent/file.hex"},
+        ErrorCase{
+            {"store", "--simulate", "--fault", "no-such-fault", Example(0)}, 2, "no-such-fault"},
+        ErrorCase{{"program", "--simulate", "--type", "7", Example(0)}, 2, "--type"},
+        ErrorCase{{"program"}, 2, "FILE"}));
+
+}  // namespace
+}  // namespace kv218
