@@ -78,6 +78,15 @@ TEST_F(ConsoleWindowTest, ProgressBarRedrawsOnChangeAndLeavesNoTrace) {
   EXPECT_EQ(all.substr(all.size() - erase.size() - 7), erase + "failed\n");
 }
 
+TEST_F(ConsoleWindowTest, AnErrorTakesTheBarOffItsLine) {
+  ConsoleWindow window(out, err, {.showLog = true, .progressBar = true});
+  window.SetProgress(30);
+  window.ShowError("Cannot open file x.hex");
+  const std::string expected = "\r" + std::string(47, ' ') + "\rCannot open file x.hex\n";
+  ASSERT_GE(err.str().size(), expected.size());
+  EXPECT_EQ(err.str().substr(err.str().size() - expected.size()), expected);
+}
+
 TEST_F(ConsoleWindowTest, PanelsSelectorAndFileChoice) {
   ConsoleWindow window(out, err, {});
   EXPECT_EQ(window.PanelText(4), "N/A");

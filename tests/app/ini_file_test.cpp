@@ -83,7 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
                       IntegerCase{"-", std::nullopt}, IntegerCase{"1 2", std::nullopt},
                       IntegerCase{"$1C200", std::nullopt}, IntegerCase{"0x1G", std::nullopt},
                       IntegerCase{"2147483648", std::nullopt},
-                      IntegerCase{"0x100000000", std::nullopt}));
+                      IntegerCase{"0x100000000", std::nullopt},
+                      IntegerCase{"123456789012345678901234567890", std::nullopt}));
 
 TEST_F(IniFileTest, WritingKeepsEveryOtherLineByteForByte) {
   const std::string path = folder.Write("tool.INI", kForeign);
