@@ -54,7 +54,7 @@ void InProcessPort::Deliver() {
   // The receiver may send (and so queue more bursts) before it returns: the slot it reads
   // stays in place until it is done.
   const Burst& burst = queue_.Front();
-  if (receiver_) receiver_(burst.bytes.data(), burst.size);
+  if (receiver_ && open_) receiver_(burst.bytes.data(), burst.size);  // closing discards
   queue_.PopFront();
 }
 

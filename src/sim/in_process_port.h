@@ -55,7 +55,7 @@ class InProcessPort : public kv218::PortChannel {
   kv218::MessageLoop& loop_;
   Receiver receiver_;
   BurstQueue queue_;
-  bool open_ = false;
+  std::atomic<bool> open_ = false;
   bool openFails_ = false;
 
   std::mutex mutex_;  // ReadBurst runs on another thread

@@ -109,6 +109,7 @@ void PtyServer::Stop() {
   stopRequested_ = true;
   Wake();
   if (thread_.joinable()) thread_.join();
+  if (options_.trace != nullptr) model_.SetFrameObserver(nullptr);  // the trace may go first
   CloseLine();
   if (wakeFd_ >= 0) {
     close(wakeFd_);

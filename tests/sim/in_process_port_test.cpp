@@ -52,6 +52,18 @@ TEST_F(InProcessPortTest, AnswersArriveAsMessagesOnePerBurst) {
   EXPECT_EQ(Header(received[1], 3), B({0x1F, '-', 'F'}));
 }
 
+TEST_F(InProcessPortTest, ClosingDiscardsAnswersNotYetHandedOver) {
+  ASSERT_TRUE(port.Open("sim", ""));
+  ASSERT_TRUE(Send(B({0x1F, 'R', 'I'})));
+  port.Close();
+  loop.PumpMessages();
+  EXPECT_TRUE(received.empty());
+  ASSERT_TRUE(port.Open("sim", ""));
+  ASSERT_TRUE(Send(B({0x1F, 'R', 'I'})));
+  loop.PumpMessages();
+  EXPECT_EQ(received.size(), 1u);
+}
+
 TEST_F(InProcessPortTest, ABlockTransferDrivenFromTheReceiverRunsToTheEnd) {
   // As the host's reply handling does: each acknowledgement sends the next block.
   ASSERT_TRUE(port.Open("sim", ""));
