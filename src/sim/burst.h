@@ -55,23 +55,14 @@ class BurstQueue {
     slot.size = 0;
     return &slot;
   }
-  // Takes back the most recent PushBack (an answer that turned out to be silent).
-  void DropBack() {
-    if (count_ > 0) --count_;
-  }
   const Burst& Front() const { return slots_[head_]; }
   Burst& Front() { return slots_[head_]; }
   // The i-th burst from the front (i < Size()).
   Burst& At(std::size_t i) { return slots_[(head_ + i) % slots_.size()]; }
-  Burst& Back() { return slots_[(head_ + count_ - 1) % slots_.size()]; }
   void PopFront() {
     if (count_ == 0) return;
     head_ = (head_ + 1) % slots_.size();
     --count_;
-  }
-  void Clear() {
-    head_ = 0;
-    count_ = 0;
   }
 
  private:
