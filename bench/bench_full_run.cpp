@@ -1,0 +1,273 @@
+// A full type-0 target run and a full flash download through the controller, the POSIX port
+// and the receive thread, against kv218-sim paced at 115,200 baud on a pseudo-terminal.
+// Prints each run's time next to its wire-time floor (the bytes each way at the line rate,
+// the simulator's erase and block-programming times, 50 ms of silence that ends each reply's
+// read, and the 100 ms pause after BeginRun) and their ratio, and the CPU time this process
+// (the host side only: the simulator is another process) used meanwhile, also during a
+// time-out wait in which the programmer says nothing for six ticks.
+
+#include <benchmark/benchmark.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/controller.h"
+#include "app/queue_loop.h"
+#include "app/recording_window.h"
+#include "serial/posix_port.h"
+
+namespace kv218 {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr double kBaud = 115200.0;
+constexpr double kBitsPerByte = 11.0;  // start, 8 data, parity, stop
+// kv218-sim's default operation times.
+constexpr double kEraseSeconds = 1.5;
+constexpr double kBlockProgramSeconds = 0.020;
+constexpr double kReplyGapSeconds = 0.050;
+constexpr double kBeginRunPauseSeconds = 0.100;
+
+double ProcessCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// What went over the line, counted at the host's port.
+struct Traffic {
+  std::atomic<std::uint64_t> bytesOut{0};
+  std::atomic<std::uint64_t> bytesIn{0};
+  std::atomic<std::uint64_t> bursts{0};
+  std::atomic<std::uint64_t> beginRuns{0};
+  std::atomic<std::uint64_t> erases{0};
+  std::atomic<std::uint64_t> programmedBlocks{0};
+};
+
+bool Starts(const std::uint8_t* data, std::size_t count, std::initializer_list<std::uint8_t> head) {
+  if (count < head.size()) return false;
+  std::size_t i = 0;
+  for (std::uint8_t byte : head) {
+    if (data[i++] != byte) return false;
+  }
+  return true;
+}
+
+// PosixPort, counting what it carries.
+class CountingPort : public PosixPort {
+ public:
+  explicit CountingPort(Traffic& traffic) : traffic_(traffic) {}
+  bool Send(const std::uint8_t* data, std::size_t count) override {
+    traffic_.bytesOut += count;
+    if (Starts(data, count, {0x1F, 'M', 'S'})) ++traffic_.beginRuns;
+    if (count == 2 && Starts(data, count, {0x1F, 'E'})) ++traffic_.erases;  // type-0 bulk erase
+    if (count == 3 && Starts(data, count, {0x1F, 'F', 'E'})) ++traffic_.erases;
+    if (Starts(data, count, {0x1F, 'W', 'D', 'D'}) || Starts(data, count, {0x1F, 'F', 'W', 'D'})) {
+      ++traffic_.programmedBlocks;
+    }
+    return PosixPort::Send(data, count);
+  }
+  ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count) override {
+    const ReadStatus status = PosixPort::ReadBurst(buffer, capacity, count);
+    if (status == ReadStatus::Burst) {
+      traffic_.bytesIn += count;
+      ++traffic_.bursts;
+    }
+    return status;
+  }
+
+ private:
+  Traffic& traffic_;
+};
+
+// kv218-sim in a process of its own; the first line it prints is the port to open.
+class Simulator {
+ public:
+  explicit Simulator(const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {KV218_SIM_EXE, "--baud", "115200"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    int out[2];
+    if (pipe(out) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    char c = 0;
+    while (read(out[0], &c, 1) == 1 && c != '\n') port_.push_back(c);
+    close(out[0]);
+  }
+  ~Simulator() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  const std::string& Port() const { return port_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string port_;
+};
+
+// A full-size type-0 image: every word of the program window, so a target run moves all 86
+// blocks each way. Written once into the temporary folder.
+std::string FullImageFile() {
+  const auto path = std::filesystem::temp_directory_path() / "kv218-bench-full-tk.hex";
+  if (std::filesystem::exists(path)) return path.string();
+  std::ofstream out(path);
+  auto record = [&out](std::uint8_t type, std::uint16_t address,
+                       const std::vector<std::uint8_t>& data) {
+    std::uint8_t sum =
+        static_cast<std::uint8_t>(data.size() + (address >> 8) + (address & 0xFF) + type);
+    char text[16];
+    std::snprintf(text, sizeof text, ":%02X%04X%02X", static_cast<unsigned>(data.size()), address,
+                  type);
+    out << text;
+    for (std::uint8_t b : data) {
+      std::snprintf(text, sizeof text, "%02X", b);
+      out << text;
+      sum = static_cast<std::uint8_t>(sum + b);
+    }
+    std::snprintf(text, sizeof text, "%02X",
+                  static_cast<unsigned>(static_cast<std::uint8_t>(0x100 - sum)));
+    out << text << "\r\n";
+  };
+  constexpr std::uint32_t kWindowBytes = 0x055800;  // 21,888 rows of four 4-byte words
+  for (std::uint32_t address = 0; address < kWindowBytes; address += 16) {
+    if ((address & 0xFFFF) == 0) {
+      record(4, 0,
+             {static_cast<std::uint8_t>(address >> 24), static_cast<std::uint8_t>(address >> 16)});
+    }
+    std::vector<std::uint8_t> data;
+    for (std::uint32_t i = 0; i < 16; ++i) {
+      const std::uint32_t at = address + i;
+      data.push_back(at % 4 == 3 ? 0 : static_cast<std::uint8_t>(at * 13 + (at >> 9)));
+    }
+    record(0, static_cast<std::uint16_t>(address & 0xFFFF), data);
+  }
+  record(1, 0, {});
+  return path.string();
+}
+
+// One controller on the simulator's port, counting the traffic.
+struct Host {
+  explicit Host(const std::string& port)
+      : controller(window, loop, "/nonexistent/kv218-bench.INI",
+                   [this] { return std::make_unique<CountingPort>(traffic); }) {
+    controller.ReadSettingsFile();
+    opened = controller.OpenPort(port, false);
+    window.targetType = 0;
+  }
+  Traffic traffic;
+  RecordingWindow window;
+  QueueLoop loop;
+  Controller controller;
+  bool opened = false;
+};
+
+double FloorSeconds(const Traffic& traffic) {
+  const double byteSeconds = kBitsPerByte / kBaud;
+  return static_cast<double>(traffic.bytesOut + traffic.bytesIn) * byteSeconds +
+         static_cast<double>(traffic.erases) * kEraseSeconds +
+         static_cast<double>(traffic.programmedBlocks) * kBlockProgramSeconds +
+         static_cast<double>(traffic.bursts) * kReplyGapSeconds +
+         static_cast<double>(traffic.beginRuns) * kBeginRunPauseSeconds;
+}
+
+void FullRun(benchmark::State& state, const char* name, RunOutcome (Controller::*button)()) {
+  const std::string file = FullImageFile();
+  for (auto _ : state) {
+    Simulator sim({});
+    Host host(sim.Port());
+    if (!host.opened) {
+      state.SkipWithError("cannot open the simulator's port");
+      return;
+    }
+    host.controller.station().HexFileName = file;
+    const double cpu0 = ProcessCpuSeconds();
+    const auto t0 = Clock::now();
+    const RunOutcome outcome = (host.controller.*button)();
+    const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    const double cpu = ProcessCpuSeconds() - cpu0;
+    if (outcome != RunOutcome::Succeeded) {
+      state.SkipWithError("the run did not succeed");
+      return;
+    }
+    state.SetIterationTime(seconds);
+    const double floor = FloorSeconds(host.traffic);
+    state.counters["floor_s"] = floor;
+    state.counters["ratio"] = seconds / floor;
+    state.counters["cpu_s"] = cpu;
+    state.counters["cpu_pct"] = 100.0 * cpu / seconds;
+    state.counters["bytes_out"] = static_cast<double>(host.traffic.bytesOut);
+    state.counters["bytes_in"] = static_cast<double>(host.traffic.bytesIn);
+    state.counters["replies"] = static_cast<double>(host.traffic.bursts);
+    std::printf(
+        "%s: %.2f s, wire-time floor %.2f s, ratio %.3f, host CPU %.3f s (%.2f%% of a core)\n",
+        name, seconds, floor, seconds / floor, cpu, 100.0 * cpu / seconds);
+  }
+}
+
+void BM_TargetRunType0(benchmark::State& state) {
+  FullRun(state, "target run, type 0", &Controller::BitBtn2Click);
+}
+void BM_FlashDownloadType0(benchmark::State& state) {
+  FullRun(state, "flash download, type 0", &Controller::BitBtn3Click);
+}
+
+// The programmer says nothing after the identity request: the run waits six ticks of one
+// second, and the host should sleep through them.
+void BM_SilentWaitCpu(benchmark::State& state) {
+  const std::string file = FullImageFile();
+  for (auto _ : state) {
+    Simulator sim({"--fault", "silent-at=RI"});
+    Host host(sim.Port());
+    host.controller.station().HexFileName = file;
+    // The reload is not part of the wait: measure from the identity request on.
+    double cpuAtWait = 0;
+    Clock::time_point waitStart;
+    host.controller.SetSleeper([&](std::chrono::milliseconds pause) {
+      std::this_thread::sleep_for(pause);
+      cpuAtWait = ProcessCpuSeconds();
+      waitStart = Clock::now();
+    });
+    const RunOutcome outcome = host.controller.BitBtn2Click();
+    const double seconds = std::chrono::duration<double>(Clock::now() - waitStart).count();
+    const double cpu = ProcessCpuSeconds() - cpuAtWait;
+    if (outcome != RunOutcome::TimedOut) {
+      state.SkipWithError("the run did not time out");
+      return;
+    }
+    state.SetIterationTime(seconds);
+    state.counters["cpu_s"] = cpu;
+    state.counters["cpu_pct"] = 100.0 * cpu / seconds;
+    std::printf("%s: a %.2f s silent wait took %.4f s of host CPU (%.3f%% of a core)\n",
+                "silent wait", seconds, cpu, 100.0 * cpu / seconds);
+  }
+}
+
+BENCHMARK(BM_TargetRunType0)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_FlashDownloadType0)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_SilentWaitCpu)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+}  // namespace
+}  // namespace kv218
+
+BENCHMARK_MAIN();
