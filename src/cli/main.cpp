@@ -1,6 +1,8 @@
 // kv218: the command line over the same core as the window.
 #include <CLI/CLI.hpp>
 
+#include <clocale>
+
 #include "cli/cli_common.h"
 #include "cli/cmd_info.h"
 #include "cli/cmd_load.h"
@@ -10,6 +12,8 @@
 
 int main(int argc, char** argv) {
   using namespace kv218::cli;
+  // The log's time stamps in the user's date and time form, as the window shows them.
+  std::setlocale(LC_TIME, "");
 
   CLI::App app{"kv218: the command line of the KV-218 device programmer's companion", "kv218"};
   app.set_version_flag("--version", "kv218 1.85.11");
