@@ -51,11 +51,12 @@ void InProcessPort::PostDeviceOutput() {
 
 void InProcessPort::Deliver() {
   if (queue_.Empty()) return;
-  // The receiver may send (and so queue more bursts) before it returns: the slot it reads
-  // stays in place until it is done.
-  const Burst& burst = queue_.Front();
-  if (receiver_ && open_) receiver_(burst.bytes.data(), burst.size);  // closing discards
+  // Taken off the queue before the receiver runs: the receiver may send (queueing more
+  // bursts into the ring) or pump messages (handing over the next burst) before it returns,
+  // and each burst must reach it exactly once, in order.
+  const Burst burst = queue_.Front();
   queue_.PopFront();
+  if (receiver_ && open_) receiver_(burst.bytes.data(), burst.size);  // closing discards
 }
 
 kv218::ReadStatus InProcessPort::ReadBurst(std::uint8_t* /*buffer*/, std::size_t /*capacity*/,
