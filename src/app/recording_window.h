@@ -38,8 +38,8 @@ class RecordingWindow : public WindowOps {
 
   std::vector<std::string> log;
   std::string panels[5] = {"PORT", "N/A", "processbar", "checksum", "N/A"};
-  int progress = 0;                     // as shown (clamped)
-  std::vector<int> progressCalls;       // as asked for
+  int progress = 0;                // as shown (clamped)
+  std::vector<int> progressCalls;  // as asked for
   bool buttonsEnabled = true;
   std::deque<std::optional<std::string>> fileChoices;  // what ChooseHexFile returns next
   int targetType = 0;

@@ -24,7 +24,8 @@ struct TransferState {
 // Blocks of a type-0 transfer: the low 32 bits of HighestAddress as a signed number,
 // divided by 2048 (truncating toward zero), plus 1.
 constexpr std::int32_t BlockTotal(std::int64_t highestAddress) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(highestAddress & 0xFFFFFFFF)) / 2048 + 1;
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(highestAddress & 0xFFFFFFFF)) / 2048 +
+         1;
 }
 
 // Types 1 and 2 move a fixed 32 blocks each way.
