@@ -20,6 +20,8 @@ namespace {
 
 using sim::Command;
 using ::testing::ElementsAreArray;
+using testing::ExpectIdleAfterEndRun;
+using testing::RunLines;
 using testing::SequenceBench;
 using ::testing::StartsWith;
 using testing::TempDir;
@@ -41,21 +43,6 @@ class FlashFiles {
 const FlashFiles& Files() {
   static const FlashFiles files;
   return files;
-}
-
-Lines RunLines(const SequenceBench& bench) {
-  Lines log = bench.Log();
-  EXPECT_GE(log.size(), 3u);
-  EXPECT_THAT(log[2], StartsWith("Loading ... OK"));
-  return Lines(log.begin() + 3, log.end());
-}
-
-void ExpectIdleAfterEndRun(const SequenceBench& bench) {
-  EXPECT_TRUE(bench.window.buttonsEnabled);
-  EXPECT_FALSE(bench.loop.Timer1On());
-  ASSERT_FALSE(bench.Received().empty());
-  EXPECT_EQ(bench.Received().front(), Command::BeginRun);
-  EXPECT_EQ(bench.Received().back(), Command::EndRun);
 }
 
 std::string CounterNote(std::uint32_t count) {

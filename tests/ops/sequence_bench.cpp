@@ -1,5 +1,8 @@
 #include "sequence_bench.h"
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -98,6 +101,23 @@ std::vector<std::string> WithoutTimeStamps(const std::vector<std::string>& log) 
     }
   }
   return lines;
+}
+
+std::vector<std::string> RunLines(const SequenceBench& bench) {
+  std::vector<std::string> log = bench.Log();
+  EXPECT_GE(log.size(), 3u);
+  if (log.size() < 3) return {};
+  EXPECT_EQ(log[0], "");
+  EXPECT_THAT(log[2], ::testing::StartsWith("Loading ... OK"));
+  return std::vector<std::string>(log.begin() + 3, log.end());
+}
+
+void ExpectIdleAfterEndRun(const SequenceBench& bench) {
+  EXPECT_TRUE(bench.window.buttonsEnabled);
+  EXPECT_FALSE(bench.loop.Timer1On());
+  ASSERT_FALSE(bench.Received().empty());
+  EXPECT_EQ(bench.Received().front(), sim::Command::BeginRun);
+  EXPECT_EQ(bench.Received().back(), sim::Command::EndRun);
 }
 
 }  // namespace kv218::testing

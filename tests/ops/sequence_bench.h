@@ -63,4 +63,10 @@ class SequenceBench {
 // The same "(time stamp)" normalisation for any log.
 std::vector<std::string> WithoutTimeStamps(const std::vector<std::string>& log);
 
+// The log lines after the loader's three ("", path, "Loading ... OK ...").
+std::vector<std::string> RunLines(const SequenceBench& bench);
+
+// The window is idle again, and the programmer was told the run began and is over.
+void ExpectIdleAfterEndRun(const SequenceBench& bench);
+
 }  // namespace kv218::testing

@@ -20,6 +20,8 @@ namespace {
 
 using sim::Command;
 using ::testing::ElementsAreArray;
+using testing::ExpectIdleAfterEndRun;
+using testing::RunLines;
 using testing::SequenceBench;
 using ::testing::StartsWith;
 using testing::TempDir;
@@ -45,24 +47,6 @@ class TargetFiles {
 const TargetFiles& Files() {
   static const TargetFiles files;
   return files;
-}
-
-// The log lines after the loader's three ("", path, "Loading ... OK ...").
-Lines RunLines(const SequenceBench& bench) {
-  Lines log = bench.Log();
-  EXPECT_GE(log.size(), 3u);
-  EXPECT_EQ(log[0], "");
-  EXPECT_THAT(log[2], StartsWith("Loading ... OK"));
-  return Lines(log.begin() + 3, log.end());
-}
-
-// The window is idle again and the programmer was told the run is over.
-void ExpectIdleAfterEndRun(const SequenceBench& bench) {
-  EXPECT_TRUE(bench.window.buttonsEnabled);
-  EXPECT_FALSE(bench.loop.Timer1On());
-  ASSERT_FALSE(bench.Received().empty());
-  EXPECT_EQ(bench.Received().front(), Command::BeginRun);
-  EXPECT_EQ(bench.Received().back(), Command::EndRun);
 }
 
 struct SuccessCase {
