@@ -10,6 +10,7 @@
 
 #include "app/recording_window.h"
 #include "app/virtual_time_loop.h"
+#include "recording_port.h"
 #include "sequence_bench.h"
 
 namespace kv218 {
@@ -18,23 +19,7 @@ namespace {
 using Millis = std::chrono::milliseconds;
 using Lines = std::vector<std::string>;
 
-// Remembers every frame sent.
-class RecordingPort : public PortChannel {
- public:
-  bool Open(const std::string&, const std::string&) override { return true; }
-  void Close() override {}
-  bool IsOpen() const override { return true; }
-  bool Send(const std::uint8_t* data, std::size_t count) override {
-    sent.emplace_back(data, data + count);
-    return true;
-  }
-  ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count) override {
-    count = 0;
-    return ReadStatus::Interrupted;
-  }
-  void InterruptRead() override {}
-  std::vector<std::vector<std::uint8_t>> sent;
-};
+using test::RecordingPort;
 
 const std::vector<std::uint8_t> kEndRun = {0x1F, 0x4D, 0x45};
 

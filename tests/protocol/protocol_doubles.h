@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/message_loop.h"
+#include "recording_port.h"
 #include "serial/follow_up.h"
 #include "serial/port_channel.h"
 #include "serial/reply_flags.h"
@@ -64,25 +65,6 @@ class RecordingFollowUp final : public FollowUpSender {
   void FlashReadData() override { calls.push_back("FlashReadData"); }
 
   std::vector<std::string> calls;
-};
-
-class RecordingPort final : public PortChannel {
- public:
-  bool Open(const std::string&, const std::string&) override { return open = true; }
-  void Close() override { open = false; }
-  bool IsOpen() const override { return open; }
-  bool Send(const std::uint8_t* data, std::size_t count) override {
-    sent.emplace_back(data, data + count);
-    return true;
-  }
-  ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count) override {
-    count = 0;
-    return ReadStatus::Interrupted;
-  }
-  void InterruptRead() override {}
-
-  bool open = true;
-  std::vector<Bytes> sent;
 };
 
 // All fourteen reply flags in one row, so a whole group compares at once.
