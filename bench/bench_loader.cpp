@@ -11,8 +11,8 @@
 #include <string>
 
 #include "app/queue_loop.h"
-#include "app/text.h"
-#include "app/window_ops.h"
+#include "ground/text.h"
+#include "ground/window_ops.h"
 #include "image/hex_loader.h"
 
 namespace kv218 {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/window_ops.h"
+#include "ground/window_ops.h"
 
 namespace kv218 {
 

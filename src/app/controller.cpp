@@ -7,9 +7,9 @@
 #include "ops/flash_download.h"
 #include "ops/reply_watch.h"
 #include "ops/target_sequence.h"
-#include "serial/posix_port.h"
 #include "serial/receive_handler.h"
 #include "serial/receive_thread.h"
+#include "serial/system_port.h"
 
 namespace kv218 {
 
@@ -26,7 +26,7 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, std::string setting
       makePort_(std::move(makePort)),
       sleep_([](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); }),
       frames_(station_, window_) {
-  if (!makePort_) makePort_ = [] { return std::make_unique<PosixPort>(); };
+  if (!makePort_) makePort_ = [] { return MakeSystemPort(); };
   loop_.SetTickHandler([this] { Timer1Timer(); });
 }
 

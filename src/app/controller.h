@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "app/message_loop.h"
 #include "app/settings.h"
-#include "app/window_ops.h"
+#include "ground/message_loop.h"
+#include "ground/window_ops.h"
 #include "ops/frames.h"
 #include "ops/run_outcome.h"
 #include "ops/waits.h"
@@ -33,7 +33,7 @@ class Controller {
   using PortFactory = std::function<std::unique_ptr<PortChannel>()>;
   using Sleeper = std::function<void(std::chrono::milliseconds)>;
 
-  // makePort gives a fresh, closed port for every open; by default a PosixPort.
+  // makePort gives a fresh, closed port for every open; by default the platform's serial port.
   Controller(WindowOps& window, MessageLoop& loop, std::string settingsPath,
              PortFactory makePort = {});
   ~Controller();

@@ -12,7 +12,7 @@
 #include <optional>
 #include <thread>
 
-#include "app/message_loop.h"
+#include "ground/message_loop.h"
 
 namespace kv218 {
 

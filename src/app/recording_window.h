@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/window_ops.h"
+#include "ground/window_ops.h"
 
 namespace kv218 {
 

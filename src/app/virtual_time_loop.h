@@ -15,7 +15,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/message_loop.h"
+#include "ground/message_loop.h"
 
 namespace kv218 {
 

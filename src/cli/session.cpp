@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "app/settings.h"
-#include "serial/posix_port.h"
+#include "serial/system_port.h"
 #include "sim/device_model.h"
 #include "sim/fault_set.h"
 #include "sim/pty_server.h"
@@ -201,7 +201,7 @@ int Session::Open() {
   // A port given on the command line (or the simulator's) is used once and not saved.
   const bool remember = options_.port.empty() && !options_.simulate;
   if (!controller_->OpenPort(path, remember)) {
-    const std::string device = PosixDevicePath(path);
+    const std::string device = SystemDevicePath(path);
     std::cerr << "Cannot open port " << path;
     if (device != path) std::cerr << " (" << device << ")";
     std::cerr << '\n';

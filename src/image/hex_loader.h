@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/message_loop.h"
-#include "app/window_ops.h"
+#include "ground/message_loop.h"
+#include "ground/window_ops.h"
 #include "image/hex_reader.h"
 #include "image/memory_image.h"
 

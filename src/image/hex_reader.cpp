@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/text.h"
+#include "ground/text.h"
 #include "image/text_lines.h"
 
 namespace kv218 {

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "app/message_loop.h"
-#include "app/window_ops.h"
+#include "ground/message_loop.h"
+#include "ground/window_ops.h"
 #include "image/hex_record.h"
 
 namespace kv218 {

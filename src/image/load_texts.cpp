@@ -1,6 +1,6 @@
 #include "image/load_texts.h"
 
-#include "app/text.h"
+#include "ground/text.h"
 
 namespace kv218 {
 

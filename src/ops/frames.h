@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "app/window_ops.h"
+#include "ground/window_ops.h"
 #include "serial/follow_up.h"
 #include "serial/station.h"
 

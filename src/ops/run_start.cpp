@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/text.h"
+#include "ground/text.h"
 #include "image/hex_loader.h"
 
 namespace kv218 {

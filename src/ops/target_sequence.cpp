@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/text.h"
+#include "ground/text.h"
 #include "image/blank.h"
 #include "image/checksums.h"
 #include "ops/run_start.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/text.h"
+#include "ground/text.h"
 
 namespace kv218 {
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/message_loop.h"
-#include "app/window_ops.h"
+#include "ground/message_loop.h"
+#include "ground/window_ops.h"
 #include "ops/frames.h"
 #include "serial/station.h"
 

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "serial/line_settings.h"
+#include "serial/system_port.h"
 #include "serial/termios_line.h"
 
 namespace kv218 {
@@ -45,6 +46,10 @@ std::string PosixDevicePath(const std::string& path) {
   if (n == 0) return path;
   return "/dev/ttyS" + std::to_string(n - 1);
 }
+
+std::unique_ptr<PortChannel> MakeSystemPort() { return std::make_unique<PosixPort>(); }
+
+std::string SystemDevicePath(const std::string& path) { return PosixDevicePath(path); }
 
 PosixPort::PosixPort() : wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 

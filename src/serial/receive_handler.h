@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <ctime>
 
-#include "app/message_loop.h"
-#include "app/window_ops.h"
+#include "ground/message_loop.h"
+#include "ground/window_ops.h"
 #include "serial/follow_up.h"
 #include "serial/station.h"
 

@@ -20,7 +20,7 @@
 #include <memory>
 #include <thread>
 
-#include "app/message_loop.h"
+#include "ground/message_loop.h"
 #include "serial/port_channel.h"
 
 namespace kv218 {

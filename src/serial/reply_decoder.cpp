@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/text.h"
+#include "ground/text.h"
 
 namespace kv218 {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <ctime>
 
-#include "app/message_loop.h"
-#include "app/window_ops.h"
+#include "ground/message_loop.h"
+#include "ground/window_ops.h"
 #include "serial/follow_up.h"
 #include "serial/station.h"
 

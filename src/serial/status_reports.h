@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <ctime>
 
-#include "app/window_ops.h"
+#include "ground/window_ops.h"
 
 namespace kv218 {
 

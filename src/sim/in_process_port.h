@@ -13,7 +13,7 @@
 #include <mutex>
 #include <string>
 
-#include "app/message_loop.h"
+#include "ground/message_loop.h"
 #include "serial/port_channel.h"
 #include "sim/burst.h"
 #include "sim/device_model.h"

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "../app/temp_folder.h"
-#include "app/message_loop.h"
-#include "app/text.h"
+#include "ground/message_loop.h"
+#include "ground/text.h"
 
 namespace kv218::testing {
 

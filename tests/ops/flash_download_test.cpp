@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text.h"
+#include "ground/text.h"
 #include "image/checksums.h"
 #include "sequence_bench.h"
 #include "test_hex.h"

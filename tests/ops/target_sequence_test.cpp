@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text.h"
+#include "ground/text.h"
 #include "image/checksums.h"
 #include "ops/run_start.h"
 #include "sequence_bench.h"

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/message_loop.h"
+#include "ground/message_loop.h"
 #include "recording_port.h"
 #include "serial/follow_up.h"
 #include "serial/port_channel.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/recording_window.h"
-#include "app/text.h"
+#include "ground/text.h"
 #include "protocol_doubles.h"
 #include "serial/receive_handler.h"
 #include "serial/station.h"

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "app/window_ops.h"
+#include "ground/window_ops.h"
 #include "ui/qt/fonts.h"
 
 namespace kv218 {

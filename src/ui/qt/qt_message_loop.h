@@ -9,7 +9,7 @@
 #include <memory>
 #include <mutex>
 
-#include "app/message_loop.h"
+#include "ground/message_loop.h"
 
 namespace kv218 {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/window_ops.h"
+#include "ground/window_ops.h"
 
 class QWidget;
 
