@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <filesystem>
 
 #include "ground/sha256.h"
 #include "ground/text.h"
@@ -68,7 +69,10 @@ void RunRecorder::Begin(Opening opening, WallTime now) {
   record_.start = now;
   record_.port = std::move(opening.port);
   record_.hexSha256 = Sha256OfFile(opening.hexFile);
-  record_.hexFile = std::move(opening.hexFile);
+  // Absolute, so that the line still names the file wherever it is read.
+  std::error_code error;
+  const auto absolute = std::filesystem::absolute(opening.hexFile, error);
+  record_.hexFile = error || opening.hexFile.empty() ? opening.hexFile : absolute.string();
   record_.targetType = opening.targetType;
   inRun_ = true;
   pastLoading_ = false;

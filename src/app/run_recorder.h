@@ -26,7 +26,8 @@ class RunRecorder {
     int targetType = 0;
   };
 
-  // A run begins: the facts known before it starts. Hashes the HEX file as it is now.
+  // A run begins: the facts known before it starts. Hashes the HEX file as it is now and
+  // records its absolute path.
   void Begin(Opening opening, WallTime now);
   bool InRun() const { return inRun_; }
 
