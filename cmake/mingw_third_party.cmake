@@ -17,3 +17,20 @@ file(MAKE_DIRECTORY ${KV218_CLI11_INCLUDE})
 file(CREATE_LINK /usr/include/CLI ${KV218_CLI11_INCLUDE}/CLI SYMBOLIC)
 add_library(CLI11::CLI11 INTERFACE IMPORTED)
 set_target_properties(CLI11::CLI11 PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${KV218_CLI11_INCLUDE})
+
+# nlohmann/json (tests only) is header-only too: the same, found by find_package through a
+# redirect so that the tests' CMake files stay as they are on Linux.
+set(KV218_JSON_INCLUDE ${PROJECT_BINARY_DIR}/json-include)
+file(MAKE_DIRECTORY ${KV218_JSON_INCLUDE})
+file(CREATE_LINK /usr/include/nlohmann ${KV218_JSON_INCLUDE}/nlohmann SYMBOLIC)
+file(WRITE ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR}/nlohmann_json-config.cmake "
+if(NOT TARGET nlohmann_json::nlohmann_json)
+  add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+  set_target_properties(nlohmann_json::nlohmann_json PROPERTIES
+                        INTERFACE_INCLUDE_DIRECTORIES ${KV218_JSON_INCLUDE})
+endif()
+")
+file(WRITE ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR}/nlohmann_json-config-version.cmake "
+set(PACKAGE_VERSION 3)
+set(PACKAGE_VERSION_COMPATIBLE TRUE)
+")
