@@ -92,6 +92,29 @@ TEST_F(FormHandlersTest, TypingAPortNameSelectsNoItemAndOpensCom0) {
   EXPECT_EQ(form.ComboBox2->ItemIndex(), -1);
 }
 
+TEST_F(FormHandlersTest, EnterAfterTypingInThePortSelectorPicksNothing) {
+  // Typed text leaves no item selected, whatever it says; Enter does not turn it into a pick.
+  for (const char* typed : {"x", "COM3", "COM1"}) {
+    SCOPED_TRACE(typed);
+    line_ = FakeLine{};
+    line_.opens = false;
+    TForm1& form = MakeForm();
+    form.show();
+    QLineEdit* edit = form.ComboBox2->lineEdit();
+    edit->selectAll();
+    QTest::keyClicks(edit, typed);
+    const std::size_t opens = line_.opened.size();
+    EXPECT_EQ(line_.opened.back(), "\\\\.\\COM0");
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(edit, key);
+    EXPECT_EQ(line_.opened.size(), opens);
+    EXPECT_EQ(form.ComboBox2->ItemIndex(), -1);
+    EXPECT_EQ(form.ComboBox2->currentText(), typed);
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(Saved().Com, -1);
+    form_.reset();
+  }
+}
+
 TEST_F(FormHandlersTest, PickingTheOpenPortAgainReopensIt) {
   TForm1& form = MakeForm();
   emit form.ComboBox2->activated(0);

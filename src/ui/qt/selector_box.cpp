@@ -1,5 +1,6 @@
 #include "ui/qt/selector_box.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalBlocker>
 
@@ -17,6 +18,17 @@ SelectorBox::SelectorBox(QWidget* parent) : QComboBox(parent) {
     edited_ = true;
     emit Changed(-1);
   });
+  lineEdit()->installEventFilter(this);
+}
+
+bool SelectorBox::eventFilter(QObject* watched, QEvent* event) {
+  // The combo box would take Enter as a pick: of the item whose text was typed, or again of
+  // the item selected before the typing. The text picks nothing, so Enter is dropped here.
+  if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+  }
+  return QComboBox::eventFilter(watched, event);
 }
 
 void SelectorBox::SetItemIndex(int index) {

@@ -2,7 +2,8 @@
 // A drop-down list with an edit field (ComboBox1, ComboBox2). Its item index is that of the
 // item last picked from the list; once the operator edits the text it is -1, because the text
 // itself picks nothing. Changed reports both kinds of change, also the pick of the item that is
-// already selected; selecting in code reports nothing.
+// already selected; selecting in code reports nothing. Enter in the edit field picks nothing
+// either, also when the typed text equals an item's.
 
 #include <QComboBox>
 
@@ -19,6 +20,9 @@ class SelectorBox : public QComboBox {
 
  signals:
   void Changed(int itemIndex);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   bool edited_ = false;
