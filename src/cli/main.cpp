@@ -7,6 +7,7 @@
 #include "cli/cmd_info.h"
 #include "cli/cmd_load.h"
 #include "cli/cmd_monitor.h"
+#include "cli/cmd_ports.h"
 #include "cli/cmd_program.h"
 #include "cli/cmd_store.h"
 
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
   AddStoreCommand(app, common, exitCode);
   AddInfoCommand(app, common, exitCode);
   AddMonitorCommand(app, common, exitCode);
+  AddPortsCommand(app, exitCode);
 
   try {
     app.parse(argc, argv);
