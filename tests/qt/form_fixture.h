@@ -1,6 +1,6 @@
 #pragma once
 // A Form1 over a fake port, with its settings file in a fresh folder and the file dialog
-// replaced by a queue of answers.
+// replaced by a queue of answers, the machine's serial devices by a list the test sets.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/settings.h"
 #include "fake_port.h"
@@ -41,6 +42,7 @@ class FormTest : public testing::Test {
       choices_.pop_front();
       return choice;
     };
+    options.listSerialDevices = [this] { return devices_; };
     form_ = std::make_unique<TForm1>(std::move(options));
     return *form_;
   }
@@ -48,6 +50,7 @@ class FormTest : public testing::Test {
   QTemporaryDir dir_;
   FakeLine line_;
   std::deque<std::optional<std::string>> choices_;
+  std::vector<SerialDeviceInfo> devices_;  // the serial devices the machine has now
   std::unique_ptr<TForm1> form_;
 };
 

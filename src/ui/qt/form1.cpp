@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QLabel>
 #include <QPixmap>
 
@@ -13,6 +14,7 @@ namespace kv218 {
 namespace {
 
 constexpr int kGaugePanel = 2;
+constexpr int kComItems = 20;  // "COM1".."COM20"; the serial devices found follow them
 
 QPushButton* PictureButton(QWidget* parent, const char* name, const QImage& picture) {
   auto* button = new QPushButton(parent);
@@ -26,7 +28,11 @@ QPushButton* PictureButton(QWidget* parent, const char* name, const QImage& pict
 }  // namespace
 
 TForm1::TForm1(FormOptions options, QWidget* parent)
-    : QWidget(parent), ops_(*this, std::move(options.chooseHexFile)), loop_(Timer1) {
+    : QWidget(parent),
+      ops_(*this, std::move(options.chooseHexFile)),
+      loop_(Timer1),
+      listSerialDevices_(std::move(options.listSerialDevices)) {
+  if (!listSerialDevices_) listSerialDevices_ = [] { return ListSerialDevices(); };
   BuildControls();
   controller_ = std::make_unique<Controller>(ops_, loop_, std::move(options.settingsPath),
                                              std::move(options.portFactory));
@@ -68,7 +74,8 @@ void TForm1::BuildControls() {
 
   ComboBox2 = new SelectorBox(this);
   ComboBox2->setObjectName("ComboBox2");
-  for (int port = 1; port <= 20; ++port) ComboBox2->addItem(QString("COM%1").arg(port));
+  for (int port = 1; port <= kComItems; ++port) ComboBox2->addItem(QString("COM%1").arg(port));
+  ListSerialDeviceItems();
   ComboBox2->SetItemIndex(0);
   ComboBox2->setGeometry(128, 52, 65, 21);
 
@@ -110,6 +117,21 @@ void TForm1::BuildControls() {
   connect(BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
   connect(Memo1, &LogPane::DoubleClicked, this, &TForm1::Memo1DblClick);
   connect(ComboBox2, &SelectorBox::Changed, this, &TForm1::ComboBox2Change);
+  // A device unplugged since the list was last made is not offered.
+  connect(ComboBox2, &SelectorBox::PopupAboutToShow, this, &TForm1::ListSerialDeviceItems);
+}
+
+void TForm1::ListSerialDeviceItems() {
+  std::vector<SelectorBox::Item> items;
+  for (const SerialDeviceInfo& device : listSerialDevices_()) {
+    const QString path = QFile::decodeName(QByteArray::fromStdString(device.path));
+    QString tip =
+        QString::fromLocal8Bit(device.stableName.empty() ? device.path : device.stableName);
+    const std::string description = DescribeSerialDevice(device);
+    if (!description.empty()) tip += "\n" + QString::fromLocal8Bit(description);
+    items.push_back({path, path, tip});
+  }
+  ComboBox2->ReplaceItemsFrom(kComItems, items);
 }
 
 void TForm1::FormCreate() {
@@ -154,7 +176,15 @@ void TForm1::Timer1Timer() { controller_->Timer1Timer(); }
 
 void TForm1::Memo1DblClick() { controller_->Memo1DblClick(); }
 
-void TForm1::ComboBox2Change(int itemIndex) { controller_->ComboBox2Change(itemIndex); }
+void TForm1::ComboBox2Change(int itemIndex) {
+  // A serial device's item opens its path; the COM items and typed text go by the item index.
+  const QVariant device = itemIndex >= 0 ? ComboBox2->itemData(itemIndex) : QVariant();
+  if (device.isValid()) {
+    controller_->OpenPort(QFile::encodeName(device.toString()).toStdString());
+  } else {
+    controller_->ComboBox2Change(itemIndex);
+  }
+}
 
 void TForm1::closeEvent(QCloseEvent* event) {
   if (controller_->Running()) {

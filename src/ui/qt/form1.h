@@ -6,10 +6,13 @@
 #include <QRect>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/controller.h"
+#include "serial/port_list.h"
 #include "ui/qt/gauge.h"
 #include "ui/qt/log_pane.h"
 #include "ui/qt/qt_message_loop.h"
@@ -25,6 +28,8 @@ struct FormOptions {
   std::string settingsPath;             // the settings file read at creation and written at close
   Controller::PortFactory portFactory;  // empty: the platform's serial port
   HexFileChooser chooseHexFile;         // empty: the file-open dialog
+  // The serial devices offered after "COM1".."COM20"; empty: those of the machine.
+  std::function<std::vector<SerialDeviceInfo>()> listSerialDevices;
 };
 
 class TForm1 : public QWidget {
@@ -75,6 +80,8 @@ class TForm1 : public QWidget {
 
  private:
   void BuildControls();
+  // The port selector's items after "COM20": the serial devices present now.
+  void ListSerialDeviceItems();
   // Runs a button's handler; a close asked for while it ran is carried out afterwards.
   template <typename Handler>
   void RunButton(Handler handler);
@@ -82,6 +89,7 @@ class TForm1 : public QWidget {
   QtWindowOps ops_;
   QtMessageLoop loop_;
   std::unique_ptr<Controller> controller_;
+  std::function<std::vector<SerialDeviceInfo>()> listSerialDevices_;
   bool closePending_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "ui/qt/selector_box.h"
 
+#include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -35,6 +36,37 @@ void SelectorBox::SetItemIndex(int index) {
   const QSignalBlocker quiet(this);
   edited_ = false;
   setCurrentIndex(index >= 0 && index < count() ? index : -1);
+}
+
+}  // namespace kv218
+
+namespace kv218 {
+
+void SelectorBox::ReplaceItemsFrom(int first, const std::vector<Item>& items) {
+  const QSignalBlocker quiet(this);
+  const QString typed = lineEdit()->text();
+  const int selected = ItemIndex();
+  const QVariant selectedData = selected >= first ? itemData(selected) : QVariant();
+  while (count() > first) removeItem(count() - 1);
+  int reselect = selected < first ? selected : -1;
+  for (const Item& item : items) {
+    addItem(item.text, item.data);
+    setItemData(count() - 1, item.toolTip, Qt::ToolTipRole);
+    if (selectedData.isValid() && item.data == selectedData) reselect = count() - 1;
+  }
+  if (edited_) {
+    setCurrentIndex(-1);
+    lineEdit()->setText(typed);
+  } else {
+    setCurrentIndex(reselect);
+  }
+  // Long entries (device paths) are shown whole in the list, however narrow the box.
+  view()->setMinimumWidth(view()->sizeHintForColumn(0) + 8);
+}
+
+void SelectorBox::showPopup() {
+  emit PopupAboutToShow();
+  QComboBox::showPopup();
 }
 
 }  // namespace kv218

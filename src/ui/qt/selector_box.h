@@ -6,6 +6,9 @@
 // either, also when the typed text equals an item's.
 
 #include <QComboBox>
+#include <QString>
+#include <QVariant>
+#include <vector>
 
 namespace kv218 {
 
@@ -18,8 +21,22 @@ class SelectorBox : public QComboBox {
   // Selects the item; an index outside the items leaves no item selected and the text empty.
   void SetItemIndex(int index);
 
+  struct Item {
+    QString text;
+    QVariant data;  // tells the item apart when the list is replaced
+    QString toolTip;
+  };
+  // Replaces the items from index first on, reporting nothing. A selected item among them stays
+  // selected when an item with its data is still there; otherwise no item is selected. Typed
+  // text stays as it is.
+  void ReplaceItemsFrom(int first, const std::vector<Item>& items);
+
+  void showPopup() override;
+
  signals:
   void Changed(int itemIndex);
+  // The list is about to drop down: the moment to bring its items up to date.
+  void PopupAboutToShow();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
