@@ -3,9 +3,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPixmap>
+#include <QSaveFile>
 
+#include "ui/qt/application.h"
 #include "ui/qt/fonts.h"
 #include "ui/qt/pictures.h"
 
@@ -31,7 +35,8 @@ TForm1::TForm1(FormOptions options, QWidget* parent)
     : QWidget(parent),
       ops_(*this, std::move(options.chooseHexFile)),
       loop_(Timer1),
-      listSerialDevices_(std::move(options.listSerialDevices)) {
+      listSerialDevices_(std::move(options.listSerialDevices)),
+      chooseLogFile_(std::move(options.chooseLogFile)) {
   if (!listSerialDevices_) listSerialDevices_ = [] { return ListSerialDevices(); };
   BuildControls();
   controller_ = std::make_unique<Controller>(ops_, loop_, std::move(options.settingsPath),
@@ -116,6 +121,7 @@ void TForm1::BuildControls() {
   connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
   connect(BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
   connect(Memo1, &LogPane::DoubleClicked, this, &TForm1::Memo1DblClick);
+  connect(Memo1, &LogPane::SaveLogRequested, this, &TForm1::Memo1SaveLog);
   connect(ComboBox2, &SelectorBox::Changed, this, &TForm1::ComboBox2Change);
   // A device unplugged since the list was last made is not offered.
   connect(ComboBox2, &SelectorBox::PopupAboutToShow, this, &TForm1::ListSerialDeviceItems);
@@ -175,6 +181,24 @@ void TForm1::BitBtn3Click() {
 void TForm1::Timer1Timer() { controller_->Timer1Timer(); }
 
 void TForm1::Memo1DblClick() { controller_->Memo1DblClick(); }
+
+void TForm1::Memo1SaveLog() {
+  std::optional<QString> path;
+  if (chooseLogFile_) {
+    path = chooseLogFile_();
+  } else {
+    const QString chosen = QFileDialog::getSaveFileName(this, "Save Log", "kv218tool-log.txt",
+                                                        "Text files (*.txt);;All files (*)");
+    if (!chosen.isEmpty()) path = chosen;
+  }
+  if (!path) return;
+  // Written whole or not at all; line breaks as the platform writes them in text files.
+  QSaveFile file(*path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Text) ||
+      file.write(Memo1->LogFileText().toUtf8()) < 0 || !file.commit()) {
+    QMessageBox::critical(this, kApplicationTitle, "Unable to write to " + *path);
+  }
+}
 
 void TForm1::ComboBox2Change(int itemIndex) {
   // A serial device's item opens its path; the COM items and typed text go by the item index.

@@ -4,10 +4,12 @@
 
 #include <QPushButton>
 #include <QRect>
+#include <QString>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,10 +26,14 @@ class QLabel;
 
 namespace kv218 {
 
+// The save dialog of "Save Log...": the chosen path, nothing when cancelled.
+using LogFileChooser = std::function<std::optional<QString>()>;
+
 struct FormOptions {
   std::string settingsPath;             // the settings file read at creation and written at close
   Controller::PortFactory portFactory;  // empty: the platform's serial port
   HexFileChooser chooseHexFile;         // empty: the file-open dialog
+  LogFileChooser chooseLogFile;         // empty: the save dialog
   // The serial devices offered after "COM1".."COM20"; empty: those of the machine.
   std::function<std::vector<SerialDeviceInfo>()> listSerialDevices;
 };
@@ -71,6 +77,8 @@ class TForm1 : public QWidget {
   void BitBtn3Click();
   void Timer1Timer();
   void Memo1DblClick();
+  // "Save Log..." from the log's context menu: the lines as shown into a text file.
+  void Memo1SaveLog();
   void ComboBox2Change(int itemIndex);
 
  protected:
@@ -90,6 +98,7 @@ class TForm1 : public QWidget {
   QtMessageLoop loop_;
   std::unique_ptr<Controller> controller_;
   std::function<std::vector<SerialDeviceInfo>()> listSerialDevices_;
+  LogFileChooser chooseLogFile_;
   bool closePending_ = false;
 };
 
