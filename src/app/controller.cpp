@@ -18,11 +18,11 @@ namespace {
 constexpr std::chrono::milliseconds kCloseDrainLimit{2500};
 }  // namespace
 
-Controller::Controller(WindowOps& window, MessageLoop& loop, std::string settingsPath,
+Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation settings,
                        PortFactory makePort)
     : window_(window),
       loop_(loop),
-      settingsPath_(std::move(settingsPath)),
+      settingsLocation_(std::move(settings)),
       makePort_(std::move(makePort)),
       sleep_([](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); }),
       frames_(station_, window_) {
@@ -40,7 +40,7 @@ void Controller::FormCreate() {
   OpenPort(settings_.PortPath);
 }
 
-void Controller::ReadSettingsFile() { settings_ = ReadSettings(settingsPath_); }
+void Controller::ReadSettingsFile() { settings_ = ReadSettings(settingsLocation_.readPath); }
 
 bool Controller::OpenPort(const std::string& path, bool remember) {
   ClosePort();
@@ -84,7 +84,8 @@ bool Controller::FormClose(int comIndex) {
   Settings saved = settings_;
   saved.Com = comIndex;
   saved.Type = window_.TargetType();
-  if (const auto error = WriteSettings(settingsPath_, saved)) {
+  PrepareSettingsFolder(settingsLocation_);
+  if (const auto error = WriteSettings(settingsLocation_.writePath, saved)) {
     window_.ShowError(*error);
     return false;
   }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "app/settings_location.h"
 #include "ground/message_loop.h"
 #include "ground/window_ops.h"
 #include "ops/frames.h"
@@ -34,7 +35,8 @@ class Controller {
   using Sleeper = std::function<void(std::chrono::milliseconds)>;
 
   // makePort gives a fresh, closed port for every open; by default the platform's serial port.
-  Controller(WindowOps& window, MessageLoop& loop, std::string settingsPath,
+  // A plain path as settings is the file both read and written.
+  Controller(WindowOps& window, MessageLoop& loop, SettingsLocation settings,
              PortFactory makePort = {});
   ~Controller();
   Controller(const Controller&) = delete;
@@ -97,7 +99,7 @@ class Controller {
 
   WindowOps& window_;
   MessageLoop& loop_;
-  const std::string settingsPath_;
+  const SettingsLocation settingsLocation_;
   PortFactory makePort_;
   Sleeper sleep_;
 

@@ -17,14 +17,15 @@ int main(int argc, char** argv) {
   std::setlocale(LC_TIME, "");
 
   CLI::App app{"kv218: the command line of the KV-218 device programmer's companion", "kv218"};
-  app.set_version_flag("--version", "kv218 1.85.11");
+  app.set_version_flag("--version", "kv218 " KV218_VERSION);
   app.require_subcommand(1);
   // The common options may also follow the subcommand ("kv218 load x.hex -q").
   app.fallthrough();
 
   CommonOptions common;
   app.add_option("--settings", common.settingsPath,
-                 "Settings file (default: kv218tool.INI beside the executable)");
+                 "Settings file (default: kv218tool.INI beside the executable, or for an installed "
+                 "copy in ~/.config/kv218tool)");
   app.add_flag("-q,--quiet", common.quiet, "No log lines and no progress bar; errors still shown");
 
   int exitCode = kExitOk;

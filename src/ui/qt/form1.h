@@ -30,7 +30,7 @@ namespace kv218 {
 using LogFileChooser = std::function<std::optional<QString>()>;
 
 struct FormOptions {
-  std::string settingsPath;             // the settings file read at creation and written at close
+  SettingsLocation settingsPath{""};    // the settings file read at creation and written at close
   Controller::PortFactory portFactory;  // empty: the platform's serial port
   HexFileChooser chooseHexFile;         // empty: the file-open dialog
   LogFileChooser chooseLogFile;         // empty: the save dialog
