@@ -151,7 +151,7 @@ int Session::Open() {
       if (controller_) controller_->RequestClose();
     });
   });
-  controller_ = std::make_unique<Controller>(window_, loop_, SettingsPathOf(common_));
+  controller_ = std::make_unique<Controller>(window_, loop_, SettingsLocationOf(common_));
   controller_->ReadSettingsFile();
   const Settings& settings = controller_->settings();
   if (!options_.record.empty()) controller_->SetRecordFile(options_.record);
