@@ -1,10 +1,5 @@
 #include "app/ini_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 
 namespace kv218 {
@@ -107,8 +102,12 @@ std::optional<std::int32_t> ParseProfileInteger(std::string_view text) {
   return static_cast<std::int32_t>(value);
 }
 
-IniFile::IniFile(std::string path) : path_(std::move(path)) {
-  const std::string text = ReadWholeFile(path_);
+IniFile::IniFile(std::string path, FileReplacer* replacer)
+    : path_(std::move(path)), replacer_(replacer) {
+  DecodedProfile decoded = DecodeProfile(ReadWholeFile(path_));
+  encoding_ = decoded.encoding;
+  tail_ = std::move(decoded.tail);
+  const std::string& text = decoded.text;
   std::size_t pos = 0;
   while (pos < text.size()) {
     const auto end = text.find_first_of("\r\n", pos);
@@ -128,16 +127,16 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {
 
 IniFile::Position IniFile::Locate(std::string_view section, std::string_view key,
                                   bool& sectionFound) const {
+  // Only the first copy of a section counts; later copies are left as they are.
   sectionFound = false;
   bool inSection = false;
-  bool inFirstSection = false;
   std::size_t insertAt = lines_.size();
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     const Parsed parsed = ParseLine(lines_[i].text);
     if (parsed.kind == Parsed::Section) {
+      if (inSection) break;
       inSection = SameName(parsed.name, section);
-      inFirstSection = inSection && !sectionFound;
-      if (inFirstSection) {
+      if (inSection) {
         sectionFound = true;
         insertAt = i + 1;
       }
@@ -145,8 +144,8 @@ IniFile::Position IniFile::Locate(std::string_view section, std::string_view key
     }
     if (!inSection) continue;
     if (parsed.kind == Parsed::Key && SameName(parsed.name, key)) return {i, true};
-    // A new key goes after the last non-blank line of the first such section.
-    if (inFirstSection && !Trim(lines_[i].text).empty()) insertAt = i + 1;
+    // A new key goes after the section's last non-blank line.
+    if (!Trim(lines_[i].text).empty()) insertAt = i + 1;
   }
   return {insertAt, false};
 }
@@ -189,10 +188,7 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
     line.text = std::string(ParseLine(line.text).name) + "=" + std::string(value);
   } else {
     std::vector<Line> added;
-    if (!sectionFound) {
-      if (!lines.empty() && !Trim(lines.back().text).empty()) added.push_back({"", ending});
-      added.push_back({"[" + std::string(section) + "]", ending});
-    }
+    if (!sectionFound) added.push_back({"[" + std::string(section) + "]", ending});
     added.push_back({std::string(key) + "=" + std::string(value), ending});
     // The line before the insertion point needs an ending of its own.
     if (at.line > 0 && lines[at.line - 1].terminator.empty())
@@ -217,24 +213,19 @@ std::string IniFile::Text() const {
 bool IniFile::Save(const std::vector<Line>& lines) const {
   std::string text;
   for (const Line& line : lines) text += line.text + line.terminator;
+  const std::string bytes = EncodeProfile(text, encoding_, tail_);
 
-  std::string temp = path_ + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  struct stat old {};
-  const mode_t mode = ::stat(path_.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  bool ok = ::fchmod(fd, mode) == 0;
-  for (std::size_t done = 0; ok && done < text.size();) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<std::size_t>(n);
+  FileReplacer& replacer = replacer_ != nullptr ? *replacer_ : SystemFileReplacer();
+  switch (replacer.ReplaceThroughTemporary(path_, bytes)) {
+    case FileReplacer::Result::Replaced:
+      return true;
+    case FileReplacer::Result::NoTemporary:
+      // A folder the user may not write to can still hold a file the user may write.
+      return replacer.OverwriteInPlace(path_, bytes);
+    case FileReplacer::Result::Failed:
+      break;
   }
-  ok = ok && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temp.c_str(), path_.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  return false;
 }
 
 }  // namespace kv218
