@@ -179,9 +179,13 @@ std::string IniFile::NewLineEnding() const {
 
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   std::vector<Line> lines = lines_;
-  const std::string ending = NewLineEnding();
   bool sectionFound = false;
   const Position at = Locate(section, key, sectionFound);
+  // New lines end as the line they follow does: a lone CR before a line that is a lone LF
+  // would join the two into one line ending and lose a line.
+  const std::string ending = at.line > 0 && !lines_[at.line - 1].terminator.empty()
+                                 ? lines_[at.line - 1].terminator
+                                 : NewLineEnding();
   if (at.found) {
     // The key keeps its spelling; blanks around it and the old value go.
     Line& line = lines[at.line];

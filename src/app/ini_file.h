@@ -7,8 +7,8 @@
 //  - a section that appears more than once is read and written in its first copy only;
 //  - writing a key changes only its line (or adds it at the end of its section, or adds the
 //    section at the end of the file, right after the last line); every other line, comment
-//    and line ending stays as it was; new lines take the file's line ending, CR LF for a new
-//    file;
+//    and line ending stays as it was; new lines end as the line before them (or as the file's
+//    first line ending, CR LF for a new file);
 //  - a file that starts with a UTF-16 byte-order mark is read as UTF-16 and written back so;
 //  - each write saves the whole file at once through a temporary file renamed over the old
 //    one, so a program that dies while writing leaves the old file or the new one, never half.

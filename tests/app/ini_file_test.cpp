@@ -126,6 +126,15 @@ TEST_F(IniFileTest, NewLinesFollowTheFilesLineEnding) {
   EXPECT_EQ(TempFolder::Read(path), "[A]\nX=1\nZ=3\n\n[B]\nY=2\nW=4\n");
 }
 
+TEST_F(IniFileTest, ANewLineEndsAsTheLineItFollowsSoNoLinesJoin) {
+  // The file's first line ends in a lone CR; a new key after a CR LF line before a blank LF
+  // line must not end in CR, which would join the blank line's LF into its own ending.
+  const std::string path = folder.Write("tool.INI", "; c\r[S]\r\nK=1\r\n\n[T]\n");
+  IniFile file(path);
+  ASSERT_TRUE(file.WriteString("S", "L", "2"));
+  EXPECT_EQ(TempFolder::Read(path), "; c\r[S]\r\nK=1\r\nL=2\r\n\n[T]\n");
+}
+
 TEST_F(IniFileTest, CreatesAMissingFileWithCrLf) {
   const std::string path = folder.File("new.INI");
   IniFile file(path);
