@@ -1,5 +1,5 @@
 #pragma once
-// One file in the temporary folder that a fuzz target rewrites for every input (the loaders
+// One file in a temporary folder that a fuzz target rewrites for every input (the loaders
 // and the settings file read from a path). Removed when the process ends normally.
 
 #include <unistd.h>
@@ -15,7 +15,13 @@ namespace kv218::fuzz {
 class ScratchFile {
  public:
   explicit ScratchFile(const char* name) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kv218-fuzz-XXXXXX").string();
+    // Memory-backed where there is such a folder: rewriting a file on a disk file system can
+    // cost a flush per input.
+    std::error_code error;
+    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
+                                           ? std::filesystem::path("/dev/shm")
+                                           : std::filesystem::temp_directory_path();
+    std::string pattern = (base / "kv218-fuzz-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
     folder_ = pattern;
     path_ = (folder_ / name).string();
