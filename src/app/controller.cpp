@@ -98,10 +98,16 @@ bool Controller::FormClose(int comIndex) {
   saved.Type = window_.TargetType();
   PrepareSettingsFolder(settingsLocation_);
   if (const auto error = WriteSettings(settingsLocation_.writePath, saved)) {
-    window_.ShowError(*error);
-    return false;
+    // The operator is told once and the window stays; the next close closes it, so that a
+    // settings file that cannot be written never keeps the window open for good.
+    if (!saveFailureShown_) {
+      saveFailureShown_ = true;
+      window_.ShowError(*error);
+      return false;
+    }
+  } else {
+    settings_ = saved;
   }
-  settings_ = saved;
   if (control_.running) {
     // The run unwinds at its next wait; the programmer hears the end now, while the port is
     // still open.

@@ -53,10 +53,11 @@ class Controller {
   void FormCreate();
   const Settings& settings() const { return settings_; }
 
-  // Saves the settings (COM from comIndex, TYPE from the target selector). On failure shows
-  // "Unable to write to <path>" and returns false: the window stays open, the port stays
-  // open. Otherwise ends a run in progress at once (EndRun sent), stops the receive thread
-  // and closes the port.
+  // Saves the settings (COM from comIndex, TYPE from the target selector). On the first
+  // failure shows "Unable to write to <path>" and returns false: the window stays open, the
+  // port stays open. A later close that cannot save either closes without showing it again.
+  // Closing ends a run in progress at once (EndRun sent), stops the receive thread and closes
+  // the port.
   bool FormClose(int comIndex);
 
   // Another port picked: the old receive thread is stopped and joined, the port closed, and
@@ -137,6 +138,7 @@ class Controller {
   std::unique_ptr<PortChannel> port_;
   std::unique_ptr<ReceiveThread> receiveThread_;
   bool portOpen_ = false;
+  bool saveFailureShown_ = false;
   RunOutcome lastOutcome_ = RunOutcome::Succeeded;
 
   bool inBurst_ = false;

@@ -20,8 +20,9 @@ Settings ReadSettings(const std::string& path) {
   return settings;
 }
 
-std::optional<std::string> WriteSettings(const std::string& path, const Settings& settings) {
-  IniFile file(path);
+std::optional<std::string> WriteSettings(const std::string& path, const Settings& settings,
+                                         FileReplacer* replacer) {
+  IniFile file(path, replacer);
   const bool written = file.WriteString(kPortSection, "PORT", settings.PortPath) &&
                        file.WriteInteger(kPortSection, "BAUD", settings.PortBaud) &&
                        file.WriteInteger(kPortSection, "DATA", settings.PortData) &&

@@ -158,15 +158,15 @@ void StoreWords24(Reply& r) {
 void ReadData24(Reply& r) {
   TransferState& t = r.station.transfer;
   StoreWords24(r);
-  t.ReadBlocks += 1;
+  t.ReadBlocks = CountUp(t.ReadBlocks);
   r.loop.PumpMessages();
   const std::int32_t total = BlockTotalNow(r.station);
   r.window.SetProgress(Percent(t.ReadBlocks, total));
-  t.ReadOffset += 0x800;
+  t.ReadOffset = CountUp(t.ReadOffset, 0x800);
   if (t.ReadBlocks % 4 == 0) {
     // Every fourth block the programmer wants its address again, on a new page past 64 K.
     if (t.ReadOffset == 0x10000) {
-      t.ReadPage += 1;
+      t.ReadPage = CountUp(t.ReadPage);
       t.ReadOffset = 0;
     }
     t.ReadPhase = 4;
@@ -212,7 +212,7 @@ void StoreRows16(Reply& r) {
 void ReadData16(Reply& r) {
   TransferState& t = r.station.transfer;
   StoreRows16(r);
-  t.ReadBlocks += 1;
+  t.ReadBlocks = CountUp(t.ReadBlocks);
   r.loop.PumpMessages();
   r.window.SetProgress(Percent(t.ReadBlocks, kBlocks16));
   if (t.ReadBlocks < kBlocks16) {
@@ -244,7 +244,7 @@ void FinishWrite(Reply& r) {
 
 void WriteData24(Reply& r) {
   TransferState& t = r.station.transfer;
-  t.WriteBlocks += 1;
+  t.WriteBlocks = CountUp(t.WriteBlocks);
   const std::int32_t total = BlockTotalNow(r.station);
   r.window.SetProgress(Percent(t.WriteBlocks, total));
   r.loop.PumpMessages();
@@ -257,7 +257,7 @@ void WriteData24(Reply& r) {
 
 void WriteData16(Reply& r) {
   TransferState& t = r.station.transfer;
-  t.WriteBlocks += 1;
+  t.WriteBlocks = CountUp(t.WriteBlocks);
   r.window.SetProgress(Percent(t.WriteBlocks, kBlocks16));
   r.loop.PumpMessages();
   if (t.WriteBlocks < kBlocks16) {
@@ -286,7 +286,7 @@ constexpr std::int32_t kFlashReadRows = 128;
 
 void FlashWritten(Reply& r) {
   TransferState& t = r.station.transfer;
-  t.FlashBlocks += 1;
+  t.FlashBlocks = CountUp(t.FlashBlocks);
   int last = 0;
   switch (r.window.TargetType()) {
     case 0:
@@ -323,7 +323,7 @@ void StoreFlashBytes(Reply& r, std::int64_t firstRow, std::size_t maxBytes) {
 
 void FlashReadBlock(Reply& r) {
   TransferState& t = r.station.transfer;
-  t.FlashBlocks += 1;
+  t.FlashBlocks = CountUp(t.FlashBlocks);
   int last = 0;
   switch (r.window.TargetType()) {
     case 0:

@@ -35,7 +35,7 @@ TEST_F(SettingsTest, WritingCreatesTheFileWithTheSevenKeys) {
   ASSERT_FALSE(WriteSettings(path, ReadSettings(path)));
   EXPECT_EQ(TempFolder::Read(path),
             "[COM PORT SETTING]\r\nPORT=\\\\.\\COM1\r\nBAUD=115200\r\nDATA=8\r\nSTOP=1\r\n"
-            "PARITY=E\r\n\r\n[INDEX]\r\nCOM=0\r\nTYPE=0\r\n");
+            "PARITY=E\r\n[INDEX]\r\nCOM=0\r\nTYPE=0\r\n");  // as Windows writes it
 }
 
 TEST_F(SettingsTest, UnusableValuesGiveTheDefaults) {
