@@ -79,8 +79,9 @@ class CountingPort : public PosixPort {
     }
     return PosixPort::Send(data, count);
   }
-  ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count) override {
-    const ReadStatus status = PosixPort::ReadBurst(buffer, capacity, count);
+  ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
+                       const BurstEnd* end) override {
+    const ReadStatus status = PosixPort::ReadBurst(buffer, capacity, count, end);
     if (status == ReadStatus::Burst) {
       traffic_.bytesIn += count;
       ++traffic_.bursts;

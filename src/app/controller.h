@@ -22,6 +22,7 @@
 #include "ops/run_outcome.h"
 #include "ops/waits.h"
 #include "serial/port_channel.h"
+#include "serial/reply_decoder.h"
 #include "serial/station.h"
 
 namespace kv218 {
@@ -61,6 +62,10 @@ class Controller {
   bool OpenPort(const std::string& path, bool remember = true);
   // Reads the settings file only; FormCreate is this and OpenPort(settings().PortPath).
   void ReadSettingsFile();
+  // Ends every burst at the 50 ms gap from the next OpenPort on, whatever the settings say
+  // (the command line's --silence-framing). By default a reply whose length its head tells
+  // is handed over as soon as it has arrived.
+  void ForceSilenceFraming() { forceSilenceFraming_ = true; }
 
   void Timer1Timer();
   void Memo1DblClick();
@@ -107,6 +112,8 @@ class Controller {
   Frames frames_;
   RunControl control_;
   std::unique_ptr<PortChannel> port_;
+  ReplyEnd replyEnd_;
+  bool forceSilenceFraming_ = false;
   std::unique_ptr<ReceiveThread> receiveThread_;
   bool portOpen_ = false;
   RunOutcome lastOutcome_ = RunOutcome::Succeeded;

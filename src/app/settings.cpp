@@ -3,10 +3,24 @@
 #include <unistd.h>
 
 #include <array>
+#include <cctype>
 
 #include "app/ini_file.h"
 
 namespace kv218 {
+
+namespace {
+bool SameLetters(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(a[i])) !=
+        std::toupper(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+}  // namespace
 
 Settings ReadSettings(const std::string& path) {
   const IniFile file(path);
@@ -19,6 +33,7 @@ Settings ReadSettings(const std::string& path) {
   settings.PortParity = file.ReadString(kPortSection, "PARITY", defaults.PortParity);
   settings.Com = file.ReadInteger(kIndexSection, "COM", defaults.Com);
   settings.Type = file.ReadInteger(kIndexSection, "TYPE", defaults.Type);
+  settings.SilenceFraming = SameLetters(file.ReadString(kPortSection, "FRAMING", ""), "SILENCE");
   return settings;
 }
 

@@ -21,6 +21,9 @@ struct Settings {
   std::string PortParity = "E";          // PARITY
   std::int32_t Com = 0;                  // INDEX/COM: the port selector's item index
   std::int32_t Type = 0;                 // INDEX/TYPE: the target selector's item index
+  // FRAMING=SILENCE: every burst ends at the 50 ms gap, also a reply whose length is known.
+  // Read only; whoever wants it writes it into the file.
+  bool SilenceFraming = false;
 };
 
 // A missing or unreadable file, or a missing or unusable value, gives the default.

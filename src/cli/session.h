@@ -34,9 +34,11 @@ struct SessionOptions {
   std::vector<std::string> faults;  // --fault, for the simulated programmer
   std::string simBaud = "115200";   // --sim-baud N|max
   int tickMs = 1000;                // --tick-ms: Timer1's period (for tests)
+  bool silenceFraming = false;      // --silence-framing
 };
 
-// Adds --port, --type, --simulate, --fault, --sim-baud and --tick-ms to a subcommand.
+// Adds --port, --type, --simulate, --fault, --sim-baud, --silence-framing and --tick-ms to a
+// subcommand.
 void AddSessionOptions(CLI::App& command, SessionOptions& options);
 
 // The exit status of a finished run.

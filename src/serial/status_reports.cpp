@@ -1,5 +1,6 @@
 #include "serial/status_reports.h"
 
+#include <cstring>
 #include <string>
 
 #include "ground/text.h"
@@ -64,6 +65,23 @@ void LogStatusReports(WindowOps& window, const std::uint8_t* bytes, std::size_t 
     if (i + ReportLength(bytes[i + 2]) > count) continue;  // cut off: its values never came
     LogReport(window, bytes + i, now);
   }
+}
+
+StatusReportSpan SpanOfStatusReports(const std::uint8_t* bytes, std::size_t count) {
+  StatusReportSpan span;
+  const std::uint8_t* end = bytes + count;
+  for (const std::uint8_t* p = bytes; p < end; ++p) {
+    p = static_cast<const std::uint8_t*>(std::memchr(p, kEsc, static_cast<std::size_t>(end - p)));
+    if (p == nullptr) break;
+    const std::size_t left = static_cast<std::size_t>(end - p);
+    if (left > 1 && p[1] != kReportMark) continue;
+    if (left <= 2) {
+      span.openAtEnd = true;
+      break;
+    }
+    if (p[2] <= kLastCode) span.bytes += ReportLength(p[2]);
+  }
+  return span;
 }
 
 bool LogInformationReply(WindowOps& window, const std::uint8_t* bytes, std::size_t count) {
