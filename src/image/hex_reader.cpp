@@ -63,10 +63,17 @@ std::optional<std::string> ReadHexRecords(const std::string& path, WindowOps& wi
   std::string error;
   std::int64_t extended = 0;
   std::size_t pos = 0;
+  int shown = -1;
   for (std::size_t i = 0; i < lineCount; ++i) {
     const std::string_view line = NextLine(*text, pos);
-    window.SetProgress(static_cast<int>((i + 1) * 100 / lineCount));
-    loop.PumpMessages();
+    // The gauge moves, and the window handles its messages, whenever the percentage changes:
+    // at most 101 times however long the file, and on every line of a short one.
+    const int percent = static_cast<int>((i + 1) * 100 / lineCount);
+    if (percent != shown) {
+      shown = percent;
+      window.SetProgress(percent);
+      loop.PumpMessages();
+    }
 
     const LineKind kind = ParseHexLine(line, record, error);
     if (kind == LineKind::NotARecord) continue;
