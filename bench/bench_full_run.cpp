@@ -235,7 +235,10 @@ double TimedRun(RunOutcome (Controller::*button)(), bool silence, bool paced) {
   const auto t0 = Clock::now();
   const RunOutcome outcome = (host.controller.*button)();
   const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-  return outcome == RunOutcome::Succeeded ? seconds : -1;
+  if (outcome == RunOutcome::Succeeded) return seconds;
+  std::printf("%s framing: the run ended after %.2f s with \"%s\"\n", silence ? "silence" : "reply",
+              seconds, host.window.log.empty() ? "" : host.window.log.back().c_str());
+  return -1;
 }
 
 // Replies handed over as soon as their length has arrived, against every burst ending at the

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -53,10 +54,13 @@ void BM_LoadAgainstObjcopy(benchmark::State& state) {
       (std::filesystem::temp_directory_path() / "kv218-bench-objcopy.bin").string();
   const std::string settings =
       (std::filesystem::temp_directory_path() / "kv218-bench-load.INI").string();
+  // KV218_EXE in the environment measures another build (an older one, say) instead.
+  const char* chosen = std::getenv("KV218_EXE");
+  const std::string exe = chosen != nullptr ? chosen : KV218_EXE;
   std::vector<double> kv218;
   std::vector<double> objcopy;
   for (auto _ : state) {
-    const double a = TimedProcess({KV218_EXE, "--settings", settings, "load", file, "--type", "0"});
+    const double a = TimedProcess({exe, "--settings", settings, "load", file, "--type", "0"});
     const double b = TimedProcess({"objcopy", "-I", "ihex", "-O", "binary", file, out});
     if (a < 0 || b < 0) {
       state.SkipWithError(a < 0 ? "kv218 load failed" : "objcopy failed (binutils installed?)");
