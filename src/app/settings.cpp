@@ -34,6 +34,7 @@ Settings ReadSettings(const std::string& path) {
   settings.Com = file.ReadInteger(kIndexSection, "COM", defaults.Com);
   settings.Type = file.ReadInteger(kIndexSection, "TYPE", defaults.Type);
   settings.SilenceFraming = SameLetters(file.ReadString(kPortSection, "FRAMING", ""), "SILENCE");
+  settings.RecordFile = file.ReadString(kRecordSection, "FILE", defaults.RecordFile);
   return settings;
 }
 

@@ -12,6 +12,7 @@ namespace kv218 {
 
 inline constexpr std::string_view kPortSection = "COM PORT SETTING";
 inline constexpr std::string_view kIndexSection = "INDEX";
+inline constexpr std::string_view kRecordSection = "RECORD";
 
 struct Settings {
   std::string PortPath = "\\\\.\\COM1";  // PORT
@@ -24,6 +25,9 @@ struct Settings {
   // FRAMING=SILENCE: every burst ends at the 50 ms gap, also a reply whose length is known.
   // Read only; whoever wants it writes it into the file.
   bool SilenceFraming = false;
+  // RECORD/FILE: the file each run appends its record line to; empty: no record. Read only:
+  // the program never writes it.
+  std::string RecordFile;
 };
 
 // A missing or unreadable file, or a missing or unusable value, gives the default.
