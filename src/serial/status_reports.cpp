@@ -48,18 +48,20 @@ void LogStatusReports(WindowOps& window, const std::uint8_t* bytes, std::size_t 
 }
 
 StatusReportSpan SpanOfStatusReports(const std::uint8_t* bytes, std::size_t count) {
+  constexpr std::uint8_t kEsc = 0x1B;
+  constexpr std::uint8_t kMark = 0x53;  // 'S'
   StatusReportSpan span;
   const std::uint8_t* end = bytes + count;
   for (const std::uint8_t* p = bytes; p < end; ++p) {
     p = static_cast<const std::uint8_t*>(std::memchr(p, kEsc, static_cast<std::size_t>(end - p)));
     if (p == nullptr) break;
     const std::size_t left = static_cast<std::size_t>(end - p);
-    if (left > 1 && p[1] != kReportMark) continue;
+    if (left > 1 && p[1] != kMark) continue;
     if (left <= 2) {
       span.openAtEnd = true;
       break;
     }
-    if (p[2] <= kLastCode) span.bytes += ReportLength(p[2]);
+    if (p[2] <= kReportSucceeded) span.bytes += StatusReportLength(p[2]);
   }
   return span;
 }
