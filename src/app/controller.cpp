@@ -66,8 +66,10 @@ bool Controller::OpenPort(const std::string& path, bool remember) {
     return false;
   }
   station_.port = port_.get();
+  const bool silence = forceSilenceFraming_ || settings_.SilenceFraming;
   receiveThread_ = std::make_unique<ReceiveThread>(
-      *port_, loop_, [this](const std::uint8_t* data, std::size_t count) { OnBurst(data, count); });
+      *port_, loop_, [this](const std::uint8_t* data, std::size_t count) { OnBurst(data, count); },
+      silence ? nullptr : &replyEnd_);
   window_.SetPanelText(1, PortNameOf(path));
   return true;
 }

@@ -26,6 +26,7 @@
 #include "ops/run_outcome.h"
 #include "ops/waits.h"
 #include "serial/port_channel.h"
+#include "serial/reply_decoder.h"
 #include "serial/station.h"
 
 namespace kv218 {
@@ -70,6 +71,10 @@ class Controller {
   // Reads the settings file only; FormCreate is this and OpenPort(settings().PortPath).
   // The record file becomes the one the settings name.
   void ReadSettingsFile();
+  // Ends every burst at the 50 ms gap from the next OpenPort on, whatever the settings say
+  // (the command line's --silence-framing). By default a reply whose length its head tells
+  // is handed over as soon as it has arrived.
+  void ForceSilenceFraming() { forceSilenceFraming_ = true; }
 
   // Each program or store run, and each stand-alone run the programmer reports, appends one
   // line to this file (empty: none). A line that cannot be written is reported through the
@@ -136,6 +141,8 @@ class Controller {
   Frames frames_;
   RunControl control_;
   std::unique_ptr<PortChannel> port_;
+  ReplyEnd replyEnd_;
+  bool forceSilenceFraming_ = false;
   std::unique_ptr<ReceiveThread> receiveThread_;
   bool portOpen_ = false;
   bool saveFailureShown_ = false;

@@ -24,6 +24,9 @@ struct Settings {
   std::string PortParity = "E";          // PARITY
   std::int32_t Com = 0;                  // INDEX/COM: the port selector's item index
   std::int32_t Type = 0;                 // INDEX/TYPE: the target selector's item index
+  // FRAMING=SILENCE: every burst ends at the 50 ms gap, also a reply whose length is known.
+  // Read only; whoever wants it writes it into the file.
+  bool SilenceFraming = false;
   // RECORD/FILE: the file each run appends its record line to; empty: no record. Read only:
   // the program never writes it.
   std::string RecordFile;

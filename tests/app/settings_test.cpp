@@ -76,6 +76,23 @@ TEST_F(SettingsTest, RoundTripKeepsForeignKeysAndComments) {
   EXPECT_EQ(again.Type, -1);
 }
 
+TEST_F(SettingsTest, FramingSilenceIsReadAndKeptAsWritten) {
+  struct Case {
+    const char* line;
+    bool silence;
+  };
+  for (const Case& c :
+       {Case{"", false}, Case{"FRAMING=SILENCE\r\n", true}, Case{"framing = silence\r\n", true},
+        Case{"FRAMING=REPLY\r\n", false}, Case{"FRAMING=1\r\n", false}}) {
+    const std::string text = std::string("[COM PORT SETTING]\r\n") + c.line + "PORT=COM2\r\n";
+    const std::string path = folder.Write("kv218tool.INI", text);
+    Settings s = ReadSettings(path);
+    EXPECT_EQ(s.SilenceFraming, c.silence) << c.line;
+    ASSERT_FALSE(WriteSettings(path, s));
+    EXPECT_NE(TempFolder::Read(path).find(c.line), std::string::npos) << "left alone: " << c.line;
+  }
+}
+
 TEST_F(SettingsTest, AFailedWriteNamesTheFile) {
   const std::string path = folder.File("no-such-folder/kv218tool.INI");
   EXPECT_EQ(WriteSettings(path, Settings{}), "Unable to write to " + path);
