@@ -8,11 +8,16 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "ground/regular_file.h"
+
 namespace kv218 {
 
 namespace {
 
 constexpr std::size_t kMaxValue = 2047;
+// Seven keys take some 150 bytes; other programs' keys may share the file. A settings file
+// beyond this is no settings file.
+constexpr std::size_t kMaxIniFileBytes = 1024 * 1024;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 std::string_view Trim(std::string_view text) {
@@ -73,19 +78,6 @@ std::string ValueText(std::string_view value) {
   return std::string(value.substr(0, kMaxValue));
 }
 
-// The file's bytes; empty when it is missing or cannot be read (a folder, no permission).
-std::string ReadWholeFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return {};
-  std::string text;
-  char chunk[4096];
-  std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  return failed ? std::string() : text;
-}
-
 }  // namespace
 
 std::optional<std::int32_t> ParseProfileInteger(std::string_view text) {
@@ -120,7 +112,12 @@ std::optional<std::int32_t> ParseProfileInteger(std::string_view text) {
 }
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {
-  const std::string text = ReadWholeFile(path_);
+  FileRead file = ReadRegularFile(path_, kMaxIniFileBytes);
+  // A missing file is made by the first write. Anything else that cannot be read (a pipe, a
+  // device, a folder, a file far too large, one without permission) reads as empty and is
+  // never written over: the write would lose what it holds.
+  refused_ = !file.ok() && file.error != FileReadError::Missing;
+  const std::string text = std::move(file.text);
   std::size_t pos = 0;
   while (pos < text.size()) {
     const auto end = text.find_first_of("\r\n", pos);
@@ -191,6 +188,7 @@ std::string IniFile::NewLineEnding() const {
 }
 
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  if (refused_) return false;
   std::vector<Line> lines = lines_;
   const std::string ending = NewLineEnding();
   bool sectionFound = false;

@@ -20,7 +20,8 @@ namespace kv218 {
 
 class IniFile {
  public:
-  // Reads the file; a missing or unreadable file reads as empty.
+  // Reads the file; a missing or unreadable file reads as empty. One that is there but
+  // cannot be read (no regular file, larger than 1 MB, no permission) is then never written.
   explicit IniFile(std::string path);
 
   const std::string& path() const { return path_; }
@@ -59,6 +60,7 @@ class IniFile {
 
   std::string path_;
   std::vector<Line> lines_;
+  bool refused_ = false;  // there, but not readable as a settings file: writes fail
 };
 
 // Parses a profile integer as ReadInteger does; nothing when the text is not a number.

@@ -1,9 +1,11 @@
 #include "app/settings.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
+#include "fifo_guard.h"
 #include "temp_folder.h"
 
 namespace kv218 {
@@ -79,6 +81,24 @@ TEST_F(SettingsTest, RoundTripKeepsForeignKeysAndComments) {
 TEST_F(SettingsTest, AFailedWriteNamesTheFile) {
   const std::string path = folder.File("no-such-folder/kv218tool.INI");
   EXPECT_EQ(WriteSettings(path, Settings{}), "Unable to write to " + path);
+}
+
+// A settings path naming a pipe or a file far too large for settings: read as the defaults
+// without blocking, and never written over (the pipe stays a pipe, the file as it was).
+TEST_F(SettingsTest, WhatIsNoSettingsFileGivesDefaultsAndIsLeftAlone) {
+  testing::FifoGuard fifo(folder.File("pipe.INI"));
+  ASSERT_TRUE(fifo.Ok());
+  const std::string huge = folder.Write("huge.INI", "[INDEX]\r\nTYPE=3\r\n");
+  ASSERT_EQ(truncate(huge.c_str(), 1024 * 1024 + 1), 0);
+  for (const std::string& path : {fifo.Path(), huge}) {
+    EXPECT_EQ(ReadSettings(path).Type, 0) << path;
+    Settings changed;
+    changed.Type = 2;
+    EXPECT_EQ(WriteSettings(path, changed), "Unable to write to " + path);
+  }
+  EXPECT_TRUE(fifo.StillAPipe());
+  EXPECT_EQ(std::filesystem::file_size(huge), 1024u * 1024u + 1u);
+  EXPECT_EQ(TempFolder::Read(huge).substr(0, 15), "[INDEX]\r\nTYPE=3");
 }
 
 struct PathCase {
