@@ -1,13 +1,9 @@
 #include "app/ini_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <initializer_list>
 
+#include "ground/platform.h"
 #include "ground/regular_file.h"
 
 namespace kv218 {
@@ -228,23 +224,8 @@ bool IniFile::Save(const std::vector<Line>& lines) const {
   std::string text;
   for (const Line& line : lines) text += line.text + line.terminator;
 
-  std::string temp = path_ + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  struct stat old {};
-  const mode_t mode = ::stat(path_.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  bool ok = ::fchmod(fd, mode) == 0;
-  for (std::size_t done = 0; ok && done < text.size();) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<std::size_t>(n);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temp.c_str(), path_.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  ReplacementFile file(path_);
+  return file.IsOpen() && file.Write(text) && file.Commit();
 }
 
 }  // namespace kv218

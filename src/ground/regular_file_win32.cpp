@@ -3,13 +3,14 @@
 #include <system_error>
 
 #include "ground/regular_file.h"
+#include "ground/utf8_path.h"
 
 namespace kv218 {
 
 // Windows has no pipes or devices behind ordinary paths that could block an open, so the
 // file's kind is checked by name; paths are UTF-8.
 FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) {
-  const std::filesystem::path name(std::u8string(path.begin(), path.end()));
+  const std::filesystem::path name = PathFromUtf8(path);
   std::error_code error;
   const auto status = std::filesystem::status(name, error);
   if (status.type() == std::filesystem::file_type::not_found) return {FileReadError::Missing, {}};
