@@ -60,6 +60,7 @@ bool Controller::OpenPort(const std::string& path, bool remember) {
   if (remember) settings_.PortPath = path;
   port_ = makePort_();
   portOpen_ = port_->Open(path, PortSettingsText(settings_));
+  lastOpenFailure_ = portOpen_ ? OpenFailure{} : port_->LastOpenFailure();
   if (!portOpen_) {
     port_.reset();
     window_.SetPanelText(1, "N/A");
@@ -130,7 +131,8 @@ void Controller::BitBtn1Click() {
   if (!chosen) return;
   station_.HexFileName = *chosen;
   AppendLoadingLines(window_, station_.HexFileName);
-  LoadImage(station_.image, station_.HexFileName, window_.TargetType(), window_, loop_);
+  control_.lastLoad = LoadImage(station_.image, station_.HexFileName, window_.TargetType(), window_,
+                                loop_, control_.loadOptions);
 }
 
 RunOutcome Controller::BitBtn2Click() {

@@ -108,9 +108,15 @@ class Controller {
 
   Station& station() { return station_; }
   bool PortOpen() const { return portOpen_; }
+  // Why the last OpenPort failed (the window shows only "N/A").
+  OpenFailure LastOpenFailure() const { return lastOpenFailure_; }
   // The path of the last open attempt.
   const std::string& PortPath() const { return portPath_; }
   RunOutcome LastOutcome() const { return lastOutcome_; }
+  // How loads read the file (the command line's --strict); the window keeps the defaults.
+  void SetLoadOptions(const LoadOptions& options) { control_.loadOptions = options; }
+  // The last load, by the load button or at the start of a run.
+  const LoadResult& LastLoad() const { return control_.lastLoad; }
   std::uint64_t BurstsHandled() const { return burstsHandled_; }
   // The blocking pause after BeginRun; tests pass a virtual one.
   void SetSleeper(Sleeper sleep) { sleep_ = std::move(sleep); }
@@ -146,6 +152,7 @@ class Controller {
   std::unique_ptr<ReceiveThread> receiveThread_;
   bool portOpen_ = false;
   bool saveFailureShown_ = false;
+  OpenFailure lastOpenFailure_;
   RunOutcome lastOutcome_ = RunOutcome::Succeeded;
 
   bool inBurst_ = false;

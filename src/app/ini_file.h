@@ -27,8 +27,9 @@ namespace kv218 {
 
 class IniFile {
  public:
-  // Reads the file; a missing or unreadable file reads as empty. Saves go through replacer
-  // (the platform's file operations when none is given).
+  // Reads the file; a missing or unreadable file reads as empty. One that is there but
+  // cannot be read (no regular file, larger than 1 MB, no permission) is then never written.
+  // Saves go through replacer (the platform's file operations when none is given).
   explicit IniFile(std::string path, FileReplacer* replacer = nullptr);
 
   const std::string& path() const { return path_; }
@@ -71,6 +72,7 @@ class IniFile {
   ProfileEncoding encoding_ = ProfileEncoding::Bytes;
   std::string tail_;  // an odd last byte of a UTF-16 file
   std::vector<Line> lines_;
+  bool refused_ = false;  // there, but not readable as a settings file: writes fail
 };
 
 // Parses a profile integer as ReadInteger does; nothing when the text is not a number.

@@ -15,6 +15,11 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;  // the command ran and failed (an output not written)
 inline constexpr int kExitUsage = 2;    // a usage error, a missing file, a HEX error
 
+// --strict, for every command that loads a HEX file.
+inline constexpr const char* kStrictHelp =
+    "Refuse a file with a wrong or missing record checksum, without data records, or without "
+    "its end-of-file record";
+
 struct CommonOptions {
   std::string settingsPath;  // --settings; empty: kv218tool.INI beside the executable
   bool quiet = false;        // -q: no log lines, no progress bar; errors still shown

@@ -15,6 +15,8 @@
 #include <thread>
 
 #include "app/settings.h"
+#include "cli/load_notes.h"
+#include "cli/port_error_text.h"
 #include "serial/system_port.h"
 #include "sim/device_model.h"
 #include "sim/fault_set.h"
@@ -149,6 +151,12 @@ Session::~Session() {
 }
 
 int Session::Open() {
+  const int opened = OpenSession();
+  if (opened == kExitUsage) KeepSettingsFile();
+  return opened;
+}
+
+int Session::OpenSession() {
   signals_ = std::make_unique<SignalWatcher>([this] {
     loop_.Post([this] {
       interrupted_ = true;
@@ -218,10 +226,10 @@ int Session::Open() {
   // A port given on the command line (or the simulator's) is used once and not saved.
   const bool remember = options_.port.empty() && !options_.simulate;
   if (!controller_->OpenPort(path, remember)) {
-    const std::string device = SystemDevicePath(path);
-    std::cerr << "Cannot open port " << path;
-    if (device != path) std::cerr << " (" << device << ")";
-    std::cerr << '\n';
+    const OpenFailure failure = controller_->LastOpenFailure();
+    const std::string group =
+        failure.reason == OpenError::PermissionDenied ? SystemDeviceGroup(path) : std::string();
+    std::cerr << PortOpenErrorText(path, SystemDevicePath(path), failure, group) << '\n';
     return kExitPort;
   }
   return kExitOk;
@@ -230,12 +238,12 @@ int Session::Open() {
 void Session::Close() {
   if (closed_) return;
   closed_ = true;
-  if (controller_) {
+  if (controller_ && saveSettings_) {
     // The settings as read, as the window would save them had nothing been changed in it.
     window_.SetTargetType(controller_->settings().Type);
     controller_->FormClose(controller_->settings().Com);  // a failure is shown; the port
-    controller_.reset();                                  // closes with the controller anyway
-  }
+  }                                                       // closes with the controller anyway
+  controller_.reset();
   if (server_) server_->Stop();
   window_.Finish();
 }
@@ -249,8 +257,15 @@ int RunSequenceCommand(const CommonOptions& common, const SessionOptions& option
   }
   // As if the file had been chosen with the load button: the run reads it afresh itself.
   session.controller().station().HexFileName = file;
+  session.controller().SetLoadOptions({.strict = options.strict});
   const RunOutcome outcome = (session.controller().*button)();
+  const LoadResult loaded = session.controller().LastLoad();
+  const int type = session.window().TargetType();
+  // A file that could not be loaded ends the run before a frame went out.
+  if (outcome == RunOutcome::LoadFailed || outcome == RunOutcome::NoFile)
+    session.KeepSettingsFile();
   session.Close();
+  PrintLoadNotes(std::cerr, file, type, loaded);
   if (outcome == RunOutcome::Interrupted) std::cerr << "kv218: interrupted\n";
   if (outcome == RunOutcome::TimedOut) std::cerr << "kv218: no response from the programmer\n";
   return ExitCodeFor(outcome);

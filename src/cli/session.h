@@ -35,6 +35,7 @@ struct SessionOptions {
   std::string simBaud = "115200";   // --sim-baud N|max
   int tickMs = 1000;                // --tick-ms: Timer1's period (for tests)
   bool silenceFraming = false;      // --silence-framing
+  bool strict = false;              // --strict (program and store)
   std::string record;               // --record; empty: RECORD/FILE from the settings file
 };
 
@@ -63,11 +64,16 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   // Reads the settings, starts the simulated programmer when asked and opens the port.
-  // kExitOk, or the exit status after a message on standard error.
+  // kExitOk, or the exit status after a message on standard error. After a usage error the
+  // settings file is left as it was.
   int Open();
   // Saves the settings as the window does when it closes (the one-off --port and --type are
   // not kept), closes the port, stops the simulated programmer and prints the last log line.
+  // The save is left out when the command ended with a usage or input error.
   void Close();
+  // The command ends with a usage or input error before it talked to the programmer: Close
+  // leaves the settings file alone.
+  void KeepSettingsFile() { saveSettings_ = false; }
 
   Controller& controller() { return *controller_; }
   QueueLoop& loop() { return loop_; }
@@ -79,6 +85,7 @@ class Session {
 
  private:
   class SignalWatcher;
+  int OpenSession();
 
   const CommonOptions& common_;
   const SessionOptions& options_;
@@ -90,6 +97,7 @@ class Session {
   std::unique_ptr<SignalWatcher> signals_;
   bool interrupted_ = false;
   bool closed_ = false;
+  bool saveSettings_ = true;
 };
 
 }  // namespace kv218::cli

@@ -10,6 +10,7 @@
 
 #include "ground/message_loop.h"
 #include "ground/window_ops.h"
+#include "image/hex_loader.h"
 #include "ops/frames.h"
 #include "serial/station.h"
 
@@ -26,6 +27,8 @@ struct RunControl {
   bool running = false;
   bool closeRequested = false;  // the window is closing (or the command line was interrupted)
   int AutoProgramResult = -1;   // result byte of the last AutoProgram reply, -1 before one
+  LoadOptions loadOptions;      // how every load reads the file (the window: the defaults)
+  LoadResult lastLoad;          // the outcome of the last load, by a run or the load button
 };
 
 // Everything a sequence drives. The sleeper is the blocking pause after BeginRun; tests

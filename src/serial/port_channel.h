@@ -31,6 +31,21 @@ class BurstEnd {
   ~BurstEnd() = default;
 };
 
+// Why a port did not open. The window only shows "N/A"; the command line tells the operator.
+enum class OpenError {
+  None,              // it opened, or the port does not say
+  NoSuchDevice,      // nothing at that path, or the device is gone
+  PermissionDenied,  // the user may not open the device
+  Busy,              // another program (or another port object) holds it
+  NotASerialDevice,  // a file, a folder, a pipe, or a device that is no terminal
+  Other,             // systemError says what
+};
+
+struct OpenFailure {
+  OpenError reason = OpenError::None;
+  int systemError = 0;  // the system's error number behind it, 0 when there is none
+};
+
 class PortChannel {
  public:
   virtual ~PortChannel() = default;
@@ -39,6 +54,8 @@ class PortChannel {
   // or "baud=115200 parity=E data=8 stop=1"). A text it cannot read leaves the line settings
   // as they were; the port still counts as open. False when the device cannot be opened.
   virtual bool Open(const std::string& path, const std::string& settings) = 0;
+  // Why the last Open returned false.
+  virtual OpenFailure LastOpenFailure() const { return {}; }
   // CloseComPort: discards both directions and closes; nothing when not open.
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;

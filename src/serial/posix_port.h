@@ -1,8 +1,10 @@
 #pragma once
 // PortChannel over a POSIX terminal device (a serial port, a USB adapter, a pseudo-terminal).
 //
-// Open: exclusive (flock, so a second open fails also inside this process, and TIOCEXCL
-// against other processes), non-blocking, not a controlling terminal; raw binary line without
+// Open: terminal devices only (a file, folder or pipe named as the port is never opened for
+// writing, nor is a device that tcgetattr does not know); exclusive (flock, so a second open
+// fails also inside this process, and TIOCEXCL against other processes), non-blocking, not a
+// controlling terminal; raw binary line without
 // flow control, DTR and RTS inactive, both directions purged. The settings text is applied to
 // the line's current settings; a text it cannot read leaves them as they were.
 // Send: the frame is copied into the port's own 5000-byte queue and a writer thread drains
@@ -27,6 +29,9 @@ inline constexpr std::chrono::milliseconds kBurstGap{50};
 // "\\.\COMn" names /dev/ttyS(n-1); any other path is used unchanged.
 std::string PosixDevicePath(const std::string& path);
 
+// The reason an error number of open, flock, ioctl or tcgetattr stands for.
+OpenFailure OpenFailureOf(int systemError);
+
 class PosixPort : public PortChannel {
  public:
   PosixPort();
@@ -35,6 +40,7 @@ class PosixPort : public PortChannel {
   PosixPort& operator=(const PosixPort&) = delete;
 
   bool Open(const std::string& path, const std::string& settings) override;
+  OpenFailure LastOpenFailure() const override { return lastFailure_; }
   // Safe while the receive thread is inside ReadBurst: that read is woken and ends first.
   void Close() override;
   bool IsOpen() const override;
@@ -49,6 +55,8 @@ class PosixPort : public PortChannel {
   ReadStatus ReadFrom(int fd, std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
                       const BurstEnd* end);
   void WakeReaders();  // with mutex_ held
+  // Opens and checks the device; -1 with lastFailure_ set when it is refused.
+  int OpenTerminal(const std::string& device);
 
   mutable std::mutex mutex_;
   std::condition_variable readerLeft_;
@@ -57,6 +65,7 @@ class PosixPort : public PortChannel {
   bool interrupted_ = false;  // sticky until the next Open
   int readers_ = 0;           // ReadBurst calls in progress on fd_
   PortWriter writer_;
+  OpenFailure lastFailure_;  // window thread only, like Open
 };
 
 }  // namespace kv218

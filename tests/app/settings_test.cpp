@@ -98,6 +98,19 @@ TEST_F(SettingsTest, AFailedWriteNamesTheFile) {
   EXPECT_EQ(WriteSettings(path, Settings{}), "Unable to write to " + path);
 }
 
+// A settings file far too large to be one: read as the defaults, and never written over (the
+// pipes and devices: the special files test).
+TEST_F(SettingsTest, AFileFarTooLargeGivesDefaultsAndIsLeftAlone) {
+  const std::string huge = folder.Write("huge.INI", "[INDEX]\r\nTYPE=3\r\n");
+  std::filesystem::resize_file(PathFromUtf8(huge), 1024 * 1024 + 1);
+  EXPECT_EQ(ReadSettings(huge).Type, 0);
+  Settings changed;
+  changed.Type = 2;
+  EXPECT_EQ(WriteSettings(huge, changed), "Unable to write to " + huge);
+  EXPECT_EQ(std::filesystem::file_size(PathFromUtf8(huge)), 1024u * 1024u + 1u);
+  EXPECT_EQ(TempFolder::Read(huge).substr(0, 15), "[INDEX]\r\nTYPE=3");
+}
+
 struct PathCase {
   const char* executable;
   const char* settings;
