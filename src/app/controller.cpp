@@ -120,7 +120,7 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&)) {
   if (control_.running) return RunOutcome::Busy;
   control_.running = true;
   control_.closeRequested = false;
-  RunContext run{station_, window_, loop_, frames_, control_, sleep_};
+  RunContext run{station_, window_, loop_, frames_, control_, sleep_, images_};
   lastOutcome_ = sequence(run);
   control_.running = false;
   control_.closeRequested = false;

@@ -89,6 +89,9 @@ class Controller {
   std::uint64_t BurstsHandled() const { return burstsHandled_; }
   // The blocking pause after BeginRun; tests pass a virtual one.
   void SetSleeper(Sleeper sleep) { sleep_ = std::move(sleep); }
+  // Where the runs' reload of the HEX file comes from (null, the default: the file itself).
+  // Several controllers programming at once share one reading this way.
+  void SetImageSource(ImageSource* images) { images_ = images; }
 
  private:
   void ClosePort();
@@ -100,6 +103,7 @@ class Controller {
   const std::string settingsPath_;
   PortFactory makePort_;
   Sleeper sleep_;
+  ImageSource* images_ = nullptr;
 
   Settings settings_;
   std::string portPath_;

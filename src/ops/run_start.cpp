@@ -19,7 +19,10 @@ std::optional<RunOutcome> OpenRun(RunContext& run, std::int32_t biasForType1) {
   AppendLoadingLines(window, station.HexFileName);
   const int type = window.TargetType();
   if (type == 1) station.image.ChecksumBiasFlag = biasForType1;
-  const LoadResult loaded = LoadImage(station.image, station.HexFileName, type, window, run.loop);
+  const LoadResult loaded =
+      run.images != nullptr
+          ? run.images->Load(station.image, station.HexFileName, type, window, run.loop)
+          : LoadImage(station.image, station.HexFileName, type, window, run.loop);
   // A type without a loader loads nothing and the run goes on, as with any other outcome but
   // an error.
   if (loaded.status == LoadStatus::Failed) {

@@ -10,6 +10,7 @@
 
 #include "ground/message_loop.h"
 #include "ground/window_ops.h"
+#include "image/image_source.h"
 #include "ops/frames.h"
 #include "serial/station.h"
 
@@ -29,7 +30,8 @@ struct RunControl {
 };
 
 // Everything a sequence drives. The sleeper is the blocking pause after BeginRun; tests
-// replace it with a virtual one.
+// replace it with a virtual one. images, when set, gives the run's reload of its file
+// instead of the file itself.
 struct RunContext {
   Station& station;
   WindowOps& window;
@@ -37,6 +39,7 @@ struct RunContext {
   Frames& frames;
   RunControl& control;
   std::function<void(std::chrono::milliseconds)> sleep;
+  ImageSource* images = nullptr;
 };
 
 enum class WaitResult {
