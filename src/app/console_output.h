@@ -35,7 +35,7 @@ class ConsoleOutput {
     // With progress: how often the rows' times are brought up to date while nothing else
     // happens (an erase, a silent wait). Zero: only when a line or the gauge changes.
     std::chrono::milliseconds refreshEvery{0};
-    Clock clock;  // the steady clock unless given
+    Clock clock{};  // the steady clock unless given
   };
 
   ConsoleOutput(std::ostream& out, std::ostream& err, Options options);

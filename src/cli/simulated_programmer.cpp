@@ -41,7 +41,11 @@ std::optional<sim::FaultSet> FaultsOf(const std::vector<std::string>& texts, int
               ", but there " + (count == 1 ? "is 1" : "are " + std::to_string(count));
       return std::nullopt;
     }
-    if (named == number) mine.push_back(text.substr(colon + 1));
+    if (named == number) {
+      mine.push_back(text.substr(colon + 1));
+    } else if (sim::FaultSet others; !others.Add(text.substr(colon + 1), error)) {
+      return std::nullopt;  // a bad fault is refused whichever programmer it names
+    }
   }
   return sim::FaultSet::Parse(mine, error);
 }
