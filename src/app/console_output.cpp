@@ -34,9 +34,6 @@ struct ConsoleOutput::Row {
 ConsoleOutput::ConsoleOutput(std::ostream& out, std::ostream& err, Options options)
     : out_(out), err_(err), options_(std::move(options)) {
   if (!options_.clock) options_.clock = [] { return std::chrono::steady_clock::now(); };
-  if (options_.progress && options_.refreshEvery.count() > 0) {
-    refresher_ = std::thread([this] { RefreshLoop(); });
-  }
 }
 
 ConsoleOutput::~ConsoleOutput() {
@@ -170,6 +167,11 @@ void ConsoleOutput::DrawRows(bool evenIfSame) {
   err_ << frame_;
   err_.flush();
   drawnRows_ = count;
+  // Started with the first rows rather than with the console: by then the command has set
+  // up its threads' signal mask, which this thread inherits.
+  if (!refresher_.joinable() && options_.refreshEvery.count() > 0) {
+    refresher_ = std::thread([this] { RefreshLoop(); });
+  }
 }
 
 }  // namespace kv218

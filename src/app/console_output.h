@@ -33,7 +33,8 @@ class ConsoleOutput {
     bool progress = false;  // draw the progress rows on err; only for a terminal
     std::size_t columns = 80;
     // With progress: how often the rows' times are brought up to date while nothing else
-    // happens (an erase, a silent wait). Zero: only when a line or the gauge changes.
+    // happens (an erase, a silent wait), by a thread started when the rows are first drawn.
+    // Zero: only when a line or the gauge changes.
     std::chrono::milliseconds refreshEvery{0};
     Clock clock{};  // the steady clock unless given
   };
