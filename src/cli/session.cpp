@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/multi_run.h"
+#include "cli/port_run.h"
 #include "cli/signal_watcher.h"
 #include "cli/terminal.h"
 #include "serial/system_port.h"
@@ -183,13 +184,22 @@ int RunSequenceCommand(const CommonOptions& common, const SessionOptions& option
     session.Close();
     return opened;
   }
+  PortRun run;
+  run.path = session.controller().PortPath();
+  run.port = PortLabel(run.path);
+  run.opened = true;
+  run.start = std::chrono::system_clock::now();
+  const auto began = std::chrono::steady_clock::now();
   // As if the file had been chosen with the load button: the run reads it afresh itself.
   session.controller().station().HexFileName = file;
-  const RunOutcome outcome = (session.controller().*button)();
+  run.outcome = (session.controller().*button)();
+  run.duration = std::chrono::steady_clock::now() - began;
   session.Close();
-  if (outcome == RunOutcome::Interrupted) std::cerr << "kv218: interrupted\n";
-  if (outcome == RunOutcome::TimedOut) std::cerr << "kv218: no response from the programmer\n";
-  return ExitCodeFor(outcome);
+  if (run.outcome == RunOutcome::Interrupted) std::cerr << "kv218: interrupted\n";
+  if (run.outcome == RunOutcome::TimedOut) {
+    std::cerr << "kv218: no response from the programmer\n";
+  }
+  return ExitCodeOf(run);
 }
 
 }  // namespace kv218::cli
