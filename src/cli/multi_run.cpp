@@ -110,6 +110,11 @@ void Crew::Run(PortJob& job) {
   });
   controller.ReadSettingsFile();
   controller.SetImageSource(&images_);
+  // Every port's run gets its own line in the record, as a single port's does.
+  if (!options_.record.empty()) controller.SetRecordFile(options_.record);
+  controller.SetRecordErrorReporter([this, &job](const std::string& error) {
+    output_.WriteError(job.row, "kv218: run not recorded: " + error);
+  });
 
   job.result.start = std::chrono::system_clock::now();
   const auto began = std::chrono::steady_clock::now();

@@ -72,6 +72,14 @@ std::optional<int> TargetTypeOf(const SessionOptions& options, const Settings& s
   return settings.Type;
 }
 
+void AddRecordOption(CLI::App& command, SessionOptions& options) {
+  command
+      .add_option("--record", options.record,
+                  "Append one JSON line per run to FILE, for traceability (default: FILE in "
+                  "the settings file's [RECORD] section)")
+      ->type_name("FILE");
+}
+
 int ExitCodeFor(RunOutcome outcome) {
   switch (outcome) {
     case RunOutcome::Succeeded:
@@ -123,6 +131,10 @@ int Session::Open() {
   });
   controller_->ReadSettingsFile();
   const Settings& settings = controller_->settings();
+  if (!options_.record.empty()) controller_->SetRecordFile(options_.record);
+  // Standard output carries only the window's log lines; the run's result stands.
+  controller_->SetRecordErrorReporter(
+      [](const std::string& error) { std::cerr << "kv218: run not recorded: " << error << '\n'; });
 
   const auto type = TargetTypeOf(options_, settings, SettingsPathOf(common_));
   if (!type) return kExitUsage;

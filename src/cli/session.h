@@ -36,6 +36,7 @@ struct SessionOptions {
   std::vector<std::string> faults;  // --fault [N:]NAME, for the simulated programmers
   std::string simBaud = "115200";   // --sim-baud N|max
   int tickMs = 1000;                // --tick-ms: Timer1's period (for tests)
+  std::string record;               // --record; empty: RECORD/FILE from the settings file
 };
 
 // Adds --port, --type, --simulate, --fault, --sim-baud and --tick-ms to a subcommand.
@@ -49,6 +50,9 @@ bool SeveralPorts(const SessionOptions& options);
 // after a message on standard error, when there is none.
 std::optional<int> TargetTypeOf(const SessionOptions& options, const Settings& settings,
                                 const std::string& settingsPath);
+
+// Adds --record FILE (program, store, monitor).
+void AddRecordOption(CLI::App& command, SessionOptions& options);
 
 // The exit status of a finished run.
 int ExitCodeFor(RunOutcome outcome);

@@ -7,49 +7,34 @@
 namespace kv218 {
 namespace {
 
-constexpr std::uint8_t kEsc = 0x1B;
-constexpr std::uint8_t kReportMark = 0x53;  // 'S'
-constexpr std::uint8_t kLastCode = 7;
-
-// Bytes of a report with the given code: codes 0, 6 and 7 carry no value, code 1 one byte,
-// codes 2 to 5 a big-endian 16-bit value.
-constexpr std::size_t ReportLength(std::uint8_t code) {
-  if (code == 1) return 4;
-  if (code >= 2 && code <= 5) return 5;
-  return 3;
-}
-
 std::string Stamped(const char* head, std::time_t now) {
   return std::string(head) + TimeStampText(now) + ")";
 }
 
-void LogReport(WindowOps& window, const std::uint8_t* report, std::time_t now) {
+void LogReport(WindowOps& window, const StatusReport& report, std::time_t now) {
   static constexpr const char* kValueTitles[] = {
       "2. Programming Code Memory ( 0x",
       "3. Verify Code Memory ( 0x",
       "4. Programming Configuration Bits ( 0x",
       "5. Verify Configuration Bits ( 0x",
   };
-  const std::uint8_t code = report[2];
-  switch (code) {
-    case 0:
+  switch (report.code) {
+    case kReportStart:
       window.AppendLog("");
       window.AppendLog(Stamped("KV-218 TO TARGET ... (", now));
       break;
-    case 1:
-      window.AppendLog("1. Check Device Ready ( 0x" + Hex(report[3], 2) + " )");
+    case kReportReady:
+      window.AppendLog("1. Check Device Ready ( 0x" + Hex(report.value, 2) + " )");
       break;
-    case 6:
+    case kReportFailed:
       window.AppendLog(Stamped("PROGRAMMING FAILED. (", now));
       break;
-    case 7:
+    case kReportSucceeded:
       window.AppendLog(Stamped("PROGRAMMING SUCCEEDED. (", now));
       break;
-    default: {
-      const unsigned value = report[3] * 256u + report[4];
-      window.AppendLog(std::string(kValueTitles[code - 2]) + Hex(value, 4) + " )");
+    default:
+      window.AppendLog(std::string(kValueTitles[report.code - 2]) + Hex(report.value, 4) + " )");
       break;
-    }
   }
 }
 
@@ -57,13 +42,8 @@ void LogReport(WindowOps& window, const std::uint8_t* report, std::time_t now) {
 
 void LogStatusReports(WindowOps& window, const std::uint8_t* bytes, std::size_t count,
                       std::time_t now) {
-  // Every position is tried, also inside a report just matched: the programmer's reports
-  // never overlap, and a data reply that happens to carry ESC 'S' n is logged as a report.
-  for (std::size_t i = 0; i + 3 <= count; ++i) {
-    if (bytes[i] != kEsc || bytes[i + 1] != kReportMark || bytes[i + 2] > kLastCode) continue;
-    if (i + ReportLength(bytes[i + 2]) > count) continue;  // cut off: its values never came
-    LogReport(window, bytes + i, now);
-  }
+  ForEachStatusReport(bytes, count,
+                      [&](const StatusReport& report) { LogReport(window, report, now); });
 }
 
 bool LogInformationReply(WindowOps& window, const std::uint8_t* bytes, std::size_t count) {
