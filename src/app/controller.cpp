@@ -20,11 +20,11 @@ namespace {
 constexpr std::chrono::milliseconds kCloseDrainLimit{2500};
 }  // namespace
 
-Controller::Controller(WindowOps& window, MessageLoop& loop, std::string settingsPath,
+Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation settings,
                        PortFactory makePort)
     : window_(window, recorder_),
       loop_(loop),
-      settingsPath_(std::move(settingsPath)),
+      settingsLocation_(std::move(settings)),
       makePort_(std::move(makePort)),
       sleep_([](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); }),
       clock_([] { return std::chrono::system_clock::now(); }),
@@ -50,7 +50,7 @@ void Controller::FormCreate() {
 }
 
 void Controller::ReadSettingsFile() {
-  settings_ = ReadSettings(settingsPath_);
+  settings_ = ReadSettings(settingsLocation_.readPath);
   recordFile_ = settings_.RecordFile;
 }
 
@@ -96,7 +96,8 @@ bool Controller::FormClose(int comIndex) {
   Settings saved = settings_;
   saved.Com = comIndex;
   saved.Type = window_.TargetType();
-  if (const auto error = WriteSettings(settingsPath_, saved)) {
+  PrepareSettingsFolder(settingsLocation_);
+  if (const auto error = WriteSettings(settingsLocation_.writePath, saved)) {
     window_.ShowError(*error);
     return false;
   }

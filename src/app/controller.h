@@ -18,6 +18,7 @@
 #include "app/log_tap.h"
 #include "app/run_recorder.h"
 #include "app/settings.h"
+#include "app/settings_location.h"
 #include "app/standalone_watch.h"
 #include "ground/message_loop.h"
 #include "ground/window_ops.h"
@@ -39,7 +40,8 @@ class Controller {
   using RecordErrorReporter = std::function<void(const std::string&)>;
 
   // makePort gives a fresh, closed port for every open; by default the platform's serial port.
-  Controller(WindowOps& window, MessageLoop& loop, std::string settingsPath,
+  // A plain path as settings is the file both read and written.
+  Controller(WindowOps& window, MessageLoop& loop, SettingsLocation settings,
              PortFactory makePort = {});
   ~Controller();
   Controller(const Controller&) = delete;
@@ -121,7 +123,7 @@ class Controller {
   RunRecorder recorder_;
   LogTap window_;
   MessageLoop& loop_;
-  const std::string settingsPath_;
+  const SettingsLocation settingsLocation_;
   PortFactory makePort_;
   Sleeper sleep_;
   ImageSource* images_ = nullptr;

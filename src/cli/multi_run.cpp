@@ -12,6 +12,7 @@
 #include "app/console_window.h"
 #include "app/queue_loop.h"
 #include "app/settings.h"
+#include "app/settings_location.h"
 #include "cli/port_run.h"
 #include "cli/signal_watcher.h"
 #include "cli/simulated_programmer.h"
@@ -105,7 +106,7 @@ void Crew::Run(PortJob& job) {
   QueueLoop loop(std::chrono::milliseconds(options_.tickMs));  // this thread's window thread
   ConsoleWindow window(output_, job.row);
   window.SetTargetType(targetType_);
-  Controller controller(window, loop, SettingsPathOf(common_), [&job] {
+  Controller controller(window, loop, SettingsLocationOf(common_), [&job] {
     return std::make_unique<MeteredPort>(MakeSystemPort(), job.line);
   });
   controller.ReadSettingsFile();
@@ -202,9 +203,9 @@ std::string PortLabel(const std::string& path) {
 
 int RunOnSeveralPorts(const CommonOptions& common, const SessionOptions& options,
                       const std::string& file, RunOutcome (Controller::*button)()) {
-  const std::string settingsPath = SettingsPathOf(common);
-  const Settings settings = ReadSettings(settingsPath);
-  const auto type = TargetTypeOf(options, settings, settingsPath);
+  const SettingsLocation location = SettingsLocationOf(common);
+  const Settings settings = ReadSettings(location.readPath);
+  const auto type = TargetTypeOf(options, settings, location.readPath);
   if (!type) return kExitUsage;
 
   // Before any other thread, the simulators' included, so that all of them leave the signals
@@ -251,7 +252,8 @@ int RunOnSeveralPorts(const CommonOptions& common, const SessionOptions& options
   }
 
   // The settings as read, saved once as the window saves them when it closes.
-  if (const auto error = WriteSettings(settingsPath, settings)) std::cerr << *error << '\n';
+  PrepareSettingsFolder(location);
+  if (const auto error = WriteSettings(location.writePath, settings)) std::cerr << *error << '\n';
 
   std::vector<PortRun> runs;
   for (const auto& job : jobs) runs.push_back(job->result);

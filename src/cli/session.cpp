@@ -126,7 +126,7 @@ int Session::Open() {
       if (controller_) controller_->RequestClose();
     });
   });
-  controller_ = std::make_unique<Controller>(window_, loop_, SettingsPathOf(common_), [this] {
+  controller_ = std::make_unique<Controller>(window_, loop_, SettingsLocationOf(common_), [this] {
     return std::make_unique<MeteredPort>(MakeSystemPort(), line_);
   });
   controller_->ReadSettingsFile();
