@@ -151,7 +151,7 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   if (recording) {
     recorder_.Begin({kind, portPath_, station_.HexFileName, window_.TargetType()}, clock_());
   }
-  RunContext run{station_, window_, loop_, frames_, control_, sleep_};
+  RunContext run{station_, window_, loop_, frames_, control_, sleep_, images_};
   lastOutcome_ = sequence(run);
   control_.running = false;
   control_.closeRequested = false;

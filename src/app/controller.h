@@ -120,6 +120,9 @@ class Controller {
   std::uint64_t BurstsHandled() const { return burstsHandled_; }
   // The blocking pause after BeginRun; tests pass a virtual one.
   void SetSleeper(Sleeper sleep) { sleep_ = std::move(sleep); }
+  // Where the runs' reload of the HEX file comes from (null, the default: the file itself).
+  // Several controllers programming at once share one reading this way.
+  void SetImageSource(ImageSource* images) { images_ = images; }
   // The wall clock of the records; tests pass one that follows virtual time.
   void SetClock(WallClock clock) { clock_ = std::move(clock); }
 
@@ -135,6 +138,7 @@ class Controller {
   const SettingsLocation settingsLocation_;
   PortFactory makePort_;
   Sleeper sleep_;
+  ImageSource* images_ = nullptr;
   WallClock clock_;
   std::string recordFile_;
   RecordErrorReporter reportRecordError_;

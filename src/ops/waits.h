@@ -11,6 +11,7 @@
 #include "ground/message_loop.h"
 #include "ground/window_ops.h"
 #include "image/hex_loader.h"
+#include "image/image_source.h"
 #include "ops/frames.h"
 #include "serial/station.h"
 
@@ -32,7 +33,8 @@ struct RunControl {
 };
 
 // Everything a sequence drives. The sleeper is the blocking pause after BeginRun; tests
-// replace it with a virtual one.
+// replace it with a virtual one. images, when set, gives the run's reload of its file
+// instead of the file itself.
 struct RunContext {
   Station& station;
   WindowOps& window;
@@ -40,6 +42,7 @@ struct RunContext {
   Frames& frames;
   RunControl& control;
   std::function<void(std::chrono::milliseconds)> sleep;
+  ImageSource* images = nullptr;
 };
 
 enum class WaitResult {

@@ -19,6 +19,7 @@
 #include "../ops/test_hex.h"
 #include "../serial/pty_pair.h"
 #include "child_process.h"
+#include "external_simulator.h"
 #include "serial/posix_port.h"
 
 namespace kv218 {
@@ -26,6 +27,7 @@ namespace {
 
 using testing::ChildProcess;
 using ::testing::ElementsAreArray;
+using testing::ExternalSimulator;
 using testing::Finished;
 using ::testing::HasSubstr;
 using testing::LogLines;
@@ -165,48 +167,6 @@ TEST(Kv218, ASilentProgrammerTimesOut) {
                              "TimeOut !! No response with target !!", "PROGRAMMING FAILED. (T)"}));
   EXPECT_THAT(run.err, HasSubstr("no response"));
 }
-
-// kv218-sim on its own pseudo-terminal, reachable through a symlink in dir.
-class ExternalSimulator {
- public:
-  ExternalSimulator(const TempDir& dir, std::vector<std::string> extra)
-      : link((dir.path() / "kv218-port").string()),
-        trace((dir.path() / "trace.txt").string()),
-        process(Arguments(extra)) {
-    ready =
-        process.WaitForOutput([](const std::string& out) { return out.find('\n') != out.npos; });
-  }
-  ~ExternalSimulator() {
-    process.Signal(SIGINT);
-    process.Wait();
-  }
-  std::string TraceText() const {
-    std::ifstream in(trace);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  // The last frame the programmer received, as traced ("1F 4D 45").
-  std::string LastHostFrame() const {
-    std::istringstream lines(TraceText());
-    std::string line, last;
-    while (std::getline(lines, line)) {
-      const auto at = line.find("host> ");
-      if (at != std::string::npos) last = line.substr(at + 6);
-    }
-    return last;
-  }
-
-  std::string link;
-  std::string trace;
-  ChildProcess process;
-  bool ready = false;
-
- private:
-  std::vector<std::string> Arguments(const std::vector<std::string>& extra) const {
-    std::vector<std::string> argv = {KV218_SIM_EXE, "--link", link, "--trace", trace};
-    argv.insert(argv.end(), extra.begin(), extra.end());
-    return argv;
-  }
-};
 
 TEST(Kv218, TwoRunsAfterATimeOutBothSucceed) {
   TempDir dir;
