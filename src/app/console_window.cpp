@@ -14,9 +14,17 @@ ConsoleWindow::ConsoleWindow(std::ostream& out, std::ostream& err, Options optio
 ConsoleWindow::~ConsoleWindow() { Finish(); }
 
 void ConsoleWindow::AppendLog(std::string_view line) {
-  PrintHeldLine();
+  PrintHeldLines();
   heldLine_.assign(line);
   holding_ = true;
+}
+
+void ConsoleWindow::AppendAside(std::string_view line) {
+  if (holding_) {
+    heldAsides_.emplace_back(line);
+  } else if (options_.showLog) {
+    PrintLine(std::string(line));
+  }
 }
 
 void ConsoleWindow::AppendToLastLine(std::string_view text) {
@@ -52,17 +60,24 @@ void ConsoleWindow::ShowError(std::string_view message) {
 
 void ConsoleWindow::Finish() {
   EraseBar();
-  PrintHeldLine();
+  PrintHeldLines();
 }
 
-void ConsoleWindow::PrintHeldLine() {
+void ConsoleWindow::PrintHeldLines() {
   if (!holding_) return;
   holding_ = false;
-  if (!options_.showLog) return;
+  if (options_.showLog) {
+    PrintLine(heldLine_);
+    for (const std::string& aside : heldAsides_) PrintLine(aside);
+  }
+  heldAsides_.clear();
+}
+
+void ConsoleWindow::PrintLine(const std::string& line) {
   // Out and err may share a terminal: the line must not land inside the bar.
   const bool redraw = barShown_;
   EraseBar();
-  out_ << heldLine_ << '\n';
+  out_ << line << '\n';
   out_.flush();
   if (redraw) DrawBar();
 }

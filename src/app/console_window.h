@@ -1,13 +1,16 @@
 #pragma once
 // The window operations on a terminal, for the command line. Standard output carries exactly
-// the log pane's lines: a line is printed once it is complete, that is when the next line
-// starts or at Finish, because AppendToLastLine may still extend it. The gauge is a progress
-// bar on the error stream (only where that stream is a terminal); errors go there too.
+// the log pane's lines: a step line is printed once it is complete, that is when the next step
+// line starts or at Finish, because AppendToLastLine may still extend it. A line the programmer
+// volunteers (AppendAside) is printed at once, or, while a step line is held, queued behind
+// it so the order stays the pane's. The gauge is a progress bar on the error stream (only
+// where that stream is a terminal); errors go there too.
 
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ground/window_ops.h"
 
@@ -26,6 +29,7 @@ class ConsoleWindow : public WindowOps {
   ConsoleWindow& operator=(const ConsoleWindow&) = delete;
 
   void AppendLog(std::string_view line) override;
+  void AppendAside(std::string_view line) override;
   void AppendToLastLine(std::string_view text) override;
   void SetPanelText(int panel, std::string_view text) override;
   void SetProgress(int percent) override;
@@ -34,7 +38,7 @@ class ConsoleWindow : public WindowOps {
   int TargetType() const override { return targetType_; }
   void ShowError(std::string_view message) override;
 
-  // Prints the line still held and takes the progress bar off the terminal. Call it before
+  // Prints the lines still held and takes the progress bar off the terminal. Call it before
   // writing anything else to err; a line appended afterwards starts a new line.
   void Finish();
 
@@ -48,7 +52,8 @@ class ConsoleWindow : public WindowOps {
   int ErrorCount() const { return errorCount_; }
 
  private:
-  void PrintHeldLine();
+  void PrintHeldLines();
+  void PrintLine(const std::string& line);
   void DrawBar();
   void EraseBar();
 
@@ -58,6 +63,7 @@ class ConsoleWindow : public WindowOps {
 
   std::string heldLine_;
   bool holding_ = false;
+  std::vector<std::string> heldAsides_;  // volunteered lines that came after the held one
   std::string panels_[5] = {"PORT", "N/A", "processbar", "checksum", "N/A"};
   int progress_ = 0;
   bool barShown_ = false;

@@ -335,7 +335,7 @@ TEST(TargetSequence, SelectorChangedToType3AfterTheIdentityEndsTheRun) {
 }
 
 TEST(TargetSequence, StatusReportsDuringARunAreLoggedAndKeepTheLineAlive) {
-  // A report in the middle of the write lands between the step line and its completion.
+  // A report in the middle of the write comes between the step line and its completion.
   SequenceBench busy;
   int blocks = 0;
   busy.OnFrame([&](const sim::Frame& frame) {
@@ -345,8 +345,11 @@ TEST(TargetSequence, StatusReportsDuringARunAreLoggedAndKeepTheLineAlive) {
   });
   EXPECT_EQ(busy.Program(0, Files().type0), RunOutcome::Succeeded);
   const Lines log = busy.Log();
-  EXPECT_NE(std::find(log.begin(), log.end(), "2. Programming Code Memory ( 0x0001 ) OK"),
-            log.end());
+  // The step's result stays on the step's line; the report stands on its own.
+  const auto step = std::find(log.begin(), log.end(), "3. Programming Program Memory ... OK");
+  ASSERT_NE(step, log.end());
+  EXPECT_EQ(*(step + 1), "2. Programming Code Memory ( 0x0001 )");
+  EXPECT_EQ(*(step + 2), "4. Reading Program Memory ... OK");
 
   // While the programmer is silent, a report clears the time-out count: 2 ticks, the report,
   // then 6 more ticks.
