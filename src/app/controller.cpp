@@ -71,6 +71,7 @@ void Controller::ClosePort() {
     receiveThread_.reset();
   }
   station_.port = nullptr;
+  station_.reportCarry = {};  // the start of a report on the old line finds no end on a new one
   if (port_) {
     port_->Close();
     port_.reset();

@@ -19,6 +19,13 @@ struct RxBuffer {
   std::uint32_t RxCount = 0;  // bytes delivered by the latest read
 };
 
+// The start of a status report that the end of a read cut off (its first 4 bytes at most):
+// the next read may bring the rest.
+struct ReportCarry {
+  std::array<std::uint8_t, 4> bytes{};
+  std::size_t count = 0;
+};
+
 struct Station {
   MemoryImage image;
   std::string HexFileName;
@@ -26,6 +33,7 @@ struct Station {
   TransferState transfer;
   TxBuffer tx;
   RxBuffer rx;
+  ReportCarry reportCarry;
   std::int32_t TimeOutCount = 0;
   PortChannel* port = nullptr;  // null while no port is open: frames go nowhere
 };
