@@ -14,7 +14,8 @@
 namespace kv218 {
 
 namespace {
-// Longest wait for the port's queue at a close: a whole block frame at 19200 baud.
+// Longest wait for the port's queue at a close: a whole block frame at 19200 baud. A port that
+// knows its line rate bounds the wait further by what is actually queued.
 constexpr std::chrono::milliseconds kCloseDrainLimit{2500};
 }  // namespace
 
