@@ -1,8 +1,10 @@
 #include "app/controller.h"
 
+#include <algorithm>
 #include <thread>
 #include <utility>
 
+#include "ground/record_platform.h"
 #include "image/hex_loader.h"
 #include "ops/flash_download.h"
 #include "ops/reply_watch.h"
@@ -21,11 +23,18 @@ constexpr std::chrono::milliseconds kCloseDrainLimit{2500};
 
 Controller::Controller(WindowOps& window, MessageLoop& loop, std::string settingsPath,
                        PortFactory makePort)
-    : window_(window),
+    : window_(window, recorder_),
       loop_(loop),
       settingsPath_(std::move(settingsPath)),
       makePort_(std::move(makePort)),
       sleep_([](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); }),
+      clock_([] { return std::chrono::system_clock::now(); }),
+      reportRecordError_([this](const std::string& error) {
+        // A line in the log rather than a message box: a production line is never stopped
+        // by its record, and the warning stays in view with the run it belongs to.
+        window_.window().AppendLog("<<WARNING>> Run not recorded: " + error);
+      }),
+      hostName_(HostName()),
       frames_(station_, window_) {
   if (!makePort_) makePort_ = [] { return MakeSystemPort(); };
   loop_.SetTickHandler([this] { Timer1Timer(); });
@@ -41,7 +50,10 @@ void Controller::FormCreate() {
   OpenPort(settings_.PortPath);
 }
 
-void Controller::ReadSettingsFile() { settings_ = ReadSettings(settingsPath_); }
+void Controller::ReadSettingsFile() {
+  settings_ = ReadSettings(settingsPath_);
+  recordFile_ = settings_.RecordFile;
+}
 
 bool Controller::OpenPort(const std::string& path, bool remember) {
   ClosePort();
@@ -114,19 +126,41 @@ void Controller::BitBtn1Click() {
   LoadImage(station_.image, station_.HexFileName, window_.TargetType(), window_, loop_);
 }
 
-RunOutcome Controller::BitBtn2Click() { return RunExclusive(&RunTargetSequence); }
+RunOutcome Controller::BitBtn2Click() {
+  return RunExclusive(&RunTargetSequence, RunRecord::Kind::Program);
+}
 
-RunOutcome Controller::BitBtn3Click() { return RunExclusive(&RunFlashDownload); }
+RunOutcome Controller::BitBtn3Click() {
+  return RunExclusive(&RunFlashDownload, RunRecord::Kind::Store);
+}
 
-RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&)) {
+RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunRecord::Kind kind) {
   if (control_.running) return RunOutcome::Busy;
   control_.running = true;
   control_.closeRequested = false;
+  const bool recording = !recordFile_.empty();
+  if (recording) {
+    recorder_.Begin({kind, portPath_, station_.HexFileName, window_.TargetType()}, clock_());
+  }
   RunContext run{station_, window_, loop_, frames_, control_, sleep_};
   lastOutcome_ = sequence(run);
   control_.running = false;
   control_.closeRequested = false;
+  // Written once the run is over (the programmer told, the buttons back), so the record can
+  // never hold a run up. A click without a file ran nothing and leaves no line.
+  if (recording) {
+    RunRecord record = recorder_.End(lastOutcome_, station_, clock_());
+    if (lastOutcome_ != RunOutcome::NoFile) WriteRecord(std::move(record));
+  }
   return lastOutcome_;
+}
+
+void Controller::WriteRecord(RunRecord record) {
+  record.host = hostName_;
+  record.version = std::string(ToolVersion());
+  if (const auto error = AppendWholeLine(recordFile_, RecordLine(record))) {
+    if (reportRecordError_) reportRecordError_(*error);
+  }
 }
 
 void Controller::RequestClose() {
@@ -153,6 +187,12 @@ void Controller::OnBurst(const std::uint8_t* data, std::size_t count) {
 void Controller::HandleBurst(const std::uint8_t* data, std::size_t count) {
   ReceiveHandler(station_, window_, loop_, frames_, data, count);
   WatchReply(control_, data, count);
+  standalone_.OnBurst(data, std::min(count, kMaxBurst), clock_(), [this](const RunRecord& run) {
+    if (recordFile_.empty()) return;
+    RunRecord record = run;
+    record.port = portPath_;
+    WriteRecord(std::move(record));
+  });
   ++burstsHandled_;
 }
 

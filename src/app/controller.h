@@ -15,7 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "app/log_tap.h"
+#include "app/run_recorder.h"
 #include "app/settings.h"
+#include "app/standalone_watch.h"
 #include "ground/message_loop.h"
 #include "ground/window_ops.h"
 #include "ops/frames.h"
@@ -32,6 +35,8 @@ class Controller {
  public:
   using PortFactory = std::function<std::unique_ptr<PortChannel>()>;
   using Sleeper = std::function<void(std::chrono::milliseconds)>;
+  using WallClock = std::function<WallTime()>;
+  using RecordErrorReporter = std::function<void(const std::string&)>;
 
   // makePort gives a fresh, closed port for every open; by default the platform's serial port.
   Controller(WindowOps& window, MessageLoop& loop, std::string settingsPath,
@@ -60,7 +65,19 @@ class Controller {
   // saved at close; the command line's one-off --port does not.
   bool OpenPort(const std::string& path, bool remember = true);
   // Reads the settings file only; FormCreate is this and OpenPort(settings().PortPath).
+  // The record file becomes the one the settings name.
   void ReadSettingsFile();
+
+  // Each program or store run, and each stand-alone run the programmer reports, appends one
+  // line to this file (empty: none). A line that cannot be written is reported through the
+  // reporter (by default a warning line in the log) and changes nothing else.
+  void SetRecordFile(std::string path) { recordFile_ = std::move(path); }
+  const std::string& RecordFile() const { return recordFile_; }
+  void SetRecordErrorReporter(RecordErrorReporter report) {
+    reportRecordError_ = std::move(report);
+  }
+  // The programmer's stand-alone runs seen so far, passed and failed.
+  const StandaloneTally& StandaloneRuns() const { return standalone_.tally(); }
 
   void Timer1Timer();
   void Memo1DblClick();
@@ -89,17 +106,26 @@ class Controller {
   std::uint64_t BurstsHandled() const { return burstsHandled_; }
   // The blocking pause after BeginRun; tests pass a virtual one.
   void SetSleeper(Sleeper sleep) { sleep_ = std::move(sleep); }
+  // The wall clock of the records; tests pass one that follows virtual time.
+  void SetClock(WallClock clock) { clock_ = std::move(clock); }
 
  private:
   void ClosePort();
-  RunOutcome RunExclusive(RunOutcome (*sequence)(RunContext&));
+  RunOutcome RunExclusive(RunOutcome (*sequence)(RunContext&), RunRecord::Kind kind);
   void HandleBurst(const std::uint8_t* data, std::size_t count);
+  void WriteRecord(RunRecord record);
 
-  WindowOps& window_;
+  RunRecorder recorder_;
+  LogTap window_;
   MessageLoop& loop_;
   const std::string settingsPath_;
   PortFactory makePort_;
   Sleeper sleep_;
+  WallClock clock_;
+  std::string recordFile_;
+  RecordErrorReporter reportRecordError_;
+  StandaloneRunWatch standalone_;
+  const std::string hostName_;
 
   Settings settings_;
   std::string portPath_;

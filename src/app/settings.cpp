@@ -19,6 +19,7 @@ Settings ReadSettings(const std::string& path) {
   settings.PortParity = file.ReadString(kPortSection, "PARITY", defaults.PortParity);
   settings.Com = file.ReadInteger(kIndexSection, "COM", defaults.Com);
   settings.Type = file.ReadInteger(kIndexSection, "TYPE", defaults.Type);
+  settings.RecordFile = file.ReadString(kRecordSection, "FILE", defaults.RecordFile);
   return settings;
 }
 

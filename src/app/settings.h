@@ -12,6 +12,7 @@ namespace kv218 {
 
 inline constexpr std::string_view kPortSection = "COM PORT SETTING";
 inline constexpr std::string_view kIndexSection = "INDEX";
+inline constexpr std::string_view kRecordSection = "RECORD";
 
 struct Settings {
   std::string PortPath = "\\\\.\\COM1";  // PORT
@@ -21,6 +22,9 @@ struct Settings {
   std::string PortParity = "E";          // PARITY
   std::int32_t Com = 0;                  // INDEX/COM: the port selector's item index
   std::int32_t Type = 0;                 // INDEX/TYPE: the target selector's item index
+  // RECORD/FILE: the file each run appends its record line to; empty: no record. Read only:
+  // the program never writes it.
+  std::string RecordFile;
 };
 
 // A missing or unreadable file, or a missing or unusable value, gives the default.

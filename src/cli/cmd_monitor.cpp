@@ -25,11 +25,20 @@ int RunMonitor(const CommonOptions& common, const MonitorOptions& options) {
   if (options.standalone && session.simulator() != nullptr) {
     session.simulator()->RequestStandaloneRun();
   }
+  StandaloneTally shown;
   while (!session.Interrupted()) {
     const auto before = session.controller().BurstsHandled();
     session.loop().WaitForMessages();
     // Nothing completes a report's line later: show it now rather than when the next comes.
     if (session.controller().BurstsHandled() != before) session.window().Finish();
+    const StandaloneTally& tally = session.controller().StandaloneRuns();
+    if (tally.passed != shown.passed || tally.failed != shown.failed) {
+      shown = tally;
+      if (!common.quiet) {
+        std::cerr << "Stand-alone runs: " << shown.passed << " passed, " << shown.failed
+                  << " failed\n";
+      }
+    }
   }
   session.Close();
   return kExitOk;
@@ -42,6 +51,7 @@ void AddMonitorCommand(CLI::App& app, const CommonOptions& common, int& exitCode
   CLI::App* command = app.add_subcommand(
       "monitor", "Log the programmer's reports of its stand-alone runs until Ctrl-C");
   AddSessionOptions(*command, options->session);
+  AddRecordOption(*command, options->session);
   command->add_flag("--sim-standalone", options->standalone,
                     "With --simulate: have the simulated programmer run once on its own");
   command->callback([options, &common, &exitCode] { exitCode = RunMonitor(common, *options); });

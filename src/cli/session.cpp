@@ -105,6 +105,14 @@ void AddSessionOptions(CLI::App& command, SessionOptions& options) {
   command.add_option("--tick-ms", options.tickMs)->group("")->check(CLI::Range(10, 60000));
 }
 
+void AddRecordOption(CLI::App& command, SessionOptions& options) {
+  command
+      .add_option("--record", options.record,
+                  "Append one JSON line per run to FILE, for traceability (default: FILE in "
+                  "the settings file's [RECORD] section)")
+      ->type_name("FILE");
+}
+
 int ExitCodeFor(RunOutcome outcome) {
   switch (outcome) {
     case RunOutcome::Succeeded:
@@ -146,6 +154,10 @@ int Session::Open() {
   controller_ = std::make_unique<Controller>(window_, loop_, SettingsPathOf(common_));
   controller_->ReadSettingsFile();
   const Settings& settings = controller_->settings();
+  if (!options_.record.empty()) controller_->SetRecordFile(options_.record);
+  // Standard output carries only the window's log lines; the run's result stands.
+  controller_->SetRecordErrorReporter(
+      [](const std::string& error) { std::cerr << "kv218: run not recorded: " << error << '\n'; });
 
   int type = settings.Type;
   if (!options_.type.empty()) {

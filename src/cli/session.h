@@ -34,10 +34,14 @@ struct SessionOptions {
   std::vector<std::string> faults;  // --fault, for the simulated programmer
   std::string simBaud = "115200";   // --sim-baud N|max
   int tickMs = 1000;                // --tick-ms: Timer1's period (for tests)
+  std::string record;               // --record; empty: RECORD/FILE from the settings file
 };
 
 // Adds --port, --type, --simulate, --fault, --sim-baud and --tick-ms to a subcommand.
 void AddSessionOptions(CLI::App& command, SessionOptions& options);
+
+// Adds --record FILE (program, store, monitor).
+void AddRecordOption(CLI::App& command, SessionOptions& options);
 
 // The exit status of a finished run.
 int ExitCodeFor(RunOutcome outcome);

@@ -9,6 +9,7 @@
 #include "image/memory_image.h"
 #include "serial/port_channel.h"
 #include "serial/reply_flags.h"
+#include "serial/report_carry.h"
 #include "serial/transfer_state.h"
 #include "serial/tx_buffer.h"
 
@@ -17,13 +18,6 @@ namespace kv218 {
 struct RxBuffer {
   std::array<std::uint8_t, kMaxBurst + 1> bytes{};
   std::uint32_t RxCount = 0;  // bytes delivered by the latest read
-};
-
-// The start of a status report that the end of a read cut off (its first 4 bytes at most):
-// the next read may bring the rest.
-struct ReportCarry {
-  std::array<std::uint8_t, 4> bytes{};
-  std::size_t count = 0;
 };
 
 struct Station {

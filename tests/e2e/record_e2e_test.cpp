@@ -1,0 +1,152 @@
+// kv218 --record end to end: the real executable appends its record lines, also two
+// processes at once into one file, and a record that cannot be written changes nothing of
+// the run.
+
+#include <signal.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "../ops/test_hex.h"
+#include "child_process.h"
+
+namespace kv218 {
+namespace {
+
+using nlohmann::json;
+using testing::ChildProcess;
+using testing::Finished;
+using ::testing::HasSubstr;
+using testing::LogLines;
+using testing::TempDir;
+
+const std::string kExamples = KV218_EXAMPLES;
+
+std::vector<std::string> Kv218(const TempDir& dir, std::vector<std::string> args) {
+  std::vector<std::string> argv = {KV218_EXE, "--settings",
+                                   (dir.path() / "kv218tool.INI").string()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
+}
+
+// Every line of the record file, parsed; a line that is not whole JSON fails the test.
+std::vector<json> RecordLines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<json> lines;
+  for (std::string line; std::getline(in, line);) {
+    try {
+      lines.push_back(json::parse(line));
+    } catch (const json::parse_error& e) {
+      ADD_FAILURE() << e.what() << " in: " << line;
+    }
+  }
+  return lines;
+}
+
+TEST(Kv218Record, TwoProcessesAppendTheirRunsToOneFile) {
+  TempDir dir;
+  const std::string record = (dir.path() / "runs.jsonl").string();
+  const std::string good = kExamples + "/mvrx_series.hex";
+  const std::string bad = kExamples + "/eco_mode.hex";
+  ChildProcess passing(Kv218(dir, {"program", "--simulate", "--sim-baud", "max", "--type", "1",
+                                   "--record", record, good}));
+  ChildProcess failing(Kv218(dir, {"store", "--simulate", "--sim-baud", "max", "--type", "3",
+                                   "--fault", "corrupt-flash-readback", "--record", record, bad}));
+  const Finished passed = passing.Wait();
+  const Finished failed = failing.Wait();
+  EXPECT_EQ(passed.exitCode, 0) << passed.err;
+  EXPECT_EQ(failed.exitCode, 1) << failed.err;
+  // Standard output carries the log alone.
+  EXPECT_EQ(LogLines(passed.out).back(), "PROGRAMMING SUCCEEDED. (T)");
+
+  const auto lines = RecordLines(record);
+  ASSERT_EQ(lines.size(), 2u);
+  const json& program = lines[0]["operation"] == "program" ? lines[0] : lines[1];
+  const json& store = lines[0]["operation"] == "store" ? lines[0] : lines[1];
+  EXPECT_EQ(program["result"], "succeeded");
+  EXPECT_EQ(program["hex_file"], good);
+  EXPECT_EQ(program["target_type"], 1);
+  EXPECT_EQ(program["device_identity"], "0x1C , 0x24");
+  EXPECT_EQ(program["version"], "1.85.11");
+  EXPECT_EQ(store["result"], "failed");
+  EXPECT_EQ(store["failed_step"], "3. Verify Flash Memory");
+  EXPECT_THAT(
+      store["failed_line"].get<std::string>(),
+      ::testing::MatchesRegex("3\\. Verify Flash Memory \\.\\.\\. NG \\( std : 0x[0-9a-f]{4} , "
+                              "now : 0x[0-9a-f]{4} \\)"));
+  EXPECT_EQ(store["erase_counter"], 0);
+  EXPECT_THAT(store["port"].get<std::string>(), ::testing::StartsWith("/dev/pts/"));
+}
+
+TEST(Kv218Record, ATimeOutAndAnInterruptionAreRecordedWithTheirStep) {
+  TempDir dir;
+  const std::string record = (dir.path() / "runs.jsonl").string();
+  // Ticks of 100 ms keep the six silent ticks short.
+  const Finished silent = testing::Run(
+      Kv218(dir, {"program", "--simulate", "--sim-baud", "max", "--tick-ms", "100", "--type", "0",
+                  "--fault", "silent-at=RI", "--record", record, kExamples + "/tk_series.hex"}));
+  EXPECT_EQ(silent.exitCode, 3) << silent.err;
+
+  // Paced at 115,200 baud the full image takes a while: Ctrl-C lands in the write.
+  ChildProcess run(Kv218(dir, {"program", "--simulate", "--type", "0", "--record", record,
+                               kExamples + "/tk_series.hex"}));
+  ASSERT_TRUE(run.WaitForOutput(
+      [](const std::string& out) { return out.find("2. Bulk Erasing ... OK\n") != out.npos; }));
+  run.Signal(SIGINT);
+  EXPECT_EQ(run.Wait().exitCode, 130);
+
+  const auto lines = RecordLines(record);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0]["result"], "time-out");
+  EXPECT_EQ(lines[0]["failed_step"], "1. Reading Device ID");
+  EXPECT_EQ(lines[0]["failed_line"], "1. Reading Device ID ...");
+  EXPECT_GE(lines[0]["duration_s"].get<double>(), 0.6);
+  EXPECT_EQ(lines[1]["result"], "interrupted");
+  EXPECT_EQ(lines[1]["failed_step"], "3. Programming Program Memory");
+}
+
+TEST(Kv218Record, AnUnwritableRecordLeavesTheRunsResultAndLog) {
+  TempDir dir;
+  const std::string file = kExamples + "/eco_mode.hex";
+  const auto args = [&](std::vector<std::string> extra) {
+    std::vector<std::string> a = {"program", "--simulate", "--sim-baud", "max", "--type", "3"};
+    a.insert(a.end(), extra.begin(), extra.end());
+    a.push_back(file);
+    return Kv218(dir, a);
+  };
+  const Finished plain = testing::Run(args({}));
+  const std::string unwritable = (dir.path() / "missing" / "runs.jsonl").string();
+  const Finished recorded = testing::Run(args({"--record", unwritable}));
+  EXPECT_EQ(recorded.exitCode, 0);
+  EXPECT_EQ(LogLines(recorded.out), LogLines(plain.out));
+  EXPECT_THAT(recorded.err, HasSubstr("kv218: run not recorded: cannot open " + unwritable));
+}
+
+TEST(Kv218Record, MonitorRecordsAndTalliesStandaloneRuns) {
+  TempDir dir;
+  const std::string record = (dir.path() / "standalone.jsonl").string();
+  // The record file named in the settings, as the window takes it.
+  std::ofstream(dir.path() / "kv218tool.INI") << "[RECORD]\r\nFILE=" << record << "\r\n";
+  ChildProcess monitor(
+      Kv218(dir, {"monitor", "--simulate", "--sim-baud", "max", "--sim-standalone"}));
+  ASSERT_TRUE(monitor.WaitForOutput(
+      [](const std::string& out) { return out.find("PROGRAMMING ") != out.npos; }));
+  monitor.Signal(SIGINT);
+  const Finished run = monitor.Wait();
+  EXPECT_EQ(run.exitCode, 0);
+  // The simulated programmer's flash holds no image: its run fails.
+  EXPECT_THAT(run.err, HasSubstr("Stand-alone runs: 0 passed, 1 failed\n"));
+  const auto lines = RecordLines(record);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0]["operation"], "standalone");
+  EXPECT_EQ(lines[0]["result"], "failed");
+  EXPECT_TRUE(lines[0]["start"].is_string());
+}
+
+}  // namespace
+}  // namespace kv218
