@@ -1,11 +1,8 @@
 #include "app/ini_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
+
+#include "ground/platform.h"
 
 namespace kv218 {
 
@@ -63,7 +60,7 @@ std::string ValueText(std::string_view value) {
 
 // The file's bytes; empty when it is missing or cannot be read (a folder, no permission).
 std::string ReadWholeFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = OpenFile(path, "rb");
   if (file == nullptr) return {};
   std::string text;
   char chunk[4096];
@@ -218,23 +215,8 @@ bool IniFile::Save(const std::vector<Line>& lines) const {
   std::string text;
   for (const Line& line : lines) text += line.text + line.terminator;
 
-  std::string temp = path_ + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  struct stat old {};
-  const mode_t mode = ::stat(path_.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  bool ok = ::fchmod(fd, mode) == 0;
-  for (std::size_t done = 0; ok && done < text.size();) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<std::size_t>(n);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temp.c_str(), path_.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  ReplacementFile file(path_);
+  return file.IsOpen() && file.Write(text) && file.Commit();
 }
 
 }  // namespace kv218

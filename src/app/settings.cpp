@@ -1,10 +1,7 @@
 #include "app/settings.h"
 
-#include <unistd.h>
-
-#include <array>
-
 #include "app/ini_file.h"
+#include "ground/platform.h"
 
 namespace kv218 {
 
@@ -54,10 +51,6 @@ std::string SettingsPathFor(std::string_view executablePath) {
   return std::string(hasExtension ? executablePath.substr(0, dot) : executablePath) + ".INI";
 }
 
-std::string RunningExecutablePath() {
-  std::array<char, 4096> buffer{};
-  const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-  return n > 0 ? std::string(buffer.data(), static_cast<std::size_t>(n)) : std::string();
-}
+std::string RunningExecutablePath() { return ExecutablePath(); }
 
 }  // namespace kv218

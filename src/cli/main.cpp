@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
 
   CLI::App app{"kv218: the command line of the KV-218 device programmer's companion", "kv218"};
   app.set_version_flag("--version", "kv218 1.85.11");
+  // A path such as /tmp/x.hex is a file, not an option, on Windows too.
+  app.allow_windows_style_options(false);
   app.require_subcommand(1);
   // The common options may also follow the subcommand ("kv218 load x.hex -q").
   app.fallthrough();

@@ -6,6 +6,8 @@
 #include <ctime>
 #include <string>
 
+#include "ground/platform.h"
+
 namespace kv218 {
 
 namespace detail {
@@ -32,16 +34,9 @@ inline std::string HexLower(std::uint64_t value, int digits) {
   return detail::HexDigits(value, digits, "0123456789abcdef");
 }
 
-// The user's locale (LC_TIME, as the program set it up at start): the short date, one blank,
-// the long time; the date alone at exactly midnight.
-inline std::string TimeStampText(std::time_t when) {
-  std::tm local{};
-  localtime_r(&when, &local);
-  std::array<char, 128> text{};
-  const bool midnight = local.tm_hour == 0 && local.tm_min == 0 && local.tm_sec == 0;
-  const std::size_t n = std::strftime(text.data(), text.size(), midnight ? "%x" : "%x %X", &local);
-  return std::string(text.data(), n);
-}
+// The user's locale: the short date, one blank, the long time; the date alone at exactly
+// midnight (LocalTimeStampText).
+inline std::string TimeStampText(std::time_t when) { return LocalTimeStampText(when); }
 inline std::string TimeStampText() { return TimeStampText(std::time(nullptr)); }
 
 }  // namespace kv218

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "ground/platform.h"
 #include "ground/text.h"
 #include "image/text_lines.h"
 
@@ -11,8 +12,7 @@ namespace kv218 {
 namespace {
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                             &std::fclose);
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFile(path, "rb"), &std::fclose);
   if (!file) return std::nullopt;
   std::string text;
   char chunk[65536];

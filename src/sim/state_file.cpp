@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "ground/platform.h"
+
 namespace kv218::sim {
 
 namespace {
@@ -24,7 +26,7 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 bool LoadState(const std::string& path, FlashMemory& flash, bool& found, std::string& error) {
   found = false;
-  File file(std::fopen(path.c_str(), "rb"));
+  File file(OpenFile(path, "rb"));
   if (!file) {
     if (errno == ENOENT) return true;
     error = "cannot read the state " + path + ": " + std::strerror(errno);
@@ -53,7 +55,6 @@ bool LoadState(const std::string& path, FlashMemory& flash, bool& found, std::st
 }
 
 bool SaveState(const std::string& path, const FlashMemory& flash, std::string& error) {
-  const std::string temporary = path + ".tmp";
   std::array<std::uint8_t, kHeaderBytes> header{};
   std::memcpy(header.data(), kMagic, sizeof kMagic);
   std::uint8_t* p = header.data() + sizeof kMagic;
@@ -65,17 +66,13 @@ bool SaveState(const std::string& path, const FlashMemory& flash, std::string& e
   *p++ = flash.holdsImage ? 1 : 0;
   std::memcpy(p, flash.config.data(), kv218::kConfigCount);
 
-  bool written = false;
-  {
-    File file(std::fopen(temporary.c_str(), "wb"));
-    written =
-        file && std::fwrite(header.data(), 1, header.size(), file.get()) == header.size() &&
-        std::fwrite(flash.rows.data(), 1, flash.rows.size(), file.get()) == flash.rows.size() &&
-        std::fflush(file.get()) == 0;
-  }
-  if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    error = "cannot write the state " + path + ": " + std::strerror(errno);
-    std::remove(temporary.c_str());
+  ReplacementFile file(path);
+  const bool written =
+      file.IsOpen() && file.Write({reinterpret_cast<const char*>(header.data()), header.size()}) &&
+      file.Write({reinterpret_cast<const char*>(flash.rows.data()), flash.rows.size()}) &&
+      file.Commit();
+  if (!written) {
+    error = "cannot write the state " + path + ": " + LastErrorText();
     return false;
   }
   return true;

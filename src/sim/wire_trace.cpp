@@ -4,6 +4,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "ground/platform.h"
+
 namespace kv218::sim {
 
 WireTrace::~WireTrace() {
@@ -11,15 +13,14 @@ WireTrace::~WireTrace() {
 }
 
 bool WireTrace::Open(const std::string& path, std::string& error) {
-  file_ = std::fopen(path.c_str(), "w");
+  file_ = OpenFile(path, "w");
   if (file_ == nullptr) {
     error = "cannot write the trace " + path + ": " + std::strerror(errno);
     return false;
   }
   start_ = std::chrono::steady_clock::now();
   const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = LocalTime(now);
   char when[64];
   std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
   std::fprintf(file_, "# kv218-sim wire trace, started %s\n", when);

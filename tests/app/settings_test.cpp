@@ -121,10 +121,11 @@ INSTANTIATE_TEST_SUITE_P(Paths, PortNameTest,
                                            PortNameCase{"COM3\\", ""}, PortNameCase{"", ""}));
 
 TEST(RunningExecutableTest, IsThisTestProgram) {
-  const std::filesystem::path self = RunningExecutablePath();
+  const std::filesystem::path self = PathFromUtf8(RunningExecutablePath());
   EXPECT_TRUE(self.is_absolute());
-  EXPECT_EQ(self.filename(), "kv218_app_tests");
-  EXPECT_EQ(SettingsPathFor(self.string()), (self.parent_path() / "kv218_app_tests.INI").string());
+  EXPECT_EQ(self.stem(), "kv218_app_tests");  // kv218_app_tests.exe on Windows
+  EXPECT_EQ(SettingsPathFor(Utf8FromPath(self)),
+            Utf8FromPath(self.parent_path() / "kv218_app_tests.INI"));
 }
 
 }  // namespace

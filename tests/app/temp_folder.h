@@ -1,21 +1,20 @@
 #pragma once
 // A private temp folder for the files of one test, removed afterwards.
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
 #include <string>
 
+#include "ground/utf8_path.h"
+#include "unique_folder.h"
+
 namespace kv218::testing {
 
 class TempFolder {
  public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kv218-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
+  TempFolder() : path_(MakeUniqueFolder("kv218")) {}
   ~TempFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
@@ -24,7 +23,7 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::filesystem::path& path() const { return path_; }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  std::string File(const std::string& name) const { return Utf8FromPath(path_ / name); }
   std::string Write(const std::string& name, const std::string& text) const {
     std::ofstream(path_ / name, std::ios::binary) << text;
     return File(name);
@@ -36,7 +35,7 @@ class TempFolder {
     return Write(name, text);
   }
   static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
   std::size_t FileCount() const {

@@ -320,7 +320,7 @@ TEST_F(LoaderTest, MissingFileStopsAfterTheBlankImage) {
     window = {};
     image->ProgramImage.fill(0x5A);
     image->ImageChecksum = 0x1111;
-    const std::string path = (folder.path() / "absent.hex").string();
+    const std::string path = Utf8FromPath(folder.path() / "absent.hex");
     const auto result = LoadText(type, path);
     EXPECT_EQ(result.status, LoadStatus::Failed);
     EXPECT_EQ(window.errors, std::vector<std::string>{"Cannot open file " + path});
@@ -334,8 +334,8 @@ TEST_F(LoaderTest, MissingFileStopsAfterTheBlankImage) {
 }
 
 TEST_F(LoaderTest, AFolderCannotBeOpened) {
-  const auto result = LoadText(0, folder.path().string());
-  EXPECT_EQ(result.error, "Cannot open file " + folder.path().string());
+  const auto result = LoadText(0, Utf8FromPath(folder.path()));
+  EXPECT_EQ(result.error, "Cannot open file " + Utf8FromPath(folder.path()));
 }
 
 TEST_F(LoaderTest, ABadLineStopsTheLoadKeepingEarlierRecords) {

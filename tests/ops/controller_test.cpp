@@ -16,6 +16,7 @@
 #include "app/recording_window.h"
 #include "app/settings.h"
 #include "app/virtual_time_loop.h"
+#include "ground/utf8_path.h"
 #include "sequence_bench.h"
 #include "sim/device_model.h"
 #include "sim/fault_set.h"
@@ -51,7 +52,7 @@ sim::DeviceOptions WithFaults(const std::vector<std::string>& texts) {
 class ControllerBench {
  public:
   explicit ControllerBench(const std::vector<std::string>& faults)
-      : settingsPath((dir.path() / "kv218tool.INI").string()),
+      : settingsPath(Utf8FromPath(dir.path() / "kv218tool.INI")),
         model(WithFaults(faults)),
         controller(window, loop, settingsPath, [this] { return MakePort(); }) {
     model.SetFrameObserver([this](const sim::Frame& frame) {
@@ -72,7 +73,7 @@ class ControllerBench {
     return port;
   }
   std::string ReadSettingsText() const {
-    std::ifstream in(settingsPath);
+    std::ifstream in(PathFromUtf8(settingsPath));
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
   void LoadThroughButton(int type, const std::string& path) {
@@ -121,8 +122,9 @@ TEST_F(ControllerTest, StartsWithTheDefaultsWhenThereIsNoSettingsFile) {
 }
 
 TEST_F(ControllerTest, OpensThePortTheSettingsName) {
-  std::ofstream(settingsPath) << "[COM PORT SETTING]\r\nPORT=/dev/ttyUSB3\r\nBAUD=0x2580\r\n"
-                                 "PARITY=N\r\n[INDEX]\r\nCOM=7\r\nTYPE=2\r\n";
+  std::ofstream(PathFromUtf8(settingsPath))
+      << "[COM PORT SETTING]\r\nPORT=/dev/ttyUSB3\r\nBAUD=0x2580\r\n"
+         "PARITY=N\r\n[INDEX]\r\nCOM=7\r\nTYPE=2\r\n";
   controller.FormCreate();
   EXPECT_EQ(lastPort->openedPath, "/dev/ttyUSB3");
   EXPECT_EQ(lastPort->openedSettings, "9600,N,8,1");
@@ -185,7 +187,7 @@ TEST_F(ControllerTest, CloseSavesTheSettingsAndClosesThePort) {
 }
 
 TEST_F(ControllerTest, AFailedSaveKeepsTheWindowAndThePortOpen) {
-  const std::string blocked = (dir.path() / "no-such-folder" / "kv218tool.INI").string();
+  const std::string blocked = Utf8FromPath(dir.path() / "no-such-folder" / "kv218tool.INI");
   Controller other(window, loop, blocked, [this] { return MakePort(); });
   other.FormCreate();
   EXPECT_FALSE(other.FormClose(0));

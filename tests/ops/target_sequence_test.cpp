@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ground/text.h"
+#include "ground/utf8_path.h"
 #include "image/checksums.h"
 #include "ops/run_start.h"
 #include "sequence_bench.h"
@@ -394,7 +395,7 @@ INSTANTIATE_TEST_SUITE_P(MidTransfer, PhasesAfterTimeout,
 TEST(TargetSequence, AFailedReloadReturnsToIdle) {
   TempDir dir;
   const std::string badHex = dir.Write("bad.hex", ":10000000ZZ\r\n");
-  for (const std::string& path : {dir.path().string() + "/gone.hex", badHex}) {
+  for (const std::string& path : {Utf8FromPath(dir.path() / "gone.hex"), badHex}) {
     SequenceBench bench;
     bench.window.buttonsEnabled = true;
     EXPECT_EQ(bench.Program(0, path), RunOutcome::LoadFailed) << path;

@@ -1,11 +1,12 @@
 #include "test_hex.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+
+#include "ground/utf8_path.h"
+#include "unique_folder.h"
 
 namespace kv218::testing {
 namespace {
@@ -121,11 +122,7 @@ std::string SmallHex(int type) {
   return Type16Hex(type == 1, 16);
 }
 
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "kv218-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
+TempDir::TempDir() : path_(MakeUniqueFolder("kv218-test")) {}
 
 TempDir::~TempDir() {
   std::error_code ignored;
@@ -136,7 +133,7 @@ std::string TempDir::Write(const std::string& name, const std::string& content) 
   const auto file = path_ / name;
   std::ofstream out(file, std::ios::binary);
   out << content;
-  return file.string();
+  return Utf8FromPath(file);
 }
 
 }  // namespace kv218::testing

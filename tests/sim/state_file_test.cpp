@@ -3,20 +3,21 @@
 #include "sim/state_file.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+
+#include "ground/utf8_path.h"
+#include "unique_folder.h"
 
 namespace kv218::sim {
 namespace {
 
 class StateFileTest : public ::testing::Test {
  protected:
-  void TearDown() override { std::filesystem::remove(path); }
-  const std::string path =
-      (std::filesystem::temp_directory_path() / ("kv218-sim-state-" + std::to_string(getpid())))
-          .string();
+  void TearDown() override { std::filesystem::remove_all(folder); }
+  const std::filesystem::path folder = kv218::testing::MakeUniqueFolder("kv218-sim-state");
+  const std::string path = Utf8FromPath(folder / "state");
 };
 
 TEST_F(StateFileTest, SavedFlashAndCounterComeBack) {
@@ -53,7 +54,7 @@ TEST_F(StateFileTest, AMissingFileIsANewProgrammer) {
 
 TEST_F(StateFileTest, AFileOfTheWrongFormIsRefusedAndChangesNothing) {
   for (const std::string& content : {std::string("not a state"), std::string(400000, '\0')}) {
-    std::ofstream(path, std::ios::binary) << content;
+    std::ofstream(PathFromUtf8(path), std::ios::binary) << content;
     FlashMemory flash;
     flash.EraseCounter = 5;
     bool found = true;

@@ -1,0 +1,55 @@
+#pragma once
+// What differs between the platforms the core runs on, behind one interface: one file per
+// platform (platform_posix.cpp, platform_win32.cpp), picked by the build. Paths are UTF-8
+// text on every platform; the Windows side converts them for the wide-character calls, so a
+// folder with a non-ASCII name works.
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kv218 {
+
+// The date and time of when as the user's locale writes them: the short date, one blank, the
+// long time; the date alone at exactly midnight. On Linux the locale is LC_TIME as the
+// program set it up at start, on Windows the user's regional settings.
+std::string LocalTimeStampText(std::time_t when);
+// The local calendar time of when.
+std::tm LocalTime(std::time_t when);
+
+// The full path of the running executable; empty when the system does not tell.
+std::string ExecutablePath();
+
+// std::fopen for a UTF-8 path.
+std::FILE* OpenFile(const std::string& path, const char* mode);
+
+// The text of the system's last error (errno, or GetLastError on Windows).
+std::string LastErrorText();
+
+// A file that takes the place of another in one step, so that a reader finds either the old
+// content or the new, never a part: written under a temporary name beside the target,
+// flushed to the disk, then moved over the target. The target's permissions carry over where
+// the platform keeps them on the file. Dropping it uncommitted removes the temporary file.
+class ReplacementFile {
+ public:
+  explicit ReplacementFile(const std::string& target);
+  ~ReplacementFile();
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+  // False when no temporary file could be made beside the target.
+  bool IsOpen() const;
+  // Appends bytes; false on a write error.
+  bool Write(std::string_view bytes);
+  // Flushes, closes and moves the file over the target; false when any step failed (the
+  // target is then as it was).
+  bool Commit();
+
+ private:
+  struct Native;
+  std::unique_ptr<Native> native_;
+};
+
+}  // namespace kv218

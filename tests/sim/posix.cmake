@@ -1,0 +1,2 @@
+# The simulated programmer on a pseudo-terminal.
+target_sources(sim_port_test PRIVATE pty_server_test.cpp)
