@@ -21,11 +21,11 @@ namespace {
 constexpr std::chrono::milliseconds kCloseDrainLimit{2500};
 }  // namespace
 
-Controller::Controller(WindowOps& window, MessageLoop& loop, std::string settingsPath,
+Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation settings,
                        PortFactory makePort)
     : window_(window, recorder_),
       loop_(loop),
-      settingsPath_(std::move(settingsPath)),
+      settingsLocation_(std::move(settings)),
       makePort_(std::move(makePort)),
       sleep_([](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); }),
       clock_([] { return std::chrono::system_clock::now(); }),
@@ -51,7 +51,7 @@ void Controller::FormCreate() {
 }
 
 void Controller::ReadSettingsFile() {
-  settings_ = ReadSettings(settingsPath_);
+  settings_ = ReadSettings(settingsLocation_.readPath);
   recordFile_ = settings_.RecordFile;
 }
 
@@ -67,8 +67,10 @@ bool Controller::OpenPort(const std::string& path, bool remember) {
     return false;
   }
   station_.port = port_.get();
+  const bool silence = forceSilenceFraming_ || settings_.SilenceFraming;
   receiveThread_ = std::make_unique<ReceiveThread>(
-      *port_, loop_, [this](const std::uint8_t* data, std::size_t count) { OnBurst(data, count); });
+      *port_, loop_, [this](const std::uint8_t* data, std::size_t count) { OnBurst(data, count); },
+      silence ? nullptr : &replyEnd_);
   window_.SetPanelText(1, PortNameOf(path));
   return true;
 }
@@ -98,11 +100,18 @@ bool Controller::FormClose(int comIndex) {
   Settings saved = settings_;
   saved.Com = comIndex;
   saved.Type = window_.TargetType();
-  if (const auto error = WriteSettings(settingsPath_, saved)) {
-    window_.ShowError(*error);
-    return false;
+  PrepareSettingsFolder(settingsLocation_);
+  if (const auto error = WriteSettings(settingsLocation_.writePath, saved)) {
+    // The operator is told once and the window stays; the next close closes it, so that a
+    // settings file that cannot be written never keeps the window open for good.
+    if (!saveFailureShown_) {
+      saveFailureShown_ = true;
+      window_.ShowError(*error);
+      return false;
+    }
+  } else {
+    settings_ = saved;
   }
-  settings_ = saved;
   if (control_.running) {
     // The run unwinds at its next wait; the programmer hears the end now, while the port is
     // still open.

@@ -18,6 +18,7 @@
 #include "app/log_tap.h"
 #include "app/run_recorder.h"
 #include "app/settings.h"
+#include "app/settings_location.h"
 #include "app/standalone_watch.h"
 #include "ground/message_loop.h"
 #include "ground/window_ops.h"
@@ -25,6 +26,7 @@
 #include "ops/run_outcome.h"
 #include "ops/waits.h"
 #include "serial/port_channel.h"
+#include "serial/reply_decoder.h"
 #include "serial/station.h"
 
 namespace kv218 {
@@ -39,7 +41,8 @@ class Controller {
   using RecordErrorReporter = std::function<void(const std::string&)>;
 
   // makePort gives a fresh, closed port for every open; by default the platform's serial port.
-  Controller(WindowOps& window, MessageLoop& loop, std::string settingsPath,
+  // A plain path as settings is the file both read and written.
+  Controller(WindowOps& window, MessageLoop& loop, SettingsLocation settings,
              PortFactory makePort = {});
   ~Controller();
   Controller(const Controller&) = delete;
@@ -51,10 +54,11 @@ class Controller {
   void FormCreate();
   const Settings& settings() const { return settings_; }
 
-  // Saves the settings (COM from comIndex, TYPE from the target selector). On failure shows
-  // "Unable to write to <path>" and returns false: the window stays open, the port stays
-  // open. Otherwise ends a run in progress at once (EndRun sent), stops the receive thread
-  // and closes the port.
+  // Saves the settings (COM from comIndex, TYPE from the target selector). On the first
+  // failure shows "Unable to write to <path>" and returns false: the window stays open, the
+  // port stays open. A later close that cannot save either closes without showing it again.
+  // Closing ends a run in progress at once (EndRun sent), stops the receive thread and closes
+  // the port.
   bool FormClose(int comIndex);
 
   // Another port picked: the old receive thread is stopped and joined, the port closed, and
@@ -67,6 +71,10 @@ class Controller {
   // Reads the settings file only; FormCreate is this and OpenPort(settings().PortPath).
   // The record file becomes the one the settings name.
   void ReadSettingsFile();
+  // Ends every burst at the 50 ms gap from the next OpenPort on, whatever the settings say
+  // (the command line's --silence-framing). By default a reply whose length its head tells
+  // is handed over as soon as it has arrived.
+  void ForceSilenceFraming() { forceSilenceFraming_ = true; }
 
   // Each program or store run, and each stand-alone run the programmer reports, appends one
   // line to this file (empty: none). A line that cannot be written is reported through the
@@ -118,7 +126,7 @@ class Controller {
   RunRecorder recorder_;
   LogTap window_;
   MessageLoop& loop_;
-  const std::string settingsPath_;
+  const SettingsLocation settingsLocation_;
   PortFactory makePort_;
   Sleeper sleep_;
   WallClock clock_;
@@ -133,8 +141,11 @@ class Controller {
   Frames frames_;
   RunControl control_;
   std::unique_ptr<PortChannel> port_;
+  ReplyEnd replyEnd_;
+  bool forceSilenceFraming_ = false;
   std::unique_ptr<ReceiveThread> receiveThread_;
   bool portOpen_ = false;
+  bool saveFailureShown_ = false;
   RunOutcome lastOutcome_ = RunOutcome::Succeeded;
 
   bool inBurst_ = false;

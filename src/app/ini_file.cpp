@@ -104,8 +104,12 @@ std::optional<std::int32_t> ParseProfileInteger(std::string_view text) {
   return static_cast<std::int32_t>(value);
 }
 
-IniFile::IniFile(std::string path) : path_(std::move(path)) {
-  const std::string text = ReadWholeFile(path_);
+IniFile::IniFile(std::string path, FileReplacer* replacer)
+    : path_(std::move(path)), replacer_(replacer) {
+  DecodedProfile decoded = DecodeProfile(ReadWholeFile(path_));
+  encoding_ = decoded.encoding;
+  tail_ = std::move(decoded.tail);
+  const std::string& text = decoded.text;
   std::size_t pos = 0;
   while (pos < text.size()) {
     const auto end = text.find_first_of("\r\n", pos);
@@ -125,16 +129,16 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {
 
 IniFile::Position IniFile::Locate(std::string_view section, std::string_view key,
                                   bool& sectionFound) const {
+  // Only the first copy of a section counts; later copies are left as they are.
   sectionFound = false;
   bool inSection = false;
-  bool inFirstSection = false;
   std::size_t insertAt = lines_.size();
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     const Parsed parsed = ParseLine(lines_[i].text);
     if (parsed.kind == Parsed::Section) {
+      if (inSection) break;
       inSection = SameName(parsed.name, section);
-      inFirstSection = inSection && !sectionFound;
-      if (inFirstSection) {
+      if (inSection) {
         sectionFound = true;
         insertAt = i + 1;
       }
@@ -142,8 +146,8 @@ IniFile::Position IniFile::Locate(std::string_view section, std::string_view key
     }
     if (!inSection) continue;
     if (parsed.kind == Parsed::Key && SameName(parsed.name, key)) return {i, true};
-    // A new key goes after the last non-blank line of the first such section.
-    if (inFirstSection && !Trim(lines_[i].text).empty()) insertAt = i + 1;
+    // A new key goes after the section's last non-blank line.
+    if (!Trim(lines_[i].text).empty()) insertAt = i + 1;
   }
   return {insertAt, false};
 }
@@ -177,19 +181,20 @@ std::string IniFile::NewLineEnding() const {
 
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   std::vector<Line> lines = lines_;
-  const std::string ending = NewLineEnding();
   bool sectionFound = false;
   const Position at = Locate(section, key, sectionFound);
+  // New lines end as the line they follow does: a lone CR before a line that is a lone LF
+  // would join the two into one line ending and lose a line.
+  const std::string ending = at.line > 0 && !lines_[at.line - 1].terminator.empty()
+                                 ? lines_[at.line - 1].terminator
+                                 : NewLineEnding();
   if (at.found) {
     // The key keeps its spelling; blanks around it and the old value go.
     Line& line = lines[at.line];
     line.text = std::string(ParseLine(line.text).name) + "=" + std::string(value);
   } else {
     std::vector<Line> added;
-    if (!sectionFound) {
-      if (!lines.empty() && !Trim(lines.back().text).empty()) added.push_back({"", ending});
-      added.push_back({"[" + std::string(section) + "]", ending});
-    }
+    if (!sectionFound) added.push_back({"[" + std::string(section) + "]", ending});
     added.push_back({std::string(key) + "=" + std::string(value), ending});
     // The line before the insertion point needs an ending of its own.
     if (at.line > 0 && lines[at.line - 1].terminator.empty())
@@ -214,9 +219,19 @@ std::string IniFile::Text() const {
 bool IniFile::Save(const std::vector<Line>& lines) const {
   std::string text;
   for (const Line& line : lines) text += line.text + line.terminator;
+  const std::string bytes = EncodeProfile(text, encoding_, tail_);
 
-  ReplacementFile file(path_);
-  return file.IsOpen() && file.Write(text) && file.Commit();
+  FileReplacer& replacer = replacer_ != nullptr ? *replacer_ : SystemFileReplacer();
+  switch (replacer.ReplaceThroughTemporary(path_, bytes)) {
+    case FileReplacer::Result::Replaced:
+      return true;
+    case FileReplacer::Result::NoTemporary:
+      // A folder the user may not write to can still hold a file the user may write.
+      return replacer.OverwriteInPlace(path_, bytes);
+    case FileReplacer::Result::Failed:
+      break;
+  }
+  return false;
 }
 
 }  // namespace kv218

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/settings_location.h"
+
 namespace kv218::cli {
 
 inline constexpr int kExitOk = 0;
@@ -18,8 +20,10 @@ struct CommonOptions {
   bool quiet = false;        // -q: no log lines, no progress bar; errors still shown
 };
 
-// The settings file a command reads: --settings, or the window's file, kv218tool.INI, in
-// the executable's folder (the window and the command line share it).
+// The settings file: --settings, or the window's file, kv218tool.INI, where the window keeps it
+// (the window and the command line share it).
+SettingsLocation SettingsLocationOf(const CommonOptions& options);
+// The settings file a command reads.
 std::string SettingsPathOf(const CommonOptions& options);
 
 // A target type as typed: "0".."3" or the selector's label ("TK Series", "MVRx Series",

@@ -101,6 +101,10 @@ void AddSessionOptions(CLI::App& command, SessionOptions& options) {
       .add_option("--sim-baud", options.simBaud,
                   "Line rate of the simulated programmer in baud, or max for no pacing")
       ->type_name("N|max");
+  command.add_flag("--silence-framing", options.silenceFraming,
+                   "End every burst from the programmer only after 50 ms of silence (default: "
+                   "a reply ends as soon as the length its head tells has arrived; the "
+                   "settings file's FRAMING=SILENCE in [COM PORT SETTING] does the same)");
   // Timer1's period; only tests shorten it.
   command.add_option("--tick-ms", options.tickMs)->group("")->check(CLI::Range(10, 60000));
 }
@@ -151,8 +155,9 @@ int Session::Open() {
       if (controller_) controller_->RequestClose();
     });
   });
-  controller_ = std::make_unique<Controller>(window_, loop_, SettingsPathOf(common_));
+  controller_ = std::make_unique<Controller>(window_, loop_, SettingsLocationOf(common_));
   controller_->ReadSettingsFile();
+  if (options_.silenceFraming) controller_->ForceSilenceFraming();
   const Settings& settings = controller_->settings();
   if (!options_.record.empty()) controller_->SetRecordFile(options_.record);
   // Standard output carries only the window's log lines; the run's result stands.

@@ -34,10 +34,12 @@ struct SessionOptions {
   std::vector<std::string> faults;  // --fault, for the simulated programmer
   std::string simBaud = "115200";   // --sim-baud N|max
   int tickMs = 1000;                // --tick-ms: Timer1's period (for tests)
+  bool silenceFraming = false;      // --silence-framing
   std::string record;               // --record; empty: RECORD/FILE from the settings file
 };
 
-// Adds --port, --type, --simulate, --fault, --sim-baud and --tick-ms to a subcommand.
+// Adds --port, --type, --simulate, --fault, --sim-baud, --silence-framing and --tick-ms to a
+// subcommand.
 void AddSessionOptions(CLI::App& command, SessionOptions& options);
 
 // Adds --record FILE (program, store, monitor).

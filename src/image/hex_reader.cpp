@@ -1,5 +1,7 @@
 #include "image/hex_reader.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -15,6 +17,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFile(path, "rb"), &std::fclose);
   if (!file) return std::nullopt;
   std::string text;
+  // Room for the whole file at once where its size is known (one allocation, no copies).
+  struct stat status {};
+  if (fstat(fileno(file.get()), &status) == 0 && status.st_size > 0) {
+    text.reserve(static_cast<std::size_t>(status.st_size));
+  }
   char chunk[65536];
   std::size_t n;
   while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) text.append(chunk, n);
@@ -63,10 +70,17 @@ std::optional<std::string> ReadHexRecords(const std::string& path, WindowOps& wi
   std::string error;
   std::int64_t extended = 0;
   std::size_t pos = 0;
+  int shown = -1;
   for (std::size_t i = 0; i < lineCount; ++i) {
     const std::string_view line = NextLine(*text, pos);
-    window.SetProgress(static_cast<int>((i + 1) * 100 / lineCount));
-    loop.PumpMessages();
+    // The gauge moves, and the window handles its messages, whenever the percentage changes:
+    // at most 101 times however long the file, and on every line of a short one.
+    const int percent = static_cast<int>((i + 1) * 100 / lineCount);
+    if (percent != shown) {
+      shown = percent;
+      window.SetProgress(percent);
+      loop.PumpMessages();
+    }
 
     const LineKind kind = ParseHexLine(line, record, error);
     if (kind == LineKind::NotARecord) continue;

@@ -1,6 +1,7 @@
 #pragma once
-// The record loop the three loaders share: the file is read whole, split into lines, and
-// each line moves the gauge and lets the window handle its messages before it is parsed.
+// The record loop the three loaders share: the file is read whole and split into lines; before
+// a line is parsed the gauge shows the share of lines read, and whenever that percentage
+// changes the window handles its messages.
 
 #include <cstdint>
 #include <functional>

@@ -192,7 +192,8 @@ void PosixPort::WakeReaders() {
   [[maybe_unused]] ssize_t ignored = write(wakeFd_, &one, sizeof one);
 }
 
-ReadStatus PosixPort::ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count) {
+ReadStatus PosixPort::ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
+                                const BurstEnd* end) {
   count = 0;
   int fd = -1;
   {
@@ -201,7 +202,7 @@ ReadStatus PosixPort::ReadBurst(std::uint8_t* buffer, std::size_t capacity, std:
     fd = fd_;
     ++readers_;
   }
-  ReadStatus status = ReadFrom(fd, buffer, capacity, count);
+  ReadStatus status = ReadFrom(fd, buffer, capacity, count, end);
   {
     std::lock_guard lock(mutex_);
     --readers_;
@@ -211,7 +212,7 @@ ReadStatus PosixPort::ReadBurst(std::uint8_t* buffer, std::size_t capacity, std:
 }
 
 ReadStatus PosixPort::ReadFrom(int fd, std::uint8_t* buffer, std::size_t capacity,
-                               std::size_t& count) {
+                               std::size_t& count, const BurstEnd* end) {
   if (capacity == 0) return ReadStatus::Burst;
   int timeout = -1;  // wait without limit for the first byte, then for the gap
   while (count < capacity) {
@@ -230,6 +231,7 @@ ReadStatus PosixPort::ReadFrom(int fd, std::uint8_t* buffer, std::size_t capacit
     ssize_t got = read(fd, buffer + count, capacity - count);
     if (got > 0) {
       count += static_cast<std::size_t>(got);
+      if (end != nullptr && end->Complete(buffer, count)) break;
       timeout = kBurstGapMs;
       continue;
     }

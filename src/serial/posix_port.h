@@ -8,7 +8,8 @@
 // Send: the frame is copied into the port's own 5000-byte queue and a writer thread drains
 // it; a frame that does not fit into the free part of the queue is refused whole.
 // ReadBurst: waits on the line and on a wake-up descriptor; after the first byte it goes on
-// reading until more than 50 ms pass without a byte or the buffer is full.
+// reading until more than 50 ms pass without a byte, the buffer is full, or the caller's
+// BurstEnd calls what arrived complete.
 
 #include <chrono>
 #include <condition_variable>
@@ -50,11 +51,13 @@ class PosixPort : public PortChannel {
   // The queue written out, then the line's own output buffer (tcdrain); no longer than the
   // bytes still queued (here and in the driver) need at the line's rate, plus kDrainMargin.
   bool Drain(std::chrono::milliseconds limit) override;
-  ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count) override;
+  ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
+                       const BurstEnd* end) override;
   void InterruptRead() override;
 
  private:
-  ReadStatus ReadFrom(int fd, std::uint8_t* buffer, std::size_t capacity, std::size_t& count);
+  ReadStatus ReadFrom(int fd, std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
+                      const BurstEnd* end);
   void WakeReaders();  // with mutex_ held
 
   mutable std::mutex mutex_;

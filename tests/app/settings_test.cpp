@@ -35,7 +35,7 @@ TEST_F(SettingsTest, WritingCreatesTheFileWithTheSevenKeys) {
   ASSERT_FALSE(WriteSettings(path, ReadSettings(path)));
   EXPECT_EQ(TempFolder::Read(path),
             "[COM PORT SETTING]\r\nPORT=\\\\.\\COM1\r\nBAUD=115200\r\nDATA=8\r\nSTOP=1\r\n"
-            "PARITY=E\r\n\r\n[INDEX]\r\nCOM=0\r\nTYPE=0\r\n");
+            "PARITY=E\r\n[INDEX]\r\nCOM=0\r\nTYPE=0\r\n");  // as Windows writes it
 }
 
 TEST_F(SettingsTest, UnusableValuesGiveTheDefaults) {
@@ -74,6 +74,23 @@ TEST_F(SettingsTest, RoundTripKeepsForeignKeysAndComments) {
   EXPECT_EQ(again.PortPath, "\\\\.\\COM5");
   EXPECT_EQ(again.Com, 4);
   EXPECT_EQ(again.Type, -1);
+}
+
+TEST_F(SettingsTest, FramingSilenceIsReadAndKeptAsWritten) {
+  struct Case {
+    const char* line;
+    bool silence;
+  };
+  for (const Case& c :
+       {Case{"", false}, Case{"FRAMING=SILENCE\r\n", true}, Case{"framing = silence\r\n", true},
+        Case{"FRAMING=REPLY\r\n", false}, Case{"FRAMING=1\r\n", false}}) {
+    const std::string text = std::string("[COM PORT SETTING]\r\n") + c.line + "PORT=COM2\r\n";
+    const std::string path = folder.Write("kv218tool.INI", text);
+    Settings s = ReadSettings(path);
+    EXPECT_EQ(s.SilenceFraming, c.silence) << c.line;
+    ASSERT_FALSE(WriteSettings(path, s));
+    EXPECT_NE(TempFolder::Read(path).find(c.line), std::string::npos) << "left alone: " << c.line;
+  }
 }
 
 TEST_F(SettingsTest, AFailedWriteNamesTheFile) {

@@ -243,12 +243,25 @@ TEST_F(LoaderTest, Type3LeavesConfigurationAndType0FiguresAlone) {
   EXPECT_EQ(image->ImageChecksum, 0xFC00 - 2 * 0xFF + 3);
 }
 
-// ---- The gauge and the message loop: once per line, up to the end record.
+// ---- The gauge and the message loop: whenever the share of lines read changes, up to the end
+// record.
 
 TEST_F(LoaderTest, GaugeAndPumpFollowTheLinesRead) {
   ASSERT_TRUE(Load(0, {"", DataLine(0, {1, 2, 3, 0}), "comment", kEndLine, DataLine(4, {1})}).ok());
   EXPECT_EQ(window.progressCalls, (std::vector<int>{0, 20, 40, 60, 80}));
   EXPECT_EQ(loop.pumps, 4);
+}
+
+TEST_F(LoaderTest, LongFileMovesGaugeOncePerPercent) {
+  std::string text;
+  for (int i = 0; i < 249; ++i)
+    text += DataLine(static_cast<std::uint16_t>(4 * i), {1, 2, 3, 0}) + "\r\n";
+  text += kEndLine + "\r\n";
+  ASSERT_TRUE(LoadText(0, folder.Write("long.hex", text)).ok());
+  std::vector<int> expected = {0};  // the loader's start
+  for (int percent = 0; percent <= 100; ++percent) expected.push_back(percent);
+  EXPECT_EQ(window.progressCalls, expected);
+  EXPECT_EQ(loop.pumps, 101);
 }
 
 TEST_F(LoaderTest, Type3GaugeEndsAt100) {
@@ -275,6 +288,16 @@ TEST_F(LoaderTest, EveryLineEndingCounts) {
     EXPECT_EQ(At(0), 0x12);
     EXPECT_EQ(At(3), 0x78);
   }
+}
+
+TEST_F(LoaderTest, MixedLineEndingsEachEndOneLine) {
+  // CR CR LF is a line and an empty one; LF CR the same.
+  const std::string text =
+      DataLine(0, {0x34, 0x12}) + "\r\r\n" + DataLine(2, {0x78, 0x56}) + "\n\r" + kEndLine + "\r";
+  ASSERT_TRUE(LoadText(2, folder.Write("mixed.hex", text)).ok());
+  EXPECT_EQ(window.progressCalls, (std::vector<int>{0, 20, 40, 60, 80, 100}));
+  EXPECT_EQ(At(0), 0x12);
+  EXPECT_EQ(At(3), 0x78);
 }
 
 // ---- Strict mode: record checksums verified.

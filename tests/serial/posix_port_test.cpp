@@ -49,7 +49,7 @@ class PosixPortTest : public ::testing::Test {
   // Reads one burst, with the buffer of the receive thread.
   std::vector<std::uint8_t> ReadOne(ReadStatus expected = ReadStatus::Burst) {
     std::size_t count = 0;
-    EXPECT_EQ(port.ReadBurst(buffer.data(), buffer.size(), count), expected);
+    EXPECT_EQ(port.ReadBurst(buffer.data(), buffer.size(), count, nullptr), expected);
     return {buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count)};
   }
 
@@ -87,7 +87,7 @@ TEST(PosixPortOpen, MissingDeviceFailsAndLeavesPortUnusable) {
   EXPECT_FALSE(port.Send(Pattern(4).data(), 4));
   std::array<std::uint8_t, 8> buffer{};
   std::size_t count = 99;
-  EXPECT_EQ(port.ReadBurst(buffer.data(), buffer.size(), count), ReadStatus::Interrupted);
+  EXPECT_EQ(port.ReadBurst(buffer.data(), buffer.size(), count, nullptr), ReadStatus::Interrupted);
   EXPECT_EQ(count, 0u);
   port.Close();  // nothing to close
 }
@@ -198,7 +198,7 @@ TEST_F(PosixPortTest, BytesArriving20MsApartAreOneRead) {
 TEST_F(PosixPortTest, InterruptWakesABlockedReadAndStaysUntilReopen) {
   auto reader = std::async(std::launch::async, [this] {
     std::size_t count = 0;
-    return port.ReadBurst(buffer.data(), buffer.size(), count);
+    return port.ReadBurst(buffer.data(), buffer.size(), count, nullptr);
   });
   std::this_thread::sleep_for(20ms);  // most likely blocked by now; either way it must end
   port.InterruptRead();
@@ -217,7 +217,7 @@ TEST_F(PosixPortTest, InterruptWakesABlockedReadAndStaysUntilReopen) {
 TEST_F(PosixPortTest, CloseDuringABlockedReadEndsTheRead) {
   auto reader = std::async(std::launch::async, [this] {
     std::size_t count = 0;
-    return port.ReadBurst(buffer.data(), buffer.size(), count);
+    return port.ReadBurst(buffer.data(), buffer.size(), count, nullptr);
   });
   std::this_thread::sleep_for(20ms);
   port.Close();
