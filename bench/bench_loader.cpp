@@ -22,6 +22,7 @@ namespace {
 class SilentWindow : public WindowOps {
  public:
   void AppendLog(std::string_view) override {}
+  void AppendAside(std::string_view) override {}
   void AppendToLastLine(std::string_view) override {}
   void SetPanelText(int, std::string_view) override {}
   void SetProgress(int percent) override { benchmark::DoNotOptimize(percent); }

@@ -23,10 +23,18 @@ ConsoleWindow::ConsoleWindow(ConsoleOutput& output, int row) : output_(output), 
 ConsoleWindow::~ConsoleWindow() { Finish(); }
 
 void ConsoleWindow::AppendLog(std::string_view line) {
-  PrintHeldLine();
+  PrintHeldLines();
   heldLine_.assign(line);
   holding_ = true;
   output_.LineStarted(row_, line);
+}
+
+void ConsoleWindow::AppendAside(std::string_view line) {
+  if (holding_) {
+    heldAsides_.emplace_back(line);
+  } else {
+    output_.WriteLine(row_, line);
+  }
 }
 
 void ConsoleWindow::AppendToLastLine(std::string_view text) {
@@ -57,14 +65,16 @@ void ConsoleWindow::ShowError(std::string_view message) {
 }
 
 void ConsoleWindow::Finish() {
-  PrintHeldLine();
+  PrintHeldLines();
   output_.EndRow(row_);
 }
 
-void ConsoleWindow::PrintHeldLine() {
+void ConsoleWindow::PrintHeldLines() {
   if (!holding_) return;
   holding_ = false;
   output_.WriteLine(row_, heldLine_);
+  for (const std::string& aside : heldAsides_) output_.WriteLine(row_, aside);
+  heldAsides_.clear();
 }
 
 }  // namespace kv218

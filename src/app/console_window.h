@@ -1,16 +1,19 @@
 #pragma once
 // The window operations on a terminal, for the command line. Standard output carries exactly
-// the log pane's lines: a line is printed once it is complete, that is when the next line
-// starts or at Finish, because AppendToLastLine may still extend it. The gauge is a progress
-// row on the error stream (only where that stream is a terminal); errors go there too.
-// A window has a console of its own, or is one port's row on a console that several ports
-// share (its lines then carry the row's prefix).
+// the log pane's lines: a step line is printed once it is complete, that is when the next step
+// line starts or at Finish, because AppendToLastLine may still extend it. A line the programmer
+// volunteers (AppendAside) is printed at once, or, while a step line is held, queued behind
+// it so the order stays the pane's. The gauge is a progress row on the error stream (only
+// where that stream is a terminal); errors go there too. A window has a console of its own,
+// or is one port's row on a console that several ports share (its lines then carry the row's
+// prefix).
 
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/console_output.h"
 #include "ground/window_ops.h"
@@ -34,6 +37,7 @@ class ConsoleWindow : public WindowOps {
   ConsoleWindow& operator=(const ConsoleWindow&) = delete;
 
   void AppendLog(std::string_view line) override;
+  void AppendAside(std::string_view line) override;
   void AppendToLastLine(std::string_view text) override;
   void SetPanelText(int panel, std::string_view text) override;
   void SetProgress(int percent) override;
@@ -42,7 +46,7 @@ class ConsoleWindow : public WindowOps {
   int TargetType() const override { return targetType_; }
   void ShowError(std::string_view message) override;
 
-  // Prints the line still held and ends the progress row (on a console of its own it leaves
+  // Prints the lines still held and ends the progress row (on a console of its own it leaves
   // the terminal). Call it before writing anything else to err; a line appended afterwards
   // starts a new line.
   void Finish();
@@ -59,7 +63,7 @@ class ConsoleWindow : public WindowOps {
   int ErrorCount() const { return errorCount_; }
 
  private:
-  void PrintHeldLine();
+  void PrintHeldLines();
 
   std::unique_ptr<ConsoleOutput> ownOutput_;
   ConsoleOutput& output_;
@@ -67,6 +71,7 @@ class ConsoleWindow : public WindowOps {
 
   std::string heldLine_;
   bool holding_ = false;
+  std::vector<std::string> heldAsides_;  // volunteered lines that came after the held one
   std::string panels_[5] = {"PORT", "N/A", "processbar", "checksum", "N/A"};
   int progress_ = 0;
   bool buttonsEnabled_ = true;

@@ -16,7 +16,8 @@
 namespace kv218 {
 
 namespace {
-// Longest wait for the port's queue at a close: a whole block frame at 19200 baud.
+// Longest wait for the port's queue at a close: a whole block frame at 19200 baud. A port that
+// knows its line rate bounds the wait further by what is actually queued.
 constexpr std::chrono::milliseconds kCloseDrainLimit{2500};
 }  // namespace
 
@@ -86,6 +87,7 @@ void Controller::ClosePort() {
     receiveThread_.reset();
   }
   station_.port = nullptr;
+  station_.reportCarry = {};  // the start of a report on the old line finds no end on a new one
   if (port_) {
     port_->Close();
     port_.reset();

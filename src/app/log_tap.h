@@ -15,6 +15,8 @@ class LogTap final : public WindowOps {
     recorder_.OnAppendLog(line);
     window_.AppendLog(line);
   }
+  // A line the programmer volunteered is no part of the run's steps.
+  void AppendAside(std::string_view line) override { window_.AppendAside(line); }
   void AppendToLastLine(std::string_view text) override {
     recorder_.OnAppendToLastLine(text);
     window_.AppendToLastLine(text);

@@ -2,6 +2,7 @@
 // A window that only records what the core did to it: the test seam for every Part that
 // reports. Header-only.
 
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
@@ -14,10 +15,17 @@ namespace kv218 {
 
 class RecordingWindow : public WindowOps {
  public:
-  void AppendLog(std::string_view line) override { log.emplace_back(line); }
+  void AppendLog(std::string_view line) override {
+    log.emplace_back(line);
+    stepLine = log.size() - 1;
+  }
+  void AppendAside(std::string_view line) override { log.emplace_back(line); }
   void AppendToLastLine(std::string_view text) override {
-    if (log.empty()) log.emplace_back();
-    log.back().append(text);
+    if (stepLine >= log.size()) {
+      log.emplace_back();
+      stepLine = log.size() - 1;
+    }
+    log[stepLine].append(text);
   }
   void SetPanelText(int panel, std::string_view text) override {
     if (panel >= 0 && panel < 5) panels[static_cast<std::size_t>(panel)] = std::string(text);
@@ -37,6 +45,7 @@ class RecordingWindow : public WindowOps {
   void ShowError(std::string_view message) override { errors.emplace_back(message); }
 
   std::vector<std::string> log;
+  std::size_t stepLine = SIZE_MAX;  // the line AppendLog added last, which completions extend
   std::string panels[5] = {"PORT", "N/A", "processbar", "checksum", "N/A"};
   int progress = 0;                // as shown (clamped)
   std::vector<int> progressCalls;  // as asked for

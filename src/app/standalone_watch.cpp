@@ -11,8 +11,11 @@ constexpr std::uint8_t kReplyLead = 0x1F;
 
 void StandaloneRunWatch::OnBurst(const std::uint8_t* data, std::size_t count, WallTime now,
                                  const OnFinished& onFinished) {
-  if (count == 0 || data[0] == kReplyLead) return;
-  ForEachStatusReport(data, count, [&](const StatusReport& report) {
+  if (count == 0 || data[0] == kReplyLead) {
+    carry_ = {};
+    return;
+  }
+  ForEachStatusReport(carry_, data, count, [&](const StatusReport& report) {
     switch (report.code) {
       case kReportStart:
         run_ = RunRecord{};

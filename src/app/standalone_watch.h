@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "app/run_record.h"
+#include "serial/report_carry.h"
 
 namespace kv218 {
 
@@ -31,6 +32,7 @@ class StandaloneRunWatch {
  private:
   RunRecord run_;
   StandaloneTally tally_;
+  ReportCarry carry_;  // a report the end of the last burst cut off
 };
 
 }  // namespace kv218

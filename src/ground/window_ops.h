@@ -16,7 +16,12 @@ class WindowOps {
 
   // Adds a line at the end of the log pane.
   virtual void AppendLog(std::string_view line) = 0;
-  // Completes the last log line in place: it becomes that line followed by text.
+  // Adds a line the programmer volunteered (a status report, a note) at the end of the log
+  // pane. It may arrive in the middle of a step, so it is never completed: AppendToLastLine
+  // passes over it to the line AppendLog added last.
+  virtual void AppendAside(std::string_view line) = 0;
+  // Completes, in place, the last line that AppendLog added (the step line): it becomes that
+  // line followed by text. With no such line, text starts a new line at the end.
   virtual void AppendToLastLine(std::string_view text) = 0;
   // Replaces the text of status panel 0..4.
   virtual void SetPanelText(int panel, std::string_view text) = 0;

@@ -29,6 +29,7 @@ class EffectRecorder final : public WindowOps {
     lastPercent_ = percent;
     Note(Effect::Kind::Progress, percent, {});
   }
+  void AppendAside(std::string_view line) override { asked_.AppendAside(line); }
   void SetButtonsEnabled(bool enabled) override { asked_.SetButtonsEnabled(enabled); }
   std::optional<std::string> ChooseHexFile() override { return asked_.ChooseHexFile(); }
   int TargetType() const override { return asked_.TargetType(); }

@@ -152,9 +152,16 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   window.AppendLog("3. Verify Flash Memory ...");
   station.transfer.ReadRow = 0;
   station.transfer.FlashBlocks = 0;
+  station.transfer.ShortBlocks = 0;
   run.frames.FlashReadData();
   wait = AwaitFlag(run, flags.FlashReadDone, kFlashTimeoutTicks);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
+  if (flags.FlashReadDone != 1) {
+    // Data of a block never arrived: no sum over the image can stand for the flash.
+    window.AppendToLastLine(" NG");
+    LogFailed(window);
+    return RunOutcome::Failed;
+  }
 
   return Verify(run);
 }

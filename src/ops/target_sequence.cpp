@@ -131,6 +131,11 @@ RunOutcome Converse(RunContext& run) {
   SendReadProgram(run.frames, readType);
   result = wait(flags.ReadDone);
   if (aborted) return Stopped(result);
+  if (flags.ReadDone != 1) {
+    // Data of a block never arrived: its step line says NG, and there is nothing to verify.
+    LogFailed(window);
+    return RunOutcome::Failed;
+  }
 
   window.AppendLog("5. Verify Program Memory ...");
   const int verifyType = window.TargetType();

@@ -65,9 +65,11 @@ class PortChannel {
   virtual bool Send(const std::uint8_t* data, std::size_t count) = 0;
 
   // Window thread: waits until every byte handed to Send has left for the line, or limit has
-  // passed; true when nothing is left. Close discards what is still queued, so whoever must
-  // get a last frame out (EndRun at the end of a run) drains first. Ports that send at once
-  // have nothing to wait for.
+  // passed; true when nothing is left. A port that knows its line rate waits no longer than
+  // the queued bytes need at that rate plus a small margin, so a dead line cannot hold the
+  // window for the whole limit. Close discards what is still queued, so whoever must get a
+  // last frame out (EndRun at the end of a run) drains first. Ports that send at once have
+  // nothing to wait for.
   virtual bool Drain(std::chrono::milliseconds limit) {
     (void)limit;
     return true;

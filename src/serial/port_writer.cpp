@@ -66,6 +66,11 @@ bool PortWriter::WaitUntilEmpty(std::chrono::milliseconds limit) {
          size_ == 0;
 }
 
+std::size_t PortWriter::Queued() {
+  std::lock_guard lock(mutex_);
+  return size_;
+}
+
 void PortWriter::Run() {
   std::unique_lock lock(mutex_);
   while (true) {

@@ -37,6 +37,8 @@ class PortWriter {
   // Waits until the queue is empty (written, or dropped on a failed line), or limit passed;
   // true when it is empty.
   bool WaitUntilEmpty(std::chrono::milliseconds limit);
+  // Bytes queued and not yet handed to the line.
+  std::size_t Queued();
 
  private:
   void Run();

@@ -11,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -48,6 +49,21 @@ std::string PosixDevicePath(const std::string& path) {
   if (n == 0) return path;
   return "/dev/ttyS" + std::to_string(n - 1);
 }
+
+std::chrono::milliseconds LineTime(std::size_t count, std::uint32_t baud, int bitsPerByte) {
+  const std::uint64_t bits = std::uint64_t{count} * static_cast<std::uint64_t>(bitsPerByte);
+  return std::chrono::milliseconds((bits * 1000 + baud - 1) / baud);
+}
+
+namespace {
+
+// Bits on the wire per character: start, data, parity and stop bits (1.5 counted as 2).
+int BitsPerByte(const LineSettings& line) {
+  return 1 + line.dataBits + (line.parity == Parity::None ? 0 : 1) +
+         (line.stopBits == StopBits::One ? 1 : 2);
+}
+
+}  // namespace
 
 std::unique_ptr<PortChannel> MakeSystemPort() { return std::make_unique<PosixPort>(); }
 
@@ -134,9 +150,13 @@ bool PosixPort::Open(const std::string& path, const std::string& settings) {
   // As with the Windows port, the results from here on are not examined: once the device is
   // open, the port counts as open.
   LineSettings line;
+  std::uint32_t baud = 0;
+  int bitsPerByte = 0;
   if (ReadLineSettings(fd, line)) {
     ApplySettingsText(settings, line);  // an unreadable text leaves line as it was
     ApplyLineSettings(fd, line);
+    baud = line.baud;
+    bitsPerByte = BitsPerByte(line);
   }
   int modemLines = TIOCM_DTR | TIOCM_RTS;
   ioctl(fd, TIOCMBIC, &modemLines);
@@ -153,6 +173,8 @@ bool PosixPort::Open(const std::string& path, const std::string& settings) {
     return false;
   }
   fd_ = fd;
+  baud_ = baud;
+  bitsPerByte_ = bitsPerByte;
   return true;
 }
 
@@ -197,11 +219,24 @@ bool PosixPort::Send(const std::uint8_t* data, std::size_t count) {
 
 bool PosixPort::Drain(std::chrono::milliseconds limit) {
   int fd = -1;
+  std::uint32_t baud = 0;
+  int bitsPerByte = 0;
   {
     std::lock_guard lock(mutex_);
     fd = fd_;
+    baud = baud_;
+    bitsPerByte = bitsPerByte_;
   }
-  if (fd < 0 || !writer_.WaitUntilEmpty(limit)) return false;
+  if (fd < 0) return false;
+  if (baud > 0) {
+    // What is still to go: the queue and what the driver holds. A line that takes nothing
+    // (hung up, held by flow control) costs this much and no more.
+    int inDriver = 0;
+    if (ioctl(fd, TIOCOUTQ, &inDriver) != 0 || inDriver < 0) inDriver = 0;
+    const std::size_t pending = writer_.Queued() + static_cast<std::size_t>(inDriver);
+    limit = std::min(limit, LineTime(pending, baud, bitsPerByte) + kDrainMargin);
+  }
+  if (!writer_.WaitUntilEmpty(limit)) return false;
   return tcdrain(fd) == 0;
 }
 

@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -25,6 +26,14 @@ namespace kv218 {
 
 // A read ends once the line has been silent this long after its last byte.
 inline constexpr std::chrono::milliseconds kBurstGap{50};
+
+// Beyond the line time of the queued bytes, what a drain allows for the writer thread and the
+// driver to get going.
+inline constexpr std::chrono::milliseconds kDrainMargin{100};
+
+// How long count bytes take on a line of baud bits per second with bitsPerByte bits per
+// character (start, data, parity and stop bits), rounded up to whole milliseconds.
+std::chrono::milliseconds LineTime(std::size_t count, std::uint32_t baud, int bitsPerByte);
 
 // "\\.\COMn" names /dev/ttyS(n-1); any other path is used unchanged.
 std::string PosixDevicePath(const std::string& path);
@@ -45,7 +54,8 @@ class PosixPort : public PortChannel {
   void Close() override;
   bool IsOpen() const override;
   bool Send(const std::uint8_t* data, std::size_t count) override;
-  // The queue written out, then the line's own output buffer (tcdrain).
+  // The queue written out, then the line's own output buffer (tcdrain); no longer than the
+  // bytes still queued (here and in the driver) need at the line's rate, plus kDrainMargin.
   bool Drain(std::chrono::milliseconds limit) override;
   ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
                        const BurstEnd* end) override;
@@ -64,6 +74,8 @@ class PosixPort : public PortChannel {
   int wakeFd_ = -1;           // eventfd, lives as long as the object; set = reads interrupted
   bool interrupted_ = false;  // sticky until the next Open
   int readers_ = 0;           // ReadBurst calls in progress on fd_
+  std::uint32_t baud_ = 0;    // the line's rate as opened; 0 when it could not be read
+  int bitsPerByte_ = 0;
   PortWriter writer_;
   OpenFailure lastFailure_;  // window thread only, like Open
 };

@@ -22,7 +22,7 @@ void ReceiveHandler(Station& station, WindowOps& window, MessageLoop& loop,
   if (count > 0 && data != rx.bytes.data()) std::memmove(rx.bytes.data(), data, count);
   rx.RxCount = static_cast<std::uint32_t>(count);
 
-  LogStatusReports(window, rx.bytes.data(), count, now);
+  LogStatusReports(window, station.reportCarry, rx.bytes.data(), count, now);
   station.TimeOutCount = 0;  // any byte at all shows the programmer is alive
   if (LogInformationReply(window, rx.bytes.data(), count)) return;
   DecodeReply(station, window, loop, followUp, now);

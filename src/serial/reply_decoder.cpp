@@ -63,6 +63,14 @@ std::uint8_t* ImageRow(MemoryImage& image, std::int64_t row) {
 
 void Complete(Reply& r) { r.window.AppendToLastLine(" OK"); }
 
+// The end of a program-memory read-back: a read-back that lost data in any block is no
+// read-back of the target, whatever the image held where the data should have gone.
+void FinishReadBack(Reply& r) {
+  const bool whole = r.station.transfer.ShortBlocks == 0;
+  r.window.AppendToLastLine(whole ? " OK" : " NG");
+  r.station.flags.target.ReadDone = whole ? 1 : 2;
+}
+
 // --- identity, acknowledgements, results -------------------------------------------------
 
 void Identity24(Reply& r) {
@@ -126,6 +134,7 @@ void ReadStart24(Reply& r) {
   t.ReadRow = 0;
   t.ReadPage = 0;
   t.ReadOffset = 0;
+  t.ShortBlocks = 0;
   r.followUp.ReadProgram();
 }
 
@@ -137,12 +146,13 @@ void ReadAddressSet(Reply& r) {
 // Groups of 12 bytes from index 4, four 3-byte words each, lowest byte first; a row holds
 // each word as pad 00, high, middle, low. Only whole groups that arrived are stored, and the
 // block always takes its 256 rows, so a short reply leaves the rest of its rows as preset and
-// the next block still lands where it belongs.
+// the next block still lands where it belongs; the block is counted as short.
 void StoreWords24(Reply& r) {
   constexpr std::size_t kHead = 4;
   constexpr std::size_t kGroup = 12;
   TransferState& t = r.station.transfer;
   const std::size_t groups = (r.count - kHead) / kGroup;
+  if (groups < static_cast<std::size_t>(kReadBlockRows24)) t.ShortBlocks += 1;
   for (std::size_t g = 0; g < groups; ++g) {
     std::uint8_t* row = ImageRow(r.station.image, std::int64_t{t.ReadRow} + std::int64_t(g));
     if (row == nullptr) continue;
@@ -180,8 +190,7 @@ void ReadData24(Reply& r) {
 
 void ReadEnd(Reply& r) {
   r.station.transfer.ReadPhase = 0;
-  Complete(r);
-  r.station.flags.target.ReadDone = 1;
+  FinishReadBack(r);
 }
 
 // --- types 1 and 2 read-back --------------------------------------------------------------
@@ -191,14 +200,17 @@ void ReadStart16(Reply& r) {
   t.ReadPhase = 1;
   t.ReadBlocks = 0;
   t.ReadRow = 0;
+  t.ShortBlocks = 0;
   r.followUp.ReadProgram(r.family);
 }
 
-// Rows of 16 bytes from index 5, each byte pair swapped. Whole rows only, as for type 0.
+// Rows of 16 bytes from index 5, each byte pair swapped. Whole rows only, and a short block
+// counted, as for type 0.
 void StoreRows16(Reply& r) {
   constexpr std::size_t kHead = 5;
   TransferState& t = r.station.transfer;
   const std::size_t rows = (r.count - kHead) / kRowBytes;
+  if (rows < static_cast<std::size_t>(kReadBlockRows16)) t.ShortBlocks += 1;
   for (std::size_t g = 0; g < rows; ++g) {
     std::uint8_t* row = ImageRow(r.station.image, std::int64_t{t.ReadRow} + std::int64_t(g));
     if (row == nullptr) continue;
@@ -221,8 +233,7 @@ void ReadData16(Reply& r) {
     r.followUp.ReadProgram(r.family);
     return;
   }
-  r.station.flags.target.ReadDone = 1;
-  Complete(r);
+  FinishReadBack(r);
   t.ReadPhase = 0;
 }
 
@@ -314,13 +325,20 @@ void FlashWritten(Reply& r) {
 }
 
 // Copies the flash bytes that arrived (at most maxBytes, from index 4) into ProgramImage from
-// row firstRow on, never past the image's end.
+// row firstRow on, never past the image's end. A block with fewer bytes is counted as short.
 void StoreFlashBytes(Reply& r, std::int64_t firstRow, std::size_t maxBytes) {
   constexpr std::size_t kHead = 4;
+  if (r.count - kHead < maxBytes) r.station.transfer.ShortBlocks += 1;
   if (firstRow < 0 || firstRow >= static_cast<std::int64_t>(kImageRows)) return;
   const std::size_t start = static_cast<std::size_t>(firstRow) * kRowBytes;
   const std::size_t n = std::min({maxBytes, r.count - kHead, kImageBytes - start});
   std::memcpy(r.station.image.ProgramImage.data() + start, r.b + kHead, n);
+}
+
+// The flash sequence judges the read-back and writes its line; the flag tells it whether any
+// block came short.
+void FinishFlashReadBack(Reply& r) {
+  r.station.flags.flash.FlashReadDone = r.station.transfer.ShortBlocks == 0 ? 1 : 2;
 }
 
 void FlashReadBlock(Reply& r) {
@@ -338,7 +356,7 @@ void FlashReadBlock(Reply& r) {
     case 3:
       r.window.SetProgress(100);
       StoreFlashBytes(r, 0, kFlashReadBytes1K);  // rows 0..63; ReadRow is not used
-      r.station.flags.flash.FlashReadDone = 1;
+      FinishFlashReadBack(r);
       return;
     default:
       return;
@@ -349,7 +367,7 @@ void FlashReadBlock(Reply& r) {
   if (t.FlashBlocks <= last) {
     r.followUp.FlashReadData();
   } else {
-    r.station.flags.flash.FlashReadDone = 1;
+    FinishFlashReadBack(r);
   }
 }
 

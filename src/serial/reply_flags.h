@@ -9,7 +9,7 @@ struct TargetFlags {
   std::int32_t DeviceIdResult = 0;  // 1 identity accepted (also after AutoProgram), 2 rejected
   std::int32_t EraseDone = 0;
   std::int32_t WriteDone = 0;
-  std::int32_t ReadDone = 0;
+  std::int32_t ReadDone = 0;  // 1 read back, 2 read back with data missing
   std::int32_t ConfigWriteDone = 0;
   std::int32_t ConfigReadDone = 0;
   std::int32_t ResetDone = 0;
@@ -20,7 +20,7 @@ struct FlashFlags {
   std::int32_t FlashEraseDone = 0;
   std::int32_t CounterWriteDone = 0;
   std::int32_t FlashWriteDone = 0;
-  std::int32_t FlashReadDone = 0;
+  std::int32_t FlashReadDone = 0;  // 1 read back, 2 read back with data missing
   std::int32_t FlashConfigWriteDone = 0;
   std::int32_t FlashConfigReadDone = 0;
 };

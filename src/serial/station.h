@@ -9,6 +9,7 @@
 #include "image/memory_image.h"
 #include "serial/port_channel.h"
 #include "serial/reply_flags.h"
+#include "serial/report_carry.h"
 #include "serial/transfer_state.h"
 #include "serial/tx_buffer.h"
 
@@ -26,6 +27,7 @@ struct Station {
   TransferState transfer;
   TxBuffer tx;
   RxBuffer rx;
+  ReportCarry reportCarry;
   std::int32_t TimeOutCount = 0;
   PortChannel* port = nullptr;  // null while no port is open: frames go nowhere
 };

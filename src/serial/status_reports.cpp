@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "ground/device_text.h"
 #include "ground/text.h"
 
 namespace kv218 {
@@ -21,29 +22,29 @@ void LogReport(WindowOps& window, const StatusReport& report, std::time_t now) {
   };
   switch (report.code) {
     case kReportStart:
-      window.AppendLog("");
-      window.AppendLog(Stamped("KV-218 TO TARGET ... (", now));
+      window.AppendAside("");
+      window.AppendAside(Stamped("KV-218 TO TARGET ... (", now));
       break;
     case kReportReady:
-      window.AppendLog("1. Check Device Ready ( 0x" + Hex(report.value, 2) + " )");
+      window.AppendAside("1. Check Device Ready ( 0x" + Hex(report.value, 2) + " )");
       break;
     case kReportFailed:
-      window.AppendLog(Stamped("PROGRAMMING FAILED. (", now));
+      window.AppendAside(Stamped("PROGRAMMING FAILED. (", now));
       break;
     case kReportSucceeded:
-      window.AppendLog(Stamped("PROGRAMMING SUCCEEDED. (", now));
+      window.AppendAside(Stamped("PROGRAMMING SUCCEEDED. (", now));
       break;
     default:
-      window.AppendLog(std::string(kValueTitles[report.code - 2]) + Hex(report.value, 4) + " )");
+      window.AppendAside(std::string(kValueTitles[report.code - 2]) + Hex(report.value, 4) + " )");
       break;
   }
 }
 
 }  // namespace
 
-void LogStatusReports(WindowOps& window, const std::uint8_t* bytes, std::size_t count,
-                      std::time_t now) {
-  ForEachStatusReport(bytes, count,
+void LogStatusReports(WindowOps& window, ReportCarry& carry, const std::uint8_t* bytes,
+                      std::size_t count, std::time_t now) {
+  ForEachStatusReport(carry, bytes, count,
                       [&](const StatusReport& report) { LogReport(window, report, now); });
 }
 
@@ -69,15 +70,13 @@ StatusReportSpan SpanOfStatusReports(const std::uint8_t* bytes, std::size_t coun
 bool LogInformationReply(WindowOps& window, const std::uint8_t* bytes, std::size_t count) {
   if (count < 3 || bytes[0] != 0x1F || bytes[1] != 0x2D) return false;
   if (bytes[2] == 0x53) {
-    window.AppendLog("<<NOTE>> FACTORY SETTING");
+    window.AppendAside("<<NOTE>> FACTORY SETTING");
     return true;
   }
   if (bytes[2] != 0x46) return false;
   std::string line = "<<NOTE>> ";
-  for (std::size_t i = 2; i < count; ++i) {
-    if (bytes[i] != 0) line.push_back(static_cast<char>(bytes[i]));  // a zero adds nothing
-  }
-  window.AppendLog(line);
+  AppendDeviceText(line, bytes + 2, count - 2);
+  window.AppendAside(line);
   return true;
 }
 

@@ -19,6 +19,9 @@ struct TransferState {
   std::int32_t WriteRow = 0;
   std::int32_t FlashBlocks = 0;
   std::uint32_t EraseCounter = 0;
+  // Read-back data replies of the current read-back (target or flash) that carried less than
+  // a whole block. Such a read-back finishes with its flag at 2: it can never verify.
+  std::int32_t ShortBlocks = 0;
 };
 
 // counter + step, held at the largest value rather than overflowing: a programmer that keeps

@@ -31,6 +31,22 @@ TEST_F(ConsoleWindowTest, PrintsALineOnlyOnceItIsComplete) {
   EXPECT_EQ(err.str(), "");
 }
 
+TEST_F(ConsoleWindowTest, LinesAsideWaitBehindTheStepLineTheyInterrupt) {
+  ConsoleWindow window(out, err, {});
+  window.AppendAside("1. Check Device Ready ( 0x05 )");  // nothing held: printed at once
+  EXPECT_EQ(out.str(), "1. Check Device Ready ( 0x05 )\n");
+  window.AppendLog("3. Verify Flash Memory ...");
+  window.AppendAside("2. Programming Code Memory ( 0x00AB )");
+  window.AppendAside("<<NOTE>> Fx");
+  window.AppendToLastLine(" NG");
+  EXPECT_EQ(out.str(), "1. Check Device Ready ( 0x05 )\n");
+  window.AppendLog("PROGRAMMING FAILED. (T)");
+  window.Finish();
+  EXPECT_EQ(out.str(),
+            "1. Check Device Ready ( 0x05 )\n3. Verify Flash Memory ... NG\n"
+            "2. Programming Code Memory ( 0x00AB )\n<<NOTE>> Fx\nPROGRAMMING FAILED. (T)\n");
+}
+
 TEST_F(ConsoleWindowTest, TheDestructorPrintsTheHeldLine) {
   {
     ConsoleWindow window(out, err, {});

@@ -140,6 +140,35 @@ TEST(Kv218, ACorruptedReadBackFails) {
   EXPECT_EQ(lines.back(), "PROGRAMMING FAILED. (T)");
 }
 
+// Every read-back answer brings half its block, of an image so small that the missing half is
+// blank anyway: the sums would agree, yet the run fails on the read-back's own line.
+TEST(Kv218, AReadBackWithDataMissingFails) {
+  TempDir dir;
+  const struct {
+    std::string command, type, fault;
+    Lines tail;
+  } cases[] = {
+      {"program",
+       "0",
+       "short-reply=RDD",
+       {"4. Reading Program Memory ... NG", "PROGRAMMING FAILED. (T)"}},
+      {"store",
+       "3",
+       "short-reply=FRD",
+       {"3. Verify Flash Memory ... NG", "PROGRAMMING FAILED. (T)"}},
+  };
+  for (const auto& c : cases) {
+    const std::string file =
+        dir.Write("small" + c.type + ".hex", testing::SmallHex(std::stoi(c.type)));
+    const Finished run = testing::Run(Kv218(dir, {c.command, "--simulate", "--sim-baud", "max",
+                                                  "--type", c.type, "--fault", c.fault, file}));
+    EXPECT_EQ(run.exitCode, 1) << c.fault;
+    const Lines lines = RunLines(run, file);
+    ASSERT_GE(lines.size(), 2u) << c.fault;
+    EXPECT_EQ(Lines(lines.end() - 2, lines.end()), c.tail) << c.fault;
+  }
+}
+
 TEST(Kv218, TheEnduranceLimitFails) {
   TempDir dir;
   const Finished run =
@@ -217,6 +246,16 @@ TEST(Kv218, InfoPrintsTheProgrammersNote) {
   const Finished run = testing::Run(Kv218(dir, {"info", "--simulate", "--sim-baud", "max"}));
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(LogLines(run.out), (Lines{"<<NOTE>> FW 1.85 (simulated KV-218)"}));
+}
+
+// A note that would clear the terminal and retitle it reaches standard output harmless.
+TEST(Kv218, InfoShowsTheControlCharactersOfANote) {
+  TempDir dir;
+  ExternalSimulator sim(dir, {"--baud", "max", "--note", "\x1B[2J\x1B]0;owned\x07 done\r\n"});
+  ASSERT_TRUE(sim.ready);
+  const Finished run = testing::Run(Kv218(dir, {"info", "--port", sim.link}));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "<<NOTE>> F\\x1B[2J\\x1B]0;owned\\x07 done\\x0D\\x0A\n");
 }
 
 TEST(Kv218, MonitorLogsAStandaloneRunUntilInterrupted) {

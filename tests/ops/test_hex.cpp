@@ -85,9 +85,9 @@ std::string Type0Hex(std::uint32_t words, std::uint32_t highestWord) {
   return hex.Finish();
 }
 
-std::string Type16Hex(bool withProtectedBlock) {
+std::string Type16Hex(bool withProtectedBlock, std::uint32_t programBytes) {
   HexText hex;
-  std::vector<std::uint8_t> program(0x1000);
+  std::vector<std::uint8_t> program(programBytes);
   for (std::uint32_t i = 0; i < program.size(); ++i) program[i] = PatternByte(i);
   hex.Block(0, program);
   if (withProtectedBlock) {
@@ -108,12 +108,18 @@ std::string Type16Hex(bool withProtectedBlock) {
   return hex.Finish();
 }
 
-std::string Type1KHex() {
+std::string Type1KHex(std::uint32_t windowBytes) {
   HexText hex;
-  std::vector<std::uint8_t> window(0x400);
+  std::vector<std::uint8_t> window(windowBytes);
   for (std::uint32_t i = 0; i < window.size(); ++i) window[i] = PatternByte(i + 7);
   hex.Block(0xFC00, window);
   return hex.Finish();
+}
+
+std::string SmallHex(int type) {
+  if (type == 0) return Type0Hex(4, 0);
+  if (type == 3) return Type1KHex(16);
+  return Type16Hex(type == 1, 16);
 }
 
 TempDir::TempDir() : path_(MakeUniqueFolder("kv218-test")) {}

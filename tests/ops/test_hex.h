@@ -27,11 +27,15 @@ class HexText {
 // A type-0 image: program words from word address 0 on, and a last record at word address
 // highestWord (which fixes the transfer's block count), plus configuration records.
 std::string Type0Hex(std::uint32_t words, std::uint32_t highestWord);
-// A 16-bit image for types 1 and 2. withProtectedBlock puts a block at 0x7400..0x7BFF whose
-// bytes sum to 0x6795, the value that lets a type-1 target read-back verify.
-std::string Type16Hex(bool withProtectedBlock);
-// A type-3 image in the window 0xFC00..0xFFFF.
-std::string Type1KHex();
+// A 16-bit image for types 1 and 2: programBytes from address 0 on. withProtectedBlock puts a
+// block at 0x7400..0x7BFF whose bytes sum to 0x6795, the value that lets a type-1 target
+// read-back verify.
+std::string Type16Hex(bool withProtectedBlock, std::uint32_t programBytes = 0x1000);
+// A type-3 image: windowBytes from the start of the window 0xFC00..0xFFFF.
+std::string Type1KHex(std::uint32_t windowBytes = 0x400);
+// 16 bytes at the start of the type's memory (type 1 with its protected block, so that it can
+// verify): every block of a read-back but the first holds only blank bytes.
+std::string SmallHex(int type);
 
 // A folder that lives as long as the object.
 class TempDir {

@@ -78,7 +78,23 @@ const ReportCase kReports[] = {
     {"NoteAfterOtherBytesIsNothing", B({0x20}) + Lead("-S"), {}},
     {"NoteWithAReportInIt",
      Lead("-F") + B({0x1B, 0x53, 0x01, 0x07}),
-     {"1. Check Device Ready ( 0x07 )", std::string("<<NOTE>> F\x1BS\x01\x07")}},
+     {"1. Check Device Ready ( 0x07 )", "<<NOTE>> F\\x1BS\\x01\\x07"}},
+    // The programmer's text reaches a terminal: no control character goes through as it is.
+    {"NoteTextAsItCame",
+     Lead("-F") + B({'W', ' ', '1', '.', '8', '5', '\t', '(', 'x', ')'}),
+     {"<<NOTE>> FW 1.85\t(x)"}},
+    {"NoteEscapeSequencesShown",
+     Lead("-F") + B({0x1B, '[', '2', 'J', 0x1B, ']', '0', ';', 'T', 0x07}),
+     {"<<NOTE>> F\\x1B[2J\\x1B]0;T\\x07"}},
+    {"NoteLineBreaksAndDeleteShown",
+     Lead("-F") + B({'a', 0x0D, 0x0A, 'b', 0x7F, 0x08}),
+     {"<<NOTE>> Fa\\x0D\\x0Ab\\x7F\\x08"}},
+    {"NoteEightBitControlsShown",
+     Lead("-F") + B({0x9B, '2', 'J', 0xC2, 0x9D, 0xC2}),
+     {"<<NOTE>> F\\x9B2J\\xC2\\x9D\xC2"}},
+    {"NoteKeepsUtf8AndEightBitLetters",
+     Lead("-F") + B({0xC3, 0xA9, 0xE2, 0x82, 0xAC, 0xE9, 0xA0}),
+     {"<<NOTE>> F\xC3\xA9\xE2\x82\xAC\xE9\xA0"}},
 };
 
 struct CaseName {
@@ -104,8 +120,63 @@ TEST(StatusReports, AReportInTheLastBytesOfAFullReadStaysInsideTheRead) {
   // starting two bytes later would need bytes past the read and past RxBuffer.
   full[kMaxBurst - 8] = 0x1B, full[kMaxBurst - 7] = 0x53, full[kMaxBurst - 6] = 0x07;
   full[kMaxBurst - 3] = 0x1B, full[kMaxBurst - 2] = 0x53, full[kMaxBurst - 1] = 0x02;
-  LogStatusReports(window, full.data(), full.size(), test::kNow);
+  ReportCarry carry;
+  LogStatusReports(window, carry, full.data(), full.size(), test::kNow);
   EXPECT_EQ(window.log, Lines{Stamped("PROGRAMMING SUCCEEDED. (")});
+  EXPECT_EQ(carry.count, 3u);  // the cut-off report waits for the next read
+}
+
+struct SplitCase {
+  const char* name;
+  std::vector<Bytes> reads;
+  Lines log;
+};
+
+class SplitReportTest : public ::testing::TestWithParam<SplitCase> {};
+
+// A pause of the programmer cuts a report in two: it is logged once, when its last byte came.
+TEST_P(SplitReportTest, IsLoggedOnceItsBytesHaveArrived) {
+  const SplitCase& c = GetParam();
+  ReplyHarness h;
+  for (const Bytes& read : c.reads) h.Receive(read);
+  EXPECT_EQ(h.window.log, c.log);
+}
+
+const Lines kCode2 = {"2. Programming Code Memory ( 0x1234 )"};
+const SplitCase kSplits[] = {
+    {"AfterEsc", {B({0x00, 0x1B}), B({0x53, 0x02, 0x12, 0x34})}, kCode2},
+    {"AfterMark", {B({0x1B, 0x53}), B({0x02, 0x12, 0x34, 0x00})}, kCode2},
+    {"AfterCode", {B({0x1B, 0x53, 0x02}), B({0x12, 0x34})}, kCode2},
+    {"InTheValue", {B({0x1B, 0x53, 0x02, 0x12}), B({0x34})}, kCode2},
+    {"OverThreeReads", {B({0x1B}), B({0x53, 0x02}), B({0x12, 0x34})}, kCode2},
+    {"ValuelessCode", {B({0x1B, 0x53}), B({0x00})}, {"", Stamped("KV-218 TO TARGET ... (")}},
+    {"FollowedByAnother",
+     {B({0x1B, 0x53, 0x01}), B({0x05, 0x1B, 0x53, 0x07})},
+     {"1. Check Device Ready ( 0x05 )", Stamped("PROGRAMMING SUCCEEDED. (")}},
+    {"AfterAFullRead",
+     {Bytes(kMaxBurst - 2, 0x00) + B({0x1B, 0x53}), B({0x02, 0x12, 0x34})},
+     kCode2},
+    {"NotContinued", {B({0x1B, 0x53}), B({0x09, 0x12, 0x34})}, {}},
+};
+INSTANTIATE_TEST_SUITE_P(Reads, SplitReportTest, ::testing::ValuesIn(kSplits), CaseName());
+
+TEST(StatusReports, ASplitReportDoesNotKeepTheReplyAfterItFromBeingDecoded) {
+  ReplyHarness h;
+  h.window.AppendLog("step ...");
+  h.Receive(B({0x1B, 0x53}));
+  h.Receive(Lead("RI") + B({0xBF, 0x00, 0x34, 0x12}));
+  EXPECT_EQ(h.station.flags.target.DeviceIdResult, 1);
+  EXPECT_EQ(h.window.log, Lines{"step ... OK ( 0xBF , 0x1234 )"});
+}
+
+TEST(StatusReports, AReportDuringAStepLeavesTheStepsResultOnItsLine) {
+  ReplyHarness h;
+  h.window.AppendLog("2. Bulk Erasing ...");
+  h.Receive(B({0x1B, 0x53, 0x02, 0x00, 0xAB}));
+  h.Receive(Lead("-F") + B({'x'}));
+  h.Receive(Lead("E") + B({0x00}));
+  EXPECT_EQ(h.window.log, (Lines{"2. Bulk Erasing ... OK", "2. Programming Code Memory ( 0x00AB )",
+                                 "<<NOTE>> Fx"}));
 }
 
 TEST(ReceiveHandler, EveryReadResetsTheTimeOutCount) {

@@ -373,11 +373,33 @@ const ReplyCase kTransferSteps[] = {
          [](ReplyHarness& h) {
            h.station.transfer.ReadPhase = 1, h.station.transfer.ReadBlocks = 31;
          },
-     .bytes = Lead("9RDD"),
+     .bytes = Lead("9RDD") + Bytes(1024, 0x5A),
      .log = {"step ... OK"},
      .flags = Target({.ReadDone = 1}),
      .progress = {100},
      .pumps = 1,
+     .check = [](const Station& s) { EXPECT_EQ(s.transfer.ReadPhase, 0); }},
+    // Data that never arrived cannot be read back: the read-back ends, but as one that failed.
+    {.name = "ReadDataType1ShortLastBlockFinishesNg",
+     .targetType = 1,
+     .arrange =
+         [](ReplyHarness& h) {
+           h.station.transfer.ReadPhase = 1, h.station.transfer.ReadBlocks = 31;
+         },
+     .bytes = Lead("8RDD") + Bytes(1023, 0x5A),
+     .log = {"step ... NG"},
+     .flags = Target({.ReadDone = 2}),
+     .progress = {100},
+     .pumps = 1,
+     .check = [](const Station& s) { EXPECT_EQ(s.transfer.ShortBlocks, 1); }},
+    {.name = "ReadEndType0AfterAShortBlockNg",
+     .arrange =
+         [](ReplyHarness& h) {
+           h.station.transfer.ReadPhase = 3, h.station.transfer.ShortBlocks = 1;
+         },
+     .bytes = Lead("RDE"),
+     .log = {"step ... NG"},
+     .flags = Target({.ReadDone = 2}),
      .check = [](const Station& s) { EXPECT_EQ(s.transfer.ReadPhase, 0); }},
     {.name = "WriteStartType0",
      .bytes = Lead("WDS"),
@@ -466,6 +488,12 @@ const ReplyCase kTransferSteps[] = {
      .arrange = Flash<170, 21760>,
      .bytes = kFlashBlock,
      .flags = FlashGroup({.FlashReadDone = 1}),
+     .progress = {100},
+     .check = ExpectFlash<171, 21888>},
+    {.name = "FlashReadType0ShortLastBlockFinishesShort",
+     .arrange = Flash<170, 21760>,
+     .bytes = Lead("FRD") + Bytes(2047, 0x5A),
+     .flags = FlashGroup({.FlashReadDone = 2}),
      .progress = {100},
      .check = ExpectFlash<171, 21888>},
     {.name = "FlashReadType1AsksForMore",
@@ -565,6 +593,7 @@ TEST_F(ReadBack, Type0ShortBlockKeepsThePresetAndItsPlace) {
   h.Receive(WordsReply(256));  // block 2 lands where block 2 belongs
   EXPECT_EQ(Row(h.station, 512), WordsRow(0));
   EXPECT_EQ(h.station.transfer.ReadBlocks, 3);
+  EXPECT_EQ(h.station.transfer.ShortBlocks, 1);
 }
 
 TEST_F(ReadBack, Type0RowsPastTheImageAreDropped) {
@@ -615,6 +644,7 @@ TEST_F(ReadBack, Type2FullAndShortBlocks) {
   for (std::size_t r = 67; r < 128; ++r) ASSERT_EQ(Row(h.station, r), kPresetRow) << r;
   EXPECT_EQ(h.station.transfer.ReadRow, 128);
   EXPECT_EQ(h.station.transfer.ReadBlocks, 2);
+  EXPECT_EQ(h.station.transfer.ShortBlocks, 1);
 }
 
 Bytes Counting(std::size_t n, std::uint8_t from) {
@@ -644,6 +674,7 @@ TEST_F(ReadBack, ShortFlashBlockCopiesOnlyWhatArrived) {
       std::equal(image.begin() + 128 * 16 + 100, image.begin() + 135 * 16, kPresetRow.begin() + 4));
   for (std::size_t r = 135; r < 256; ++r) ASSERT_EQ(Row(h.station, r), kPresetRow) << r;
   EXPECT_EQ(h.station.transfer.ReadRow, 256);
+  EXPECT_EQ(h.station.transfer.ShortBlocks, 1);
 }
 
 TEST_F(ReadBack, FlashBlockStopsAtTheEndOfTheImage) {

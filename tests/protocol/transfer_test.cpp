@@ -245,7 +245,17 @@ TEST_F(Conversation, Type0ShortDataReplyCannotPassForData) {
   for (std::size_t r = 6 * 256; r < kProgramRows24; ++r) {
     ASSERT_EQ(row(image, r), row(loaded.ProgramImage, r)) << r;
   }
+  // The read-back ends, but as one that lost data.
+  EXPECT_EQ(h.station.flags.target.ReadDone, 2);
+  EXPECT_EQ(h.window.log.back(), "4. Reading Program Memory ... NG");
+
+  // The next read-back starts with a clean slate.
+  h.station.flags.target.ReadDone = 0;
+  programmer.shortBlock = SIZE_MAX;
+  frames.ReadProgram();
+  Run();
   EXPECT_EQ(h.station.flags.target.ReadDone, 1);
+  EXPECT_EQ(h.window.log.back(), "4. Reading Program Memory ... OK");
 }
 
 class Family16Conversation : public Conversation, public ::testing::WithParamInterface<int> {};

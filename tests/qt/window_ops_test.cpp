@@ -41,6 +41,18 @@ TEST_F(WindowOpsTest, LogLinesAreAddedAndCompletedInPlace) {
             QStringList({"", "1. Reading Device ID ... OK", "2. Bulk Erasing ... NG"}));
 }
 
+TEST_F(WindowOpsTest, CompletionsPassOverLinesAsideToTheStepLine) {
+  ops->AppendAside("1. Check Device Ready ( 0x05 )");
+  ops->AppendToLastLine("alone");  // no step line yet: a line of its own
+  ops->AppendLog("3. Verify Flash Memory ...");
+  ops->AppendAside("2. Programming Code Memory ( 0x00AB )");
+  ops->AppendToLastLine(" NG");
+  ops->AppendLog("PROGRAMMING FAILED.");
+  EXPECT_EQ(form->Memo1->Lines(),
+            QStringList({"1. Check Device Ready ( 0x05 )", "alone", "3. Verify Flash Memory ... NG",
+                         "2. Programming Code Memory ( 0x00AB )", "PROGRAMMING FAILED."}));
+}
+
 TEST_F(WindowOpsTest, CompletingWithNothingLoggedStartsTheFirstLine) {
   ops->AppendToLastLine(" OK");
   ops->AppendLog("next");

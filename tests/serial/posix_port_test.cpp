@@ -1,8 +1,10 @@
 #include "serial/posix_port.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <array>
 #include <cerrno>
@@ -307,6 +309,29 @@ TEST_F(PosixPortTest, FullQueueRefusesWholeFramesAndKeepsAcceptedOnesIntact) {
   }
   ASSERT_TRUE(refused) << "the line never filled up";
   EXPECT_EQ(pty.Read(accepted.size()), accepted);
+}
+
+// A line that takes nothing (output stopped, as by flow control on a dead device): the drain
+// gives up once the queued bytes would have left at the line's rate, not at the caller's
+// far-off limit, so a close never freezes the window for long.
+TEST(PosixPortDrain, ALineThatTakesNothingCostsOnlyTheLineTimeOfWhatIsQueued) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.Ok());
+  const int peer = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(peer, 0);
+  PosixPort port;
+  ASSERT_TRUE(port.Open(pty.SlavePath(), "115200,E,8,1"));
+  ASSERT_EQ(tcflow(peer, TCOOFF), 0);
+  const std::vector<std::uint8_t> frame = Pattern(4100);
+  ASSERT_TRUE(port.Send(frame.data(), frame.size()));
+
+  auto drained = std::async(std::launch::async, [&port] { return port.Drain(30s); });
+  ASSERT_EQ(drained.wait_for(testing::kGuard), std::future_status::ready)
+      << "the drain waits for the caller's limit instead of the line time";
+  EXPECT_FALSE(drained.get());
+  tcflow(peer, TCOON);
+  port.Close();
+  close(peer);
 }
 
 }  // namespace

@@ -37,21 +37,30 @@ LogPane::LogPane(QWidget* parent) : QPlainTextEdit(parent) {
   viewport()->installEventFilter(this);
 }
 
-void LogPane::AppendLog(std::string_view line) {
+int LogPane::AddLine(std::string_view line) {
   QTextCursor cursor(document());
   cursor.movePosition(QTextCursor::End);
   if (!empty_) cursor.insertBlock();
   cursor.insertText(LogText(line));
   empty_ = false;
   FollowEnd();
+  return cursor.blockNumber();
 }
 
+void LogPane::AppendLog(std::string_view line) { stepBlock_ = AddLine(line); }
+
+void LogPane::AppendAside(std::string_view line) { AddLine(line); }
+
 void LogPane::AppendToLastLine(std::string_view text) {
-  // With nothing logged yet there is no last line: the text becomes the first line.
-  QTextCursor cursor(document());
-  cursor.movePosition(QTextCursor::End);
+  // With no step line yet, the text becomes a line of its own at the end.
+  const QTextBlock block = document()->findBlockByNumber(stepBlock_);
+  if (stepBlock_ < 0 || !block.isValid()) {
+    stepBlock_ = AddLine(text);
+    return;
+  }
+  QTextCursor cursor(block);
+  cursor.movePosition(QTextCursor::EndOfBlock);
   cursor.insertText(LogText(text));
-  empty_ = false;
   FollowEnd();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Memo1: the log. Read-only, monospaced, a vertical scroll bar, long lines wrapped at the
-// pane's width; the program only ever adds lines or completes the last one, and the view
-// follows the end. Its context menu offers "Save Log..." (handled by the form) and "Copy" (the
+// pane's width; the program only ever adds lines or completes its step line (the last line
+// AppendLog added, which lines the programmer volunteered may follow), and the view follows
+// the end. Its context menu offers "Save Log..." (handled by the form) and "Copy" (the
 // selection, or every line when nothing is selected).
 
 #include <QPlainTextEdit>
@@ -16,6 +17,7 @@ class LogPane : public QPlainTextEdit {
   explicit LogPane(QWidget* parent = nullptr);
 
   void AppendLog(std::string_view line);
+  void AppendAside(std::string_view line);
   void AppendToLastLine(std::string_view text);
   QStringList Lines() const;  // empty while nothing was logged
   // The lines as shown, each ended by a line break: what "Save Log..." writes.
@@ -32,8 +34,11 @@ class LogPane : public QPlainTextEdit {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  // Adds a line at the end; returns the number of its (last) block.
+  int AddLine(std::string_view line);
   void FollowEnd();
-  bool empty_ = true;  // an empty document still holds one empty block: tell the two apart
+  bool empty_ = true;   // an empty document still holds one empty block: tell the two apart
+  int stepBlock_ = -1;  // the block AppendToLastLine completes; -1 before the first AppendLog
 };
 
 // Log bytes as text: UTF-8 when they are valid UTF-8 (file paths), else one character per

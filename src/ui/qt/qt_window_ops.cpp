@@ -15,6 +15,8 @@ QtWindowOps::QtWindowOps(TForm1& form, HexFileChooser chooser)
 
 void QtWindowOps::AppendLog(std::string_view line) { form_.Memo1->AppendLog(line); }
 
+void QtWindowOps::AppendAside(std::string_view line) { form_.Memo1->AppendAside(line); }
+
 void QtWindowOps::AppendToLastLine(std::string_view text) { form_.Memo1->AppendToLastLine(text); }
 
 void QtWindowOps::SetPanelText(int panel, std::string_view text) {
