@@ -29,6 +29,7 @@ class MeteredPort final : public PortChannel {
   }
   void Close() override { port_->Close(); }
   bool IsOpen() const override { return port_->IsOpen(); }
+  OpenFailure LastOpenFailure() const override { return port_->LastOpenFailure(); }
   bool Send(const std::uint8_t* data, std::size_t count) override {
     const bool started = port_->Send(data, count);
     if (started) counters_.sent += count;

@@ -138,7 +138,7 @@ TEST(SeveralPorts, APortThatDoesNotOpenOutranksTheOthers) {
       testing::Run(Kv218(dir, {"program", "--port", sim.link, "--port", "/nonexistent/ttyX",
                                "--type", "3", KV218_EXAMPLES "/eco_mode.hex"}));
   EXPECT_EQ(run.exitCode, 4);
-  EXPECT_EQ(run.err, "[/nonexistent/ttyX] Cannot open port /nonexistent/ttyX\n");
+  EXPECT_EQ(run.err, "[/nonexistent/ttyX] Cannot open port /nonexistent/ttyX: no such device\n");
   EXPECT_THAT(run.out, HasSubstr("] PROGRAMMING SUCCEEDED. ("));
   EXPECT_THAT(run.out, HasSubstr("port not opened"));
   EXPECT_THAT(run.out, HasSubstr("Exit status 4: port not opened on /nonexistent/ttyX\n"));

@@ -212,9 +212,9 @@ const Case kCases[] = {
     // verify fails).
     {"StatusReportsInData", 0, false, {"status-in-data"}, SmallType0, RunOutcome::Failed, 19},
     {"StatusReportsInFlashData", 2, true, {"status-in-data"}, Type2, RunOutcome::Failed, 29},
-    // Data replies cut short end at the gap (their blocks still count, and the rows they
-    // miss are blank anyway); bytes before a reply too, and the run times out there.
-    {"ShortReadBack", 0, false, {"short-reply=RDD"}, SmallType0, kOk, 16},
+    // Data replies cut short end at the gap, and a read-back that lost data fails the run
+    // before its verify; bytes before a reply end at the gap too, and the run times out there.
+    {"ShortReadBack", 0, false, {"short-reply=RDD"}, SmallType0, RunOutcome::Failed, 13},
     {"NoiseBeforeIdentity", 1, false, {"noise-before-reply=8RI"}, Type1, RunOutcome::TimedOut, 0},
     // The verify fails after the read-back end: no configuration, no reset.
     {"CorruptReadBack", 0, false, {"corrupt-readback"}, SmallType0, RunOutcome::Failed, 19},
