@@ -57,9 +57,11 @@ Font FormFont() {
 }
 
 Font LogFont() {
-  return Face(FirstInstalledFace({L"Consolas", L"Lucida Console", L"DejaVu Sans Mono",
-                                  L"Liberation Mono", L"Courier New", L"Courier"}),
-              13, FW_NORMAL, FIXED_PITCH | FF_MODERN);
+  // Consolas at 13 pixels is 7 pixels a character; the wider fallbacks get a pixel less, so
+  // that a step line with its values still fits the pane's width.
+  const wchar_t* face = FirstInstalledFace({L"Consolas", L"Lucida Console", L"DejaVu Sans Mono",
+                                            L"Liberation Mono", L"Courier New", L"Courier"});
+  return Face(face, lstrcmpW(face, L"Consolas") == 0 ? 13 : 12, FW_NORMAL, FIXED_PITCH | FF_MODERN);
 }
 
 Font PictureFont(int pixelHeight) {

@@ -41,6 +41,7 @@ class TForm1 {
   HWND Handle() const { return window_; }
   Controller& controller() { return *controller_; }
   Win32MessageLoop& loop() { return loop_; }
+  WindowOps& ops() { return ops_; }
 
   // Releases a receive thread blocked in a hand-over; called once the window has closed.
   void Shutdown() { loop_.Shutdown(); }
