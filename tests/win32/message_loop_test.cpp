@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -21,14 +20,11 @@ TEST(Win32MessageLoopTest, RunsAHandOverOnTheWindowThreadAndWaitsForIt) {
   Settle(loop);
   const DWORD windowThread = GetCurrentThreadId();
   DWORD ranOn = 0;
-  std::atomic<bool> returned = false;
   bool result = false;
-  std::thread receiver([&] {
-    result = loop.RunOnWindowThread([&] { ranOn = GetCurrentThreadId(); });
-    returned = true;
-  });
-  while (!returned) loop.WaitForMessages();
-  receiver.join();
+  std::thread receiver(
+      [&] { result = loop.RunOnWindowThread([&] { ranOn = GetCurrentThreadId(); }); });
+  while (ranOn == 0) loop.WaitForMessages();
+  receiver.join();  // returns once the call has run
   EXPECT_TRUE(result);
   EXPECT_EQ(ranOn, windowThread);
   // On the window thread itself the call runs at once.
@@ -40,18 +36,17 @@ TEST(Win32MessageLoopTest, RunsAHandOverOnTheWindowThreadAndWaitsForIt) {
 TEST(Win32MessageLoopTest, ShutdownReleasesAThreadWaitingForAHandOverUnrun) {
   Win32MessageLoop loop;
   Settle(loop);
-  std::atomic<bool> queued = false;
   bool ran = false;
   bool result = true;
-  std::thread receiver([&] {
-    loop.Post([&] { queued = true; });  // reaches the window thread ahead of the hand-over
-    result = loop.RunOnWindowThread([&] { ran = true; });
-  });
-  while (!queued) loop.WaitForMessages();  // the hand-over is queued behind it (or soon)
+  std::thread receiver([&] { result = loop.RunOnWindowThread([&] { ran = true; }); });
+  // Waits until the hand-over's message is queued, without handling it.
+  MSG queued;
+  while (!PeekMessageW(&queued, loop.MessageWindow(), 0, 0, PM_NOREMOVE)) {
+    MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_POSTMESSAGE, 0);
+  }
   loop.Shutdown();
   receiver.join();
   EXPECT_FALSE(result);
-  EXPECT_FALSE(ran);
   loop.PumpMessages();  // the dropped hand-over's message finds nothing to run
   EXPECT_FALSE(ran);
   EXPECT_FALSE(loop.RunOnWindowThread([&] { ran = true; }));

@@ -56,7 +56,7 @@ class WindowTest : public ::testing::Test {
     std::filesystem::remove_all(folder_, ignored);
   }
 
-  std::string SettingsPath() const { return PathToUtf8(folder_ / "kv218tool.INI"); }
+  std::string SettingsPath() const { return Utf8FromPath(folder_ / "kv218tool.INI"); }
   std::vector<std::string> Lines() const { return form_->Memo1().Lines(); }
   // Clicks a button as the operator does; returns when its handler has returned.
   void Click(PictureButton& button, int id) {

@@ -1,7 +1,7 @@
 #include "ui/win32/win32_message_loop.h"
 
+#include <condition_variable>
 #include <memory>
-#include <semaphore>
 #include <utility>
 
 namespace kv218 {
@@ -18,7 +18,21 @@ constexpr wchar_t kClassName[] = L"KV218MessageLoop";
 struct HandOver {
   std::function<void()> fn;
   bool ran = false;
-  std::binary_semaphore finished{0};
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool gone = false;
+
+  void Release() {
+    {
+      const std::lock_guard lock(mutex);
+      gone = true;
+    }
+    changed.notify_all();
+  }
+  void AwaitRelease() {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [this] { return gone; });
+  }
 };
 
 class WakeWhenGone {
@@ -26,7 +40,7 @@ class WakeWhenGone {
   explicit WakeWhenGone(std::shared_ptr<HandOver> handOver) : handOver_(std::move(handOver)) {}
   WakeWhenGone(const WakeWhenGone&) = delete;
   WakeWhenGone& operator=(const WakeWhenGone&) = delete;
-  ~WakeWhenGone() { handOver_->finished.release(); }
+  ~WakeWhenGone() { handOver_->Release(); }
   HandOver& handOver() { return *handOver_; }
 
  private:
@@ -151,7 +165,7 @@ bool Win32MessageLoop::RunOnWindowThread(const std::function<void()>& fn) {
     });
     if (!queued) return false;
   }  // from here the queued call holds the only WakeWhenGone
-  handOver->finished.acquire();
+  handOver->AwaitRelease();
   return handOver->ran;
 }
 
