@@ -4,7 +4,9 @@
 // the simulator's erase and block-programming times, 50 ms of silence that ends each reply's
 // read, and the 100 ms pause after BeginRun) and their ratio, and the CPU time this process
 // (the host side only: the simulator is another process) used meanwhile, also during a
-// time-out wait in which the programmer says nothing for six ticks.
+// time-out wait in which the programmer says nothing for six ticks. The Framings benchmarks
+// run each sequence twice, replies ended by their length and every burst ended by 50 ms of
+// silence, paced at 115,200 baud and unpaced, and give the ratio of the two times.
 
 #include <benchmark/benchmark.h>
 #include <spawn.h>
@@ -15,8 +17,6 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -25,6 +25,7 @@
 #include "app/controller.h"
 #include "app/queue_loop.h"
 #include "app/recording_window.h"
+#include "full_image_file.h"
 #include "serial/posix_port.h"
 
 namespace kv218 {
@@ -79,8 +80,9 @@ class CountingPort : public PosixPort {
     }
     return PosixPort::Send(data, count);
   }
-  ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count) override {
-    const ReadStatus status = PosixPort::ReadBurst(buffer, capacity, count);
+  ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
+                       const BurstEnd* end) override {
+    const ReadStatus status = PosixPort::ReadBurst(buffer, capacity, count, end);
     if (status == ReadStatus::Burst) {
       traffic_.bytesIn += count;
       ++traffic_.bursts;
@@ -95,8 +97,8 @@ class CountingPort : public PosixPort {
 // kv218-sim in a process of its own; the first line it prints is the port to open.
 class Simulator {
  public:
-  explicit Simulator(const std::vector<std::string>& extra) {
-    std::vector<std::string> args = {KV218_SIM_EXE, "--baud", "115200"};
+  explicit Simulator(const std::vector<std::string>& extra, const char* baud = "115200") {
+    std::vector<std::string> args = {KV218_SIM_EXE, "--baud", baud};
     args.insert(args.end(), extra.begin(), extra.end());
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
@@ -126,52 +128,13 @@ class Simulator {
   std::string port_;
 };
 
-// A full-size type-0 image: every word of the program window, so a target run moves all 86
-// blocks each way. Written once into the temporary folder.
-std::string FullImageFile() {
-  const auto path = std::filesystem::temp_directory_path() / "kv218-bench-full-tk.hex";
-  if (std::filesystem::exists(path)) return path.string();
-  std::ofstream out(path);
-  auto record = [&out](std::uint8_t type, std::uint16_t address,
-                       const std::vector<std::uint8_t>& data) {
-    std::uint8_t sum =
-        static_cast<std::uint8_t>(data.size() + (address >> 8) + (address & 0xFF) + type);
-    char text[16];
-    std::snprintf(text, sizeof text, ":%02X%04X%02X", static_cast<unsigned>(data.size()), address,
-                  type);
-    out << text;
-    for (std::uint8_t b : data) {
-      std::snprintf(text, sizeof text, "%02X", b);
-      out << text;
-      sum = static_cast<std::uint8_t>(sum + b);
-    }
-    std::snprintf(text, sizeof text, "%02X",
-                  static_cast<unsigned>(static_cast<std::uint8_t>(0x100 - sum)));
-    out << text << "\r\n";
-  };
-  constexpr std::uint32_t kWindowBytes = 0x055800;  // 21,888 rows of four 4-byte words
-  for (std::uint32_t address = 0; address < kWindowBytes; address += 16) {
-    if ((address & 0xFFFF) == 0) {
-      record(4, 0,
-             {static_cast<std::uint8_t>(address >> 24), static_cast<std::uint8_t>(address >> 16)});
-    }
-    std::vector<std::uint8_t> data;
-    for (std::uint32_t i = 0; i < 16; ++i) {
-      const std::uint32_t at = address + i;
-      data.push_back(at % 4 == 3 ? 0 : static_cast<std::uint8_t>(at * 13 + (at >> 9)));
-    }
-    record(0, static_cast<std::uint16_t>(address & 0xFFFF), data);
-  }
-  record(1, 0, {});
-  return path.string();
-}
-
 // One controller on the simulator's port, counting the traffic.
 struct Host {
-  explicit Host(const std::string& port)
+  explicit Host(const std::string& port, bool silenceFraming = false)
       : controller(window, loop, "/nonexistent/kv218-bench.INI",
                    [this] { return std::make_unique<CountingPort>(traffic); }) {
     controller.ReadSettingsFile();
+    if (silenceFraming) controller.ForceSilenceFraming();
     opened = controller.OpenPort(port, false);
     window.targetType = 0;
   }
@@ -192,7 +155,7 @@ double FloorSeconds(const Traffic& traffic) {
 }
 
 void FullRun(benchmark::State& state, const char* name, RunOutcome (Controller::*button)()) {
-  const std::string file = FullImageFile();
+  const std::string file = bench::FullImageFile();
   for (auto _ : state) {
     Simulator sim({});
     Host host(sim.Port());
@@ -235,7 +198,7 @@ void BM_FlashDownloadType0(benchmark::State& state) {
 // The programmer says nothing after the identity request: the run waits six ticks of one
 // second, and the host should sleep through them.
 void BM_SilentWaitCpu(benchmark::State& state) {
-  const std::string file = FullImageFile();
+  const std::string file = bench::FullImageFile();
   for (auto _ : state) {
     Simulator sim({"--fault", "silent-at=RI"});
     Host host(sim.Port());
@@ -263,9 +226,67 @@ void BM_SilentWaitCpu(benchmark::State& state) {
   }
 }
 
+// One run against a fresh kv218-sim; its time in seconds, or a negative value when it failed.
+double TimedRun(RunOutcome (Controller::*button)(), bool silence, bool paced) {
+  Simulator sim({}, paced ? "115200" : "max");
+  Host host(sim.Port(), silence);
+  if (!host.opened) return -1;
+  host.controller.station().HexFileName = bench::FullImageFile();
+  const auto t0 = Clock::now();
+  const RunOutcome outcome = (host.controller.*button)();
+  const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+  if (outcome == RunOutcome::Succeeded) return seconds;
+  std::printf("%s framing: the run ended after %.2f s with \"%s\"\n", silence ? "silence" : "reply",
+              seconds, host.window.log.empty() ? "" : host.window.log.back().c_str());
+  return -1;
+}
+
+// Replies handed over as soon as their length has arrived, against every burst ending at the
+// 50 ms gap: the same run both ways, one after the other, and the ratio of their times.
+void Framings(benchmark::State& state, const char* name, RunOutcome (Controller::*button)()) {
+  const bool paced = state.range(0) != 0;
+  bench::FullImageFile();  // written before the clock starts
+  for (auto _ : state) {
+    const double fast = TimedRun(button, false, paced);
+    const double silence = TimedRun(button, true, paced);
+    if (fast < 0 || silence < 0) {
+      state.SkipWithError("a run did not succeed");
+      return;
+    }
+    state.SetIterationTime(fast + silence);
+    state.counters["fast_s"] = fast;
+    state.counters["silence_s"] = silence;
+    state.counters["ratio"] = fast / silence;
+    std::printf("%s, %s: replies ended by length %.2f s, by silence %.2f s, ratio %.3f\n", name,
+                paced ? "115,200 baud" : "unpaced", fast, silence, fast / silence);
+  }
+}
+
+void BM_FramingsTargetRunType0(benchmark::State& state) {
+  Framings(state, "target run, type 0", &Controller::BitBtn2Click);
+}
+void BM_FramingsFlashDownloadType0(benchmark::State& state) {
+  Framings(state, "flash download, type 0", &Controller::BitBtn3Click);
+}
+
 BENCHMARK(BM_TargetRunType0)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_FlashDownloadType0)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_SilentWaitCpu)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+// Argument: 1 paced at 115,200 baud, 0 unpaced (kv218-sim --baud max).
+BENCHMARK(BM_FramingsTargetRunType0)
+    ->ArgName("paced")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_FramingsFlashDownloadType0)
+    ->ArgName("paced")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace kv218

@@ -39,7 +39,7 @@ class NullPort final : public PortChannel {
     benchmark::DoNotOptimize(data[count - 1]);
     return true;
   }
-  ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count) override {
+  ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count, const BurstEnd*) override {
     count = 0;
     return ReadStatus::Interrupted;
   }

@@ -3,13 +3,22 @@
 namespace kv218 {
 
 namespace {
-constexpr int kBarWidth = 40;
-// "[" + bar + "] " + "100%"
-constexpr std::size_t kBarTextWidth = kBarWidth + 7;
+// While the times are all that changes, the progress row follows them once a second.
+constexpr std::chrono::milliseconds kProgressRefresh{1000};
 }  // namespace
 
 ConsoleWindow::ConsoleWindow(std::ostream& out, std::ostream& err, Options options)
-    : out_(out), err_(err), options_(options) {}
+    : ownOutput_(
+          std::make_unique<ConsoleOutput>(out, err,
+                                          ConsoleOutput::Options{.showLog = options.showLog,
+                                                                 .progress = options.progressBar,
+                                                                 .columns = options.columns,
+                                                                 .refreshEvery = kProgressRefresh,
+                                                                 .clock = {}})),
+      output_(*ownOutput_),
+      row_(output_.AddRow("")) {}
+
+ConsoleWindow::ConsoleWindow(ConsoleOutput& output, int row) : output_(output), row_(row) {}
 
 ConsoleWindow::~ConsoleWindow() { Finish(); }
 
@@ -17,6 +26,7 @@ void ConsoleWindow::AppendLog(std::string_view line) {
   PrintHeldLine();
   heldLine_.assign(line);
   holding_ = true;
+  output_.LineStarted(row_, line);
 }
 
 void ConsoleWindow::AppendToLastLine(std::string_view text) {
@@ -38,56 +48,23 @@ const std::string& ConsoleWindow::PanelText(int panel) const {
 
 void ConsoleWindow::SetProgress(int percent) {
   progress_ = ClampPercent(percent);
-  // The loader sets the gauge once per line: redraw only when the figure changes.
-  if (options_.progressBar && progress_ != barPercent_) DrawBar();
+  output_.SetPercent(row_, progress_);
 }
 
 void ConsoleWindow::ShowError(std::string_view message) {
-  EraseBar();
-  out_.flush();
-  err_ << message << '\n';
-  err_.flush();
+  output_.WriteError(row_, message);
   ++errorCount_;
 }
 
 void ConsoleWindow::Finish() {
-  EraseBar();
   PrintHeldLine();
+  output_.EndRow(row_);
 }
 
 void ConsoleWindow::PrintHeldLine() {
   if (!holding_) return;
   holding_ = false;
-  if (!options_.showLog) return;
-  // Out and err may share a terminal: the line must not land inside the bar.
-  const bool redraw = barShown_;
-  EraseBar();
-  out_ << heldLine_ << '\n';
-  out_.flush();
-  if (redraw) DrawBar();
-}
-
-void ConsoleWindow::DrawBar() {
-  barPercent_ = progress_;
-  const int filled = progress_ * kBarWidth / 100;
-  std::string bar = "\r[";
-  bar.append(static_cast<std::size_t>(filled), '#');
-  bar.append(static_cast<std::size_t>(kBarWidth - filled), ' ');
-  bar.append("] ");
-  const std::string figure = std::to_string(progress_) + "%";
-  bar.append(4 - figure.size(), ' ');
-  bar.append(figure);
-  err_ << bar;
-  err_.flush();
-  barShown_ = true;
-}
-
-void ConsoleWindow::EraseBar() {
-  if (!barShown_) return;
-  err_ << '\r' << std::string(kBarTextWidth, ' ') << '\r';
-  err_.flush();
-  barShown_ = false;
-  barPercent_ = -1;
+  output_.WriteLine(row_, heldLine_);
 }
 
 }  // namespace kv218

@@ -2,13 +2,17 @@
 // The window operations on a terminal, for the command line. Standard output carries exactly
 // the log pane's lines: a line is printed once it is complete, that is when the next line
 // starts or at Finish, because AppendToLastLine may still extend it. The gauge is a progress
-// bar on the error stream (only where that stream is a terminal); errors go there too.
+// row on the error stream (only where that stream is a terminal); errors go there too.
+// A window has a console of its own, or is one port's row on a console that several ports
+// share (its lines then carry the row's prefix).
 
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 
+#include "app/console_output.h"
 #include "ground/window_ops.h"
 
 namespace kv218 {
@@ -18,9 +22,13 @@ class ConsoleWindow : public WindowOps {
   struct Options {
     bool showLog = true;       // print the log lines on out
     bool progressBar = false;  // draw the gauge on err; only for a terminal
+    std::size_t columns = 80;  // the terminal's width
   };
 
+  // On a console of its own.
   ConsoleWindow(std::ostream& out, std::ostream& err, Options options);
+  // Row row of a shared console.
+  ConsoleWindow(ConsoleOutput& output, int row);
   ~ConsoleWindow() override;
   ConsoleWindow(const ConsoleWindow&) = delete;
   ConsoleWindow& operator=(const ConsoleWindow&) = delete;
@@ -34,13 +42,16 @@ class ConsoleWindow : public WindowOps {
   int TargetType() const override { return targetType_; }
   void ShowError(std::string_view message) override;
 
-  // Prints the line still held and takes the progress bar off the terminal. Call it before
-  // writing anything else to err; a line appended afterwards starts a new line.
+  // Prints the line still held and ends the progress row (on a console of its own it leaves
+  // the terminal). Call it before writing anything else to err; a line appended afterwards
+  // starts a new line.
   void Finish();
 
   void SetTargetType(int targetType) { targetType_ = targetType; }
   // What ChooseHexFile returns (nothing: the operator cancelled).
   void SetHexFileChoice(std::optional<std::string> path) { hexFileChoice_ = std::move(path); }
+  // The byte counts of the port behind this window, for the progress row's transfer rate.
+  void SetLineCounters(const LineCounters* counters) { output_.SetCounters(row_, counters); }
 
   const std::string& PanelText(int panel) const;
   int Progress() const { return progress_; }
@@ -49,19 +60,15 @@ class ConsoleWindow : public WindowOps {
 
  private:
   void PrintHeldLine();
-  void DrawBar();
-  void EraseBar();
 
-  std::ostream& out_;
-  std::ostream& err_;
-  const Options options_;
+  std::unique_ptr<ConsoleOutput> ownOutput_;
+  ConsoleOutput& output_;
+  const int row_;
 
   std::string heldLine_;
   bool holding_ = false;
   std::string panels_[5] = {"PORT", "N/A", "processbar", "checksum", "N/A"};
   int progress_ = 0;
-  bool barShown_ = false;
-  int barPercent_ = -1;
   bool buttonsEnabled_ = true;
   int targetType_ = 0;
   std::optional<std::string> hexFileChoice_;

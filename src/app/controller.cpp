@@ -20,11 +20,11 @@ namespace {
 constexpr std::chrono::milliseconds kCloseDrainLimit{2500};
 }  // namespace
 
-Controller::Controller(WindowOps& window, MessageLoop& loop, std::string settingsPath,
+Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation settings,
                        PortFactory makePort)
     : window_(window, recorder_),
       loop_(loop),
-      settingsPath_(std::move(settingsPath)),
+      settingsLocation_(std::move(settings)),
       makePort_(std::move(makePort)),
       sleep_([](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); }),
       clock_([] { return std::chrono::system_clock::now(); }),
@@ -50,7 +50,7 @@ void Controller::FormCreate() {
 }
 
 void Controller::ReadSettingsFile() {
-  settings_ = ReadSettings(settingsPath_);
+  settings_ = ReadSettings(settingsLocation_.readPath);
   recordFile_ = settings_.RecordFile;
 }
 
@@ -60,14 +60,17 @@ bool Controller::OpenPort(const std::string& path, bool remember) {
   if (remember) settings_.PortPath = path;
   port_ = makePort_();
   portOpen_ = port_->Open(path, PortSettingsText(settings_));
+  lastOpenFailure_ = portOpen_ ? OpenFailure{} : port_->LastOpenFailure();
   if (!portOpen_) {
     port_.reset();
     window_.SetPanelText(1, "N/A");
     return false;
   }
   station_.port = port_.get();
+  const bool silence = forceSilenceFraming_ || settings_.SilenceFraming;
   receiveThread_ = std::make_unique<ReceiveThread>(
-      *port_, loop_, [this](const std::uint8_t* data, std::size_t count) { OnBurst(data, count); });
+      *port_, loop_, [this](const std::uint8_t* data, std::size_t count) { OnBurst(data, count); },
+      silence ? nullptr : &replyEnd_);
   window_.SetPanelText(1, PortNameOf(path));
   return true;
 }
@@ -96,11 +99,18 @@ bool Controller::FormClose(int comIndex) {
   Settings saved = settings_;
   saved.Com = comIndex;
   saved.Type = window_.TargetType();
-  if (const auto error = WriteSettings(settingsPath_, saved)) {
-    window_.ShowError(*error);
-    return false;
+  PrepareSettingsFolder(settingsLocation_);
+  if (const auto error = WriteSettings(settingsLocation_.writePath, saved)) {
+    // The operator is told once and the window stays; the next close closes it, so that a
+    // settings file that cannot be written never keeps the window open for good.
+    if (!saveFailureShown_) {
+      saveFailureShown_ = true;
+      window_.ShowError(*error);
+      return false;
+    }
+  } else {
+    settings_ = saved;
   }
-  settings_ = saved;
   if (control_.running) {
     // The run unwinds at its next wait; the programmer hears the end now, while the port is
     // still open.
@@ -121,7 +131,8 @@ void Controller::BitBtn1Click() {
   if (!chosen) return;
   station_.HexFileName = *chosen;
   AppendLoadingLines(window_, station_.HexFileName);
-  LoadImage(station_.image, station_.HexFileName, window_.TargetType(), window_, loop_);
+  control_.lastLoad = LoadImage(station_.image, station_.HexFileName, window_.TargetType(), window_,
+                                loop_, control_.loadOptions);
 }
 
 RunOutcome Controller::BitBtn2Click() {
@@ -140,7 +151,7 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   if (recording) {
     recorder_.Begin({kind, portPath_, station_.HexFileName, window_.TargetType()}, clock_());
   }
-  RunContext run{station_, window_, loop_, frames_, control_, sleep_};
+  RunContext run{station_, window_, loop_, frames_, control_, sleep_, images_};
   lastOutcome_ = sequence(run);
   control_.running = false;
   control_.closeRequested = false;

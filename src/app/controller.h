@@ -18,6 +18,7 @@
 #include "app/log_tap.h"
 #include "app/run_recorder.h"
 #include "app/settings.h"
+#include "app/settings_location.h"
 #include "app/standalone_watch.h"
 #include "ground/message_loop.h"
 #include "ground/window_ops.h"
@@ -25,6 +26,7 @@
 #include "ops/run_outcome.h"
 #include "ops/waits.h"
 #include "serial/port_channel.h"
+#include "serial/reply_decoder.h"
 #include "serial/station.h"
 
 namespace kv218 {
@@ -39,7 +41,8 @@ class Controller {
   using RecordErrorReporter = std::function<void(const std::string&)>;
 
   // makePort gives a fresh, closed port for every open; by default the platform's serial port.
-  Controller(WindowOps& window, MessageLoop& loop, std::string settingsPath,
+  // A plain path as settings is the file both read and written.
+  Controller(WindowOps& window, MessageLoop& loop, SettingsLocation settings,
              PortFactory makePort = {});
   ~Controller();
   Controller(const Controller&) = delete;
@@ -51,10 +54,11 @@ class Controller {
   void FormCreate();
   const Settings& settings() const { return settings_; }
 
-  // Saves the settings (COM from comIndex, TYPE from the target selector). On failure shows
-  // "Unable to write to <path>" and returns false: the window stays open, the port stays
-  // open. Otherwise ends a run in progress at once (EndRun sent), stops the receive thread
-  // and closes the port.
+  // Saves the settings (COM from comIndex, TYPE from the target selector). On the first
+  // failure shows "Unable to write to <path>" and returns false: the window stays open, the
+  // port stays open. A later close that cannot save either closes without showing it again.
+  // Closing ends a run in progress at once (EndRun sent), stops the receive thread and closes
+  // the port.
   bool FormClose(int comIndex);
 
   // Another port picked: the old receive thread is stopped and joined, the port closed, and
@@ -67,6 +71,10 @@ class Controller {
   // Reads the settings file only; FormCreate is this and OpenPort(settings().PortPath).
   // The record file becomes the one the settings name.
   void ReadSettingsFile();
+  // Ends every burst at the 50 ms gap from the next OpenPort on, whatever the settings say
+  // (the command line's --silence-framing). By default a reply whose length its head tells
+  // is handed over as soon as it has arrived.
+  void ForceSilenceFraming() { forceSilenceFraming_ = true; }
 
   // Each program or store run, and each stand-alone run the programmer reports, appends one
   // line to this file (empty: none). A line that cannot be written is reported through the
@@ -100,12 +108,21 @@ class Controller {
 
   Station& station() { return station_; }
   bool PortOpen() const { return portOpen_; }
+  // Why the last OpenPort failed (the window shows only "N/A").
+  OpenFailure LastOpenFailure() const { return lastOpenFailure_; }
   // The path of the last open attempt.
   const std::string& PortPath() const { return portPath_; }
   RunOutcome LastOutcome() const { return lastOutcome_; }
+  // How loads read the file (the command line's --strict); the window keeps the defaults.
+  void SetLoadOptions(const LoadOptions& options) { control_.loadOptions = options; }
+  // The last load, by the load button or at the start of a run.
+  const LoadResult& LastLoad() const { return control_.lastLoad; }
   std::uint64_t BurstsHandled() const { return burstsHandled_; }
   // The blocking pause after BeginRun; tests pass a virtual one.
   void SetSleeper(Sleeper sleep) { sleep_ = std::move(sleep); }
+  // Where the runs' reload of the HEX file comes from (null, the default: the file itself).
+  // Several controllers programming at once share one reading this way.
+  void SetImageSource(ImageSource* images) { images_ = images; }
   // The wall clock of the records; tests pass one that follows virtual time.
   void SetClock(WallClock clock) { clock_ = std::move(clock); }
 
@@ -118,9 +135,10 @@ class Controller {
   RunRecorder recorder_;
   LogTap window_;
   MessageLoop& loop_;
-  const std::string settingsPath_;
+  const SettingsLocation settingsLocation_;
   PortFactory makePort_;
   Sleeper sleep_;
+  ImageSource* images_ = nullptr;
   WallClock clock_;
   std::string recordFile_;
   RecordErrorReporter reportRecordError_;
@@ -133,8 +151,12 @@ class Controller {
   Frames frames_;
   RunControl control_;
   std::unique_ptr<PortChannel> port_;
+  ReplyEnd replyEnd_;
+  bool forceSilenceFraming_ = false;
   std::unique_ptr<ReceiveThread> receiveThread_;
   bool portOpen_ = false;
+  bool saveFailureShown_ = false;
+  OpenFailure lastOpenFailure_;
   RunOutcome lastOutcome_ = RunOutcome::Succeeded;
 
   bool inBurst_ = false;

@@ -1,14 +1,19 @@
 #include "app/ini_file.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 #include "ground/platform.h"
+#include "ground/regular_file.h"
 
 namespace kv218 {
 
 namespace {
 
 constexpr std::size_t kMaxValue = 2047;
+// Seven keys take some 150 bytes; other programs' keys may share the file. A settings file
+// beyond this is no settings file.
+constexpr std::size_t kMaxIniFileBytes = 1024 * 1024;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 std::string_view Trim(std::string_view text) {
@@ -50,25 +55,23 @@ Parsed ParseLine(std::string_view text) {
   return {Parsed::Key, key, Trim(text.substr(equals + 1))};
 }
 
+// Joins by appending into one reserved string. (GCC 12 at -O3 reports a false -Wrestrict on
+// `"[" + std::string(name)`, a literal followed by a temporary.)
+std::string Joined(std::initializer_list<std::string_view> parts) {
+  std::size_t size = 0;
+  for (std::string_view part : parts) size += part.size();
+  std::string text;
+  text.reserve(size);
+  for (std::string_view part : parts) text.append(part);
+  return text;
+}
+
 std::string ValueText(std::string_view value) {
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);
   }
   return std::string(value.substr(0, kMaxValue));
-}
-
-// The file's bytes; empty when it is missing or cannot be read (a folder, no permission).
-std::string ReadWholeFile(const std::string& path) {
-  std::FILE* file = OpenFile(path, "rb");
-  if (file == nullptr) return {};
-  std::string text;
-  char chunk[4096];
-  std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  return failed ? std::string() : text;
 }
 
 }  // namespace
@@ -104,8 +107,17 @@ std::optional<std::int32_t> ParseProfileInteger(std::string_view text) {
   return static_cast<std::int32_t>(value);
 }
 
-IniFile::IniFile(std::string path) : path_(std::move(path)) {
-  const std::string text = ReadWholeFile(path_);
+IniFile::IniFile(std::string path, FileReplacer* replacer)
+    : path_(std::move(path)), replacer_(replacer) {
+  FileRead file = ReadRegularFile(path_, kMaxIniFileBytes);
+  // A missing file is made by the first write. Anything else that cannot be read (a pipe, a
+  // device, a folder, a file far too large, one without permission) reads as empty and is
+  // never written over: the write would lose what it holds.
+  refused_ = !file.ok() && file.error != FileReadError::Missing;
+  DecodedProfile decoded = DecodeProfile(file.text);
+  encoding_ = decoded.encoding;
+  tail_ = std::move(decoded.tail);
+  const std::string& text = decoded.text;
   std::size_t pos = 0;
   while (pos < text.size()) {
     const auto end = text.find_first_of("\r\n", pos);
@@ -125,16 +137,16 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {
 
 IniFile::Position IniFile::Locate(std::string_view section, std::string_view key,
                                   bool& sectionFound) const {
+  // Only the first copy of a section counts; later copies are left as they are.
   sectionFound = false;
   bool inSection = false;
-  bool inFirstSection = false;
   std::size_t insertAt = lines_.size();
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     const Parsed parsed = ParseLine(lines_[i].text);
     if (parsed.kind == Parsed::Section) {
+      if (inSection) break;
       inSection = SameName(parsed.name, section);
-      inFirstSection = inSection && !sectionFound;
-      if (inFirstSection) {
+      if (inSection) {
         sectionFound = true;
         insertAt = i + 1;
       }
@@ -142,8 +154,8 @@ IniFile::Position IniFile::Locate(std::string_view section, std::string_view key
     }
     if (!inSection) continue;
     if (parsed.kind == Parsed::Key && SameName(parsed.name, key)) return {i, true};
-    // A new key goes after the last non-blank line of the first such section.
-    if (inFirstSection && !Trim(lines_[i].text).empty()) insertAt = i + 1;
+    // A new key goes after the section's last non-blank line.
+    if (!Trim(lines_[i].text).empty()) insertAt = i + 1;
   }
   return {insertAt, false};
 }
@@ -176,21 +188,23 @@ std::string IniFile::NewLineEnding() const {
 }
 
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  if (refused_) return false;
   std::vector<Line> lines = lines_;
-  const std::string ending = NewLineEnding();
   bool sectionFound = false;
   const Position at = Locate(section, key, sectionFound);
+  // New lines end as the line they follow does: a lone CR before a line that is a lone LF
+  // would join the two into one line ending and lose a line.
+  const std::string ending = at.line > 0 && !lines_[at.line - 1].terminator.empty()
+                                 ? lines_[at.line - 1].terminator
+                                 : NewLineEnding();
   if (at.found) {
     // The key keeps its spelling; blanks around it and the old value go.
     Line& line = lines[at.line];
-    line.text = std::string(ParseLine(line.text).name) + "=" + std::string(value);
+    line.text = Joined({ParseLine(line.text).name, "=", value});
   } else {
     std::vector<Line> added;
-    if (!sectionFound) {
-      if (!lines.empty() && !Trim(lines.back().text).empty()) added.push_back({"", ending});
-      added.push_back({"[" + std::string(section) + "]", ending});
-    }
-    added.push_back({std::string(key) + "=" + std::string(value), ending});
+    if (!sectionFound) added.push_back({Joined({"[", section, "]"}), ending});
+    added.push_back({Joined({key, "=", value}), ending});
     // The line before the insertion point needs an ending of its own.
     if (at.line > 0 && lines[at.line - 1].terminator.empty())
       lines[at.line - 1].terminator = ending;
@@ -214,9 +228,19 @@ std::string IniFile::Text() const {
 bool IniFile::Save(const std::vector<Line>& lines) const {
   std::string text;
   for (const Line& line : lines) text += line.text + line.terminator;
+  const std::string bytes = EncodeProfile(text, encoding_, tail_);
 
-  ReplacementFile file(path_);
-  return file.IsOpen() && file.Write(text) && file.Commit();
+  FileReplacer& replacer = replacer_ != nullptr ? *replacer_ : SystemFileReplacer();
+  switch (replacer.ReplaceThroughTemporary(path_, bytes)) {
+    case FileReplacer::Result::Replaced:
+      return true;
+    case FileReplacer::Result::NoTemporary:
+      // A folder the user may not write to can still hold a file the user may write.
+      return replacer.OverwriteInPlace(path_, bytes);
+    case FileReplacer::Result::Failed:
+      break;
+  }
+  return false;
 }
 
 }  // namespace kv218

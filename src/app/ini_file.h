@@ -4,11 +4,15 @@
 //  - "[section]" lines open a section; "key=value" lines inside it; both matched without
 //    regard to case; keys and values trimmed of blanks; a value in matching quotes loses them;
 //    a value is at most 2,047 characters;
+//  - a section that appears more than once is read and written in its first copy only;
 //  - writing a key changes only its line (or adds it at the end of its section, or adds the
-//    section at the end of the file); every other line, comment and line ending stays as it
-//    was; new lines take the file's line ending, CR LF for a new file;
+//    section at the end of the file, right after the last line); every other line, comment
+//    and line ending stays as it was; new lines end as the line before them (or as the file's
+//    first line ending, CR LF for a new file);
+//  - a file that starts with a UTF-16 byte-order mark is read as UTF-16 and written back so;
 //  - each write saves the whole file at once through a temporary file renamed over the old
 //    one, so a program that dies while writing leaves the old file or the new one, never half.
+//    Where the folder takes no temporary file, the file is overwritten in place.
 
 #include <cstdint>
 #include <optional>
@@ -16,12 +20,17 @@
 #include <string_view>
 #include <vector>
 
+#include "app/file_replacer.h"
+#include "app/profile_encoding.h"
+
 namespace kv218 {
 
 class IniFile {
  public:
-  // Reads the file; a missing or unreadable file reads as empty.
-  explicit IniFile(std::string path);
+  // Reads the file; a missing or unreadable file reads as empty. One that is there but
+  // cannot be read (no regular file, larger than 1 MB, no permission) is then never written.
+  // Saves go through replacer (the platform's file operations when none is given).
+  explicit IniFile(std::string path, FileReplacer* replacer = nullptr);
 
   const std::string& path() const { return path_; }
 
@@ -40,8 +49,9 @@ class IniFile {
   bool WriteString(std::string_view section, std::string_view key, std::string_view value);
   bool WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
 
-  // The whole text as it is (or would be) saved.
+  // The whole text as it is (or would be) saved, UTF-8 for a UTF-16 file.
   std::string Text() const;
+  ProfileEncoding Encoding() const { return encoding_; }
 
  private:
   struct Line {
@@ -58,7 +68,11 @@ class IniFile {
   std::string NewLineEnding() const;
 
   std::string path_;
+  FileReplacer* replacer_;
+  ProfileEncoding encoding_ = ProfileEncoding::Bytes;
+  std::string tail_;  // an odd last byte of a UTF-16 file
   std::vector<Line> lines_;
+  bool refused_ = false;  // there, but not readable as a settings file: writes fail
 };
 
 // Parses a profile integer as ReadInteger does; nothing when the text is not a number.

@@ -1,9 +1,24 @@
 #include "app/settings.h"
 
+#include <cctype>
+
 #include "app/ini_file.h"
 #include "ground/platform.h"
 
 namespace kv218 {
+
+namespace {
+bool SameLetters(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(a[i])) !=
+        std::toupper(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+}  // namespace
 
 Settings ReadSettings(const std::string& path) {
   const IniFile file(path);
@@ -16,12 +31,14 @@ Settings ReadSettings(const std::string& path) {
   settings.PortParity = file.ReadString(kPortSection, "PARITY", defaults.PortParity);
   settings.Com = file.ReadInteger(kIndexSection, "COM", defaults.Com);
   settings.Type = file.ReadInteger(kIndexSection, "TYPE", defaults.Type);
+  settings.SilenceFraming = SameLetters(file.ReadString(kPortSection, "FRAMING", ""), "SILENCE");
   settings.RecordFile = file.ReadString(kRecordSection, "FILE", defaults.RecordFile);
   return settings;
 }
 
-std::optional<std::string> WriteSettings(const std::string& path, const Settings& settings) {
-  IniFile file(path);
+std::optional<std::string> WriteSettings(const std::string& path, const Settings& settings,
+                                         FileReplacer* replacer) {
+  IniFile file(path, replacer);
   const bool written = file.WriteString(kPortSection, "PORT", settings.PortPath) &&
                        file.WriteInteger(kPortSection, "BAUD", settings.PortBaud) &&
                        file.WriteInteger(kPortSection, "DATA", settings.PortData) &&

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/file_replacer.h"
+
 namespace kv218 {
 
 inline constexpr std::string_view kPortSection = "COM PORT SETTING";
@@ -22,6 +24,9 @@ struct Settings {
   std::string PortParity = "E";          // PARITY
   std::int32_t Com = 0;                  // INDEX/COM: the port selector's item index
   std::int32_t Type = 0;                 // INDEX/TYPE: the target selector's item index
+  // FRAMING=SILENCE: every burst ends at the 50 ms gap, also a reply whose length is known.
+  // Read only; whoever wants it writes it into the file.
+  bool SilenceFraming = false;
   // RECORD/FILE: the file each run appends its record line to; empty: no record. Read only:
   // the program never writes it.
   std::string RecordFile;
@@ -32,8 +37,10 @@ Settings ReadSettings(const std::string& path);
 
 // Writes the seven keys in order, each at once; the file and its sections are created when
 // missing and other keys are left alone. On the first key that cannot be written, stops and
-// returns "Unable to write to <path>" (the keys before it stay written).
-std::optional<std::string> WriteSettings(const std::string& path, const Settings& settings);
+// returns "Unable to write to <path>" (the keys before it stay written). Saves go through
+// replacer (the platform's file operations when none is given).
+std::optional<std::string> WriteSettings(const std::string& path, const Settings& settings,
+                                         FileReplacer* replacer = nullptr);
 
 // The line settings for the port: baud rate, parity, data bits, stop bits ("115200,E,8,1").
 std::string PortSettingsText(const Settings& settings);

@@ -23,10 +23,15 @@ bool SameText(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::string SettingsPathOf(const CommonOptions& options) {
+SettingsLocation SettingsLocationOf(const CommonOptions& options) {
   if (!options.settingsPath.empty()) return options.settingsPath;
   const std::filesystem::path self = RunningExecutablePath();
-  return SettingsPathFor((self.parent_path() / "kv218tool").string());
+  return LocateSettings(SettingsPathFor((self.parent_path() / "kv218tool").string()),
+                        SystemSettingsEnvironment());
+}
+
+std::string SettingsPathOf(const CommonOptions& options) {
+  return SettingsLocationOf(options).readPath;
 }
 
 std::optional<int> ParseTargetType(std::string_view text) {

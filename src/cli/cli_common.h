@@ -7,19 +7,28 @@
 #include <string>
 #include <string_view>
 
+#include "app/settings_location.h"
+
 namespace kv218::cli {
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;  // the command ran and failed (an output not written)
 inline constexpr int kExitUsage = 2;    // a usage error, a missing file, a HEX error
 
+// --strict, for every command that loads a HEX file.
+inline constexpr const char* kStrictHelp =
+    "Refuse a file with a wrong or missing record checksum, without data records, or without "
+    "its end-of-file record";
+
 struct CommonOptions {
   std::string settingsPath;  // --settings; empty: kv218tool.INI beside the executable
   bool quiet = false;        // -q: no log lines, no progress bar; errors still shown
 };
 
-// The settings file a command reads: --settings, or the window's file, kv218tool.INI, in
-// the executable's folder (the window and the command line share it).
+// The settings file: --settings, or the window's file, kv218tool.INI, where the window keeps it
+// (the window and the command line share it).
+SettingsLocation SettingsLocationOf(const CommonOptions& options);
+// The settings file a command reads.
 std::string SettingsPathOf(const CommonOptions& options);
 
 // A target type as typed: "0".."3" or the selector's label ("TK Series", "MVRx Series",

@@ -9,6 +9,7 @@
 #include "app/console_window.h"
 #include "app/queue_loop.h"
 #include "app/settings.h"
+#include "cli/load_notes.h"
 #include "image/hex_loader.h"
 #include "image/load_texts.h"
 
@@ -66,6 +67,7 @@ int RunLoad(const LoadArguments& args, const CommonOptions& common) {
       LoadImage(*image, args.file, window.TargetType(), window, loop, {.strict = args.strict});
   window.Finish();
   if (!result.ok()) return kExitUsage;  // the loader has shown its message
+  PrintLoadNotes(std::cerr, args.file, *type, result);
 
   if (!args.imageOut.empty() && !WriteImage(args.imageOut, *image)) {
     std::cerr << "Unable to write to " << args.imageOut << '\n';
@@ -87,7 +89,7 @@ void AddLoadCommand(CLI::App& app, const CommonOptions& common, int& exitCode) {
                    "\"Eco Mode\" (default: TYPE from the settings file)");
   load->add_option("--image-out", args->imageOut,
                    "Write the 352,256 image bytes and the 12 configuration bytes to this file");
-  load->add_flag("--strict", args->strict, "Refuse a record whose checksum byte is wrong");
+  load->add_flag("--strict", args->strict, kStrictHelp);
   load->callback([args, &common, &exitCode] { exitCode = RunLoad(*args, common); });
 }
 

@@ -18,6 +18,7 @@ void AddProgramCommand(CLI::App& app, const CommonOptions& common, int& exitCode
                                          "erase, write, read-back and verification, reset");
   command->add_option("FILE", args->file, "The Intel HEX file (*.hex, *.a43)")->required();
   AddSessionOptions(*command, args->session);
+  command->add_flag("--strict", args->session.strict, kStrictHelp);
   AddRecordOption(*command, args->session);
   command->callback([args, &common, &exitCode] {
     exitCode = RunSequenceCommand(common, args->session, args->file, &Controller::BitBtn2Click);

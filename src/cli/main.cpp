@@ -7,6 +7,7 @@
 #include "cli/cmd_info.h"
 #include "cli/cmd_load.h"
 #include "cli/cmd_monitor.h"
+#include "cli/cmd_ports.h"
 #include "cli/cmd_program.h"
 #include "cli/cmd_store.h"
 
@@ -16,7 +17,7 @@ int main(int argc, char** argv) {
   std::setlocale(LC_TIME, "");
 
   CLI::App app{"kv218: the command line of the KV-218 device programmer's companion", "kv218"};
-  app.set_version_flag("--version", "kv218 1.85.11");
+  app.set_version_flag("--version", "kv218 " KV218_VERSION);
   // A path such as /tmp/x.hex is a file, not an option, on Windows too.
   app.allow_windows_style_options(false);
   app.require_subcommand(1);
@@ -25,7 +26,8 @@ int main(int argc, char** argv) {
 
   CommonOptions common;
   app.add_option("--settings", common.settingsPath,
-                 "Settings file (default: kv218tool.INI beside the executable)");
+                 "Settings file (default: kv218tool.INI beside the executable, or for an installed "
+                 "copy in ~/.config/kv218tool)");
   app.add_flag("-q,--quiet", common.quiet, "No log lines and no progress bar; errors still shown");
 
   int exitCode = kExitOk;
@@ -34,6 +36,7 @@ int main(int argc, char** argv) {
   AddStoreCommand(app, common, exitCode);
   AddInfoCommand(app, common, exitCode);
   AddMonitorCommand(app, common, exitCode);
+  AddPortsCommand(app, exitCode);
 
   try {
     app.parse(argc, argv);

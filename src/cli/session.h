@@ -7,19 +7,18 @@
 #include <CLI/CLI.hpp>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/console_window.h"
 #include "app/controller.h"
 #include "app/queue_loop.h"
+#include "app/settings.h"
 #include "cli/cli_common.h"
+#include "cli/simulated_programmer.h"
 #include "ops/run_outcome.h"
-
-namespace kv218::sim {
-class DeviceModel;
-class PtyServer;
-}  // namespace kv218::sim
+#include "serial/metered_port.h"
 
 namespace kv218::cli {
 
@@ -27,18 +26,33 @@ inline constexpr int kExitTimeout = 3;        // the programmer stayed silent
 inline constexpr int kExitPort = 4;           // the port cannot be opened
 inline constexpr int kExitInterrupted = 130;  // Ctrl-C (128 + SIGINT)
 
+// The most programmers one command drives at once.
+inline constexpr int kMostPorts = 64;
+
 struct SessionOptions {
-  std::string port;                 // --port; empty: PORT from the settings file
+  std::vector<std::string> ports;   // --port, repeatable; none: PORT from the settings file
   std::string type;                 // --type; empty: TYPE from the settings file
-  bool simulate = false;            // --simulate
-  std::vector<std::string> faults;  // --fault, for the simulated programmer
+  int simulate = 0;                 // --simulate [N], repeatable: simulated programmers
+  std::vector<std::string> faults;  // --fault [N:]NAME, for the simulated programmers
   std::string simBaud = "115200";   // --sim-baud N|max
   int tickMs = 1000;                // --tick-ms: Timer1's period (for tests)
+  bool silenceFraming = false;      // --silence-framing
+  bool strict = false;              // --strict (program and store)
   std::string record;               // --record; empty: RECORD/FILE from the settings file
 };
 
-// Adds --port, --type, --simulate, --fault, --sim-baud and --tick-ms to a subcommand.
+// Adds --port, --type, --simulate, --fault, --sim-baud, --silence-framing and --tick-ms to a
+// subcommand.
 void AddSessionOptions(CLI::App& command, SessionOptions& options);
+
+// More than one port: program and store run on each at once (cli/multi_run.h); the other
+// commands take one.
+bool SeveralPorts(const SessionOptions& options);
+
+// The target type of --type, or else TYPE of the settings read from settingsPath; nothing,
+// after a message on standard error, when there is none.
+std::optional<int> TargetTypeOf(const SessionOptions& options, const Settings& settings,
+                                const std::string& settingsPath);
 
 // Adds --record FILE (program, store, monitor).
 void AddRecordOption(CLI::App& command, SessionOptions& options);
@@ -47,6 +61,7 @@ void AddRecordOption(CLI::App& command, SessionOptions& options);
 int ExitCodeFor(RunOutcome outcome);
 
 class Session;
+class SignalWatcher;
 
 // program and store: open the session, run one sequence on FILE, close; the exit status of
 // the run (or of the failed open).
@@ -61,33 +76,39 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   // Reads the settings, starts the simulated programmer when asked and opens the port.
-  // kExitOk, or the exit status after a message on standard error.
+  // kExitOk, or the exit status after a message on standard error. After a usage error the
+  // settings file is left as it was.
   int Open();
   // Saves the settings as the window does when it closes (the one-off --port and --type are
   // not kept), closes the port, stops the simulated programmer and prints the last log line.
+  // The save is left out when the command ended with a usage or input error.
   void Close();
+  // The command ends with a usage or input error before it talked to the programmer: Close
+  // leaves the settings file alone.
+  void KeepSettingsFile() { saveSettings_ = false; }
 
   Controller& controller() { return *controller_; }
   QueueLoop& loop() { return loop_; }
   ConsoleWindow& window() { return window_; }
   // The simulated programmer (--simulate), or null.
-  sim::PtyServer* simulator() { return server_.get(); }
+  sim::PtyServer* simulator() { return simulator_.server(); }
   // Ctrl-C (or SIGTERM) arrived; the run in progress was asked to end.
   bool Interrupted() const { return interrupted_; }
 
  private:
-  class SignalWatcher;
+  int OpenSession();
 
   const CommonOptions& common_;
   const SessionOptions& options_;
   QueueLoop loop_;
   ConsoleWindow window_;
-  std::unique_ptr<sim::DeviceModel> model_;
-  std::unique_ptr<sim::PtyServer> server_;
+  LineCounters line_;
+  SimulatedProgrammer simulator_;
   std::unique_ptr<Controller> controller_;
   std::unique_ptr<SignalWatcher> signals_;
   bool interrupted_ = false;
   bool closed_ = false;
+  bool saveSettings_ = true;
 };
 
 }  // namespace kv218::cli

@@ -14,12 +14,12 @@ namespace {
 constexpr std::array<std::uint8_t, kConfigCount> kConfigDefaults24 = {
     0xCF, 0xCF, 0x07, 0xA7, 0xC7, 0xDF, 0xE7, 0xE3, 0xFF, 0xFF, 0xFF, 0xFF};
 
-LoadResult Failed(WindowOps& window, std::string message) {
+LoadResult Failed(WindowOps& window, std::string message, const RecordCounts& counts) {
   window.ShowError(message);
-  return LoadResult{LoadStatus::Failed, std::move(message)};
+  return LoadResult{LoadStatus::Failed, std::move(message), counts};
 }
 
-LoadResult Loaded() { return LoadResult{LoadStatus::Loaded, {}}; }
+LoadResult Loaded(const RecordCounts& counts) { return LoadResult{LoadStatus::Loaded, {}, counts}; }
 
 }  // namespace
 
@@ -30,12 +30,14 @@ LoadResult LoadHex24(MemoryImage& image, const std::string& path, WindowOps& win
   image.ConfigBytes = kConfigDefaults24;
   image.HighestAddress = 0;
 
+  RecordCounts counts;
   const auto error = ReadHexRecords(
       path, window, loop, options,
       [&image](const HexRecord& record, std::int64_t extended, std::string& message) {
         return PlaceRecord24(image, record, extended, message);
-      });
-  if (error) return Failed(window, *error);
+      },
+      counts);
+  if (error) return Failed(window, *error, counts);
 
   image.ImageChecksum = ProgramWordSum24(image);
   image.ByteChecksum = ProgramByteSum24(image);
@@ -44,7 +46,7 @@ LoadResult LoadHex24(MemoryImage& image, const std::string& path, WindowOps& win
   image.ConfigChecksum = ConfigByteSum(image);
   image.ByteChecksum = static_cast<std::uint16_t>(image.ByteChecksum + ConfigByteSum24(image));
   window.AppendToLastLine(LoadResultText24(image));
-  return Loaded();
+  return Loaded(counts);
 }
 
 LoadResult LoadHex16(MemoryImage& image, const std::string& path, std::uint8_t variant,
@@ -60,13 +62,14 @@ LoadResult LoadHex16(MemoryImage& image, const std::string& path, std::uint8_t v
   reg[5] = 0x01;
   image.HighestAddress = 0x7FFF;
 
-  const auto error =
-      ReadHexRecords(path, window, loop, options,
-                     [&image](const HexRecord& record, std::int64_t extended, std::string&) {
-                       PlaceRecord16(image, record, extended);
-                       return true;
-                     });
-  if (error) return Failed(window, *error);
+  RecordCounts counts;
+  const auto error = ReadHexRecords(
+      path, window, loop, options,
+      [&image](const HexRecord& record, std::int64_t extended, std::string&) {
+        return PlaceRecord16(image, record, extended);
+      },
+      counts);
+  if (error) return Failed(window, *error, counts);
 
   std::uint16_t sum = ProgramByteSum16(image);
   CopyConfigToImage16(image);
@@ -88,7 +91,7 @@ LoadResult LoadHex16(MemoryImage& image, const std::string& path, std::uint8_t v
     window.SetPanelText(kChecksumPanel, PanelChecksumText(image.ByteChecksum));
   }
   image.ImageChecksum = image.ByteChecksum;
-  return Loaded();
+  return Loaded(counts);
 }
 
 LoadResult LoadHex1K(MemoryImage& image, const std::string& path, WindowOps& window,
@@ -96,19 +99,20 @@ LoadResult LoadHex1K(MemoryImage& image, const std::string& path, WindowOps& win
   window.SetProgress(0);
   BlankImage1K(image);
 
-  const auto error =
-      ReadHexRecords(path, window, loop, options,
-                     [&image](const HexRecord& record, std::int64_t extended, std::string&) {
-                       PlaceRecord1K(image, record, extended);
-                       return true;
-                     });
-  if (error) return Failed(window, *error);
+  RecordCounts counts;
+  const auto error = ReadHexRecords(
+      path, window, loop, options,
+      [&image](const HexRecord& record, std::int64_t extended, std::string&) {
+        return PlaceRecord1K(image, record, extended);
+      },
+      counts);
+  if (error) return Failed(window, *error, counts);
 
   window.SetProgress(100);
   image.ImageChecksum = WindowByteSum1K(image);
   window.SetPanelText(kChecksumPanel, PanelChecksumText(image.ImageChecksum));
   window.AppendToLastLine(kLoadResultText1K);
-  return Loaded();
+  return Loaded(counts);
 }
 
 LoadResult LoadImage(MemoryImage& image, const std::string& path, int targetType, WindowOps& window,
@@ -123,7 +127,7 @@ LoadResult LoadImage(MemoryImage& image, const std::string& path, int targetType
     case 3:
       return LoadHex1K(image, path, window, loop, options);
     default:
-      return LoadResult{LoadStatus::NoLoader, {}};
+      return LoadResult{};
   }
 }
 

@@ -1,26 +1,12 @@
 #include "image/hex_reader.h"
 
-#include <cstdio>
-#include <memory>
-
-#include "ground/platform.h"
+#include "ground/regular_file.h"
 #include "ground/text.h"
 #include "image/text_lines.h"
 
 namespace kv218 {
 
 namespace {
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFile(path, "rb"), &std::fclose);
-  if (!file) return std::nullopt;
-  std::string text;
-  char chunk[65536];
-  std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) text.append(chunk, n);
-  if (std::ferror(file.get())) return std::nullopt;  // for instance a folder
-  return text;
-}
 
 // The data bytes of an address record as one big-endian number; false when it has more
 // than 32 bits. A record without data bytes gives 0.
@@ -50,23 +36,41 @@ std::optional<std::string> CheckRecordChecksum(const HexRecord& record, std::siz
          ", expected 0x" + Hex(expected, 2);
 }
 
+// Strict mode: a file must hold data and end with its end-of-file record; anything else is
+// likely not the firmware, or cut short.
+std::optional<std::string> CheckComplete(const RecordCounts& counts, const std::string& path) {
+  if (counts.dataRecords > 0 && counts.endRecord) return std::nullopt;
+  if (counts.dataRecords > 0) return "No end-of-file record in " + path;
+  if (counts.endRecord) return "No data records in " + path;
+  return "No data records and no end-of-file record in " + path;
+}
+
 }  // namespace
 
 std::optional<std::string> ReadHexRecords(const std::string& path, WindowOps& window,
                                           MessageLoop& loop, const LoadOptions& options,
-                                          const PlaceData& place) {
-  const auto text = ReadWholeFile(path);
-  if (!text) return "Cannot open file " + path;
+                                          const PlaceData& place, RecordCounts& counts) {
+  counts = {};
+  const FileRead file = ReadRegularFile(path, kMaxHexFileBytes);
+  if (!file.ok()) return "Cannot open file " + path;
+  const std::string_view text = file.text;
 
-  const std::size_t lineCount = CountLines(*text);
+  const std::size_t lineCount = CountLines(text);
   HexRecord record;  // reused for every line: no allocation per record
   std::string error;
   std::int64_t extended = 0;
   std::size_t pos = 0;
+  int shown = -1;
   for (std::size_t i = 0; i < lineCount; ++i) {
-    const std::string_view line = NextLine(*text, pos);
-    window.SetProgress(static_cast<int>((i + 1) * 100 / lineCount));
-    loop.PumpMessages();
+    const std::string_view line = NextLine(text, pos);
+    // The gauge moves, and the window handles its messages, whenever the percentage changes:
+    // at most 101 times however long the file, and on every line of a short one.
+    const int percent = static_cast<int>((i + 1) * 100 / lineCount);
+    if (percent != shown) {
+      shown = percent;
+      window.SetProgress(percent);
+      loop.PumpMessages();
+    }
 
     const LineKind kind = ParseHexLine(line, record, error);
     if (kind == LineKind::NotARecord) continue;
@@ -77,10 +81,20 @@ std::optional<std::string> ReadHexRecords(const std::string& path, WindowOps& wi
     std::uint32_t value = 0;
     switch (record.Type) {
       case kRecordData:
-        if (!place(record, extended, error)) return error;
+        ++counts.dataRecords;
+        switch (place(record, extended, error)) {
+          case Placement::Placed:
+            break;
+          case Placement::Ignored:
+            ++counts.ignoredRecords;
+            break;
+          case Placement::Failed:
+            return error;
+        }
         break;
       case kRecordEnd:
-        return std::nullopt;
+        counts.endRecord = true;
+        return options.strict ? CheckComplete(counts, path) : std::nullopt;
       case kRecordSegment:
         if (!AddressValue(record, value, error)) return error;
         extended = std::int64_t{value} * 16;
@@ -93,7 +107,7 @@ std::optional<std::string> ReadHexRecords(const std::string& path, WindowOps& wi
         break;
     }
   }
-  return std::nullopt;
+  return options.strict ? CheckComplete(counts, path) : std::nullopt;
 }
 
 }  // namespace kv218

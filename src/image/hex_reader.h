@@ -1,7 +1,9 @@
 #pragma once
-// The record loop the three loaders share: the file is read whole, split into lines, and
-// each line moves the gauge and lets the window handle its messages before it is parsed.
+// The record loop the three loaders share: the file is read whole and split into lines; before
+// a line is parsed the gauge shows the share of lines read, and whenever that percentage
+// changes the window handles its messages.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -10,23 +12,41 @@
 #include "ground/message_loop.h"
 #include "ground/window_ops.h"
 #include "image/hex_record.h"
+#include "image/record_placement.h"
 
 namespace kv218 {
 
+// The largest HEX file read. The largest image (type 0, 350,208 bytes) in records of 16 data
+// bytes is about 1 MB of text; even records of one data byte each stay near 5 MB. Anything
+// larger is no firmware file, and refusing it keeps the memory of a load bounded.
+inline constexpr std::size_t kMaxHexFileBytes = 16 * 1024 * 1024;
+
 struct LoadOptions {
-  // Refuse a record whose checksum byte is wrong or missing, naming its line. Off by default:
-  // files in use may carry wrong checksums and have always loaded.
+  // Refuse a record whose checksum byte is wrong or missing, naming its line, and a file
+  // without data records or without its end-of-file record. Off by default: files in use may
+  // carry wrong checksums or lack the end record, and have always loaded.
   bool strict = false;
 };
 
-// Places one data record at extended address E; returns false with a message to stop.
-using PlaceData = std::function<bool(const HexRecord&, std::int64_t extended, std::string& error)>;
+// What a file held, counted up to its end-of-file record (or its last line).
+struct RecordCounts {
+  bool endRecord = false;          // the end-of-file record was read
+  std::size_t dataRecords = 0;     // data records read
+  std::size_t ignoredRecords = 0;  // data records outside the layout's memory, left out
+};
 
-// Reads the file at path and hands every data record to place, up to the end-of-file record.
-// Returns the message of the first error ("Cannot open file <path>", a conversion error, a
-// checksum error in strict mode, or one from place), nothing when the records were read.
+// Places one data record at extended address E; Failed (with a message) stops the reading.
+using PlaceData =
+    std::function<Placement(const HexRecord&, std::int64_t extended, std::string& error)>;
+
+// Reads the file at path and hands every data record to place, up to the end-of-file record,
+// counting what it met in counts.
+// A path that is no regular file (a pipe, a device, a folder) or a file larger than
+// kMaxHexFileBytes cannot be opened. Returns the message of the first error ("Cannot open
+// file <path>", a conversion error, one from place, or in strict mode a checksum error or a
+// file without data records or end-of-file record), nothing when the records were read.
 std::optional<std::string> ReadHexRecords(const std::string& path, WindowOps& window,
                                           MessageLoop& loop, const LoadOptions& options,
-                                          const PlaceData& place);
+                                          const PlaceData& place, RecordCounts& counts);
 
 }  // namespace kv218

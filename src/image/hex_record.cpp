@@ -1,17 +1,27 @@
 #include "image/hex_record.h"
 
+#include <array>
 #include <optional>
 
 namespace kv218 {
 
 namespace {
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
+// The value of every character as a hexadecimal digit, -1 where it is none: one look-up per
+// character instead of three range tests.
+constexpr std::array<std::int8_t, 256> kDigitValues = [] {
+  std::array<std::int8_t, 256> values{};
+  values.fill(-1);
+  for (int i = 0; i < 10; ++i)
+    values[static_cast<std::size_t>('0' + i)] = static_cast<std::int8_t>(i);
+  for (int i = 0; i < 6; ++i) {
+    values[static_cast<std::size_t>('A' + i)] = static_cast<std::int8_t>(10 + i);
+    values[static_cast<std::size_t>('a' + i)] = static_cast<std::int8_t>(10 + i);
+  }
+  return values;
+}();
+
+int HexDigitValue(char c) { return kDigitValues[static_cast<unsigned char>(c)]; }
 
 // The value of a hexadecimal field; nothing when it is empty or holds another character.
 std::optional<std::uint32_t> HexValue(std::string_view text) {

@@ -21,8 +21,8 @@ bool FitsIn32Bits(const HexRecord& record, std::string& error) {
 
 }  // namespace
 
-bool PlaceRecord24(MemoryImage& image, const HexRecord& record, std::int64_t extended,
-                   std::string& error) {
+Placement PlaceRecord24(MemoryImage& image, const HexRecord& record, std::int64_t extended,
+                        std::string& error) {
   const std::int64_t address = extended + record.Address;
   const std::int64_t word = address / 2;
   if (word < kProgramWords24) {
@@ -32,39 +32,42 @@ bool PlaceRecord24(MemoryImage& image, const HexRecord& record, std::int64_t ext
       if (offset < kImageBytes) image.ProgramImage[offset] = record.Bytes[i];
     }
     if (word > image.HighestAddress) image.HighestAddress = word;
-    return true;
+    return Placement::Placed;
   }
-  if (extended / 0x10000 != kConfigSegment24) return true;
-  if (!FitsIn32Bits(record, error)) return false;
+  if (extended / 0x10000 != kConfigSegment24) return Placement::Ignored;
+  if (!FitsIn32Bits(record, error)) return Placement::Failed;
   const std::size_t reg = record.Address / 4;
-  if (record.Length > 0 && reg < kConfigCount) image.ConfigBytes[reg] = record.Bytes[0];
-  return true;
+  if (record.Length == 0 || reg >= kConfigCount) return Placement::Ignored;
+  image.ConfigBytes[reg] = record.Bytes[0];
+  return Placement::Placed;
 }
 
-void PlaceRecord16(MemoryImage& image, const HexRecord& record, std::int64_t extended) {
+Placement PlaceRecord16(MemoryImage& image, const HexRecord& record, std::int64_t extended) {
   const std::int64_t address = extended + record.Address;
   if (address < kConfigAddress16) {
     for (std::size_t i = 0; i < record.Length; ++i) {
       const std::size_t offset = (static_cast<std::size_t>(address) + i) ^ 1;
       if (offset < kImageBytes) image.ProgramImage[offset] = record.Bytes[i];
     }
-    return;
+    return Placement::Placed;
   }
   const std::int64_t reg = address - kConfigAddress16;
-  if (record.Length > 0 && reg < static_cast<std::int64_t>(kConfigCount)) {
-    image.ConfigBytes[static_cast<std::size_t>(reg)] = record.Bytes[0];
-  }
+  if (record.Length == 0 || reg >= static_cast<std::int64_t>(kConfigCount))
+    return Placement::Ignored;
+  image.ConfigBytes[static_cast<std::size_t>(reg)] = record.Bytes[0];
+  return Placement::Placed;
 }
 
-void PlaceRecord1K(MemoryImage& image, const HexRecord& record, std::int64_t extended) {
+Placement PlaceRecord1K(MemoryImage& image, const HexRecord& record, std::int64_t extended) {
   const std::int64_t address = extended + record.Address;
-  if (address < kWindowStart1K || address >= kWindowEnd1K) return;
+  if (address < kWindowStart1K || address >= kWindowEnd1K) return Placement::Ignored;
   constexpr std::size_t kWindowBytes = kProgramRows1K * kRowBytes;
   const std::size_t base = static_cast<std::size_t>(address - kWindowStart1K);
   for (std::size_t i = 0; i < record.Length; ++i) {
     const std::size_t offset = base + (i ^ 1);
     if (offset < kWindowBytes) image.ProgramImage[offset] = record.Bytes[i];
   }
+  return Placement::Placed;
 }
 
 }  // namespace kv218

@@ -107,7 +107,7 @@ void Frames::WriteProgram() {
       const std::int32_t rows = t.WriteBlocks < kFullBlocks24 ? kFullBlockRows24 : kLastBlockRows24;
       Begin(tx, "WDD");
       AddWords24(tx, station_.image, t.WriteRow, rows);
-      t.WriteRow += rows;
+      t.WriteRow = CountUp(t.WriteRow, rows);
       break;
     }
     default:  // an unknown phase still sends the bare header
@@ -130,7 +130,7 @@ void Frames::WriteProgram(int family) {
     case 1:
       Begin(tx, family, "WD");
       AddRows(tx, station_.image, t.WriteRow, kWriteBlockRows16);
-      t.WriteRow += kWriteBlockRows16;
+      t.WriteRow = CountUp(t.WriteRow, kWriteBlockRows16);
       break;
     default:
       Begin(tx, family, "W");

@@ -19,7 +19,12 @@ std::optional<RunOutcome> OpenRun(RunContext& run, std::int32_t biasForType1) {
   AppendLoadingLines(window, station.HexFileName);
   const int type = window.TargetType();
   if (type == 1) station.image.ChecksumBiasFlag = biasForType1;
-  const LoadResult loaded = LoadImage(station.image, station.HexFileName, type, window, run.loop);
+  run.control.lastLoad = run.images != nullptr
+                             ? run.images->Load(station.image, station.HexFileName, type, window,
+                                                run.loop, run.control.loadOptions)
+                             : LoadImage(station.image, station.HexFileName, type, window, run.loop,
+                                         run.control.loadOptions);
+  const LoadResult& loaded = run.control.lastLoad;
   // A type without a loader loads nothing and the run goes on, as with any other outcome but
   // an error.
   if (loaded.status == LoadStatus::Failed) {

@@ -10,6 +10,8 @@
 
 #include "ground/message_loop.h"
 #include "ground/window_ops.h"
+#include "image/hex_loader.h"
+#include "image/image_source.h"
 #include "ops/frames.h"
 #include "serial/station.h"
 
@@ -26,10 +28,13 @@ struct RunControl {
   bool running = false;
   bool closeRequested = false;  // the window is closing (or the command line was interrupted)
   int AutoProgramResult = -1;   // result byte of the last AutoProgram reply, -1 before one
+  LoadOptions loadOptions;      // how every load reads the file (the window: the defaults)
+  LoadResult lastLoad;          // the outcome of the last load, by a run or the load button
 };
 
 // Everything a sequence drives. The sleeper is the blocking pause after BeginRun; tests
-// replace it with a virtual one.
+// replace it with a virtual one. images, when set, gives the run's reload of its file
+// instead of the file itself.
 struct RunContext {
   Station& station;
   WindowOps& window;
@@ -37,6 +42,7 @@ struct RunContext {
   Frames& frames;
   RunControl& control;
   std::function<void(std::chrono::milliseconds)> sleep;
+  ImageSource* images = nullptr;
 };
 
 enum class WaitResult {

@@ -14,9 +14,36 @@ namespace kv218 {
 inline constexpr std::size_t kMaxBurst = 4999;
 
 enum class ReadStatus {
-  Burst,        // count bytes arrived, cut at the first gap of more than 50 ms or at capacity
+  Burst,        // count bytes arrived, cut at the first gap of more than 50 ms, at capacity, or
+                // where the caller's BurstEnd found them complete
   Interrupted,  // InterruptRead was called (or the port is closed)
   Failed,       // the line failed or hung up; the caller backs off before trying again
+};
+
+// Decides whether the bytes read so far are a whole burst: a port that asks it hands the burst
+// over at once instead of waiting for the gap. It sees the burst from its first byte on and
+// must answer false whenever more bytes may still belong to it.
+class BurstEnd {
+ public:
+  virtual bool Complete(const std::uint8_t* bytes, std::size_t count) const = 0;
+
+ protected:
+  ~BurstEnd() = default;
+};
+
+// Why a port did not open. The window only shows "N/A"; the command line tells the operator.
+enum class OpenError {
+  None,              // it opened, or the port does not say
+  NoSuchDevice,      // nothing at that path, or the device is gone
+  PermissionDenied,  // the user may not open the device
+  Busy,              // another program (or another port object) holds it
+  NotASerialDevice,  // a file, a folder, a pipe, or a device that is no terminal
+  Other,             // systemError says what
+};
+
+struct OpenFailure {
+  OpenError reason = OpenError::None;
+  int systemError = 0;  // the system's error number behind it, 0 when there is none
 };
 
 class PortChannel {
@@ -27,6 +54,8 @@ class PortChannel {
   // or "baud=115200 parity=E data=8 stop=1"). A text it cannot read leaves the line settings
   // as they were; the port still counts as open. False when the device cannot be opened.
   virtual bool Open(const std::string& path, const std::string& settings) = 0;
+  // Why the last Open returned false.
+  virtual OpenFailure LastOpenFailure() const { return {}; }
   // CloseComPort: discards both directions and closes; nothing when not open.
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
@@ -45,8 +74,10 @@ class PortChannel {
   }
 
   // Receive thread only: blocks until one burst has been read into buffer (at most capacity
-  // bytes), the read is interrupted, or the line fails.
-  virtual ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count) = 0;
+  // bytes), the read is interrupted, or the line fails. A burst ends at the gap, at capacity,
+  // or as soon as end (when given) calls it complete.
+  virtual ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
+                               const BurstEnd* end) = 0;
   // Any thread: makes a blocked or later ReadBurst return Interrupted at once, until the next
   // Open.
   virtual void InterruptRead() = 0;

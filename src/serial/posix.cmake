@@ -7,3 +7,5 @@ target_sources(kv218_serial PRIVATE
   posix_port.cpp
 )
 set_property(GLOBAL PROPERTY KV218_SYSTEM_PORT posix_port.cpp)
+# The serial devices of a Linux machine (sysfs).
+target_sources(kv218_serial PRIVATE port_list_linux.cpp)

@@ -1,6 +1,7 @@
 #include "serial/posix_port.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
@@ -10,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdint>
 
@@ -51,6 +53,17 @@ std::unique_ptr<PortChannel> MakeSystemPort() { return std::make_unique<PosixPor
 
 std::string SystemDevicePath(const std::string& path) { return PosixDevicePath(path); }
 
+std::string SystemDeviceGroup(const std::string& path) {
+  struct stat status {};
+  if (stat(PosixDevicePath(path).c_str(), &status) != 0) return {};
+  group entry{};
+  group* found = nullptr;
+  std::array<char, 4096> names{};
+  if (getgrgid_r(status.st_gid, &entry, names.data(), names.size(), &found) != 0 || !found)
+    return {};
+  return found->gr_name;
+}
+
 PosixPort::PosixPort() : wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 PosixPort::~PosixPort() {
@@ -58,20 +71,65 @@ PosixPort::~PosixPort() {
   if (wakeFd_ >= 0) close(wakeFd_);
 }
 
-bool PosixPort::Open(const std::string& path, const std::string& settings) {
-  Close();
-  if (wakeFd_ < 0) return false;
-  const std::string device = PosixDevicePath(path);
-  int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+OpenFailure OpenFailureOf(int systemError) {
+  switch (systemError) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR:
+      return {OpenError::NoSuchDevice, systemError};
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return {OpenError::PermissionDenied, systemError};
+    case EBUSY:
+    case EWOULDBLOCK:
+      return {OpenError::Busy, systemError};
+    case ENOTTY:
+    case EISDIR:
+      return {OpenError::NotASerialDevice, systemError};
+    default:
+      return {OpenError::Other, systemError};
+  }
+}
+
+int PosixPort::OpenTerminal(const std::string& device) {
+  auto refuse = [this](int fd, int systemError) {
+    if (fd >= 0) close(fd);
+    lastFailure_ = OpenFailureOf(systemError);
+    return -1;
+  };
+  // Only a character device is opened at all: opening a file or a pipe read-write would let
+  // frames overwrite it and its bytes pass for replies.
+  struct stat status {};
+  if (stat(device.c_str(), &status) == 0 && !S_ISCHR(status.st_mode)) return refuse(-1, ENOTTY);
+  const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return refuse(-1, errno);
+  if (fstat(fd, &status) != 0) return refuse(fd, errno);
+  if (!S_ISCHR(status.st_mode)) return refuse(fd, ENOTTY);  // replaced since the stat
   // flock is per open file description: a second open of the same device, from this process
   // or another, cannot take it. TIOCEXCL adds the terminal's own exclusive mode (which does
-  // not hold against a privileged process, hence the lock).
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    close(fd);
+  // not hold against a privileged process, hence the lock); it fails on what is no terminal.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return refuse(fd, errno);
+  if (ioctl(fd, TIOCEXCL) != 0) return refuse(fd, errno);
+  termios line{};
+  if (tcgetattr(fd, &line) != 0) {
+    const int error = errno;
+    ioctl(fd, TIOCNXCL);
+    return refuse(fd, error);
+  }
+  return fd;
+}
+
+bool PosixPort::Open(const std::string& path, const std::string& settings) {
+  Close();
+  lastFailure_ = {};
+  if (wakeFd_ < 0) {
+    lastFailure_ = {OpenError::Other, 0};
     return false;
   }
-  ioctl(fd, TIOCEXCL);
+  const int fd = OpenTerminal(PosixDevicePath(path));
+  if (fd < 0) return false;
 
   // As with the Windows port, the results from here on are not examined: once the device is
   // open, the port counts as open.
@@ -89,6 +147,7 @@ bool PosixPort::Open(const std::string& path, const std::string& settings) {
   [[maybe_unused]] ssize_t ignored = read(wakeFd_, &drained, sizeof drained);
   interrupted_ = false;
   if (!writer_.Start(fd)) {
+    lastFailure_ = {OpenError::Other, 0};
     ioctl(fd, TIOCNXCL);
     close(fd);
     return false;
@@ -157,7 +216,8 @@ void PosixPort::WakeReaders() {
   [[maybe_unused]] ssize_t ignored = write(wakeFd_, &one, sizeof one);
 }
 
-ReadStatus PosixPort::ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count) {
+ReadStatus PosixPort::ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
+                                const BurstEnd* end) {
   count = 0;
   int fd = -1;
   {
@@ -166,7 +226,7 @@ ReadStatus PosixPort::ReadBurst(std::uint8_t* buffer, std::size_t capacity, std:
     fd = fd_;
     ++readers_;
   }
-  ReadStatus status = ReadFrom(fd, buffer, capacity, count);
+  ReadStatus status = ReadFrom(fd, buffer, capacity, count, end);
   {
     std::lock_guard lock(mutex_);
     --readers_;
@@ -176,7 +236,7 @@ ReadStatus PosixPort::ReadBurst(std::uint8_t* buffer, std::size_t capacity, std:
 }
 
 ReadStatus PosixPort::ReadFrom(int fd, std::uint8_t* buffer, std::size_t capacity,
-                               std::size_t& count) {
+                               std::size_t& count, const BurstEnd* end) {
   if (capacity == 0) return ReadStatus::Burst;
   int timeout = -1;  // wait without limit for the first byte, then for the gap
   while (count < capacity) {
@@ -195,6 +255,7 @@ ReadStatus PosixPort::ReadFrom(int fd, std::uint8_t* buffer, std::size_t capacit
     ssize_t got = read(fd, buffer + count, capacity - count);
     if (got > 0) {
       count += static_cast<std::size_t>(got);
+      if (end != nullptr && end->Complete(buffer, count)) break;
       timeout = kBurstGapMs;
       continue;
     }

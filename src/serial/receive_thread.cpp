@@ -20,8 +20,9 @@ struct ReceiveThread::Shared {
   std::size_t count = 0;
 };
 
-ReceiveThread::ReceiveThread(PortChannel& port, MessageLoop& loop, Handler handler)
-    : port_(port), loop_(loop), shared_(std::make_shared<Shared>()) {
+ReceiveThread::ReceiveThread(PortChannel& port, MessageLoop& loop, Handler handler,
+                             const BurstEnd* end)
+    : port_(port), loop_(loop), end_(end), shared_(std::make_shared<Shared>()) {
   shared_->handler = std::move(handler);
   thread_ = std::thread([this] { Run(); });
 }
@@ -58,7 +59,7 @@ void ReceiveThread::Run() {
       if (s.stop) break;
     }
     std::size_t count = 0;
-    ReadStatus status = port_.ReadBurst(s.burst.data(), s.burst.size(), count);
+    ReadStatus status = port_.ReadBurst(s.burst.data(), s.burst.size(), count, end_);
     if (status == ReadStatus::Interrupted) break;
     if (status == ReadStatus::Failed) {
       std::unique_lock lock(s.mutex);

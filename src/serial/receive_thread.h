@@ -34,8 +34,10 @@ class ReceiveThread {
   using Handler = std::function<void(const std::uint8_t* bytes, std::size_t count)>;
 
   // Starts the thread at once on port, which must be open and stay alive (and not be reopened)
-  // until Stop has returned.
-  ReceiveThread(PortChannel& port, MessageLoop& loop, Handler handler);
+  // until Stop has returned. end, when given, ends a burst before the gap (it must outlive
+  // the thread); without it only the gap does.
+  ReceiveThread(PortChannel& port, MessageLoop& loop, Handler handler,
+                const BurstEnd* end = nullptr);
   ~ReceiveThread();  // Stop
   ReceiveThread(const ReceiveThread&) = delete;
   ReceiveThread& operator=(const ReceiveThread&) = delete;
@@ -56,6 +58,7 @@ class ReceiveThread {
 
   PortChannel& port_;
   MessageLoop& loop_;
+  const BurstEnd* end_;
   std::shared_ptr<Shared> shared_;
   std::thread thread_;
 };

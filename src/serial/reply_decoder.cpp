@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "ground/text.h"
+#include "serial/status_reports.h"
 
 namespace kv218 {
 namespace {
@@ -30,6 +31,7 @@ using Handler = void (*)(Reply&);
 struct Entry {
   std::string_view letters;  // after the lead byte: family byte, command and phase letters
   std::size_t length;        // bytes the handling reads: a shorter read is not this reply
+  std::size_t whole;         // bytes the programmer sends for it
   Handler handle;
   int family;
 };
@@ -158,15 +160,15 @@ void StoreWords24(Reply& r) {
 void ReadData24(Reply& r) {
   TransferState& t = r.station.transfer;
   StoreWords24(r);
-  t.ReadBlocks += 1;
+  t.ReadBlocks = CountUp(t.ReadBlocks);
   r.loop.PumpMessages();
   const std::int32_t total = BlockTotalNow(r.station);
   r.window.SetProgress(Percent(t.ReadBlocks, total));
-  t.ReadOffset += 0x800;
+  t.ReadOffset = CountUp(t.ReadOffset, 0x800);
   if (t.ReadBlocks % 4 == 0) {
     // Every fourth block the programmer wants its address again, on a new page past 64 K.
     if (t.ReadOffset == 0x10000) {
-      t.ReadPage += 1;
+      t.ReadPage = CountUp(t.ReadPage);
       t.ReadOffset = 0;
     }
     t.ReadPhase = 4;
@@ -212,7 +214,7 @@ void StoreRows16(Reply& r) {
 void ReadData16(Reply& r) {
   TransferState& t = r.station.transfer;
   StoreRows16(r);
-  t.ReadBlocks += 1;
+  t.ReadBlocks = CountUp(t.ReadBlocks);
   r.loop.PumpMessages();
   r.window.SetProgress(Percent(t.ReadBlocks, kBlocks16));
   if (t.ReadBlocks < kBlocks16) {
@@ -244,7 +246,7 @@ void FinishWrite(Reply& r) {
 
 void WriteData24(Reply& r) {
   TransferState& t = r.station.transfer;
-  t.WriteBlocks += 1;
+  t.WriteBlocks = CountUp(t.WriteBlocks);
   const std::int32_t total = BlockTotalNow(r.station);
   r.window.SetProgress(Percent(t.WriteBlocks, total));
   r.loop.PumpMessages();
@@ -257,7 +259,7 @@ void WriteData24(Reply& r) {
 
 void WriteData16(Reply& r) {
   TransferState& t = r.station.transfer;
-  t.WriteBlocks += 1;
+  t.WriteBlocks = CountUp(t.WriteBlocks);
   r.window.SetProgress(Percent(t.WriteBlocks, kBlocks16));
   r.loop.PumpMessages();
   if (t.WriteBlocks < kBlocks16) {
@@ -286,7 +288,7 @@ constexpr std::int32_t kFlashReadRows = 128;
 
 void FlashWritten(Reply& r) {
   TransferState& t = r.station.transfer;
-  t.FlashBlocks += 1;
+  t.FlashBlocks = CountUp(t.FlashBlocks);
   int last = 0;
   switch (r.window.TargetType()) {
     case 0:
@@ -323,7 +325,7 @@ void StoreFlashBytes(Reply& r, std::int64_t firstRow, std::size_t maxBytes) {
 
 void FlashReadBlock(Reply& r) {
   TransferState& t = r.station.transfer;
-  t.FlashBlocks += 1;
+  t.FlashBlocks = CountUp(t.FlashBlocks);
   int last = 0;
   switch (r.window.TargetType()) {
     case 0:
@@ -370,43 +372,50 @@ void EraseCounterRead(Reply& r) {
 
 void CounterWritten(Reply& r) { r.station.flags.flash.CounterWriteDone = 1; }
 
+// Bytes of the type-0, types 1 and 2, and flash read-back data replies (a type-3 flash block
+// is 4 + 1,024 bytes: that one reply ends at the gap).
+constexpr std::size_t kReadData24Bytes = 4 + 3 * 4 * kReadBlockRows24;
+constexpr std::size_t kReadData16Bytes = 5 + kRowBytes * kReadBlockRows16;
+constexpr std::size_t kFlashReadDataBytes = 4 + kFlashReadBytes;
+
 // Every reply the programmer gives, by the header of the command it answers (after the lead
-// byte 0x1F). No two heads can match the same read.
+// byte 0x1F), with the bytes its handling reads and the bytes the programmer sends. No two
+// heads can match the same read.
 constexpr std::array kReplies = {
-    Entry{"RI", 7, Identity24, -1},
-    Entry{"8RI", 6, Identity16, 0},
-    Entry{"9RI", 6, Identity16, 1},
-    Entry{"WC", 3, ConfigWritten, -1},
-    Entry{"RC", 3 + kConfigCount, ConfigRead, -1},
-    Entry{"E", 2, Erased, -1},  // the byte after 'E' is not looked at
-    Entry{"8E", 3, Erased, 0},
-    Entry{"9E", 3, Erased, 1},
-    Entry{"S", 2, ResetAcknowledged, -1},
-    Entry{"RDS", 4, ReadStart24, -1},
-    Entry{"RDC", 4, ReadAddressSet, -1},
-    Entry{"RDD", 4, ReadData24, -1},
-    Entry{"RDE", 4, ReadEnd, -1},
-    Entry{"8RDS", 5, ReadStart16, 0},
-    Entry{"8RDD", 5, ReadData16, 0},
-    Entry{"9RDS", 5, ReadStart16, 1},
-    Entry{"9RDD", 5, ReadData16, 1},
-    Entry{"WDS", 4, WriteStart24, -1},
-    Entry{"WDD", 4, WriteData24, -1},
-    Entry{"8WS", 4, WriteStart16, 0},
-    Entry{"8WD", 4, WriteData16, 0},
-    Entry{"9WS", 4, WriteStart16, 1},
-    Entry{"9WD", 4, WriteData16, 1},
-    Entry{"TA", 4, AutoProgramResult, -1},
-    Entry{"FE", 3, FlashErased, -1},
-    Entry{"8FE", 4, FlashErased, 0},
-    Entry{"9FE", 4, FlashErased, 1},
-    Entry{"TFE", 4, FlashErased, -1},
-    Entry{"FWD", 4, FlashWritten, -1},
-    Entry{"FRD", 4, FlashReadBlock, -1},
-    Entry{"FWC", 4, FlashConfigWritten, -1},
-    Entry{"FRC", 4 + kConfigCount, FlashConfigRead, -1},
-    Entry{"FRE", 8, EraseCounterRead, -1},
-    Entry{"FWE", 4, CounterWritten, -1},
+    Entry{"RI", 7, 7, Identity24, -1},
+    Entry{"8RI", 6, 6, Identity16, 0},
+    Entry{"9RI", 6, 6, Identity16, 1},
+    Entry{"WC", 3, 3, ConfigWritten, -1},
+    Entry{"RC", 3 + kConfigCount, 3 + kConfigCount, ConfigRead, -1},
+    Entry{"E", 2, 3, Erased, -1},  // the byte after 'E' is not looked at
+    Entry{"8E", 3, 3, Erased, 0},
+    Entry{"9E", 3, 3, Erased, 1},
+    Entry{"S", 2, 3, ResetAcknowledged, -1},  // nor the byte after 'S'
+    Entry{"RDS", 4, 4, ReadStart24, -1},
+    Entry{"RDC", 4, 4, ReadAddressSet, -1},
+    Entry{"RDD", 4, kReadData24Bytes, ReadData24, -1},
+    Entry{"RDE", 4, 4, ReadEnd, -1},
+    Entry{"8RDS", 5, 5, ReadStart16, 0},
+    Entry{"8RDD", 5, kReadData16Bytes, ReadData16, 0},
+    Entry{"9RDS", 5, 5, ReadStart16, 1},
+    Entry{"9RDD", 5, kReadData16Bytes, ReadData16, 1},
+    Entry{"WDS", 4, 4, WriteStart24, -1},
+    Entry{"WDD", 4, 4, WriteData24, -1},
+    Entry{"8WS", 4, 4, WriteStart16, 0},
+    Entry{"8WD", 4, 4, WriteData16, 0},
+    Entry{"9WS", 4, 4, WriteStart16, 1},
+    Entry{"9WD", 4, 4, WriteData16, 1},
+    Entry{"TA", 4, 4, AutoProgramResult, -1},
+    Entry{"FE", 3, 3, FlashErased, -1},
+    Entry{"8FE", 4, 4, FlashErased, 0},
+    Entry{"9FE", 4, 4, FlashErased, 1},
+    Entry{"TFE", 4, 4, FlashErased, -1},
+    Entry{"FWD", 4, 4, FlashWritten, -1},
+    Entry{"FRD", 4, kFlashReadDataBytes, FlashReadBlock, -1},
+    Entry{"FWC", 4, 4, FlashConfigWritten, -1},
+    Entry{"FRC", 4 + kConfigCount, 4 + kConfigCount, FlashConfigRead, -1},
+    Entry{"FRE", 8, 8, EraseCounterRead, -1},
+    Entry{"FWE", 4, 4, CounterWritten, -1},
 };
 
 constexpr std::uint8_t kLead = 0x1F;
@@ -417,6 +426,17 @@ bool HeadMatches(const Entry& entry, const std::uint8_t* bytes, std::size_t coun
 }
 
 }  // namespace
+
+bool ReplyEnd::Complete(const std::uint8_t* bytes, std::size_t count) const {
+  for (const Entry& entry : kReplies) {
+    if (!HeadMatches(entry, bytes, count)) continue;
+    // A status report may arrive in the middle of a reply and lengthens its burst; ESC at the
+    // end may be the start of one.
+    const StatusReportSpan reports = SpanOfStatusReports(bytes, count);
+    return !reports.openAtEnd && count == entry.whole + reports.bytes;
+  }
+  return false;
+}
 
 bool DecodeReply(Station& station, WindowOps& window, MessageLoop& loop, FollowUpSender& followUp,
                  std::time_t now) {

@@ -1,5 +1,6 @@
 #include "serial/status_reports.h"
 
+#include <cstring>
 #include <string>
 
 #include "ground/text.h"
@@ -44,6 +45,25 @@ void LogStatusReports(WindowOps& window, const std::uint8_t* bytes, std::size_t 
                       std::time_t now) {
   ForEachStatusReport(bytes, count,
                       [&](const StatusReport& report) { LogReport(window, report, now); });
+}
+
+StatusReportSpan SpanOfStatusReports(const std::uint8_t* bytes, std::size_t count) {
+  constexpr std::uint8_t kEsc = 0x1B;
+  constexpr std::uint8_t kMark = 0x53;  // 'S'
+  StatusReportSpan span;
+  const std::uint8_t* end = bytes + count;
+  for (const std::uint8_t* p = bytes; p < end; ++p) {
+    p = static_cast<const std::uint8_t*>(std::memchr(p, kEsc, static_cast<std::size_t>(end - p)));
+    if (p == nullptr) break;
+    const std::size_t left = static_cast<std::size_t>(end - p);
+    if (left > 1 && p[1] != kMark) continue;
+    if (left <= 2) {
+      span.openAtEnd = true;
+      break;
+    }
+    if (p[2] <= kReportSucceeded) span.bytes += StatusReportLength(p[2]);
+  }
+  return span;
 }
 
 bool LogInformationReply(WindowOps& window, const std::uint8_t* bytes, std::size_t count) {

@@ -56,6 +56,15 @@ void ForEachStatusReport(const std::uint8_t* bytes, std::size_t count, OnReport&
 void LogStatusReports(WindowOps& window, const std::uint8_t* bytes, std::size_t count,
                       std::time_t now);
 
+// How much of a read status reports take: the whole length of every report that starts in
+// bytes[0, count) (also one whose values are still to come), and whether the read ends in
+// ESC or ESC 'S', which may yet become a report.
+struct StatusReportSpan {
+  std::size_t bytes = 0;
+  bool openAtEnd = false;
+};
+StatusReportSpan SpanOfStatusReports(const std::uint8_t* bytes, std::size_t count);
+
 // Logs the information note the read begins with, if any: "<<NOTE>> FACTORY SETTING" for
 // 1F 2D 53, "<<NOTE>> " and the received text from index 2 on for 1F 2D 46. True when the
 // read was a note.

@@ -15,4 +15,8 @@ std::unique_ptr<PortChannel> MakeSystemPort();
 // The device a port name opens on this platform ("\\.\COM5" is /dev/ttyS4 on Linux).
 std::string SystemDevicePath(const std::string& path);
 
+// The name of the group that owns the device a port name opens, for the hint that goes with
+// a refused permission; empty when the platform has no such thing or does not tell.
+std::string SystemDeviceGroup(const std::string& path);
+
 }  // namespace kv218

@@ -21,6 +21,12 @@ struct TransferState {
   std::uint32_t EraseCounter = 0;
 };
 
+// counter + step, held at the largest value rather than overflowing: a programmer that keeps
+// acknowledging can only ever finish a transfer, never wrap its counters into negative ones.
+constexpr std::int32_t CountUp(std::int32_t counter, std::int32_t step = 1) {
+  return counter > INT32_MAX - step ? INT32_MAX : counter + step;
+}
+
 // Blocks of a type-0 transfer: the low 32 bits of HighestAddress as a signed number,
 // divided by 2048 (truncating toward zero), plus 1.
 constexpr std::int32_t BlockTotal(std::int64_t highestAddress) {

@@ -60,7 +60,7 @@ void InProcessPort::Deliver() {
 }
 
 kv218::ReadStatus InProcessPort::ReadBurst(std::uint8_t* /*buffer*/, std::size_t /*capacity*/,
-                                           std::size_t& count) {
+                                           std::size_t& count, const kv218::BurstEnd* /*end*/) {
   count = 0;
   std::unique_lock lock(mutex_);
   wake_.wait(lock, [this] { return interrupted_ || hungUp_; });

@@ -4,6 +4,8 @@
 // with is kept in the port's own queue and handed to the receiver by a message posted to the
 // window thread's loop, one message per burst, in order. Operation times are ignored.
 // No receive thread is needed (one may run: ReadBurst just waits until it is interrupted).
+// The programmer's bursts are whole and one reply each, so how a line would end them (at the
+// gap, or when a reply's length has arrived) makes no difference here.
 
 #include <atomic>
 #include <condition_variable>
@@ -38,8 +40,8 @@ class InProcessPort : public kv218::PortChannel {
   // False when the port is not open or the programmer has hung up.
   bool Send(const std::uint8_t* data, std::size_t count) override;
   // Blocks until InterruptRead; Failed at once after a hang-up.
-  kv218::ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity,
-                              std::size_t& count) override;
+  kv218::ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
+                              const kv218::BurstEnd* end) override;
   void InterruptRead() override;
 
   // Hands over what the model queued on its own (a stand-alone run's status reports).

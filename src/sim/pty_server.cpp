@@ -47,7 +47,10 @@ std::chrono::nanoseconds ByteTime(std::uint32_t baud) {
 }
 
 PtyServer::PtyServer(DeviceModel& model, LineOptions options)
-    : model_(model), options_(std::move(options)), byteTime_(ByteTime(options_.baud)) {}
+    : model_(model),
+      options_(std::move(options)),
+      byteTime_(ByteTime(options_.baud)),
+      random_(options_.unsteady.seed) {}
 
 PtyServer::~PtyServer() { Stop(); }
 
@@ -194,6 +197,57 @@ void PtyServer::ReadHost(Clock::time_point now) {
   }
 }
 
+void PtyServer::PrepareFront(Burst& burst) {
+  const Unsteady& unsteady = options_.unsteady;
+  pieceCount_ = 1;
+  pieces_[0] = {burst.size, {}};
+  if (unsteady.longestDelay.count() > 0) {
+    burst.due += std::chrono::milliseconds(random_() % (unsteady.longestDelay.count() + 1));
+  }
+  if (unsteady.longestPause.count() <= 0 || burst.size < 2) return;
+  // Up to three cuts at random places, each piece but the last followed by a pause.
+  std::array<std::size_t, kMostPieces> ends{};
+  const std::size_t cuts = random_() % kMostPieces;
+  for (std::size_t i = 0; i < cuts; ++i) ends[i] = 1 + random_() % (burst.size - 1);
+  ends[cuts] = burst.size;
+  std::sort(ends.begin(), ends.begin() + static_cast<std::ptrdiff_t>(cuts + 1));
+  pieceCount_ = 0;
+  for (std::size_t i = 0; i <= cuts; ++i) {
+    if (pieceCount_ > 0 && pieces_[pieceCount_ - 1].end == ends[i]) continue;
+    const auto pause = std::chrono::milliseconds(1 + random_() % unsteady.longestPause.count());
+    pieces_[pieceCount_++] = {ends[i], pause};
+  }
+  pieces_[pieceCount_ - 1].pauseAfter = {};
+}
+
+std::size_t PtyServer::BytesDue(const Burst& burst, Clock::duration elapsed,
+                                Clock::time_point& next) const {
+  Clock::duration start{0};  // when the piece starts, counted from the burst's start
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < pieceCount_; ++i) {
+    const Piece& piece = pieces_[i];
+    const std::size_t length = piece.end - from;
+    if (elapsed < start) {
+      next = burst.due + start;
+      return from;
+    }
+    if (!options_.unpaced) {
+      const auto inPiece = static_cast<std::size_t>((elapsed - start) / byteTime_);
+      if (inPiece < length) {
+        const auto slice =
+            static_cast<std::size_t>(std::max<std::int64_t>(1, kPacingStep / byteTime_));
+        const std::size_t sliceEnd = std::min(length, inPiece + slice);
+        next = burst.due + start + byteTime_ * static_cast<std::int64_t>(sliceEnd);
+        return from + inPiece;
+      }
+      start += byteTime_ * static_cast<std::int64_t>(length);
+    }
+    start += piece.pauseAfter;
+    from = piece.end;
+  }
+  return from;
+}
+
 bool PtyServer::SendDue(Clock::time_point now, Clock::time_point& next, bool& wantWritable) {
   BurstQueue& output = model_.Output();
   next = Clock::time_point::max();
@@ -202,6 +256,7 @@ bool PtyServer::SendDue(Clock::time_point now, Clock::time_point& next, bool& wa
     if (sentOfFront_ == 0) {
       // A burst held up (the host did not read) still keeps its distance from the last one.
       burst.due = std::max(burst.due, lastEnd_ + options_.minimumGap);
+      if (pieceCount_ == 0) PrepareFront(burst);
       if (now < burst.due) {
         next = burst.due;
         return true;
@@ -213,11 +268,8 @@ bool PtyServer::SendDue(Clock::time_point now, Clock::time_point& next, bool& wa
         return false;
       }
     }
-    std::size_t target = burst.size;
-    if (!options_.unpaced) {
-      target = std::min<std::size_t>(burst.size,
-                                     static_cast<std::size_t>((now - burst.due) / byteTime_));
-    }
+    Clock::time_point nextByte = Clock::time_point::max();
+    const std::size_t target = BytesDue(burst, now - burst.due, nextByte);
     if (target > sentOfFront_) {
       if (sentOfFront_ == 0 && options_.trace != nullptr) {
         options_.trace->DeviceBurst(burst.bytes.data(), burst.size);
@@ -235,12 +287,10 @@ bool PtyServer::SendDue(Clock::time_point now, Clock::time_point& next, bool& wa
       output.PopFront();
       --scheduled_;
       sentOfFront_ = 0;
+      pieceCount_ = 0;
       continue;
     }
-    const auto slice = std::max<std::int64_t>(1, kPacingStep / byteTime_);
-    const std::size_t sliceEnd =
-        std::min<std::size_t>(burst.size, sentOfFront_ + static_cast<std::size_t>(slice));
-    next = burst.due + byteTime_ * static_cast<std::int64_t>(sliceEnd);
+    next = nextByte;
     return true;
   }
   return true;

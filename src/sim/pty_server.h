@@ -5,9 +5,11 @@
 //
 // The line: 11 bits per byte (8E1), so at 115,200 baud a byte takes 95.5 us both ways; frames
 // from the host are taken as arriving at that rate too, so an answer cannot leave before its
-// frame would have been received. Bursts are at least 60 ms apart, so that the host, which
-// ends a read after 50 ms of silence, reads each one on its own. "Unpaced" writes each burst
-// at once (the gaps are kept).
+// frame would have been received. A burst never starts less than 50 ms after the last byte of
+// the one before, the device's own rule, so that a host that ends a read after 50 ms of
+// silence reads each one on its own. "Unpaced" writes each burst at once (the gaps are kept).
+// For tests of the host's framing, Unsteady makes the line less tidy within that rule: a burst
+// may start later than due and come in pieces with short pauses between them.
 //
 // The server keeps the slave end open itself, configured raw, for two reasons: the pty would
 // otherwise hang up each time a host closes the port (and the master would read EIO until the
@@ -22,6 +24,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -30,10 +33,18 @@
 
 namespace kv218::sim {
 
+// Pauses and delays drawn from a seeded generator, so that a run can be repeated exactly.
+struct Unsteady {
+  std::uint32_t seed = 0;
+  std::chrono::milliseconds longestPause{0};  // within a burst; keep it well below 50 ms
+  std::chrono::milliseconds longestDelay{0};  // added before a burst
+};
+
 struct LineOptions {
   std::uint32_t baud = 115200;
   bool unpaced = false;  // "max": bursts go out as fast as the pty takes them
-  std::chrono::milliseconds minimumGap{60};
+  std::chrono::milliseconds minimumGap{50};
+  Unsteady unsteady;
   std::string linkPath;        // a symlink to the slave, made at Start, removed at Stop
   WireTrace* trace = nullptr;  // optional; used by the server thread only
 };
@@ -70,6 +81,11 @@ class PtyServer {
   void Schedule(Clock::time_point arrival);
   // Sends what is due of the front burst; returns when the next thing is due.
   bool SendDue(Clock::time_point now, Clock::time_point& next, bool& wantWritable);
+  // Draws the front burst's extra delay and its pieces (Unsteady).
+  void PrepareFront(Burst& burst);
+  // Bytes of the front burst due by elapsed since its start; next becomes the time of the
+  // next byte not yet due.
+  std::size_t BytesDue(const Burst& burst, Clock::duration elapsed, Clock::time_point& next) const;
   void Wake();
   void CloseLine();
   void HostClosed();  // lifts the exclusive mode the host may have left behind
@@ -94,6 +110,14 @@ class PtyServer {
   Clock::time_point plannedEnd_{};   // when the last scheduled burst will be out
   Clock::time_point inboundFree_{};  // when the host's bytes so far have arrived
   std::size_t sentOfFront_ = 0;      // bytes of the front burst already written
+  struct Piece {
+    std::size_t end = 0;  // the piece is the front burst's bytes up to here
+    Clock::duration pauseAfter{};
+  };
+  static constexpr std::size_t kMostPieces = 4;
+  std::array<Piece, kMostPieces> pieces_{};
+  std::size_t pieceCount_ = 0;  // 0 until the front burst has been prepared
+  std::minstd_rand random_;
   std::array<std::uint8_t, 4096> input_{};  // the host's bytes, [inputStart_, inputEnd_) not fed
   std::size_t inputStart_ = 0;
   std::size_t inputEnd_ = 0;

@@ -4,6 +4,9 @@
 
 #include <climits>
 #include <string>
+#include <string_view>
+
+#include "app/profile_encoding.h"
 
 #include "temp_folder.h"
 
@@ -108,7 +111,6 @@ TEST_F(IniFileTest, WritingKeepsEveryOtherLineByteForByte) {
       "[ index ]\r\n"
       "Type='2'\r\n"
       "COM=-1\r\n"
-      "\r\n"
       "[NEW]\r\n"
       "KEY=v\r\n";
   EXPECT_EQ(TempFolder::Read(path), expected);
@@ -122,6 +124,15 @@ TEST_F(IniFileTest, NewLinesFollowTheFilesLineEnding) {
   ASSERT_TRUE(file.WriteString("A", "Z", "3"));
   ASSERT_TRUE(file.WriteString("B", "W", "4"));
   EXPECT_EQ(TempFolder::Read(path), "[A]\nX=1\nZ=3\n\n[B]\nY=2\nW=4\n");
+}
+
+TEST_F(IniFileTest, ANewLineEndsAsTheLineItFollowsSoNoLinesJoin) {
+  // The file's first line ends in a lone CR; a new key after a CR LF line before a blank LF
+  // line must not end in CR, which would join the blank line's LF into its own ending.
+  const std::string path = folder.Write("tool.INI", "; c\r[S]\r\nK=1\r\n\n[T]\n");
+  IniFile file(path);
+  ASSERT_TRUE(file.WriteString("S", "L", "2"));
+  EXPECT_EQ(TempFolder::Read(path), "; c\r[S]\r\nK=1\r\nL=2\r\n\n[T]\n");
 }
 
 TEST_F(IniFileTest, CreatesAMissingFileWithCrLf) {
@@ -143,6 +154,113 @@ TEST_F(IniFileTest, AFailedWriteChangesNothing) {
   EXPECT_FALSE(onFolder.WriteString("S", "K", "v"));
   EXPECT_EQ(folder.FileCount(), 0u);
 }
+
+TEST_F(IniFileTest, ASectionThatAppearsTwiceCountsInItsFirstCopyOnly) {
+  // Windows reads and writes the first copy; a key that only a later copy holds is missing.
+  const std::string path = folder.Write(
+      "tool.INI", "[INDEX]\r\nCOM=1\r\n[OTHER]\r\nX=1\r\n[index]\r\nCOM=2\r\nTYPE=3\r\n");
+  IniFile file(path);
+  EXPECT_EQ(file.ReadInteger("INDEX", "COM", 0), 1);
+  EXPECT_EQ(file.ReadInteger("INDEX", "TYPE", 0), 0);
+  ASSERT_TRUE(file.WriteInteger("INDEX", "COM", 5));
+  ASSERT_TRUE(file.WriteInteger("INDEX", "TYPE", 0));
+  EXPECT_EQ(TempFolder::Read(path),
+            "[INDEX]\r\nCOM=5\r\nTYPE=0\r\n[OTHER]\r\nX=1\r\n[index]\r\nCOM=2\r\nTYPE=3\r\n");
+}
+
+// The bytes of a file that Notepad saves as "Unicode" (little endian) or "Unicode big endian".
+std::string Utf16File(std::u16string_view text, bool bigEndian) {
+  std::string bytes;
+  for (char16_t unit : std::u16string(u"\uFEFF") + std::u16string(text)) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+  return bytes;
+}
+
+class Utf16FileTest : public IniFileTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(Utf16FileTest, IsReadAndWrittenBackInItsOwnEncoding) {
+  const bool bigEndian = GetParam();
+  const std::string path =
+      folder.Write("tool.INI", Utf16File(u"; Grüße 😀\r\n[COM PORT SETTING]\r\nPORT=\\\\.\\COM3\r\n"
+                                         u"OWNER=Jürgen\r\n[INDEX]\r\nTYPE=2\r\n",
+                                         bigEndian));
+  IniFile file(path);
+  EXPECT_EQ(file.ReadString("COM PORT SETTING", "PORT", ""), "\\\\.\\COM3");
+  EXPECT_EQ(file.ReadString("COM PORT SETTING", "OWNER", ""), "J\xC3\xBCrgen");
+  EXPECT_EQ(file.ReadInteger("INDEX", "TYPE", 0), 2);
+
+  ASSERT_TRUE(file.WriteString("COM PORT SETTING", "PORT", "\\\\.\\COM5"));
+  ASSERT_TRUE(file.WriteInteger("INDEX", "COM", 4));
+  ASSERT_TRUE(file.WriteInteger("NEW", "KEY", 1));
+  EXPECT_EQ(TempFolder::Read(path),
+            Utf16File(u"; Grüße 😀\r\n[COM PORT SETTING]\r\nPORT=\\\\.\\COM5\r\n"
+                      u"OWNER=Jürgen\r\n[INDEX]\r\nTYPE=2\r\nCOM=4\r\n[NEW]\r\nKEY=1\r\n",
+                      bigEndian));
+}
+
+std::string ByteOrderName(const ::testing::TestParamInfo<bool>& param) {
+  return param.param ? "BigEndian" : "LittleEndian";
+}
+
+INSTANTIATE_TEST_SUITE_P(ByteOrders, Utf16FileTest, ::testing::Values(false, true), ByteOrderName);
+
+TEST(ProfileEncodingTest, DecodingAndEncodingGiveBackTheSameBytes) {
+  const std::string files[] = {
+      std::string("\xFF\xFE[\0S\0]\0", 8),                 // little endian
+      std::string("\xFE\xFF\0[\0S\0]", 8),                 // big endian
+      std::string("\xFF\xFE\x00\xD8;\0\x00\xDCK\0", 10),   // unpaired surrogates
+      std::string("\xFF\xFE\x3D\xD8\x00\xDE\x00\xD8", 8),  // a pair, then a lone high
+      std::string("\xFF\xFEK\0=\0Z", 7),                   // an odd last byte
+      std::string("\xFF\xFE", 2),                          // the mark alone
+      std::string("\xEF\xBB\xBF[S]\r\n\xFF\xFE", 10),      // bytes, not UTF-16
+  };
+  for (const std::string& bytes : files) {
+    const DecodedProfile decoded = DecodeProfile(bytes);
+    EXPECT_EQ(EncodeProfile(decoded.text, decoded.encoding, decoded.tail), bytes);
+  }
+  EXPECT_EQ(DecodeProfile(files[2]).text, "\xED\xA0\x80;\xED\xB0\x80K");
+  EXPECT_EQ(DecodeProfile(files[3]).text, "\xF0\x9F\x98\x80\xED\xA0\x80");
+}
+
+// A folder that takes no new file, or a disk that fails; the file itself stays writable.
+class RefusingFolder : public FileReplacer {
+ public:
+  explicit RefusingFolder(Result result) : result_(result) {}
+  Result ReplaceThroughTemporary(const std::string&, std::string_view) override { return result_; }
+  bool OverwriteInPlace(const std::string& path, std::string_view bytes) override {
+    ++inPlaceWrites;
+    return SystemFileReplacer().OverwriteInPlace(path, bytes);
+  }
+  int inPlaceWrites = 0;
+
+ private:
+  Result result_;
+};
+
+struct RefusalCase {
+  FileReplacer::Result result;
+  bool saved;
+};
+
+class FolderRefusalTest : public IniFileTest, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(FolderRefusalTest, SavesInPlaceOnlyWhenNoTemporaryFileCanBeMade) {
+  const std::string before = "[S]\r\nK=" + std::string(100, 'x') + "\r\n";
+  const std::string path = folder.Write("tool.INI", before);
+  RefusingFolder refusing(GetParam().result);
+  IniFile file(path, &refusing);
+  EXPECT_EQ(file.WriteString("S", "K", "short"), GetParam().saved);
+  EXPECT_EQ(refusing.inPlaceWrites, GetParam().saved ? 1 : 0);
+  EXPECT_EQ(TempFolder::Read(path), GetParam().saved ? "[S]\r\nK=short\r\n" : before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Refusals, FolderRefusalTest,
+                         ::testing::Values(RefusalCase{FileReplacer::Result::NoTemporary, true},
+                                           RefusalCase{FileReplacer::Result::Failed, false}));
 
 }  // namespace
 }  // namespace kv218

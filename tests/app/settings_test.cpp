@@ -35,7 +35,7 @@ TEST_F(SettingsTest, WritingCreatesTheFileWithTheSevenKeys) {
   ASSERT_FALSE(WriteSettings(path, ReadSettings(path)));
   EXPECT_EQ(TempFolder::Read(path),
             "[COM PORT SETTING]\r\nPORT=\\\\.\\COM1\r\nBAUD=115200\r\nDATA=8\r\nSTOP=1\r\n"
-            "PARITY=E\r\n\r\n[INDEX]\r\nCOM=0\r\nTYPE=0\r\n");
+            "PARITY=E\r\n[INDEX]\r\nCOM=0\r\nTYPE=0\r\n");  // as Windows writes it
 }
 
 TEST_F(SettingsTest, UnusableValuesGiveTheDefaults) {
@@ -76,9 +76,39 @@ TEST_F(SettingsTest, RoundTripKeepsForeignKeysAndComments) {
   EXPECT_EQ(again.Type, -1);
 }
 
+TEST_F(SettingsTest, FramingSilenceIsReadAndKeptAsWritten) {
+  struct Case {
+    const char* line;
+    bool silence;
+  };
+  for (const Case& c :
+       {Case{"", false}, Case{"FRAMING=SILENCE\r\n", true}, Case{"framing = silence\r\n", true},
+        Case{"FRAMING=REPLY\r\n", false}, Case{"FRAMING=1\r\n", false}}) {
+    const std::string text = std::string("[COM PORT SETTING]\r\n") + c.line + "PORT=COM2\r\n";
+    const std::string path = folder.Write("kv218tool.INI", text);
+    Settings s = ReadSettings(path);
+    EXPECT_EQ(s.SilenceFraming, c.silence) << c.line;
+    ASSERT_FALSE(WriteSettings(path, s));
+    EXPECT_NE(TempFolder::Read(path).find(c.line), std::string::npos) << "left alone: " << c.line;
+  }
+}
+
 TEST_F(SettingsTest, AFailedWriteNamesTheFile) {
   const std::string path = folder.File("no-such-folder/kv218tool.INI");
   EXPECT_EQ(WriteSettings(path, Settings{}), "Unable to write to " + path);
+}
+
+// A settings file far too large to be one: read as the defaults, and never written over (the
+// pipes and devices: the special files test).
+TEST_F(SettingsTest, AFileFarTooLargeGivesDefaultsAndIsLeftAlone) {
+  const std::string huge = folder.Write("huge.INI", "[INDEX]\r\nTYPE=3\r\n");
+  std::filesystem::resize_file(PathFromUtf8(huge), 1024 * 1024 + 1);
+  EXPECT_EQ(ReadSettings(huge).Type, 0);
+  Settings changed;
+  changed.Type = 2;
+  EXPECT_EQ(WriteSettings(huge, changed), "Unable to write to " + huge);
+  EXPECT_EQ(std::filesystem::file_size(PathFromUtf8(huge)), 1024u * 1024u + 1u);
+  EXPECT_EQ(TempFolder::Read(huge).substr(0, 15), "[INDEX]\r\nTYPE=3");
 }
 
 struct PathCase {

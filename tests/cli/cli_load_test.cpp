@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <ostream>
 
 #include "../app/temp_folder.h"
 #include "app/queue_loop.h"
@@ -98,6 +99,59 @@ TEST_F(CliLoadTest, StrictRefusesAWrongRecordChecksum) {
   EXPECT_EQ(strict.err, "Wrong record checksum in line 2: 0xFF, expected 0x2E\n");
   EXPECT_EQ(strict.out, "\n" + path + "\nLoading ...\n");
 }
+
+// The window loads these files without a word; the command line names what is wrong on
+// standard error, and --strict refuses a file without data or without its end.
+struct SuspectFile {
+  const char* name;
+  std::string text;
+  const char* type;
+  std::string notes;        // "@" stands for the file's path
+  std::string strictError;  // empty: --strict loads it too
+};
+
+void PrintTo(const SuspectFile& c, std::ostream* os) { *os << c.name; }
+
+class CliSuspectFileTest : public CliLoadTest, public ::testing::WithParamInterface<SuspectFile> {
+ protected:
+  std::string WithPath(std::string text, const std::string& path) {
+    for (auto at = text.find('@'); at != std::string::npos; at = text.find('@', at + path.size()))
+      text.replace(at, 1, path);
+    return text;
+  }
+};
+
+TEST_P(CliSuspectFileTest, NamesWhatIsWrongAndStrictRefusesIt) {
+  const SuspectFile& c = GetParam();
+  const std::string path = folder.Write("suspect.hex", c.text);
+  const auto loaded = Run({"load", path, "--type", c.type});
+  EXPECT_EQ(loaded.status, 0) << loaded.err;
+  const std::string checksum = "checksum: ";
+  ASSERT_NE(loaded.err.rfind(checksum), std::string::npos) << loaded.err;
+  EXPECT_EQ(loaded.err.substr(0, loaded.err.rfind(checksum)), WithPath(c.notes, path));
+
+  const auto strict = Run({"load", path, "--type", c.type, "--strict"});
+  if (c.strictError.empty()) {
+    EXPECT_EQ(strict.status, 0) << strict.err;
+  } else {
+    EXPECT_EQ(strict.status, 2);
+    EXPECT_EQ(strict.err, WithPath(c.strictError, path) + "\n");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CliSuspectFileTest,
+    ::testing::Values(
+        SuspectFile{"Sound", ":020000001234B8\n:00000001FF\n", "1", "", ""},
+        SuspectFile{"CutShort", ":020000001234B8\n", "1", "kv218: @: no end-of-file record\n",
+                    "No end-of-file record in @"},
+        SuspectFile{"NoHexAtAll", "# kv218tool\n\nNothing to program.\n", "0",
+                    "kv218: @: no data records\nkv218: @: no end-of-file record\n",
+                    "No data records and no end-of-file record in @"},
+        SuspectFile{"OutsideTheWindow",
+                    ":020000001234B8\n:02FC00001234BC\n:020010001234A8\n:00000001FF\n", "Eco Mode",
+                    "kv218: @: 2 records outside the memory of Eco Mode ignored\n", ""}),
+    [](const ::testing::TestParamInfo<SuspectFile>& p) { return std::string(p.param.name); });
 
 struct FailureRun {
   const char* name;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -16,17 +17,22 @@
 #include <vector>
 
 #include "../ops/test_hex.h"
+#include "../serial/pty_pair.h"
 #include "child_process.h"
+#include "external_simulator.h"
+#include "serial/posix_port.h"
 
 namespace kv218 {
 namespace {
 
 using testing::ChildProcess;
 using ::testing::ElementsAreArray;
+using testing::ExternalSimulator;
 using testing::Finished;
 using ::testing::HasSubstr;
 using testing::LogLines;
 using ::testing::MatchesRegex;
+using ::testing::Not;
 using ::testing::StartsWith;
 using testing::TempDir;
 
@@ -36,6 +42,11 @@ const std::string kExamples = KV218_EXAMPLES;
 const char* const kFiles[] = {"tk_series.hex", "mvrx_series.hex", "cradle_set.hex", "eco_mode.hex"};
 
 std::string Example(int type) { return kExamples + "/" + kFiles[type]; }
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 // kv218 with its own settings file and the given arguments.
 std::vector<std::string> Kv218(const TempDir& dir, std::vector<std::string> args) {
@@ -157,48 +168,6 @@ TEST(Kv218, ASilentProgrammerTimesOut) {
   EXPECT_THAT(run.err, HasSubstr("no response"));
 }
 
-// kv218-sim on its own pseudo-terminal, reachable through a symlink in dir.
-class ExternalSimulator {
- public:
-  ExternalSimulator(const TempDir& dir, std::vector<std::string> extra)
-      : link((dir.path() / "kv218-port").string()),
-        trace((dir.path() / "trace.txt").string()),
-        process(Arguments(extra)) {
-    ready =
-        process.WaitForOutput([](const std::string& out) { return out.find('\n') != out.npos; });
-  }
-  ~ExternalSimulator() {
-    process.Signal(SIGINT);
-    process.Wait();
-  }
-  std::string TraceText() const {
-    std::ifstream in(trace);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  // The last frame the programmer received, as traced ("1F 4D 45").
-  std::string LastHostFrame() const {
-    std::istringstream lines(TraceText());
-    std::string line, last;
-    while (std::getline(lines, line)) {
-      const auto at = line.find("host> ");
-      if (at != std::string::npos) last = line.substr(at + 6);
-    }
-    return last;
-  }
-
-  std::string link;
-  std::string trace;
-  ChildProcess process;
-  bool ready = false;
-
- private:
-  std::vector<std::string> Arguments(const std::vector<std::string>& extra) const {
-    std::vector<std::string> argv = {KV218_SIM_EXE, "--link", link, "--trace", trace};
-    argv.insert(argv.end(), extra.begin(), extra.end());
-    return argv;
-  }
-};
-
 TEST(Kv218, TwoRunsAfterATimeOutBothSucceed) {
   TempDir dir;
   // The third write block of the programmer's life goes unanswered; ticks of 100 ms keep the
@@ -267,6 +236,94 @@ TEST(Kv218, MonitorLogsAStandaloneRunUntilInterrupted) {
   EXPECT_THAT(lines.back(), StartsWith("PROGRAMMING "));
 }
 
+// A plain file named as the port, on the command line or in the settings file, is refused as
+// no serial device, and not a byte of it changes.
+TEST(Kv218, AFileNamedAsThePortIsRefusedAndLeftUntouched) {
+  TempDir dir;
+  const std::string text = std::string(3000, 'r') + "\n";
+  const std::string file = dir.Write("big.txt", text);
+  for (const bool inSettings : {false, true}) {
+    std::vector<std::string> args = {"program", "--type", "0", "--tick-ms", "100", Example(0)};
+    if (inSettings) {
+      dir.Write("kv218tool.INI", "[COM PORT SETTING]\r\nPORT=" + file + "\r\n");
+    } else {
+      args.insert(args.end(), {"--port", file});
+    }
+    const Finished run = testing::Run(Kv218(dir, args));
+    EXPECT_EQ(run.exitCode, 4) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("Cannot open port " + file + ": not a serial device\n"));
+    EXPECT_EQ(FileText(file), text);
+  }
+}
+
+TEST(Kv218, APortHeldByAnotherProgramIsReportedBusy) {
+  testing::PtyPair pty;
+  ASSERT_TRUE(pty.Ok());
+  PosixPort holder;
+  ASSERT_TRUE(holder.Open(pty.SlavePath(), "115200,E,8,1"));
+  TempDir dir;
+  const Finished run =
+      testing::Run(Kv218(dir, {"info", "--port", pty.SlavePath(), "--tick-ms", "100"}));
+  EXPECT_EQ(run.exitCode, 4) << run.err;
+  EXPECT_THAT(run.err, HasSubstr(pty.SlavePath() + ": busy: used by another program\n"));
+}
+
+// The first lines of an example, without its end-of-file record: a file cut short.
+std::string CutShort(int type, std::size_t lines) {
+  std::istringstream in(FileText(Example(type)));
+  std::string text, line;
+  for (std::size_t i = 0; i < lines && std::getline(in, line); ++i) text += line + "\n";
+  return text;
+}
+
+// A file cut short programs as it always has, but the command line says so; --strict
+// refuses it before a frame goes out.
+TEST(Kv218, AFileCutShortIsNamedAndStrictRefusesIt) {
+  TempDir dir;
+  const std::string file = dir.Write("cut.hex", CutShort(3, 20));
+  const auto args = Kv218(dir, {"program", "--simulate", "--sim-baud", "max", "--type", "3", file});
+  const Finished run = testing::Run(args);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "kv218: " + file + ": no end-of-file record\n");
+
+  std::vector<std::string> strictArgs = args;
+  strictArgs.push_back("--strict");
+  const Finished strict = testing::Run(strictArgs);
+  EXPECT_EQ(strict.exitCode, 2);
+  EXPECT_EQ(strict.err, "No end-of-file record in " + file + "\n");
+  EXPECT_THAT(strict.out, Not(HasSubstr("PROGRAMMING")));
+}
+
+// A command that ends with a usage or input error before it talks to the programmer leaves
+// the settings file as it was: still absent, or byte for byte what it held.
+TEST(Kv218, AUsageOrInputErrorLeavesTheSettingsFileAlone) {
+  const std::vector<std::vector<std::string>> commands = {
+      {"program", "--type", "9", Example(0)},
+      {"program", "--fault", "silent-at=8RI", Example(0)},
+      {"info", "--simulate", "--sim-baud", "fast"},
+      {"program", "--simulate", "--sim-baud", "max", "--type", "0", "/nonexistent/file.hex"},
+      {"store", "--simulate", "--sim-baud", "max", "--type", "3", "--strict", "@cut.hex"},
+  };
+  const std::optional<std::string> before[] = {std::nullopt, "[INDEX]\r\nTYPE=0\r\n"};
+  for (const auto& command : commands) {
+    for (const auto& text : before) {
+      TempDir dir;
+      const auto settings = dir.path() / "kv218tool.INI";
+      if (text) dir.Write("kv218tool.INI", *text);
+      std::vector<std::string> args = command;
+      for (auto& arg : args) {
+        if (arg == "@cut.hex") arg = dir.Write("cut.hex", CutShort(3, 5));
+      }
+      const Finished run = testing::Run(Kv218(dir, args));
+      EXPECT_EQ(run.exitCode, 2) << args[0] << " " << args[1] << ": " << run.err;
+      EXPECT_EQ(std::filesystem::exists(settings), text.has_value()) << args[1];
+      if (text) {
+        EXPECT_EQ(FileText(settings.string()), *text) << args[1];
+      }
+    }
+  }
+}
+
 struct ErrorCase {
   std::vector<std::string> args;
   int exitCode;
@@ -285,16 +342,20 @@ TEST_P(Errors, EndWithTheirExitStatusAndAMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kv218, Errors,
-    ::testing::Values(
-        ErrorCase{{"program", "--port", "/nonexistent/ttyX", Example(0)}, 4, "/nonexistent/ttyX"},
-        ErrorCase{{"program", "--port", "\\\\.\\COM77", Example(0)}, 4, "/dev/ttyS76"},
-        ErrorCase{{"program", "--simulate", "/nonexistent/file.hex"},
-                  2,
-                  "Cannot open file /nonexistent/file.hex"},
-        ErrorCase{
-            {"store", "--simulate", "--fault", "no-such-fault", Example(0)}, 2, "no-such-fault"},
-        ErrorCase{{"program", "--simulate", "--type", "7", Example(0)}, 2, "--type"},
-        ErrorCase{{"program"}, 2, "FILE"}));
+    ::testing::Values(ErrorCase{{"program", "--port", "/nonexistent/ttyX", Example(0)},
+                                4,
+                                "Cannot open port /nonexistent/ttyX: no such device\n"},
+                      ErrorCase{{"program", "--port", "\\\\.\\COM77", Example(0)},
+                                4,
+                                "(/dev/ttyS76): no such device\n"},
+                      ErrorCase{{"program", "--simulate", "/nonexistent/file.hex"},
+                                2,
+                                "Cannot open file /nonexistent/file.hex"},
+                      ErrorCase{{"store", "--simulate", "--fault", "no-such-fault", Example(0)},
+                                2,
+                                "no-such-fault"},
+                      ErrorCase{{"program", "--simulate", "--type", "7", Example(0)}, 2, "--type"},
+                      ErrorCase{{"program"}, 2, "FILE"}));
 
 }  // namespace
 }  // namespace kv218

@@ -1,6 +1,7 @@
 // The loaders end to end: file in, image, checksums, panel, log result and gauge out.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -243,12 +244,25 @@ TEST_F(LoaderTest, Type3LeavesConfigurationAndType0FiguresAlone) {
   EXPECT_EQ(image->ImageChecksum, 0xFC00 - 2 * 0xFF + 3);
 }
 
-// ---- The gauge and the message loop: once per line, up to the end record.
+// ---- The gauge and the message loop: whenever the share of lines read changes, up to the end
+// record.
 
 TEST_F(LoaderTest, GaugeAndPumpFollowTheLinesRead) {
   ASSERT_TRUE(Load(0, {"", DataLine(0, {1, 2, 3, 0}), "comment", kEndLine, DataLine(4, {1})}).ok());
   EXPECT_EQ(window.progressCalls, (std::vector<int>{0, 20, 40, 60, 80}));
   EXPECT_EQ(loop.pumps, 4);
+}
+
+TEST_F(LoaderTest, LongFileMovesGaugeOncePerPercent) {
+  std::string text;
+  for (int i = 0; i < 249; ++i)
+    text += DataLine(static_cast<std::uint16_t>(4 * i), {1, 2, 3, 0}) + "\r\n";
+  text += kEndLine + "\r\n";
+  ASSERT_TRUE(LoadText(0, folder.Write("long.hex", text)).ok());
+  std::vector<int> expected = {0};  // the loader's start
+  for (int percent = 0; percent <= 100; ++percent) expected.push_back(percent);
+  EXPECT_EQ(window.progressCalls, expected);
+  EXPECT_EQ(loop.pumps, 101);
 }
 
 TEST_F(LoaderTest, Type3GaugeEndsAt100) {
@@ -277,6 +291,16 @@ TEST_F(LoaderTest, EveryLineEndingCounts) {
   }
 }
 
+TEST_F(LoaderTest, MixedLineEndingsEachEndOneLine) {
+  // CR CR LF is a line and an empty one; LF CR the same.
+  const std::string text =
+      DataLine(0, {0x34, 0x12}) + "\r\r\n" + DataLine(2, {0x78, 0x56}) + "\n\r" + kEndLine + "\r";
+  ASSERT_TRUE(LoadText(2, folder.Write("mixed.hex", text)).ok());
+  EXPECT_EQ(window.progressCalls, (std::vector<int>{0, 20, 40, 60, 80, 100}));
+  EXPECT_EQ(At(0), 0x12);
+  EXPECT_EQ(At(3), 0x78);
+}
+
 // ---- Strict mode: record checksums verified.
 
 struct StrictCase {
@@ -287,14 +311,17 @@ struct StrictCase {
 
 class StrictTest : public LoaderTest, public ::testing::WithParamInterface<StrictCase> {};
 
-TEST_P(StrictTest, RefusesBadChecksumsNamingTheLine) {
+TEST_P(StrictTest, RefusesBadChecksumsAndIncompleteFilesNamingTheFault) {
   const StrictCase& c = GetParam();
   std::string text;
   for (const auto& line : c.lines) text += line + "\r\n";
-  const auto result = LoadText(1, folder.Write("strict.hex", text), LoadOptions{.strict = true});
+  const std::string path = folder.Write("strict.hex", text);
+  const auto result = LoadText(1, path, LoadOptions{.strict = true});
   if (c.error) {
-    EXPECT_EQ(result.error, *c.error);
-    EXPECT_EQ(window.errors, std::vector<std::string>{*c.error});
+    std::string error = *c.error;
+    if (const auto at = error.find('@'); at != std::string::npos) error.replace(at, 1, path);
+    EXPECT_EQ(result.error, error);
+    EXPECT_EQ(window.errors, std::vector<std::string>{error});
     EXPECT_EQ(LastLine(), "Loading ...");
   } else {
     EXPECT_TRUE(result.ok()) << result.error;
@@ -310,8 +337,73 @@ INSTANTIATE_TEST_SUITE_P(
                       StrictCase{"Missing", {":02000000ABCD"}, "Missing record checksum in line 1"},
                       StrictCase{"WrongEndRecord",
                                  {":00000001FE"},
-                                 "Wrong record checksum in line 1: 0xFE, expected 0xFF"}),
+                                 "Wrong record checksum in line 1: 0xFE, expected 0xFF"},
+                      // A file cut short, an empty one, a file that is no HEX file at all.
+                      StrictCase{"NoEndRecord",
+                                 {DataLine(0, {1, 2}), DataLine(2, {3, 4})},
+                                 "No end-of-file record in @"},
+                      StrictCase{"NoDataRecords", {kEndLine}, "No data records in @"},
+                      StrictCase{"NoRecordAtAll",
+                                 {"# README", "", "Nothing to program here."},
+                                 "No data records and no end-of-file record in @"},
+                      StrictCase{"DataAfterTheEndDoesNotCount",
+                                 {kEndLine, DataLine(0, {1, 2})},
+                                 "No data records in @"}),
     [](const ::testing::TestParamInfo<StrictCase>& p) { return std::string(p.param.name); });
+
+// ---- What a file held: the window loads every such file as before; the result tells.
+
+struct CountCase {
+  const char* name;
+  int targetType;
+  std::vector<std::string> lines;
+  RecordCounts counts;
+};
+
+class RecordCountTest : public LoaderTest, public ::testing::WithParamInterface<CountCase> {};
+
+TEST_P(RecordCountTest, TellsWhatTheFileHeldAndLoadsAsBefore) {
+  const CountCase& c = GetParam();
+  std::string text;
+  for (const auto& line : c.lines) text += line + "\r\n";
+  const auto result = LoadText(c.targetType, folder.Write("counted.hex", text));
+  ASSERT_TRUE(result.ok()) << result.error;
+  EXPECT_TRUE(window.errors.empty());
+  EXPECT_NE(LastLine(), "Loading ...");  // the result was appended
+  EXPECT_EQ(result.counts.dataRecords, c.counts.dataRecords);
+  EXPECT_EQ(result.counts.endRecord, c.counts.endRecord);
+  EXPECT_EQ(result.counts.ignoredRecords, c.counts.ignoredRecords);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RecordCountTest,
+    ::testing::Values(
+        CountCase{"Empty", 0, {}, {.endRecord = false, .dataRecords = 0, .ignoredRecords = 0}},
+        CountCase{"Complete",
+                  1,
+                  {DataLine(0, {1, 2}), DataLine(0x7FF8, {0xE1}), kEndLine},
+                  {.endRecord = true, .dataRecords = 2, .ignoredRecords = 0}},
+        CountCase{"CutShort",
+                  2,
+                  {DataLine(0, {1, 2}), DataLine(2, {3, 4})},
+                  {.endRecord = false, .dataRecords = 2, .ignoredRecords = 0}},
+        // Type 0: another segment, and a configuration register beyond the twelve.
+        CountCase{
+            "Type0Outside",
+            0,
+            {DataLine(0, {1, 2, 3, 0}), LinearLine(0x0100), DataLine(0, {1, 2, 3, 0}),
+             LinearLine(0x01F0), DataLine(0x0008, {0xC7}), DataLine(0x0030, {0x11}), kEndLine},
+            {.endRecord = true, .dataRecords = 4, .ignoredRecords = 2}},
+        CountCase{"Type1BeyondTheRegisters",
+                  1,
+                  {DataLine(0x8004, {1}), DataLine(0x9000, {1, 2}), kEndLine},
+                  {.endRecord = true, .dataRecords = 2, .ignoredRecords = 2}},
+        CountCase{"Type3OutsideTheWindow",
+                  3,
+                  {DataLine(0x0000, {1, 2}), DataLine(0xFC00, {1, 2}), DataLine(0xFBFE, {1, 2}),
+                   kEndLine, DataLine(0x0000, {1, 2})},
+                  {.endRecord = true, .dataRecords = 3, .ignoredRecords = 2}}),
+    [](const ::testing::TestParamInfo<CountCase>& p) { return std::string(p.param.name); });
 
 // ---- Failures: the message, and the image left as the first step set it.
 
@@ -333,9 +425,27 @@ TEST_F(LoaderTest, MissingFileStopsAfterTheBlankImage) {
   EXPECT_EQ(image->HighestAddress, 0x7FFF);  // type 2 set it before reading
 }
 
-TEST_F(LoaderTest, AFolderCannotBeOpened) {
-  const auto result = LoadText(0, Utf8FromPath(folder.path()));
-  EXPECT_EQ(result.error, "Cannot open file " + Utf8FromPath(folder.path()));
+// Only a regular file of at most kMaxHexFileBytes is read (pipes and devices: the special
+// files test).
+TEST_F(LoaderTest, AFolderOrAFileTooLargeCannotBeOpened) {
+  const std::string oversized = folder.Write("huge.hex", "");
+  std::filesystem::resize_file(PathFromUtf8(oversized), kMaxHexFileBytes + 1);
+  for (const std::string& path : {Utf8FromPath(folder.path()), oversized}) {
+    window = {};
+    const auto result = LoadText(0, path);
+    EXPECT_EQ(result.status, LoadStatus::Failed) << path;
+    EXPECT_EQ(window.errors, std::vector<std::string>{"Cannot open file " + path});
+    EXPECT_EQ(LastLine(), "Loading ...");
+  }
+}
+
+TEST_F(LoaderTest, AFileOfTheLargestSizeStillLoads) {
+  const std::string path = folder.Write("large.hex", DataLine(0, {1, 2, 3, 4}) + "\r\n");
+  // The rest: NUL bytes, no record.
+  std::filesystem::resize_file(PathFromUtf8(path), kMaxHexFileBytes);
+  const auto result = LoadText(0, path);
+  EXPECT_TRUE(result.ok()) << result.error;
+  EXPECT_EQ(At(0), 4);
 }
 
 TEST_F(LoaderTest, ABadLineStopsTheLoadKeepingEarlierRecords) {

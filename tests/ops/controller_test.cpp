@@ -186,13 +186,17 @@ TEST_F(ControllerTest, CloseSavesTheSettingsAndClosesThePort) {
   EXPECT_EQ(saved.PortParity, "E");
 }
 
-TEST_F(ControllerTest, AFailedSaveKeepsTheWindowAndThePortOpen) {
+TEST_F(ControllerTest, AFailedSaveKeepsTheWindowOpenOnceThenLetsItClose) {
   const std::string blocked = Utf8FromPath(dir.path() / "no-such-folder" / "kv218tool.INI");
   Controller other(window, loop, blocked, [this] { return MakePort(); });
   other.FormCreate();
   EXPECT_FALSE(other.FormClose(0));
   EXPECT_EQ(window.errors, (std::vector<std::string>{"Unable to write to " + blocked}));
   EXPECT_TRUE(other.PortOpen());
+  // The operator has been told; closing again closes, without the same message again.
+  EXPECT_TRUE(other.FormClose(0));
+  EXPECT_EQ(window.errors.size(), 1u);
+  EXPECT_FALSE(other.PortOpen());
 }
 
 TEST_F(ControllerTest, ButtonsLoadProgramAndStore) {

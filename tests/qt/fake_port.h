@@ -45,7 +45,7 @@ class FakePort : public PortChannel {
     line_.sent.insert(line_.sent.end(), data, data + count);
     return true;
   }
-  ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count) override {
+  ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count, const BurstEnd*) override {
     count = 0;
     std::unique_lock lock(mutex_);
     wake_.wait(lock, [this] { return interrupted_; });

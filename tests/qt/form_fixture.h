@@ -1,6 +1,7 @@
 #pragma once
 // A Form1 over a fake port, with its settings file in a fresh folder and the file dialog
-// replaced by a queue of answers.
+// and the log's save dialog replaced by queues of answers, the machine's serial devices by a list
+// the test sets.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/settings.h"
 #include "fake_port.h"
@@ -41,6 +43,14 @@ class FormTest : public testing::Test {
       choices_.pop_front();
       return choice;
     };
+    options.listSerialDevices = [this] { return devices_; };
+    options.chooseLogFile = [this]() -> std::optional<QString> {
+      if (logChoices_.empty()) return std::nullopt;
+      const QString choice = logChoices_.front();
+      logChoices_.pop_front();
+      if (choice.isEmpty()) return std::nullopt;
+      return choice;
+    };
     form_ = std::make_unique<TForm1>(std::move(options));
     return *form_;
   }
@@ -48,6 +58,8 @@ class FormTest : public testing::Test {
   QTemporaryDir dir_;
   FakeLine line_;
   std::deque<std::optional<std::string>> choices_;
+  std::deque<QString> logChoices_;         // the save dialog's answers; empty: cancelled
+  std::vector<SerialDeviceInfo> devices_;  // the serial devices the machine has now
   std::unique_ptr<TForm1> form_;
 };
 

@@ -92,6 +92,114 @@ TEST_F(FormHandlersTest, TypingAPortNameSelectsNoItemAndOpensCom0) {
   EXPECT_EQ(form.ComboBox2->ItemIndex(), -1);
 }
 
+TEST_F(FormHandlersTest, EnterAfterTypingInThePortSelectorPicksNothing) {
+  // Typed text leaves no item selected, whatever it says; Enter does not turn it into a pick.
+  for (const char* typed : {"x", "COM3", "COM1"}) {
+    SCOPED_TRACE(typed);
+    line_ = FakeLine{};
+    line_.opens = false;
+    TForm1& form = MakeForm();
+    form.show();
+    QLineEdit* edit = form.ComboBox2->lineEdit();
+    edit->selectAll();
+    QTest::keyClicks(edit, typed);
+    const std::size_t opens = line_.opened.size();
+    EXPECT_EQ(line_.opened.back(), "\\\\.\\COM0");
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(edit, key);
+    EXPECT_EQ(line_.opened.size(), opens);
+    EXPECT_EQ(form.ComboBox2->ItemIndex(), -1);
+    EXPECT_EQ(form.ComboBox2->currentText(), typed);
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(Saved().Com, -1);
+    form_.reset();
+  }
+}
+
+TEST_F(FormHandlersTest, SerialDevicesFollowTheComItemsAndOpenTheirPaths) {
+  devices_ = {
+      {"/dev/ttyS0", "", "", "", ""},
+      {"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI-if00-port0", "FTDI", "FT232R", "0403:6001"}};
+  TForm1& form = MakeForm();
+  form.show();
+  SelectorBox& ports = *form.ComboBox2;
+  ASSERT_EQ(ports.count(), 22);
+  EXPECT_EQ(ports.itemText(19), "COM20");
+  EXPECT_EQ(ports.itemText(20), "/dev/ttyS0");
+  EXPECT_EQ(ports.itemText(21), "/dev/ttyUSB0");
+  EXPECT_EQ(ports.itemData(21, Qt::ToolTipRole).toString(),
+            "/dev/serial/by-id/usb-FTDI-if00-port0\nFTDI FT232R (0403:6001)");
+
+  ports.setCurrentIndex(21);
+  emit ports.activated(21);
+  EXPECT_EQ(line_.opened.back(), "/dev/ttyUSB0");
+  EXPECT_EQ(form.StatusBar1->PanelText(1), "/dev/ttyUSB0");
+  ports.setCurrentIndex(3);
+  emit ports.activated(3);  // the COM items still open by their index
+  EXPECT_EQ(line_.opened.back(), "\\\\.\\COM4");
+  ports.setCurrentIndex(21);
+  emit ports.activated(21);
+  EXPECT_TRUE(form.close());
+  EXPECT_EQ(Saved().PortPath, "/dev/ttyUSB0");
+  EXPECT_EQ(Saved().Com, 21);
+  form_.reset();
+
+  // Started again with that device present, the selector shows it.
+  TForm1& again = MakeForm();
+  EXPECT_EQ(again.ComboBox2->ItemIndex(), 21);
+  EXPECT_EQ(again.ComboBox2->currentText(), "/dev/ttyUSB0");
+}
+
+TEST_F(FormHandlersTest, DroppingThePortListDownListsTheDevicesAfresh) {
+  const SerialDeviceInfo acm{"/dev/ttyACM0", "", "", "", ""};
+  const SerialDeviceInfo usb0{"/dev/ttyUSB0", "", "", "", ""};
+  const SerialDeviceInfo usb1{"/dev/ttyUSB1", "", "", "", ""};
+  const struct {
+    const char* name;
+    std::vector<SerialDeviceInfo> before;
+    int picked;  // -1: text typed instead
+    std::vector<SerialDeviceInfo> after;
+    QStringList items;  // after "COM20"
+    int itemIndex;
+    QString text;
+  } cases[] = {
+      {"selected device unplugged", {usb0, usb1}, 20, {usb1}, {"/dev/ttyUSB1"}, -1, ""},
+      {"another device plugged in before it",
+       {usb0},
+       20,
+       {acm, usb0},
+       {"/dev/ttyACM0", "/dev/ttyUSB0"},
+       21,
+       "/dev/ttyUSB0"},
+      {"a COM item stays", {usb0}, 4, {}, {}, 4, "COM5"},
+      {"typed text stays", {usb0}, -1, {acm}, {"/dev/ttyACM0"}, -1, "x"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    devices_ = c.before;
+    TForm1& form = MakeForm();
+    form.show();
+    SelectorBox& ports = *form.ComboBox2;
+    if (c.picked >= 0) {
+      ports.setCurrentIndex(c.picked);
+      emit ports.activated(c.picked);
+    } else {
+      ports.lineEdit()->selectAll();
+      QTest::keyClicks(ports.lineEdit(), "x");
+    }
+    const std::size_t opens = line_.opened.size();
+    devices_ = c.after;
+    ports.showPopup();
+    QStringList items;
+    for (int i = 20; i < ports.count(); ++i) items.append(ports.itemText(i));
+    EXPECT_EQ(items, c.items);
+    EXPECT_EQ(ports.ItemIndex(), c.itemIndex);
+    EXPECT_EQ(ports.currentText(), c.text);
+    EXPECT_EQ(line_.opened.size(), opens);  // listing opens nothing
+    ports.hidePopup();
+    form_.reset();
+  }
+}
+
 TEST_F(FormHandlersTest, PickingTheOpenPortAgainReopensIt) {
   TForm1& form = MakeForm();
   emit form.ComboBox2->activated(0);
@@ -144,7 +252,7 @@ TEST_F(FormHandlersTest, LoadTakesTheChosenFile) {
   EXPECT_EQ(form.CGauge1->Progress(), 100);
 }
 
-TEST_F(FormHandlersTest, UnwritableSettingsKeepTheWindowOpen) {
+TEST_F(FormHandlersTest, UnwritableSettingsKeepTheWindowOpenOnce) {
   TForm1& form = MakeForm();
   form.show();
   QFile::remove(QString::fromStdString(SettingsPath()));
@@ -159,6 +267,9 @@ TEST_F(FormHandlersTest, UnwritableSettingsKeepTheWindowOpen) {
   EXPECT_FALSE(form.close());
   EXPECT_TRUE(form.isVisible());
   EXPECT_EQ(shown, QString::fromStdString("Unable to write to " + SettingsPath()));
+  // Told once, the operator can close the window with the next close.
+  EXPECT_TRUE(form.close());
+  EXPECT_FALSE(form.isVisible());
 }
 
 TEST_F(FormHandlersTest, ClosingDuringARunEndsTheApplicationAndSaves) {

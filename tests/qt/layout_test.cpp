@@ -4,6 +4,7 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QTest>
+#include <QWindow>
 
 #include "form_fixture.h"
 
@@ -16,12 +17,26 @@ TEST_F(LayoutTest, WindowHasItsCaptionTitleSizeAndPlace) {
   TForm1& form = MakeForm();
   EXPECT_EQ(form.objectName(), "Form1");
   EXPECT_EQ(form.windowTitle(), "KV-218  tool  v1.85.11");
-  EXPECT_EQ(QApplication::applicationDisplayName(), "Firmware Upgrade Application");
   EXPECT_EQ(form.size(), QSize(391, 322));  // the client area inside the 399 x 352 frame
   EXPECT_EQ(form.pos(), QPoint(10, 30));
   EXPECT_EQ(form.backgroundRole(), QPalette::Button);
   EXPECT_EQ(form.font().pixelSize(), 11);
   EXPECT_TRUE(form.windowFlags() & Qt::WindowMaximizeButtonHint);  // an ordinary sizeable frame
+}
+
+TEST_F(LayoutTest, PlatformGetsTheCaptionAloneAndTheDesktopTheApplicationTitle) {
+  TForm1& form = MakeForm();
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  EXPECT_EQ(form.windowHandle()->title(), "KV-218  tool  v1.85.11");
+  // The X11 and Windows platforms append the application display name to every window's title
+  // whenever one was set; none is, so it keeps following the application name.
+  const QString name = QCoreApplication::applicationName();
+  EXPECT_EQ(name, "Firmware Upgrade Application");  // the class of the X11 window class
+  QCoreApplication::setApplicationName("probe");
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), "probe");
+  QCoreApplication::setApplicationName(name);
+  EXPECT_EQ(QGuiApplication::desktopFileName(), "kv218tool");
 }
 
 TEST_F(LayoutTest, ControlsSitAtTheirDesignPlaces) {

@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include "form_fixture.h"
 #include "ui/qt/qt_window_ops.h"
@@ -130,16 +131,19 @@ TEST_F(WindowOpsTest, TargetTypeIsTheTypeSelectorsItemIndex) {
 
 TEST_F(WindowOpsTest, ErrorsAreShownInACriticalMessageBox) {
   QString shownText;
+  QString shownTitle;
   QMessageBox::Icon shownIcon = QMessageBox::NoIcon;
   QTimer::singleShot(0, [&] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     ASSERT_NE(box, nullptr);
     shownText = box->text();
+    shownTitle = box->windowHandle()->title();  // as the platform gets it
     shownIcon = box->icon();
     box->accept();
   });
   ops->ShowError("Unable to write to /x/kv218tool.INI");
   EXPECT_EQ(shownText, "Unable to write to /x/kv218tool.INI");
+  EXPECT_EQ(shownTitle, "Firmware Upgrade Application");
   EXPECT_EQ(shownIcon, QMessageBox::Critical);
 }
 

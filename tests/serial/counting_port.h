@@ -25,12 +25,13 @@ class CountingPort : public PortChannel {
   }
   void InterruptRead() override { inner_.InterruptRead(); }
 
-  ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count) override {
+  ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
+                       const BurstEnd* end) override {
     {
       std::lock_guard lock(mutex_);
       mostAtOnce_ = std::max(mostAtOnce_, ++active_);
     }
-    ReadStatus status = inner_.ReadBurst(buffer, capacity, count);
+    ReadStatus status = inner_.ReadBurst(buffer, capacity, count, end);
     {
       std::lock_guard lock(mutex_);
       --active_;

@@ -1,13 +1,16 @@
 #include "serial/posix_port.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <termios.h>
 
 #include <array>
+#include <cerrno>
 #include <future>
 #include <thread>
 #include <vector>
 
+#include "../app/temp_folder.h"
 #include "pty_pair.h"
 #include "serial/termios_line.h"
 
@@ -16,6 +19,7 @@ namespace {
 
 using testing::Pattern;
 using testing::PtyPair;
+using testing::TempFolder;
 using namespace std::chrono_literals;
 
 TEST(PosixDevicePath, WindowsComNamesMapToTtyS) {
@@ -47,7 +51,7 @@ class PosixPortTest : public ::testing::Test {
   // Reads one burst, with the buffer of the receive thread.
   std::vector<std::uint8_t> ReadOne(ReadStatus expected = ReadStatus::Burst) {
     std::size_t count = 0;
-    EXPECT_EQ(port.ReadBurst(buffer.data(), buffer.size(), count), expected);
+    EXPECT_EQ(port.ReadBurst(buffer.data(), buffer.size(), count, nullptr), expected);
     return {buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count)};
   }
 
@@ -70,6 +74,7 @@ class PosixPortTest : public ::testing::Test {
 TEST_F(PosixPortTest, SecondOpenOfTheSamePortFailsUntilClosed) {
   PosixPort second;
   EXPECT_FALSE(second.Open(pty.SlavePath(), "115200,E,8,1"));
+  EXPECT_EQ(second.LastOpenFailure().reason, OpenError::Busy);
   EXPECT_FALSE(second.IsOpen());
   EXPECT_FALSE(second.Send(Pattern(3).data(), 3));
 
@@ -82,12 +87,64 @@ TEST(PosixPortOpen, MissingDeviceFailsAndLeavesPortUnusable) {
   PosixPort port;
   EXPECT_FALSE(port.Open("/dev/kv218-no-such-port", "115200,E,8,1"));
   EXPECT_FALSE(port.IsOpen());
+  EXPECT_EQ(port.LastOpenFailure().reason, OpenError::NoSuchDevice);
+  EXPECT_EQ(port.LastOpenFailure().systemError, ENOENT);
   EXPECT_FALSE(port.Send(Pattern(4).data(), 4));
   std::array<std::uint8_t, 8> buffer{};
   std::size_t count = 99;
-  EXPECT_EQ(port.ReadBurst(buffer.data(), buffer.size(), count), ReadStatus::Interrupted);
+  EXPECT_EQ(port.ReadBurst(buffer.data(), buffer.size(), count, nullptr), ReadStatus::Interrupted);
   EXPECT_EQ(count, 0u);
   port.Close();  // nothing to close
+}
+
+// A port path may name anything; only a terminal device is opened, and what is refused is
+// left exactly as it was (a file opened read-write would have had frames written into it).
+TEST(PosixPortOpen, RefusesWhatIsNoTerminalAndLeavesItUntouched) {
+  TempFolder folder;
+  const std::string text = std::string(2000, 'x') + "\n";
+  const std::string file = folder.Write("big.txt", text);
+  const std::string fifo = folder.File("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    std::string path;
+    OpenError reason;
+  } cases[] = {
+      {file, OpenError::NotASerialDevice},
+      {fifo, OpenError::NotASerialDevice},
+      {folder.File(""), OpenError::NotASerialDevice},
+      {"/dev/null", OpenError::NotASerialDevice},  // a character device, but no terminal
+      {"/dev/kv218-no-such-port", OpenError::NoSuchDevice},
+      {file + "/below-a-file", OpenError::NoSuchDevice},
+  };
+  for (const auto& c : cases) {
+    PosixPort port;
+    EXPECT_FALSE(port.Open(c.path, "115200,E,8,1")) << c.path;
+    EXPECT_FALSE(port.IsOpen()) << c.path;
+    EXPECT_EQ(port.LastOpenFailure().reason, c.reason) << c.path;
+    EXPECT_FALSE(port.Send(Pattern(4).data(), 4)) << c.path;
+  }
+  EXPECT_EQ(TempFolder::Read(file), text);
+}
+
+// The reasons that cannot be provoked from a test running as root.
+TEST(PosixPortOpen, SystemErrorsMapToTheirReasons) {
+  const struct {
+    int error;
+    OpenError reason;
+  } cases[] = {
+      {EACCES, OpenError::PermissionDenied},
+      {EPERM, OpenError::PermissionDenied},
+      {EBUSY, OpenError::Busy},
+      {EWOULDBLOCK, OpenError::Busy},
+      {ENXIO, OpenError::NoSuchDevice},
+      {ENODEV, OpenError::NoSuchDevice},
+      {ENOTTY, OpenError::NotASerialDevice},
+      {EIO, OpenError::Other},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(OpenFailureOf(c.error).reason, c.reason) << c.error;
+    EXPECT_EQ(OpenFailureOf(c.error).systemError, c.error);
+  }
 }
 
 TEST(PosixPortOpen, AppliesSettingsTextToTheLine) {
@@ -196,7 +253,7 @@ TEST_F(PosixPortTest, BytesArriving20MsApartAreOneRead) {
 TEST_F(PosixPortTest, InterruptWakesABlockedReadAndStaysUntilReopen) {
   auto reader = std::async(std::launch::async, [this] {
     std::size_t count = 0;
-    return port.ReadBurst(buffer.data(), buffer.size(), count);
+    return port.ReadBurst(buffer.data(), buffer.size(), count, nullptr);
   });
   std::this_thread::sleep_for(20ms);  // most likely blocked by now; either way it must end
   port.InterruptRead();
@@ -215,7 +272,7 @@ TEST_F(PosixPortTest, InterruptWakesABlockedReadAndStaysUntilReopen) {
 TEST_F(PosixPortTest, CloseDuringABlockedReadEndsTheRead) {
   auto reader = std::async(std::launch::async, [this] {
     std::size_t count = 0;
-    return port.ReadBurst(buffer.data(), buffer.size(), count);
+    return port.ReadBurst(buffer.data(), buffer.size(), count, nullptr);
   });
   std::this_thread::sleep_for(20ms);
   port.Close();

@@ -113,7 +113,7 @@ TEST_F(InProcessPortTest, ReadBurstWaitsUntilInterrupted) {
   auto read = std::async(std::launch::async, [this] {
     std::uint8_t buffer[16];
     std::size_t count = 99;
-    const kv218::ReadStatus status = port.ReadBurst(buffer, sizeof buffer, count);
+    const kv218::ReadStatus status = port.ReadBurst(buffer, sizeof buffer, count, nullptr);
     return std::pair{status, count};
   });
   port.InterruptRead();
@@ -142,7 +142,7 @@ TEST_F(HangingUpPort, AHangUpFailsTheReadAndLaterSends) {
   EXPECT_FALSE(Send(B({0x1F, 'R', 'I'})));
   std::uint8_t buffer[16];
   std::size_t count = 0;
-  EXPECT_EQ(port.ReadBurst(buffer, sizeof buffer, count), kv218::ReadStatus::Failed);
+  EXPECT_EQ(port.ReadBurst(buffer, sizeof buffer, count, nullptr), kv218::ReadStatus::Failed);
   loop.PumpMessages();
   EXPECT_EQ(received.size(), 1u) << "the answer before the hang-up still arrives";
 }

@@ -104,7 +104,7 @@ Bytes ReadBurst(kv218::PosixPort& port) {
   });
   std::array<std::uint8_t, kv218::kMaxBurst> buffer{};
   std::size_t count = 0;
-  EXPECT_EQ(port.ReadBurst(buffer.data(), buffer.size(), count), kv218::ReadStatus::Burst);
+  EXPECT_EQ(port.ReadBurst(buffer.data(), buffer.size(), count, nullptr), kv218::ReadStatus::Burst);
   {
     std::lock_guard lock(mutex);
     finished = true;
@@ -163,7 +163,8 @@ TEST_F(PtyServerTest, TheHangUpFaultDropsTheLineAndEndsTheServer) {
   ASSERT_TRUE(Send(port, B({0x1F, 'F', 'R', 'D', 0})));
   std::array<std::uint8_t, 64> buffer{};
   std::size_t count = 0;
-  EXPECT_EQ(port.ReadBurst(buffer.data(), buffer.size(), count), kv218::ReadStatus::Failed);
+  EXPECT_EQ(port.ReadBurst(buffer.data(), buffer.size(), count, nullptr),
+            kv218::ReadStatus::Failed);
   server->WaitUntilEnded();
   EXPECT_TRUE(server->HungUp());
 }

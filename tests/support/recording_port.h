@@ -19,7 +19,7 @@ class RecordingPort final : public PortChannel {
     sent.emplace_back(data, data + count);
     return true;
   }
-  ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count) override {
+  ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count, const BurstEnd*) override {
     count = 0;
     return ReadStatus::Interrupted;
   }

@@ -6,8 +6,11 @@
 namespace kv218 {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
-  setApplicationName("kv218tool");
-  setApplicationDisplayName(kApplicationTitle);  // the title the task bar shows
+  // The desktop names the application by its name, which is also the class part of the X11
+  // window class (the instance part is the executable's name). No display name is set: Qt would
+  // append it to every window's title, and the window's caption stands alone.
+  setApplicationName(kApplicationTitle);
+  setDesktopFileName(kDesktopFileName);  // Wayland's app id: the desktop entry
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

@@ -6,7 +6,11 @@
 
 namespace kv218 {
 
+// The application's title, where a desktop names the application rather than a window (task
+// bar, window class, the desktop entry) and on the error display.
 inline constexpr const char* kApplicationTitle = "Firmware Upgrade Application";
+// The desktop entry's file name without ".desktop".
+inline constexpr const char* kDesktopFileName = "kv218tool";
 
 class Application : public QApplication {
  public:

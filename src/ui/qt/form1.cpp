@@ -2,9 +2,14 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPixmap>
+#include <QSaveFile>
 
+#include "ui/qt/application.h"
 #include "ui/qt/fonts.h"
 #include "ui/qt/pictures.h"
 
@@ -13,6 +18,7 @@ namespace kv218 {
 namespace {
 
 constexpr int kGaugePanel = 2;
+constexpr int kComItems = 20;  // "COM1".."COM20"; the serial devices found follow them
 
 QPushButton* PictureButton(QWidget* parent, const char* name, const QImage& picture) {
   auto* button = new QPushButton(parent);
@@ -26,7 +32,12 @@ QPushButton* PictureButton(QWidget* parent, const char* name, const QImage& pict
 }  // namespace
 
 TForm1::TForm1(FormOptions options, QWidget* parent)
-    : QWidget(parent), ops_(*this, std::move(options.chooseHexFile)), loop_(Timer1) {
+    : QWidget(parent),
+      ops_(*this, std::move(options.chooseHexFile)),
+      loop_(Timer1),
+      listSerialDevices_(std::move(options.listSerialDevices)),
+      chooseLogFile_(std::move(options.chooseLogFile)) {
+  if (!listSerialDevices_) listSerialDevices_ = [] { return ListSerialDevices(); };
   BuildControls();
   controller_ = std::make_unique<Controller>(ops_, loop_, std::move(options.settingsPath),
                                              std::move(options.portFactory));
@@ -68,7 +79,8 @@ void TForm1::BuildControls() {
 
   ComboBox2 = new SelectorBox(this);
   ComboBox2->setObjectName("ComboBox2");
-  for (int port = 1; port <= 20; ++port) ComboBox2->addItem(QString("COM%1").arg(port));
+  for (int port = 1; port <= kComItems; ++port) ComboBox2->addItem(QString("COM%1").arg(port));
+  ListSerialDeviceItems();
   ComboBox2->SetItemIndex(0);
   ComboBox2->setGeometry(128, 52, 65, 21);
 
@@ -109,7 +121,23 @@ void TForm1::BuildControls() {
   connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
   connect(BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
   connect(Memo1, &LogPane::DoubleClicked, this, &TForm1::Memo1DblClick);
+  connect(Memo1, &LogPane::SaveLogRequested, this, &TForm1::Memo1SaveLog);
   connect(ComboBox2, &SelectorBox::Changed, this, &TForm1::ComboBox2Change);
+  // A device unplugged since the list was last made is not offered.
+  connect(ComboBox2, &SelectorBox::PopupAboutToShow, this, &TForm1::ListSerialDeviceItems);
+}
+
+void TForm1::ListSerialDeviceItems() {
+  std::vector<SelectorBox::Item> items;
+  for (const SerialDeviceInfo& device : listSerialDevices_()) {
+    const QString path = QFile::decodeName(QByteArray::fromStdString(device.path));
+    QString tip =
+        QString::fromLocal8Bit(device.stableName.empty() ? device.path : device.stableName);
+    const std::string description = DescribeSerialDevice(device);
+    if (!description.empty()) tip += "\n" + QString::fromLocal8Bit(description);
+    items.push_back({path, path, tip});
+  }
+  ComboBox2->ReplaceItemsFrom(kComItems, items);
 }
 
 void TForm1::FormCreate() {
@@ -154,7 +182,33 @@ void TForm1::Timer1Timer() { controller_->Timer1Timer(); }
 
 void TForm1::Memo1DblClick() { controller_->Memo1DblClick(); }
 
-void TForm1::ComboBox2Change(int itemIndex) { controller_->ComboBox2Change(itemIndex); }
+void TForm1::Memo1SaveLog() {
+  std::optional<QString> path;
+  if (chooseLogFile_) {
+    path = chooseLogFile_();
+  } else {
+    const QString chosen = QFileDialog::getSaveFileName(this, "Save Log", "kv218tool-log.txt",
+                                                        "Text files (*.txt);;All files (*)");
+    if (!chosen.isEmpty()) path = chosen;
+  }
+  if (!path) return;
+  // Written whole or not at all; line breaks as the platform writes them in text files.
+  QSaveFile file(*path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Text) ||
+      file.write(Memo1->LogFileText().toUtf8()) < 0 || !file.commit()) {
+    QMessageBox::critical(this, kApplicationTitle, "Unable to write to " + *path);
+  }
+}
+
+void TForm1::ComboBox2Change(int itemIndex) {
+  // A serial device's item opens its path; the COM items and typed text go by the item index.
+  const QVariant device = itemIndex >= 0 ? ComboBox2->itemData(itemIndex) : QVariant();
+  if (device.isValid()) {
+    controller_->OpenPort(QFile::encodeName(device.toString()).toStdString());
+  } else {
+    controller_->ComboBox2Change(itemIndex);
+  }
+}
 
 void TForm1::closeEvent(QCloseEvent* event) {
   if (controller_->Running()) {

@@ -4,12 +4,17 @@
 
 #include <QPushButton>
 #include <QRect>
+#include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/controller.h"
+#include "serial/port_list.h"
 #include "ui/qt/gauge.h"
 #include "ui/qt/log_pane.h"
 #include "ui/qt/qt_message_loop.h"
@@ -21,10 +26,16 @@ class QLabel;
 
 namespace kv218 {
 
+// The save dialog of "Save Log...": the chosen path, nothing when cancelled.
+using LogFileChooser = std::function<std::optional<QString>()>;
+
 struct FormOptions {
-  std::string settingsPath;             // the settings file read at creation and written at close
+  SettingsLocation settingsPath{""};    // the settings file read at creation and written at close
   Controller::PortFactory portFactory;  // empty: the platform's serial port
   HexFileChooser chooseHexFile;         // empty: the file-open dialog
+  LogFileChooser chooseLogFile;         // empty: the save dialog
+  // The serial devices offered after "COM1".."COM20"; empty: those of the machine.
+  std::function<std::vector<SerialDeviceInfo>()> listSerialDevices;
 };
 
 class TForm1 : public QWidget {
@@ -66,6 +77,8 @@ class TForm1 : public QWidget {
   void BitBtn3Click();
   void Timer1Timer();
   void Memo1DblClick();
+  // "Save Log..." from the log's context menu: the lines as shown into a text file.
+  void Memo1SaveLog();
   void ComboBox2Change(int itemIndex);
 
  protected:
@@ -75,6 +88,8 @@ class TForm1 : public QWidget {
 
  private:
   void BuildControls();
+  // The port selector's items after "COM20": the serial devices present now.
+  void ListSerialDeviceItems();
   // Runs a button's handler; a close asked for while it ran is carried out afterwards.
   template <typename Handler>
   void RunButton(Handler handler);
@@ -82,6 +97,8 @@ class TForm1 : public QWidget {
   QtWindowOps ops_;
   QtMessageLoop loop_;
   std::unique_ptr<Controller> controller_;
+  std::function<std::vector<SerialDeviceInfo>()> listSerialDevices_;
+  LogFileChooser chooseLogFile_;
   bool closePending_ = false;
 };
 

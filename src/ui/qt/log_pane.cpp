@@ -1,6 +1,10 @@
 #include "ui/qt/log_pane.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QTextBlock>
@@ -58,6 +62,30 @@ QStringList LogPane::Lines() const {
     lines.append(block.text());
   }
   return lines;
+}
+
+QString LogPane::LogFileText() const {
+  QString text;
+  for (const QString& line : Lines()) text += line + '\n';
+  return text;
+}
+
+void LogPane::CopyToClipboard() {
+  const QTextCursor selection = textCursor();
+  if (selection.hasSelection()) {
+    copy();
+  } else {
+    QString text = LogFileText();
+    text.chop(1);  // no break after the last line, as a selection of it would have none
+    QGuiApplication::clipboard()->setText(text);
+  }
+}
+
+void LogPane::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  menu.addAction("Save Log...", this, &LogPane::SaveLogRequested);
+  menu.addAction("Copy", this, &LogPane::CopyToClipboard);
+  menu.exec(event->globalPos());
 }
 
 void LogPane::FollowEnd() {

@@ -1,7 +1,8 @@
 #pragma once
 // Memo1: the log. Read-only, monospaced, a vertical scroll bar, long lines wrapped at the
 // pane's width; the program only ever adds lines or completes the last one, and the view
-// follows the end.
+// follows the end. Its context menu offers "Save Log..." (handled by the form) and "Copy" (the
+// selection, or every line when nothing is selected).
 
 #include <QPlainTextEdit>
 #include <QStringList>
@@ -17,12 +18,18 @@ class LogPane : public QPlainTextEdit {
   void AppendLog(std::string_view line);
   void AppendToLastLine(std::string_view text);
   QStringList Lines() const;  // empty while nothing was logged
+  // The lines as shown, each ended by a line break: what "Save Log..." writes.
+  QString LogFileText() const;
+  // Copies the selection, or the whole log when nothing is selected, to the clipboard.
+  void CopyToClipboard();
 
  signals:
   void DoubleClicked();
+  void SaveLogRequested();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void FollowEnd();

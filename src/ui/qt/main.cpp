@@ -1,7 +1,9 @@
-// kv218tool: the window. Reads kv218tool.INI beside the executable when the window is created
-// and writes it when the window closes.
+// kv218tool: the window. Reads kv218tool.INI when the window is created and writes it when the
+// window closes: beside the executable, or for an installed copy in the user's configuration
+// folder.
 
 #include "app/settings.h"
+#include "app/settings_location.h"
 #include "ui/qt/application.h"
 #include "ui/qt/form1.h"
 
@@ -9,7 +11,8 @@ int main(int argc, char** argv) {
   kv218::Application app(argc, argv);
   try {
     kv218::FormOptions options;
-    options.settingsPath = kv218::SettingsPathFor(kv218::RunningExecutablePath());
+    options.settingsPath = kv218::LocateSettings(
+        kv218::SettingsPathFor(kv218::RunningExecutablePath()), kv218::SystemSettingsEnvironment());
     kv218::TForm1 form(std::move(options));
     form.show();
     kv218::Application::exec();

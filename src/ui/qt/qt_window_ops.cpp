@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "ui/qt/application.h"
 #include "ui/qt/form1.h"
 
 namespace kv218 {
@@ -35,7 +36,7 @@ std::optional<std::string> QtWindowOps::ChooseHexFile() {
 int QtWindowOps::TargetType() const { return form_.ComboBox1->ItemIndex(); }
 
 void QtWindowOps::ShowError(std::string_view message) {
-  QMessageBox::critical(&form_, QApplication::applicationDisplayName(), LogText(message));
+  QMessageBox::critical(&form_, kApplicationTitle, LogText(message));
 }
 
 std::optional<std::string> RunOpenDialog(QWidget* parent) {

@@ -1,0 +1,19 @@
+#pragma once
+// What the command line says about a file that loaded but is suspect: one that lacks its
+// end-of-file record (cut short?), holds no data records (no HEX file at all?), or holds
+// records that the target type's memory has no room for. The window loads such files
+// silently; --strict refuses the first two.
+
+#include <ostream>
+#include <string>
+
+#include "image/hex_loader.h"
+
+namespace kv218::cli {
+
+// One line on err per finding, nothing for a sound file or a load that failed (its error
+// has been shown).
+void PrintLoadNotes(std::ostream& err, const std::string& file, int targetType,
+                    const LoadResult& result);
+
+}  // namespace kv218::cli
