@@ -35,8 +35,9 @@ class MeteredPort final : public PortChannel {
     return started;
   }
   bool Drain(std::chrono::milliseconds limit) override { return port_->Drain(limit); }
-  ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count) override {
-    const ReadStatus status = port_->ReadBurst(buffer, capacity, count);
+  ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
+                       const BurstEnd* end) override {
+    const ReadStatus status = port_->ReadBurst(buffer, capacity, count, end);
     if (status == ReadStatus::Burst) counters_.received += count;
     return status;
   }
