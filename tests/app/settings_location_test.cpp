@@ -86,7 +86,7 @@ class AbsentPort final : public PortChannel {
   void Close() override {}
   bool IsOpen() const override { return false; }
   bool Send(const std::uint8_t*, std::size_t) override { return false; }
-  ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count) override {
+  ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count, const BurstEnd*) override {
     count = 0;
     return ReadStatus::Interrupted;
   }
