@@ -1,0 +1,211 @@
+#include "ui/win32/form1.h"
+
+#include <commctrl.h>
+
+#include "ui/win32/application.h"
+#include "ui/win32/form_layout.h"
+#include "ui/win32/pictures.h"
+
+namespace kv218 {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"TForm1";
+constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = 0;
+constexpr int kIconResource = 1;
+
+void RegisterFormClass(WNDPROC procedure) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kClassName;
+  windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource),
+                                                    IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                    GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+  windowClass.hIconSm = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+  RegisterClassExW(&windowClass);  // fails harmlessly when already registered
+}
+
+}  // namespace
+
+TForm1::TForm1(FormOptions options)
+    : ops_(*this, std::move(options.chooseHexFile)), font_(FormFont()) {
+  RegisterFormClass(&Procedure);
+  // The outer size follows from the client area the design's positions refer to.
+  RECT outer{0, 0, layout::kClientWidth, layout::kClientHeight};
+  AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
+  window_ = CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, layout::kFormLeft,
+                            layout::kFormTop, outer.right - outer.left, outer.bottom - outer.top,
+                            nullptr, nullptr, GetModuleHandleW(nullptr), this);
+  BuildControls();
+  loop_.SetNavigationWindow(window_);
+
+  Controller::PortFactory makePort;
+  if (options.makePort) {
+    makePort = [this, make = std::move(options.makePort)] { return make(*this); };
+  }
+  controller_ = std::make_unique<Controller>(ops_, loop_, std::move(options.settingsPath),
+                                             std::move(makePort));
+  loop_.SetTickHandler([this] { controller_->Timer1Timer(); });
+  FormCreate();
+}
+
+TForm1::~TForm1() {
+  Shutdown();
+  controller_.reset();  // stops and joins the receive thread while the controls still exist
+  if (IsWindow(window_)) DestroyWindow(window_);
+}
+
+void TForm1::BuildControls() {
+  const auto id = [](layout::ControlId control) { return static_cast<int>(control); };
+  // Created in the order of the tab stops.
+  memo1_ =
+      std::make_unique<LogPane>(window_, id(layout::kIdMemo1), layout::kMemo1.left,
+                                layout::kMemo1.top, layout::kMemo1.width, layout::kMemo1.height);
+  memo1_->SetDoubleClickHandler([this] { controller_->Memo1DblClick(); });
+  bitBtn1_ = std::make_unique<PictureButton>(window_, id(layout::kIdBitBtn1), layout::kBitBtn1,
+                                             Picture::LoadFile, L"Load File");
+  bitBtn2_ = std::make_unique<PictureButton>(window_, id(layout::kIdBitBtn2), layout::kBitBtn2,
+                                             Picture::PcToTarget, L"PC to Target");
+  bitBtn3_ = std::make_unique<PictureButton>(window_, id(layout::kIdBitBtn3), layout::kBitBtn3,
+                                             Picture::PcToKv218, L"PC to KV-218");
+  comboBox1_ = std::make_unique<SelectorBox>(
+      window_, id(layout::kIdComboBox1), layout::kComboBox1.left, layout::kComboBox1.top,
+      layout::kComboBox1.width, layout::kDropDownHeight,
+      std::vector<std::wstring>{L"TK Series", L"MVRx Series", L"Cradle Set", L"Eco Mode"});
+  std::vector<std::wstring> ports;
+  for (int port = 1; port <= 20; ++port) ports.push_back(L"COM" + std::to_wstring(port));
+  comboBox2_ = std::make_unique<SelectorBox>(
+      window_, id(layout::kIdComboBox2), layout::kComboBox2.left, layout::kComboBox2.top,
+      layout::kComboBox2.width, layout::kDropDownHeight, ports);
+  for (const SelectorBox* box : {comboBox1_.get(), comboBox2_.get()}) {
+    SendMessageW(box->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  }
+  comboBox1_->SetItemIndex(0);
+  comboBox2_->SetItemIndex(0);
+  statusBar1_ = std::make_unique<StatusBar>(window_, id(layout::kIdStatusBar1));
+  SetFocus(memo1_->Handle());
+}
+
+void TForm1::FormCreate() {
+  controller_->FormCreate();
+  // Selected without running ComboBox2Change; an index outside the items selects nothing.
+  comboBox2_->SetItemIndex(controller_->settings().Com);
+  comboBox1_->SetItemIndex(controller_->settings().Type);
+}
+
+LRESULT CALLBACK TForm1::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    auto* form = static_cast<TForm1*>(creation->lpCreateParams);
+    form->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  try {
+    return form->OnMessage(message, wParam, lParam);
+  } catch (...) {
+    // An error no handler caught is shown, and the application goes on.
+    ShowUncaughtError(window);
+    return 0;
+  }
+}
+
+LRESULT TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_DRAWITEM:
+      if (statusBar1_ && statusBar1_->OnDrawItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam))) {
+        return TRUE;
+      }
+      break;
+    case WM_CTLCOLORSTATIC:
+      // The read-only log keeps the white ground of an editable one.
+      if (memo1_ && reinterpret_cast<HWND>(lParam) == memo1_->Handle()) {
+        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+      }
+      break;
+    case WM_SIZE:
+      // The status bar spans the bottom edge at every size; the other controls stay put.
+      if (statusBar1_) statusBar1_->FollowParent();
+      return 0;
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void TForm1::OnPaint() {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window_, &paint);
+  // Image1 is a picture, not a window: the port selector covers its empty part.
+  PaintSerialPlug(dc, layout::kImage1.left, layout::kImage1.top);
+  EndPaint(window_, &paint);
+}
+
+template <typename Handler>
+void TForm1::RunButton(Handler handler) {
+  handler();
+  if (closePending_) {
+    closePending_ = false;
+    SendMessageW(window_, WM_CLOSE, 0, 0);
+  }
+}
+
+void TForm1::OnCommand(int id, WORD code) {
+  if (!controller_) return;  // still building the controls
+  switch (id) {
+    case layout::kIdBitBtn1:
+      if (code == BN_CLICKED) RunButton([this] { controller_->BitBtn1Click(); });
+      break;
+    case layout::kIdBitBtn2:
+      if (code == BN_CLICKED) RunButton([this] { controller_->BitBtn2Click(); });
+      break;
+    case layout::kIdBitBtn3:
+      if (code == BN_CLICKED) RunButton([this] { controller_->BitBtn3Click(); });
+      break;
+    case layout::kIdComboBox1:
+      comboBox1_->OnNotify(code);
+      break;
+    case layout::kIdComboBox2:
+      if (const auto index = comboBox2_->OnNotify(code)) controller_->ComboBox2Change(*index);
+      break;
+    default:
+      break;
+  }
+}
+
+void TForm1::OnClose() {
+  if (controller_->Running()) {
+    // The run's wait returns at its next message; the button's handler then closes again.
+    closePending_ = true;
+    controller_->RequestClose();
+    return;
+  }
+  // The settings could not be written: that was shown, and the window stays.
+  if (!controller_->FormClose(comboBox2_->ItemIndex())) return;
+  DestroyWindow(window_);
+}
+
+}  // namespace kv218

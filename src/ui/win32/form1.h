@@ -1,0 +1,86 @@
+#pragma once
+// Form1, the one window: its controls at their design places, and its event handlers, which
+// hand over to the controller.
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/controller.h"
+#include "ui/win32/fonts.h"
+#include "ui/win32/log_pane.h"
+#include "ui/win32/picture_button.h"
+#include "ui/win32/selector_box.h"
+#include "ui/win32/status_bar.h"
+#include "ui/win32/win32_message_loop.h"
+#include "ui/win32/win32_window_ops.h"
+
+namespace kv218 {
+
+class TForm1;
+
+struct FormOptions {
+  std::string settingsPath;  // the settings file read at creation and written at close
+  // Makes each port the controller opens; empty: the platform's serial port.
+  std::function<std::unique_ptr<PortChannel>(TForm1&)> makePort;
+  HexFileChooser chooseHexFile;  // empty: the file-open dialog
+};
+
+class TForm1 {
+ public:
+  static constexpr wchar_t kCaption[] = L"KV-218  tool  v1.85.11";
+
+  // Creates the window (not yet shown), its controls and the controller, then FormCreate.
+  explicit TForm1(FormOptions options);
+  ~TForm1();
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  HWND Handle() const { return window_; }
+  Controller& controller() { return *controller_; }
+  Win32MessageLoop& loop() { return loop_; }
+  WindowOps& ops() { return ops_; }
+
+  // Releases a receive thread blocked in a hand-over; called once the window has closed.
+  void Shutdown() { loop_.Shutdown(); }
+
+  // The controls, named as designed.
+  LogPane& Memo1() { return *memo1_; }
+  PictureButton& BitBtn1() { return *bitBtn1_; }
+  PictureButton& BitBtn2() { return *bitBtn2_; }
+  PictureButton& BitBtn3() { return *bitBtn3_; }
+  SelectorBox& ComboBox1() { return *comboBox1_; }
+  SelectorBox& ComboBox2() { return *comboBox2_; }
+  StatusBar& StatusBar1() { return *statusBar1_; }
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void BuildControls();
+  void FormCreate();
+  void OnCommand(int id, WORD code);
+  // FormClose: a close asked for during a run first lets the run unwind.
+  void OnClose();
+  void OnPaint();
+  // Runs a button's handler; a close asked for while it ran is carried out afterwards.
+  template <typename Handler>
+  void RunButton(Handler handler);
+
+  HWND window_ = nullptr;
+  Win32WindowOps ops_;
+  Win32MessageLoop loop_;
+  Font font_;
+  std::unique_ptr<LogPane> memo1_;
+  std::unique_ptr<PictureButton> bitBtn1_;
+  std::unique_ptr<PictureButton> bitBtn2_;
+  std::unique_ptr<PictureButton> bitBtn3_;
+  std::unique_ptr<SelectorBox> comboBox1_;
+  std::unique_ptr<SelectorBox> comboBox2_;
+  std::unique_ptr<StatusBar> statusBar1_;
+  std::unique_ptr<Controller> controller_;
+  bool closePending_ = false;
+};
+
+}  // namespace kv218

@@ -1,0 +1,70 @@
+#include "ui/win32/log_pane.h"
+
+#include <commctrl.h>
+
+#include "ui/win32/wide_text.h"
+
+namespace kv218 {
+
+namespace {
+constexpr UINT_PTR kSubclassId = 1;
+}
+
+LogPane::LogPane(HWND parent, int id, int left, int top, int width, int height)
+    : edit_(CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE |
+                                ES_AUTOVSCROLL | ES_READONLY,
+                            left, top, width, height, parent,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                            GetModuleHandleW(nullptr), nullptr)),
+      font_(LogFont()) {
+  SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  // A multi-line edit holds 32 K characters unless told otherwise; the log only grows.
+  SendMessageW(edit_, EM_SETLIMITTEXT, 0, 0);
+  SetWindowSubclass(edit_, &Subclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+}
+
+LogPane::~LogPane() { RemoveWindowSubclass(edit_, &Subclass, kSubclassId); }
+
+LRESULT CALLBACK LogPane::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR, DWORD_PTR self) {
+  if (message == WM_LBUTTONDBLCLK) {
+    auto* pane = reinterpret_cast<LogPane*>(self);
+    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    if (pane->onDoubleClick_) pane->onDoubleClick_();
+    return result;
+  }
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
+void LogPane::AppendAtEnd(const std::wstring& text) {
+  const LRESULT end = GetWindowTextLengthW(edit_);
+  SendMessageW(edit_, EM_SETSEL, static_cast<WPARAM>(end), end);
+  SendMessageW(edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+  SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
+  empty_ = false;
+}
+
+void LogPane::AppendLog(std::string_view line) {
+  AppendAtEnd(empty_ ? EditText(line) : L"\r\n" + EditText(line));
+}
+
+void LogPane::AppendToLastLine(std::string_view text) { AppendAtEnd(EditText(text)); }
+
+std::vector<std::string> LogPane::Lines() const {
+  std::vector<std::string> lines;
+  if (empty_) return lines;
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(edit_)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(edit_, text.data(), static_cast<int>(text.size()))));
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find(L"\r\n", start);
+    lines.push_back(Utf8Text(std::wstring_view(text).substr(start, end - start)));
+    if (end == std::wstring::npos) break;
+    start = end + 2;
+  }
+  return lines;
+}
+
+}  // namespace kv218

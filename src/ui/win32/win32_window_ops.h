@@ -1,0 +1,45 @@
+#pragma once
+// WindowOps on the controls of TForm1.
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "ground/window_ops.h"
+
+namespace kv218 {
+
+class TForm1;
+
+// Returns the chosen HEX file, or nothing when cancelled.
+using HexFileChooser = std::function<std::optional<std::string>()>;
+
+inline constexpr wchar_t kApplicationTitle[] = L"Firmware Upgrade Application";
+
+class Win32WindowOps : public WindowOps {
+ public:
+  // An empty chooser runs the file-open dialog.
+  Win32WindowOps(TForm1& form, HexFileChooser chooser);
+
+  void AppendLog(std::string_view line) override;
+  void AppendToLastLine(std::string_view text) override;
+  void SetPanelText(int panel, std::string_view text) override;
+  void SetProgress(int percent) override;
+  void SetButtonsEnabled(bool enabled) override;
+  std::optional<std::string> ChooseHexFile() override;
+  int TargetType() const override;
+  void ShowError(std::string_view message) override;
+
+ private:
+  TForm1& form_;
+  HexFileChooser chooser_;
+};
+
+// The file-open dialog with the filter "Hex files|*.hex;*.a43"; the path in UTF-8.
+std::optional<std::string> RunOpenDialog(HWND owner);
+// The application's standard error display: a message box with the application's title.
+void ShowErrorBox(HWND owner, std::string_view message);
+
+}  // namespace kv218

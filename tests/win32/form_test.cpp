@@ -1,0 +1,199 @@
+// Form1 on real Win32 controls: the layout of the design, the window ops, a load and a full
+// type-0 target run against the simulated programmer, and a close during a run.
+
+#include "window_fixture.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+namespace kv218::test {
+namespace {
+
+const std::string kExample = KV218_EXAMPLES_DIR "/tk_series.hex";
+
+// The control's rectangle in the form's client coordinates.
+RECT PlaceOf(HWND control) {
+  RECT box;
+  GetWindowRect(control, &box);
+  MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&box), 2);
+  return box;
+}
+
+std::wstring TextOf(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+// Lines from `from` on against expected prefixes; a prefix ending in "(" must be closed by a
+// date and time and ")".
+void ExpectLines(const std::vector<std::string>& lines, std::size_t from,
+                 const std::vector<std::string>& expected) {
+  ASSERT_GE(lines.size(), from + expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const std::string& line = lines[from + i];
+    SCOPED_TRACE(line);
+    if (expected[i].empty()) {
+      EXPECT_TRUE(line.empty());
+    } else if (expected[i].back() == '(') {
+      EXPECT_EQ(line.rfind(expected[i], 0), 0u);
+      EXPECT_EQ(line.back(), ')');
+      EXPECT_GT(line.size(), expected[i].size() + 1);  // the time stamp
+    } else {
+      EXPECT_EQ(line.rfind(expected[i], 0), 0u);
+    }
+  }
+}
+
+TEST_F(WindowTest, ControlsSitAtTheirDesignPlacesInTheDesignClientArea) {
+  TForm1& form = *form_;
+  EXPECT_EQ(TextOf(form.Handle()), L"KV-218  tool  v1.85.11");
+  RECT client;
+  GetClientRect(form.Handle(), &client);
+  EXPECT_EQ(client.right, layout::kClientWidth);
+  EXPECT_EQ(client.bottom, layout::kClientHeight);
+
+  struct Case {
+    const char* name;
+    HWND control;
+    layout::Box box;
+  };
+  const Case cases[] = {
+      {"BitBtn1", form.BitBtn1().Handle(), layout::kBitBtn1},
+      {"BitBtn2", form.BitBtn2().Handle(), layout::kBitBtn2},
+      {"BitBtn3", form.BitBtn3().Handle(), layout::kBitBtn3},
+      {"Memo1", form.Memo1().Handle(), layout::kMemo1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const RECT place = PlaceOf(c.control);
+    EXPECT_EQ(place.left, c.box.left);
+    EXPECT_EQ(place.top, c.box.top);
+    EXPECT_EQ(place.right, c.box.right());
+    EXPECT_EQ(place.bottom, c.box.bottom());
+  }
+  // A selector's height is its edit field's; its left, top and width are the design's.
+  for (const auto& [box, control] : {std::pair{layout::kComboBox1, form.ComboBox1().Handle()},
+                                     std::pair{layout::kComboBox2, form.ComboBox2().Handle()}}) {
+    const RECT place = PlaceOf(control);
+    EXPECT_EQ(place.left, box.left);
+    EXPECT_EQ(place.top, box.top);
+    EXPECT_EQ(place.right, box.right());
+  }
+
+  // The status bar spans the bottom edge below the log, in five panels.
+  const RECT bar = PlaceOf(form.StatusBar1().Handle());
+  EXPECT_EQ(bar.left, 0);
+  EXPECT_EQ(bar.right, layout::kClientWidth);
+  EXPECT_EQ(bar.bottom, layout::kClientHeight);
+  EXPECT_GE(bar.top, layout::kMemo1.bottom());
+  int edges[8] = {};
+  ASSERT_EQ(
+      SendMessageW(form.StatusBar1().Handle(), SB_GETPARTS, 8, reinterpret_cast<LPARAM>(edges)), 5);
+  EXPECT_EQ((std::vector<int>(edges, edges + 5)), (std::vector<int>{35, 85, 275, 335, -1}));
+}
+
+TEST_F(WindowTest, StartsFromTheSettingsFile) {
+  EXPECT_EQ(form_->StatusBar1().PanelText(0), L"PORT");
+  EXPECT_EQ(form_->StatusBar1().PanelText(1), L"COM3");
+  EXPECT_EQ(form_->StatusBar1().PanelText(3), L"checksum");
+  EXPECT_EQ(form_->ComboBox2().ItemIndex(), 2);
+  EXPECT_EQ(form_->ComboBox1().ItemIndex(), 0);
+  EXPECT_TRUE(form_->controller().PortOpen());
+  EXPECT_TRUE(Lines().empty());
+}
+
+TEST_F(WindowTest, WindowOpsDrawOnTheControls) {
+  WindowOps& ops = form_->ops();
+  // With nothing logged, completing the last line starts the first.
+  ops.AppendToLastLine("Loading ... ");
+  ops.AppendToLastLine("OK");
+  // A line break inside a text starts a new line; bytes that are not UTF-8 show as Latin-1.
+  ops.AppendLog("<<NOTE>> F1\r\nF2");
+  ops.AppendLog("caf\xC3\xA9");
+  ops.AppendLog("\xE9t\xE9");
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"Loading ... OK", "<<NOTE>> F1", "F2", "caf\xC3\xA9",
+                                               "\xC3\xA9t\xC3\xA9"}));
+
+  ops.SetPanelText(4, "3ABD");
+  EXPECT_EQ(form_->StatusBar1().PanelText(4), L"3ABD");
+  ops.SetPanelText(2, "hidden");  // the gauge's panel shows no text
+  EXPECT_EQ(form_->StatusBar1().PanelText(2), L"");
+  for (const auto& [set, shown] : {std::pair{150, 100}, std::pair{-5, 0}, std::pair{42, 42}}) {
+    ops.SetProgress(set);
+    EXPECT_EQ(form_->StatusBar1().Progress(), shown);
+  }
+
+  ops.SetButtonsEnabled(false);
+  for (PictureButton* button : {&form_->BitBtn1(), &form_->BitBtn2(), &form_->BitBtn3()}) {
+    EXPECT_FALSE(IsWindowEnabled(button->Handle()));
+  }
+  ops.SetButtonsEnabled(true);
+  for (PictureButton* button : {&form_->BitBtn1(), &form_->BitBtn2(), &form_->BitBtn3()}) {
+    EXPECT_TRUE(IsWindowEnabled(button->Handle()));
+  }
+
+  // Typing into the target selector picks no item.
+  EXPECT_EQ(ops.TargetType(), 0);
+  HWND edit = FindWindowExW(form_->ComboBox1().Handle(), nullptr, L"Edit", nullptr);
+  ASSERT_NE(edit, nullptr);
+  SendMessageW(edit, WM_CHAR, L'x', 0);
+  EXPECT_EQ(ops.TargetType(), -1);
+  form_->ComboBox1().SetItemIndex(1);
+  EXPECT_EQ(ops.TargetType(), 1);
+}
+
+TEST_F(WindowTest, LoadsAndProgramsATypeZeroTarget) {
+  Load(kExample);
+  ASSERT_EQ(Lines().size(), 3u);
+  const std::string loaded = Lines()[2];
+  ASSERT_EQ(loaded.rfind("Loading ... OK", 0), 0u) << loaded;
+  EXPECT_EQ(form_->StatusBar1().PanelText(4), L"3ABD");
+
+  // The run: the click returns when the run is over.
+  frames_.clear();
+  Click(form_->BitBtn2(), layout::kIdBitBtn2);
+  ExpectLines(
+      Lines(), 3,
+      {"", kExample, loaded, "", "PROGRAMMING TARGET ... (", "1. Reading Device ID ... OK",
+       "2. Bulk Erasing ... OK", "3. Programming Program Memory ... OK",
+       "4. Reading Program Memory ... OK", "5. Verify Program Memory ... OK",
+       "6. Programming Configuration Bits ... OK", "7. Reading Configuration Bits ... OK",
+       "8. Verify Configuration Bits ... OK", "9. Resetting ... OK", "PROGRAMMING SUCCEEDED. ("});
+  EXPECT_EQ(Lines().size(), 3u + 15u);
+  EXPECT_EQ(form_->controller().LastOutcome(), RunOutcome::Succeeded);
+  EXPECT_TRUE(IsWindowEnabled(form_->BitBtn2().Handle()));
+  EXPECT_EQ(form_->StatusBar1().Progress(), 100);
+  ASSERT_FALSE(frames_.empty());
+  EXPECT_EQ(frames_.front(), sim::Command::BeginRun);
+  EXPECT_EQ(frames_.back(), sim::Command::EndRun);
+
+  // The programmer's note, asked for by a double click on the log, arrives as a message.
+  const std::size_t before = Lines().size();
+  SendMessageW(form_->Memo1().Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+  form_->loop().PumpMessages();
+  ASSERT_GT(Lines().size(), before);
+  EXPECT_EQ(Lines().back(), "<<NOTE>> F" + model_.Options().note);
+}
+
+TEST_F(WindowTest, ACloseDuringARunEndsItAndThenClosesTheWindow) {
+  Load(kExample);
+  const HWND window = form_->Handle();
+  form_->ComboBox2().SetItemIndex(4);
+  onFrame_ = [window](const sim::Frame& frame) {
+    if (frame.command == sim::Command::BulkErase) PostMessageW(window, WM_CLOSE, 0, 0);
+  };
+  frames_.clear();
+  Click(form_->BitBtn2(), layout::kIdBitBtn2);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(form_->controller().LastOutcome(), RunOutcome::Interrupted);
+  ASSERT_FALSE(frames_.empty());
+  EXPECT_EQ(frames_.back(), sim::Command::EndRun);
+  EXPECT_EQ(std::count(frames_.begin(), frames_.end(), sim::Command::WriteData), 0);
+  EXPECT_EQ(ReadSettings(SettingsPath()).Com, 4);  // saved at the close
+}
+
+}  // namespace
+}  // namespace kv218::test

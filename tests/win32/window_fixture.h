@@ -1,0 +1,79 @@
+#pragma once
+// Form1 over the in-process simulated programmer: the window's own controls, message loop and
+// controller, with the programmer answering every frame at once. The file dialog answers
+// with choice_; every frame the programmer receives is noted in frames_.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "ground/utf8_path.h"
+#include "sim/device_model.h"
+#include "sim/in_process_port.h"
+#include "ui/win32/application.h"
+#include "ui/win32/form_layout.h"
+#include "unique_folder.h"
+
+namespace kv218::test {
+
+class WindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { StartApplication(); }
+
+  void SetUp() override {
+    model_.SetFrameObserver([this](const sim::Frame& frame) {
+      frames_.push_back(frame.command);
+      if (onFrame_) onFrame_(frame);
+    });
+    Settings settings;
+    settings.PortPath = "\\\\.\\COM3";
+    settings.Com = 2;
+    ASSERT_FALSE(WriteSettings(SettingsPath(), settings).has_value());
+    FormOptions options;
+    options.settingsPath = SettingsPath();
+    options.makePort = [this](TForm1& form) {
+      auto port = std::make_unique<sim::InProcessPort>(model_, form.loop());
+      Controller* controller = &form.controller();
+      port->SetReceiver([controller](const std::uint8_t* data, std::size_t count) {
+        controller->OnBurst(data, count);
+      });
+      return port;
+    };
+    options.chooseHexFile = [this] { return choice_; };
+    form_ = std::make_unique<TForm1>(std::move(options));
+    ShowWindow(form_->Handle(), SW_SHOWNOACTIVATE);
+    form_->loop().PumpMessages();
+  }
+  void TearDown() override {
+    form_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+
+  std::string SettingsPath() const { return Utf8FromPath(folder_ / "kv218tool.INI"); }
+  std::vector<std::string> Lines() const { return form_->Memo1().Lines(); }
+  // Clicks a button as the operator does; returns when its handler has returned.
+  void Click(PictureButton& button, int id) {
+    SendMessageW(form_->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button.Handle()));
+  }
+  void Load(const std::string& path) {
+    choice_ = path;
+    Click(form_->BitBtn1(), layout::kIdBitBtn1);
+  }
+
+  const std::filesystem::path folder_ = testing::MakeUniqueFolder("kv218-window");
+  sim::DeviceModel model_;
+  std::vector<sim::Command> frames_;
+  std::function<void(const sim::Frame&)> onFrame_;
+  std::optional<std::string> choice_;
+  std::unique_ptr<TForm1> form_;
+};
+
+}  // namespace kv218::test
