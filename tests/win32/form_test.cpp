@@ -114,8 +114,13 @@ TEST_F(WindowTest, WindowOpsDrawOnTheControls) {
   ops.AppendLog("<<NOTE>> F1\r\nF2");
   ops.AppendLog("caf\xC3\xA9");
   ops.AppendLog("\xE9t\xE9");
+  // A report the programmer volunteers mid-step: the step's result still goes to its line.
+  ops.AppendLog("3. Verify Flash Memory ... ");
+  ops.AppendAside("<<REPORT>>");
+  ops.AppendToLastLine("NG");
   EXPECT_EQ(Lines(), (std::vector<std::string>{"Loading ... OK", "<<NOTE>> F1", "F2", "caf\xC3\xA9",
-                                               "\xC3\xA9t\xC3\xA9"}));
+                                               "\xC3\xA9t\xC3\xA9", "3. Verify Flash Memory ... NG",
+                                               "<<REPORT>>"}));
 
   ops.SetPanelText(4, "3ABD");
   EXPECT_EQ(form_->StatusBar1().PanelText(4), L"3ABD");

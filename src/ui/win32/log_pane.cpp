@@ -37,19 +37,36 @@ LRESULT CALLBACK LogPane::Subclass(HWND window, UINT message, WPARAM wParam, LPA
   return DefSubclassProc(window, message, wParam, lParam);
 }
 
-void LogPane::AppendAtEnd(const std::wstring& text) {
-  const LRESULT end = GetWindowTextLengthW(edit_);
-  SendMessageW(edit_, EM_SETSEL, static_cast<WPARAM>(end), end);
+void LogPane::InsertAt(LRESULT at, const std::wstring& text) {
+  SendMessageW(edit_, EM_SETSEL, static_cast<WPARAM>(at), at);
   SendMessageW(edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-  SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
   empty_ = false;
+}
+
+void LogPane::AppendAtEnd(const std::wstring& text) {
+  InsertAt(GetWindowTextLengthW(edit_), text);
+  SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
 }
 
 void LogPane::AppendLog(std::string_view line) {
   AppendAtEnd(empty_ ? EditText(line) : L"\r\n" + EditText(line));
+  stepEnd_ = GetWindowTextLengthW(edit_);
 }
 
-void LogPane::AppendToLastLine(std::string_view text) { AppendAtEnd(EditText(text)); }
+void LogPane::AppendAside(std::string_view line) {
+  AppendAtEnd(empty_ ? EditText(line) : L"\r\n" + EditText(line));
+}
+
+void LogPane::AppendToLastLine(std::string_view text) {
+  if (stepEnd_ < 0) {
+    AppendLog(text);
+    return;
+  }
+  // Asides after the step line move along; the view stays where it was.
+  const std::wstring wide = EditText(text);
+  InsertAt(stepEnd_, wide);
+  stepEnd_ += static_cast<LRESULT>(wide.size());
+}
 
 std::vector<std::string> LogPane::Lines() const {
   std::vector<std::string> lines;

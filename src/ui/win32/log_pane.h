@@ -22,8 +22,13 @@ class LogPane {
   LogPane& operator=(const LogPane&) = delete;
 
   HWND Handle() const { return edit_; }
+  // A step line: the line AppendToLastLine completes.
   void AppendLog(std::string_view line);
-  // Completes the last line in place; with nothing logged yet it becomes the first line.
+  // A line the programmer volunteered (a status report, a note): added at the end, but never
+  // the line a step's result goes to.
+  void AppendAside(std::string_view line);
+  // Completes the last step line in place, even when asides followed it; with no step line
+  // yet the text becomes a line of its own at the end.
   void AppendToLastLine(std::string_view text);
   // The lines as shown, in UTF-8.
   std::vector<std::string> Lines() const;
@@ -35,10 +40,12 @@ class LogPane {
   static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT_PTR id, DWORD_PTR self);
   void AppendAtEnd(const std::wstring& text);
+  void InsertAt(LRESULT at, const std::wstring& text);
 
   HWND edit_;
   Font font_;
   bool empty_ = true;
+  LRESULT stepEnd_ = -1;  // where the last step line ends in the control's text; -1: none yet
   std::function<void()> onDoubleClick_;
 };
 

@@ -12,6 +12,8 @@ Win32WindowOps::Win32WindowOps(TForm1& form, HexFileChooser chooser)
 
 void Win32WindowOps::AppendLog(std::string_view line) { form_.Memo1().AppendLog(line); }
 
+void Win32WindowOps::AppendAside(std::string_view line) { form_.Memo1().AppendAside(line); }
+
 void Win32WindowOps::AppendToLastLine(std::string_view text) {
   form_.Memo1().AppendToLastLine(text);
 }

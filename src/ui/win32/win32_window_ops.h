@@ -24,6 +24,7 @@ class Win32WindowOps : public WindowOps {
   Win32WindowOps(TForm1& form, HexFileChooser chooser);
 
   void AppendLog(std::string_view line) override;
+  void AppendAside(std::string_view line) override;
   void AppendToLastLine(std::string_view text) override;
   void SetPanelText(int panel, std::string_view text) override;
   void SetProgress(int percent) override;
