@@ -34,7 +34,8 @@ class DiscardingPort final : public kv218::PortChannel {
     if (count > kv218::kMaxBurst + 1) std::abort();  // no frame is longer than the buffer
     return true;
   }
-  kv218::ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count) override {
+  kv218::ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count,
+                              const kv218::BurstEnd*) override {
     count = 0;
     return kv218::ReadStatus::Interrupted;
   }
