@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/run_recorder.h"
 #include "cli/session.h"
 
 namespace kv218::cli {
@@ -36,21 +37,11 @@ int ExitCodeOf(const PortRun& run) {
 std::string_view ResultText(const PortRun& run) {
   if (run.outcome == RunOutcome::Interrupted) return "interrupted";
   if (!run.opened) return "port not opened";
-  switch (run.outcome) {
-    case RunOutcome::Succeeded:
-      return "succeeded";
-    case RunOutcome::TimedOut:
-      return "time-out";
-    case RunOutcome::Interrupted:
-      return "interrupted";
-    case RunOutcome::NoFile:
-    case RunOutcome::LoadFailed:
-      return "file not loaded";
-    case RunOutcome::Failed:
-    case RunOutcome::Busy:
-      break;
+  if (run.outcome == RunOutcome::NoFile || run.outcome == RunOutcome::LoadFailed) {
+    return "file not loaded";
   }
-  return "failed";
+  // Otherwise the words the run record uses.
+  return ResultName(run.outcome);
 }
 
 int MoreSerious(int a, int b) { return Rank(b) > Rank(a) ? b : a; }
