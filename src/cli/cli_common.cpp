@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/settings.h"
+#include "ground/utf8_path.h"
 
 namespace kv218::cli {
 
@@ -26,7 +27,7 @@ bool SameText(std::string_view a, std::string_view b) {
 SettingsLocation SettingsLocationOf(const CommonOptions& options) {
   if (!options.settingsPath.empty()) return options.settingsPath;
   const std::filesystem::path self = RunningExecutablePath();
-  return LocateSettings(SettingsPathFor((self.parent_path() / "kv218tool").string()),
+  return LocateSettings(SettingsPathFor(Utf8FromPath(self.parent_path() / "kv218tool")),
                         SystemSettingsEnvironment());
 }
 

@@ -1,7 +1,5 @@
 #include "cli/cmd_load.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -10,6 +8,7 @@
 #include "app/queue_loop.h"
 #include "app/settings.h"
 #include "cli/load_notes.h"
+#include "cli/terminal.h"
 #include "image/hex_loader.h"
 #include "image/load_texts.h"
 
@@ -57,7 +56,7 @@ int RunLoad(const LoadArguments& args, const CommonOptions& common) {
   if (!type) return kExitUsage;
 
   ConsoleWindow window(std::cout, std::cerr,
-                       {.showLog = !common.quiet, .progressBar = !common.quiet && ::isatty(2)});
+                       {.showLog = !common.quiet, .progressBar = !common.quiet && IsTerminal(2)});
   window.SetTargetType(*type);
   QueueLoop loop;
   auto image = std::make_unique<MemoryImage>();

@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "cli/session.h"
-#include "sim/pty_server.h"
 
 namespace kv218::cli {
 

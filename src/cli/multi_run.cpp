@@ -1,7 +1,5 @@
 #include "cli/multi_run.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <iostream>
 #include <memory>
@@ -107,8 +105,14 @@ void Crew::Run(PortJob& job) {
   QueueLoop loop(std::chrono::milliseconds(options_.tickMs));  // this thread's window thread
   ConsoleWindow window(output_, job.row);
   window.SetTargetType(targetType_);
-  Controller controller(window, loop, SettingsLocationOf(common_), [&job] {
-    return std::make_unique<MeteredPort>(MakeSystemPort(), job.line);
+  Controller controller(window, loop, SettingsLocationOf(common_), [&job, &loop, &controller] {
+    auto port = job.simulator ? job.simulator->MakePort(
+                                    loop,
+                                    [&controller](const std::uint8_t* data, std::size_t count) {
+                                      controller.OnBurst(data, count);
+                                    })
+                              : MakeSystemPort();
+    return std::make_unique<MeteredPort>(std::move(port), job.line);
   });
   controller.ReadSettingsFile();
   if (options_.silenceFraming) controller.ForceSilenceFraming();
@@ -226,7 +230,7 @@ int RunOnSeveralPorts(const CommonOptions& common, const SessionOptions& options
   if (!planned) return kExitUsage;
   std::vector<std::unique_ptr<PortJob>>& jobs = *planned;
 
-  const bool progress = !common.quiet && ::isatty(2) == 1;
+  const bool progress = !common.quiet && IsTerminal(2);
   ConsoleOutput output(std::cout, std::cerr,
                        {.showLog = !common.quiet,
                         .progress = progress,

@@ -1,7 +1,5 @@
 #include "cli/session.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <iostream>
 
@@ -111,7 +109,7 @@ Session::Session(const CommonOptions& common, const SessionOptions& options)
       loop_(std::chrono::milliseconds(options.tickMs)),
       window_(std::cout, std::cerr,
               {.showLog = !common.quiet,
-               .progressBar = !common.quiet && ::isatty(2) == 1,
+               .progressBar = !common.quiet && IsTerminal(2),
                .columns = TerminalColumns(2)}) {
   window_.SetLineCounters(&line_);
 }
@@ -140,7 +138,13 @@ int Session::OpenSession() {
     });
   });
   controller_ = std::make_unique<Controller>(window_, loop_, SettingsLocationOf(common_), [this] {
-    return std::make_unique<MeteredPort>(MakeSystemPort(), line_);
+    auto port = simulator_.Started()
+                    ? simulator_.MakePort(loop_,
+                                          [this](const std::uint8_t* data, std::size_t count) {
+                                            controller_->OnBurst(data, count);
+                                          })
+                    : MakeSystemPort();
+    return std::make_unique<MeteredPort>(std::move(port), line_);
   });
   controller_->ReadSettingsFile();
   if (options_.silenceFraming) controller_->ForceSilenceFraming();

@@ -91,7 +91,7 @@ class Session {
   QueueLoop& loop() { return loop_; }
   ConsoleWindow& window() { return window_; }
   // The simulated programmer (--simulate), or null.
-  sim::PtyServer* simulator() { return simulator_.server(); }
+  SimulatedProgrammer* simulator() { return simulator_.Started() ? &simulator_ : nullptr; }
   // Ctrl-C (or SIGTERM) arrived; the run in progress was asked to end.
   bool Interrupted() const { return interrupted_; }
 

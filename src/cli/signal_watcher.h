@@ -1,34 +1,31 @@
 #pragma once
-// Ctrl-C and SIGTERM, taken from a thread of their own (signalfd) instead of a handler, so
-// that they can be handed to the window threads as ordinary messages. Another one at least
-// a second later, while the first is still being handled, gives up at once; one sooner is
-// taken for the same request delivered twice (to a process group, through a wrapper).
-
-#include <signal.h>
+// Ctrl-C, taken outside of the threads that run the programmers so that it can be handed to
+// them as an ordinary message. Another one at least a second later, while the first is still
+// being handled, gives up at once with the interrupted status; one sooner is taken for the
+// same request delivered twice (to a process group, through a wrapper). One source per
+// platform: a signalfd thread for SIGINT and SIGTERM on Linux (signal_watcher_posix.cpp), the
+// console control handler for Ctrl-C, Ctrl-Break and the console closing on Windows
+// (signal_watcher_win32.cpp).
 
 #include <functional>
-#include <thread>
+#include <memory>
 
 namespace kv218::cli {
 
 class SignalWatcher {
  public:
-  // Blocks the signals for the calling thread and every thread started after it; create it
-  // before any other thread of the command. onFirst runs on the watcher's thread.
+  // On Linux the signals are blocked for the calling thread and every thread started after
+  // it: create it before any other thread of the command. onFirst runs on a thread of the
+  // watcher's (or the system's).
   explicit SignalWatcher(std::function<void()> onFirst);
   ~SignalWatcher();
   SignalWatcher(const SignalWatcher&) = delete;
   SignalWatcher& operator=(const SignalWatcher&) = delete;
 
- private:
-  void Watch();
+  struct Native;  // the platform's watch
 
-  std::function<void()> onFirst_;
-  sigset_t signals_{};
-  sigset_t previous_{};
-  int signalFd_ = -1;
-  int stopFd_ = -1;
-  std::thread thread_;
+ private:
+  std::unique_ptr<Native> native_;
 };
 
 }  // namespace kv218::cli

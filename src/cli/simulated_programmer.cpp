@@ -50,24 +50,4 @@ std::optional<sim::FaultSet> FaultsOf(const std::vector<std::string>& texts, int
   return sim::FaultSet::Parse(mine, error);
 }
 
-SimulatedProgrammer::~SimulatedProgrammer() { Stop(); }
-
-bool SimulatedProgrammer::Start(const sim::LineOptions& line, sim::FaultSet faults,
-                                std::string& error) {
-  sim::DeviceOptions device;
-  device.faults = std::move(faults);
-  model_ = std::make_unique<sim::DeviceModel>(std::move(device));
-  server_ = std::make_unique<sim::PtyServer>(*model_, line);
-  return server_->Start(error);
-}
-
-void SimulatedProgrammer::Stop() {
-  if (server_) server_->Stop();
-}
-
-const std::string& SimulatedProgrammer::PortPath() const {
-  static const std::string none;
-  return server_ ? server_->SlavePath() : none;
-}
-
 }  // namespace kv218::cli

@@ -1,15 +1,22 @@
 #pragma once
-// The simulated programmers that --simulate starts in-process, each on a pseudo-terminal of
-// its own, and the options that shape them: --sim-baud for the line, --fault for what they
-// do wrong. A fault may name one programmer by its number ("2:corrupt-readback"); one without
-// a number applies to all.
+// The simulated programmers that --simulate starts in-process, and the options that shape
+// them: --sim-baud for the line, --fault for what they do wrong. A fault may name one
+// programmer by its number ("2:corrupt-readback"); one without a number applies to all.
+// One source per platform: on Linux each serves a pseudo-terminal of its own that the host
+// opens like any serial port, paced at the line rate (simulated_programmer_posix.cpp);
+// Windows has no pseudo-terminals, so there the host's port is the in-process port, which
+// answers at once: the line rate is not emulated (simulated_programmer_win32.cpp).
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "sim/device_model.h"
+#include "ground/message_loop.h"
+#include "serial/port_channel.h"
 #include "sim/fault_set.h"
 #include "sim/pty_server.h"
 
@@ -25,21 +32,28 @@ std::optional<sim::FaultSet> FaultsOf(const std::vector<std::string>& texts, int
 
 class SimulatedProgrammer {
  public:
-  SimulatedProgrammer() = default;
+  using Receiver = std::function<void(const std::uint8_t* data, std::size_t count)>;
+
+  SimulatedProgrammer();
   ~SimulatedProgrammer();
   SimulatedProgrammer(const SimulatedProgrammer&) = delete;
   SimulatedProgrammer& operator=(const SimulatedProgrammer&) = delete;
 
-  // Starts serving on a fresh pseudo-terminal; false with error set when it cannot.
+  // Starts the programmer; false with error set when it cannot.
   bool Start(const sim::LineOptions& line, sim::FaultSet faults, std::string& error);
   void Stop();
-  // The pseudo-terminal's path, for the host to open.
+  bool Started() const;
+  // The path the host opens.
   const std::string& PortPath() const;
-  sim::PtyServer* server() { return server_.get(); }
+  // A port for the host's controller, whose window thread runs loop and hands each burst to
+  // receiver: the system's serial port where the programmer serves a pseudo-terminal.
+  std::unique_ptr<PortChannel> MakePort(MessageLoop& loop, Receiver receiver);
+  // Has the programmer make one stand-alone run on its own; called on the host's window thread.
+  void RequestStandaloneRun();
 
  private:
-  std::unique_ptr<sim::DeviceModel> model_;
-  std::unique_ptr<sim::PtyServer> server_;
+  struct Native;
+  std::unique_ptr<Native> native_;
 };
 
 }  // namespace kv218::cli

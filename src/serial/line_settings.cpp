@@ -202,4 +202,9 @@ bool ApplySettingsText(std::string_view text, LineSettings& settings) {
   return ok;
 }
 
+std::chrono::milliseconds LineTime(std::size_t count, std::uint32_t baud, int bitsPerByte) {
+  const std::uint64_t bits = std::uint64_t{count} * static_cast<std::uint64_t>(bitsPerByte);
+  return std::chrono::milliseconds((bits * 1000 + baud - 1) / baud);
+}
+
 }  // namespace kv218

@@ -6,6 +6,8 @@
 // An optional device prefix ("COM1:") is skipped. Pure: it knows no platform, so the POSIX
 // port and a Win32 port can share it.
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -28,5 +30,13 @@ struct LineSettings {
 // ("x", "p", xon=, octs=, dtr=, ...) are read but carry no setting: the port always runs
 // without flow control.
 bool ApplySettingsText(std::string_view text, LineSettings& settings);
+
+// Beyond the line time of the queued bytes, what a drain allows for the port's writer and the
+// driver to get going.
+inline constexpr std::chrono::milliseconds kDrainMargin{100};
+
+// How long count bytes take on a line of baud bits per second with bitsPerByte bits per
+// character (start, data, parity and stop bits), rounded up to whole milliseconds.
+std::chrono::milliseconds LineTime(std::size_t count, std::uint32_t baud, int bitsPerByte);
 
 }  // namespace kv218

@@ -50,11 +50,6 @@ std::string PosixDevicePath(const std::string& path) {
   return "/dev/ttyS" + std::to_string(n - 1);
 }
 
-std::chrono::milliseconds LineTime(std::size_t count, std::uint32_t baud, int bitsPerByte) {
-  const std::uint64_t bits = std::uint64_t{count} * static_cast<std::uint64_t>(bitsPerByte);
-  return std::chrono::milliseconds((bits * 1000 + baud - 1) / baud);
-}
-
 namespace {
 
 // Bits on the wire per character: start, data, parity and stop bits (1.5 counted as 2).

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <string>
 
+#include "serial/line_settings.h"
 #include "serial/port_channel.h"
 #include "serial/port_writer.h"
 
@@ -26,14 +27,6 @@ namespace kv218 {
 
 // A read ends once the line has been silent this long after its last byte.
 inline constexpr std::chrono::milliseconds kBurstGap{50};
-
-// Beyond the line time of the queued bytes, what a drain allows for the writer thread and the
-// driver to get going.
-inline constexpr std::chrono::milliseconds kDrainMargin{100};
-
-// How long count bytes take on a line of baud bits per second with bitsPerByte bits per
-// character (start, data, parity and stop bits), rounded up to whole milliseconds.
-std::chrono::milliseconds LineTime(std::size_t count, std::uint32_t baud, int bitsPerByte);
 
 // "\\.\COMn" names /dev/ttyS(n-1); any other path is used unchanged.
 std::string PosixDevicePath(const std::string& path);

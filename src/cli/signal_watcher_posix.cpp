@@ -1,7 +1,6 @@
-#include "cli/signal_watcher.h"
-
 #include <poll.h>
 #include <pthread.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -9,48 +8,64 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "cli/session.h"
+#include "cli/signal_watcher.h"
 
 namespace kv218::cli {
 
-SignalWatcher::SignalWatcher(std::function<void()> onFirst) : onFirst_(std::move(onFirst)) {
+struct SignalWatcher::Native {
+  void Watch();
+
+  std::function<void()> onFirst;
+  sigset_t signals{};
+  sigset_t previous{};
+  int signalFd = -1;
+  int stopFd = -1;
+  std::thread thread;
+};
+
+SignalWatcher::SignalWatcher(std::function<void()> onFirst) : native_(std::make_unique<Native>()) {
+  Native& n = *native_;
+  n.onFirst = std::move(onFirst);
   // Blocked before any other thread of the command exists, so that every thread inherits
   // the mask and only the signalfd sees them.
-  sigemptyset(&signals_);
-  sigaddset(&signals_, SIGINT);
-  sigaddset(&signals_, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals_, &previous_);
-  signalFd_ = signalfd(-1, &signals_, SFD_CLOEXEC);
-  stopFd_ = eventfd(0, EFD_CLOEXEC);
-  thread_ = std::thread([this] { Watch(); });
+  sigemptyset(&n.signals);
+  sigaddset(&n.signals, SIGINT);
+  sigaddset(&n.signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &n.signals, &n.previous);
+  n.signalFd = signalfd(-1, &n.signals, SFD_CLOEXEC);
+  n.stopFd = eventfd(0, EFD_CLOEXEC);
+  n.thread = std::thread([&n] { n.Watch(); });
 }
 
 SignalWatcher::~SignalWatcher() {
+  Native& n = *native_;
   const std::uint64_t one = 1;
-  if (write(stopFd_, &one, sizeof one) < 0) {
+  if (write(n.stopFd, &one, sizeof one) < 0) {
     // Nothing else to do: the join below would hang only if the thread never started.
   }
-  thread_.join();
-  close(signalFd_);
-  close(stopFd_);
-  pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+  n.thread.join();
+  close(n.signalFd);
+  close(n.stopFd);
+  pthread_sigmask(SIG_SETMASK, &n.previous, nullptr);
 }
 
-void SignalWatcher::Watch() {
+void SignalWatcher::Native::Watch() {
   std::optional<std::chrono::steady_clock::time_point> first;
   for (;;) {
-    pollfd fds[2] = {{signalFd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+    pollfd fds[2] = {{signalFd, POLLIN, 0}, {stopFd, POLLIN, 0}};
     if (poll(fds, 2, -1) < 0) continue;  // EINTR
     if (fds[1].revents != 0) return;
     if (fds[0].revents == 0) continue;
     signalfd_siginfo info{};
-    if (read(signalFd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) continue;
+    if (read(signalFd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) continue;
     const auto now = std::chrono::steady_clock::now();
     if (!first) {
       first = now;
-      onFirst_();
+      onFirst();
     } else if (now - *first >= std::chrono::seconds(1)) {
       static const char kGivingUp[] = "\nkv218: interrupted again; giving up\n";
       if (write(2, kGivingUp, sizeof kGivingUp - 1) < 0) {

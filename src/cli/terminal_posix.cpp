@@ -1,8 +1,11 @@
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include "cli/terminal.h"
 
-#include <sys/ioctl.h>
-
 namespace kv218::cli {
+
+bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
 
 std::size_t TerminalColumns(int fd) {
   winsize size{};

@@ -1,0 +1,154 @@
+#!/bin/sh
+# kv218.exe under Wine against kv218-sim (Linux) on a pseudo-terminal that the Wine prefix
+# sees as COM5 (the dosdevices/com5 link, made afresh by kv218-sim for every run).
+#   kv218_under_wine.sh CASE KV218_EXE KV218_SIM EXAMPLES_DIR WINE_BUILD_DIR
+# CASE: info | program | store | silent | busy | interrupt | simulate. Exits non-zero with the
+# difference when kv218.exe's exit status or log lines are not the expected ones.
+set -u
+case_name=$1 exe=$2 sim=$3 examples=$4
+KV218_WINE_BUILD=$5 . "$(dirname "$0")/../../scripts/wine-env"
+
+work=$(mktemp -d)
+com="$WINEPREFIX/dosdevices/com5"
+sim_pid=
+cleanup() {
+  [ -n "$sim_pid" ] && kill -INT "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  rm -f "$com"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL ($case_name): $*"
+  exit 1
+}
+
+# kv218-sim serving COM5; returns once the link is there.
+start_sim() {
+  rm -f "$com"
+  "$sim" --link "$com" --trace "$work/trace.txt" "$@" >"$work/sim.out" 2>&1 &
+  sim_pid=$!
+  tries=0
+  while [ ! -e "$com" ]; do
+    tries=$((tries + 1))
+    [ $tries -gt 100 ] && fail "kv218-sim did not start: $(cat "$work/sim.out")"
+    sleep 0.05
+  done
+}
+
+# kv218.exe with its own settings file; output in $work/out (log lines, time stamps as (T),
+# line ends without CR) and $work/err, exit status in $rc.
+kv218() {
+  "$KV218_WINE" "$exe" --settings "$work/kv218tool.INI" "$@" >"$work/raw" 2>"$work/err"
+  rc=$?
+  normalise
+}
+normalise() {
+  tr -d '\r' <"$work/raw" | sed -E 's/\([^()]*[0-9]:[0-9]{2}[^()]*\)$/(T)/' >"$work/out"
+}
+
+# The exit status and the whole log.
+expect() {
+  want_rc=$1
+  shift
+  printf '%s\n' "$@" >"$work/want"
+  [ "$rc" -eq "$want_rc" ] || fail "exit status $rc, expected $want_rc; stderr: $(cat "$work/err")"
+  diff -u "$work/want" "$work/out" || fail "log lines differ"
+}
+
+file="$examples/tk_series.hex"
+loaded="Loading ... OK ( 0x0 - 0x0080B8 , 0x3ABD , 0x08F8 , 0x2222 )"
+program_lines() {
+  printf '%s\n' "" "PROGRAMMING TARGET ... (T)" "1. Reading Device ID ... OK ( 0xBF , 0x2118 )" \
+    "2. Bulk Erasing ... OK" "3. Programming Program Memory ... OK" \
+    "4. Reading Program Memory ... OK" "5. Verify Program Memory ... OK" \
+    "6. Programming Configuration Bits ... OK" "7. Reading Configuration Bits ... OK" \
+    "8. Verify Configuration Bits ... OK" "9. Resetting ... OK" "PROGRAMMING SUCCEEDED. (T)"
+}
+
+case $case_name in
+  info)
+    start_sim --baud max
+    kv218 info --port COM5
+    expect 0 "<<NOTE>> FW 1.85 (simulated KV-218)"
+    ;;
+  program)
+    start_sim --baud max --erase-ms 0 --program-ms 0
+    kv218 program --port COM5 --type 0 "$file"
+    expect 0 "" "$file" "$loaded" "$(program_lines)"
+    ;;
+  simulate)
+    # The in-process programmer: no port at all.
+    kv218 program --simulate --type 0 "$file"
+    expect 0 "" "$file" "$loaded" "$(program_lines)"
+    ;;
+  store)
+    start_sim --baud max --erase-ms 0 --program-ms 0
+    kv218 store --port '\\.\COM5' --type 0 "$file"
+    expect 0 "" "$file" "$loaded" "" \
+      "<<NOTE>> Internal Flash Bulk Erase Counter (Max:100,000): 0" "" \
+      "PROGRAMMING FLASH MEMORY ... (T)" "1. Bulk Erasing Flash Memory ... OK" \
+      "2. Flash Memory Writting ... OK" "3. Verify Flash Memory ... OK" \
+      "4. Flash Memory Configuation Bits Writting ... OK" \
+      "5. Vreify Flash Memory Configuation Bits ... OK" "PROGRAMMING SUCCEEDED. (T)"
+    ;;
+  silent)
+    # The identity query goes unanswered: six silent ticks (of 100 ms here) end the run.
+    start_sim --baud max --fault silent-at=RI
+    kv218 program --port COM5 --tick-ms 100 --type 0 "$file"
+    expect 3 "" "$file" "$loaded" "" "PROGRAMMING TARGET ... (T)" "1. Reading Device ID ..." \
+      "TimeOut !! No response with target !!" "PROGRAMMING FAILED. (T)"
+    grep -q "no response" "$work/err" || fail "stderr: $(cat "$work/err")"
+    ;;
+  busy)
+    # While one kv218.exe holds COM5, a second cannot open it.
+    start_sim --baud max --fault silent-at=RI
+    "$KV218_WINE" "$exe" --settings "$work/first.INI" program --port COM5 --tick-ms 1000 \
+      --type 0 "$file" >"$work/first.out" 2>&1 &
+    first=$!
+    tries=0
+    until grep -q "PROGRAMMING TARGET" "$work/first.out"; do
+      tries=$((tries + 1))
+      [ $tries -gt 200 ] && fail "the first run did not start: $(cat "$work/first.out")"
+      sleep 0.05
+    done
+    kv218 program --port COM5 --type 0 "$file"
+    kill -INT $first
+    wait $first
+    [ "$rc" -eq 4 ] || fail "second open: exit status $rc, expected 4"
+    grep -q "Cannot open port COM5" "$work/err" || fail "stderr: $(cat "$work/err")"
+    ;;
+  interrupt)
+    # Ctrl-C (SIGINT, which Wine hands to the console control handler) in the middle of a
+    # paced run: the run ends, EndRun reaches the programmer, the settings are saved.
+    start_sim
+    "$KV218_WINE" "$exe" --settings "$work/kv218tool.INI" program --port COM5 --type 0 \
+      "$file" >"$work/raw" 2>"$work/err" &
+    run=$!
+    tries=0
+    until grep -q "2. Bulk Erasing ... OK" "$work/raw"; do
+      tries=$((tries + 1))
+      [ $tries -gt 400 ] && fail "the run did not get going: $(cat "$work/raw" "$work/err")"
+      sleep 0.05
+    done
+    kill -INT $run
+    wait $run
+    rc=$?
+    normalise
+    [ "$rc" -eq 130 ] || fail "exit status $rc, expected 130; stderr: $(cat "$work/err")"
+    grep -q "interrupted" "$work/err" || fail "stderr: $(cat "$work/err")"
+    [ "$(tail -n 1 "$work/out")" = "3. Programming Program Memory ..." ] ||
+      fail "last line: $(tail -n 1 "$work/out")"
+    [ -f "$work/kv218tool.INI" ] || fail "the settings were not saved"
+    tries=0
+    until [ "$(grep 'host> ' "$work/trace.txt" | tail -n 1 | sed 's/.*host> //')" = "1F 4D 45" ]; do
+      tries=$((tries + 1))
+      [ $tries -gt 200 ] && fail "EndRun never reached the programmer"
+      sleep 0.05
+    done
+    ;;
+  *)
+    fail "unknown case"
+    ;;
+esac
+echo "ok ($case_name)"
