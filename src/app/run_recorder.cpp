@@ -6,6 +6,7 @@
 
 #include "ground/sha256.h"
 #include "ground/text.h"
+#include "ground/utf8_path.h"
 #include "image/load_texts.h"
 
 namespace kv218 {
@@ -71,8 +72,8 @@ void RunRecorder::Begin(Opening opening, WallTime now) {
   record_.hexSha256 = Sha256OfFile(opening.hexFile);
   // Absolute, so that the line still names the file wherever it is read.
   std::error_code error;
-  const auto absolute = std::filesystem::absolute(opening.hexFile, error);
-  record_.hexFile = error || opening.hexFile.empty() ? opening.hexFile : absolute.string();
+  const auto absolute = std::filesystem::absolute(PathFromUtf8(opening.hexFile), error);
+  record_.hexFile = error || opening.hexFile.empty() ? opening.hexFile : Utf8FromPath(absolute);
   record_.targetType = opening.targetType;
   inRun_ = true;
   pastLoading_ = false;

@@ -2,7 +2,8 @@
 // Where the settings file lives. Beside the executable whenever its folder is writable (a copy
 // unpacked anywhere, the build tree); an installed copy, whose folder only the administrator
 // may write, keeps the user's settings in the user's configuration folder instead
-// ($XDG_CONFIG_HOME/kv218tool/, by default ~/.config/kv218tool/) and, until that file exists,
+// ($XDG_CONFIG_HOME/kv218tool/, by default ~/.config/kv218tool/; %APPDATA%\kv218tool\ on
+// Windows) and, until that file exists,
 // reads the one beside the executable.
 
 #include <functional>
@@ -25,7 +26,7 @@ struct SettingsLocation {
 // What the choice depends on, injectable for tests.
 struct SettingsEnvironment {
   std::function<bool(const std::string& folder)> folderWritable;
-  std::string configHome;  // $XDG_CONFIG_HOME (only an absolute path counts)
+  std::string configHome;  // $XDG_CONFIG_HOME, %APPDATA% on Windows (only an absolute path counts)
   std::string home;        // $HOME
 };
 

@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "cli/load_notes.h"
 #include "cli/terminal.h"
+#include "ground/platform.h"
 #include "image/hex_loader.h"
 #include "image/load_texts.h"
 
@@ -25,7 +26,7 @@ struct LoadArguments {
 
 // ProgramImage (352,256 bytes) then the 12 ConfigBytes, exactly what programming would send.
 bool WriteImage(const std::string& path, const MemoryImage& image) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::FILE* file = OpenFile(path, "wb");
   if (file == nullptr) return false;
   bool ok = std::fwrite(image.ProgramImage.data(), 1, kImageBytes, file) == kImageBytes &&
             std::fwrite(image.ConfigBytes.data(), 1, kConfigCount, file) == kConfigCount;

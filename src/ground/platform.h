@@ -22,6 +22,14 @@ std::tm LocalTime(std::time_t when);
 // The full path of the running executable; empty when the system does not tell.
 std::string ExecutablePath();
 
+// Whether a new file can be made in folder: a probe file, made and removed at once. Unlike the
+// permission bits it also tells a read-only mount and what an administrator's rules allow.
+bool FolderTakesNewFiles(const std::string& folder);
+
+// The user's folder for programs' settings as the platform names it: $XDG_CONFIG_HOME on
+// Linux (empty or relative when not set properly), %APPDATA% on Windows; empty when unknown.
+std::string UserConfigurationHome();
+
 // std::fopen for a UTF-8 path.
 std::FILE* OpenFile(const std::string& path, const char* mode);
 

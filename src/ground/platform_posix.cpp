@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "ground/platform.h"
@@ -28,6 +30,22 @@ std::string ExecutablePath() {
   std::array<char, 4096> buffer{};
   const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
   return n > 0 ? std::string(buffer.data(), static_cast<std::size_t>(n)) : std::string();
+}
+
+bool FolderTakesNewFiles(const std::string& folder) {
+  std::array<char, 32> name{};
+  std::snprintf(name.data(), name.size(), "/.kv218tool-probe-%ld", static_cast<long>(::getpid()));
+  const std::string probe = folder + name.data();
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+std::string UserConfigurationHome() {
+  const char* value = std::getenv("XDG_CONFIG_HOME");
+  return value != nullptr ? value : "";
 }
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,21 @@ std::string ExecutablePath() {
     if (n < size) return Utf8(std::wstring_view(buffer.data(), n));
     buffer.resize(buffer.size() * 2);  // cut short: try a longer buffer
   }
+}
+
+bool FolderTakesNewFiles(const std::string& folder) {
+  const std::string probe = folder + "\\.kv218tool-probe-" + std::to_string(GetCurrentProcessId());
+  const HANDLE file = CreateFileW(
+      Wide(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);  // deletes it
+  return true;
+}
+
+std::string UserConfigurationHome() {
+  const wchar_t* value = _wgetenv(L"APPDATA");
+  return value != nullptr ? Utf8(value) : std::string();
 }
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {

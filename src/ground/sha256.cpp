@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "ground/utf8_path.h"
+
 namespace kv218 {
 namespace {
 
@@ -115,7 +117,7 @@ std::string DigestText(const Sha256::Digest& digest) {
 }
 
 std::optional<std::string> Sha256OfFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   if (!in) return std::nullopt;
   Sha256 hash;
   std::array<char, 65536> chunk{};

@@ -12,6 +12,7 @@
 #include "app/queue_loop.h"
 #include "app/recording_window.h"
 #include "app/settings.h"
+#include "ground/utf8_path.h"
 #include "serial/port_channel.h"
 #include "temp_folder.h"
 
@@ -51,10 +52,10 @@ TEST(SettingsLocationTest, BesideTheExecutableOrInTheUsersConfigurationFolder) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     fs::remove_all(tree.path());
-    fs::create_directories(bin);
+    fs::create_directories(PathFromUtf8(bin));
     if (c.besideExists) tree.Write("usr/bin/kv218tool.INI", "[INDEX]\r\nTYPE=1\r\n");
     if (c.ownExists) {
-      fs::create_directories(xdg + "/kv218tool");
+      fs::create_directories(PathFromUtf8(xdg + "/kv218tool"));
       tree.Write("xdg/kv218tool/kv218tool.INI", "[INDEX]\r\nTYPE=2\r\n");
     }
     std::string asked;
@@ -64,9 +65,10 @@ TEST(SettingsLocationTest, BesideTheExecutableOrInTheUsersConfigurationFolder) {
                                   },
                                   c.configHome, c.home};
     const SettingsLocation location = LocateSettings(beside, env);
-    EXPECT_EQ(asked, bin);
-    EXPECT_EQ(location.readPath, c.read);
-    EXPECT_EQ(location.writePath, c.write);
+    // As paths: Windows joins them with its own separator.
+    EXPECT_EQ(PathFromUtf8(asked), PathFromUtf8(bin));
+    EXPECT_EQ(PathFromUtf8(location.readPath), PathFromUtf8(c.read));
+    EXPECT_EQ(PathFromUtf8(location.writePath), PathFromUtf8(c.write));
     EXPECT_EQ(location.makeFolder, c.makeFolder);
   }
 }
@@ -74,8 +76,8 @@ TEST(SettingsLocationTest, BesideTheExecutableOrInTheUsersConfigurationFolder) {
 TEST(SettingsLocationTest, SystemEnvironmentTellsAWritableFolder) {
   TempFolder folder;
   const SettingsEnvironment env = SystemSettingsEnvironment();
-  EXPECT_TRUE(env.folderWritable(folder.path().string()));
-  EXPECT_FALSE(env.folderWritable((folder.path() / "missing").string()));
+  EXPECT_TRUE(env.folderWritable(Utf8FromPath(folder.path())));
+  EXPECT_FALSE(env.folderWritable(Utf8FromPath(folder.path() / "missing")));
   EXPECT_EQ(folder.FileCount(), 0u);  // the probe leaves nothing behind
 }
 

@@ -270,7 +270,7 @@ TEST_F(ControllerTest, AReloadThatFailsReturnsTheWindowToIdle) {
   controller.FormCreate();
   const std::string file = dir.Write("eco.hex", testing::Type1KHex());
   LoadThroughButton(3, file);
-  std::filesystem::remove(file);
+  ASSERT_TRUE(std::filesystem::remove(PathFromUtf8(file)));
   window.errors.clear();
   EXPECT_EQ(controller.BitBtn3Click(), RunOutcome::LoadFailed);
   EXPECT_EQ(window.errors.size(), 1u);
