@@ -57,6 +57,23 @@ class LogMenuTest : public WindowTest {
 
 TEST_F(LogMenuTest, MenuOffersSaveLogAndCopy) {
   EXPECT_EQ(RightClickAndPick(L""), (std::vector<std::wstring>{L"Save Log...", L"Copy"}));
+
+  // From the keyboard (Shift+F10) the menu opens on the log, at its caret.
+  const HWND log = form_->Memo1().Handle();
+  SetFocus(log);
+  RECT menuBox{};
+  ModalWatch menu([&menuBox] {
+    HWND window = nullptr;
+    if (OpenMenuEntries(&window).empty()) return false;
+    GetWindowRect(window, &menuBox);
+    PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    return true;
+  });
+  SendMessageW(log, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(log), MAKELPARAM(-1, -1));
+  ASSERT_TRUE(menu.Done());
+  RECT logBox;
+  GetWindowRect(log, &logBox);
+  EXPECT_TRUE(PtInRect(&logBox, POINT{menuBox.left, menuBox.top}));
 }
 
 TEST_F(LogMenuTest, SaveLogWritesTheLinesAsShownIntoAFolderWithANonAsciiName) {

@@ -56,8 +56,7 @@ LRESULT CALLBACK LogPane::Subclass(HWND window, UINT message, WPARAM wParam, LPA
   }
   if (message == WM_CONTEXTMENU) {
     // The log's own menu in place of the edit control's (which offers editing a read-only
-    // text cannot use).
-    // Screen coordinates, signed: a second monitor may lie left of or above the first.
+    // text cannot use). The point is signed: a second monitor may lie left of the first.
     pane->ShowContextMenu({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
     return 0;
   }
@@ -66,9 +65,8 @@ LRESULT CALLBACK LogPane::Subclass(HWND window, UINT message, WPARAM wParam, LPA
 
 void LogPane::ShowContextMenu(POINT at) {
   if (at.x == -1 && at.y == -1) {
-    // Shift+F10 or the menu key: below the caret, inside the pane.
-    GetCaretPos(&at);
-    at.y += 16;
+    // Shift+F10 or the menu key: at the caret, or the pane's corner when it has none.
+    if (!GetCaretPos(&at)) at = {0, 0};
     ClientToScreen(edit_, &at);
   }
   HMENU menu = CreatePopupMenu();
