@@ -1,7 +1,8 @@
 #pragma once
 // Form1 over the in-process simulated programmer: the window's own controls, message loop and
 // controller, with the programmer answering every frame at once. The file dialog answers
-// with choice_; every frame the programmer receives is noted in frames_.
+// with choice_, the save dialog with logChoice_; the machine's serial devices are devices_.
+// Every frame the programmer receives is noted in frames_, every port made in portsMade_.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -35,9 +36,21 @@ class WindowTest : public ::testing::Test {
     settings.PortPath = "\\\\.\\COM3";
     settings.Com = 2;
     ASSERT_FALSE(WriteSettings(SettingsPath(), settings).has_value());
+    MakeForm();
+  }
+  void TearDown() override {
+    form_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+
+  // A new window (in place of the one there is) from the settings file, shown.
+  void MakeForm() {
+    form_.reset();
     FormOptions options;
     options.settingsPath = SettingsPath();
     options.makePort = [this](TForm1& form) {
+      ++portsMade_;
       auto port = std::make_unique<sim::InProcessPort>(model_, form.loop());
       Controller* controller = &form.controller();
       port->SetReceiver([controller](const std::uint8_t* data, std::size_t count) {
@@ -46,14 +59,11 @@ class WindowTest : public ::testing::Test {
       return port;
     };
     options.chooseHexFile = [this] { return choice_; };
+    options.chooseLogFile = [this] { return logChoice_; };
+    options.listSerialDevices = [this] { return devices_; };
     form_ = std::make_unique<TForm1>(std::move(options));
     ShowWindow(form_->Handle(), SW_SHOWNOACTIVATE);
     form_->loop().PumpMessages();
-  }
-  void TearDown() override {
-    form_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
   }
 
   std::string SettingsPath() const { return Utf8FromPath(folder_ / "kv218tool.INI"); }
@@ -73,6 +83,9 @@ class WindowTest : public ::testing::Test {
   std::vector<sim::Command> frames_;
   std::function<void(const sim::Frame&)> onFrame_;
   std::optional<std::string> choice_;
+  std::optional<std::string> logChoice_;
+  std::vector<SerialDeviceInfo> devices_;
+  int portsMade_ = 0;
   std::unique_ptr<TForm1> form_;
 };
 

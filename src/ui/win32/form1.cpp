@@ -2,9 +2,11 @@
 
 #include <commctrl.h>
 
+#include "ground/platform.h"
 #include "ui/win32/application.h"
 #include "ui/win32/form_layout.h"
 #include "ui/win32/pictures.h"
+#include "ui/win32/wide_text.h"
 
 namespace kv218 {
 
@@ -14,6 +16,7 @@ constexpr wchar_t kClassName[] = L"TForm1";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = 0;
 constexpr int kIconResource = 1;
+constexpr int kComItems = 20;  // "COM1".."COM20"; the serial devices found follow them
 
 void RegisterFormClass(WNDPROC procedure) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -37,7 +40,11 @@ void RegisterFormClass(WNDPROC procedure) {
 }  // namespace
 
 TForm1::TForm1(FormOptions options)
-    : ops_(*this, std::move(options.chooseHexFile)), font_(FormFont()) {
+    : ops_(*this, std::move(options.chooseHexFile)),
+      font_(FormFont()),
+      listSerialDevices_(std::move(options.listSerialDevices)),
+      chooseLogFile_(std::move(options.chooseLogFile)) {
+  if (!listSerialDevices_) listSerialDevices_ = [] { return ListSerialDevices(); };
   RegisterFormClass(&Procedure);
   // The outer size follows from the client area the design's positions refer to.
   RECT outer{0, 0, layout::kClientWidth, layout::kClientHeight};
@@ -71,6 +78,7 @@ void TForm1::BuildControls() {
       std::make_unique<LogPane>(window_, id(layout::kIdMemo1), layout::kMemo1.left,
                                 layout::kMemo1.top, layout::kMemo1.width, layout::kMemo1.height);
   memo1_->SetDoubleClickHandler([this] { controller_->Memo1DblClick(); });
+  memo1_->SetSaveLogHandler([this] { Memo1SaveLog(); });
   bitBtn1_ = std::make_unique<PictureButton>(window_, id(layout::kIdBitBtn1), layout::kBitBtn1,
                                              Picture::LoadFile, L"Load File");
   bitBtn2_ = std::make_unique<PictureButton>(window_, id(layout::kIdBitBtn2), layout::kBitBtn2,
@@ -82,17 +90,48 @@ void TForm1::BuildControls() {
       layout::kComboBox1.width, layout::kDropDownHeight,
       std::vector<std::wstring>{L"TK Series", L"MVRx Series", L"Cradle Set", L"Eco Mode"});
   std::vector<std::wstring> ports;
-  for (int port = 1; port <= 20; ++port) ports.push_back(L"COM" + std::to_wstring(port));
+  for (int port = 1; port <= kComItems; ++port) ports.push_back(L"COM" + std::to_wstring(port));
   comboBox2_ = std::make_unique<SelectorBox>(
       window_, id(layout::kIdComboBox2), layout::kComboBox2.left, layout::kComboBox2.top,
       layout::kComboBox2.width, layout::kDropDownHeight, ports);
   for (const SelectorBox* box : {comboBox1_.get(), comboBox2_.get()}) {
     SendMessageW(box->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   }
+  ListSerialDeviceItems();
   comboBox1_->SetItemIndex(0);
   comboBox2_->SetItemIndex(0);
   statusBar1_ = std::make_unique<StatusBar>(window_, id(layout::kIdStatusBar1));
   SetFocus(memo1_->Handle());
+}
+
+void TForm1::ListSerialDeviceItems() {
+  // Each device by the path it opens, as the settings keep it.
+  std::vector<SelectorBox::Item> items;
+  for (const SerialDeviceInfo& device : listSerialDevices_()) {
+    items.push_back({WideText(device.path), device.path});
+  }
+  comboBox2_->ReplaceItemsFrom(kComItems, items);
+}
+
+void TForm1::ComboBox2Change(int itemIndex) {
+  // A serial device's item opens its path; the COM items and typed text go by the item index.
+  const std::string device = comboBox2_->ItemData(itemIndex);
+  if (!device.empty()) {
+    controller_->OpenPort(device);
+  } else {
+    controller_->ComboBox2Change(itemIndex);
+  }
+}
+
+void TForm1::Memo1SaveLog() {
+  const std::optional<std::string> path =
+      chooseLogFile_ ? chooseLogFile_() : RunSaveLogDialog(window_);
+  if (!path) return;
+  // Written whole or not at all.
+  ReplacementFile file(*path);
+  if (!file.IsOpen() || !file.Write(memo1_->LogFileText()) || !file.Commit()) {
+    ShowErrorBox(window_, "Unable to write to " + *path);
+  }
 }
 
 void TForm1::FormCreate() {
@@ -189,7 +228,9 @@ void TForm1::OnCommand(int id, WORD code) {
       comboBox1_->OnNotify(code);
       break;
     case layout::kIdComboBox2:
-      if (const auto index = comboBox2_->OnNotify(code)) controller_->ComboBox2Change(*index);
+      // A device unplugged since the list was last made is not offered.
+      if (code == CBN_DROPDOWN) ListSerialDeviceItems();
+      if (const auto index = comboBox2_->OnNotify(code)) ComboBox2Change(*index);
       break;
     default:
       break;

@@ -7,8 +7,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/controller.h"
+#include "serial/port_list.h"
 #include "ui/win32/fonts.h"
 #include "ui/win32/log_pane.h"
 #include "ui/win32/picture_button.h"
@@ -26,6 +28,9 @@ struct FormOptions {
   // Makes each port the controller opens; empty: the platform's serial port.
   std::function<std::unique_ptr<PortChannel>(TForm1&)> makePort;
   HexFileChooser chooseHexFile;  // empty: the file-open dialog
+  LogFileChooser chooseLogFile;  // empty: the save dialog
+  // The serial devices offered after "COM1".."COM20"; empty: those of the machine.
+  std::function<std::vector<SerialDeviceInfo>()> listSerialDevices;
 };
 
 class TForm1 {
@@ -46,6 +51,9 @@ class TForm1 {
   // Releases a receive thread blocked in a hand-over; called once the window has closed.
   void Shutdown() { loop_.Shutdown(); }
 
+  // "Save Log..." from the log's context menu: the lines as shown into a text file.
+  void Memo1SaveLog();
+
   // The controls, named as designed.
   LogPane& Memo1() { return *memo1_; }
   PictureButton& BitBtn1() { return *bitBtn1_; }
@@ -61,6 +69,9 @@ class TForm1 {
   void BuildControls();
   void FormCreate();
   void OnCommand(int id, WORD code);
+  // The port selector's items after "COM20": the serial devices present now.
+  void ListSerialDeviceItems();
+  void ComboBox2Change(int itemIndex);
   // FormClose: a close asked for during a run first lets the run unwind.
   void OnClose();
   void OnPaint();
@@ -80,6 +91,8 @@ class TForm1 {
   std::unique_ptr<SelectorBox> comboBox2_;
   std::unique_ptr<StatusBar> statusBar1_;
   std::unique_ptr<Controller> controller_;
+  std::function<std::vector<SerialDeviceInfo>()> listSerialDevices_;
+  LogFileChooser chooseLogFile_;
   bool closePending_ = false;
 };
 

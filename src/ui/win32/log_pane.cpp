@@ -2,13 +2,33 @@
 
 #include <commctrl.h>
 
+#include <cstring>
+
 #include "ui/win32/wide_text.h"
 
 namespace kv218 {
 
 namespace {
+
 constexpr UINT_PTR kSubclassId = 1;
+
+enum MenuCommand : UINT { kSaveLog = 1, kCopy };
+
+// Puts text on the clipboard as Unicode text, in place of what was there.
+void SetClipboardText(HWND owner, const std::wstring& text) {
+  if (!OpenClipboard(owner)) return;
+  EmptyClipboard();
+  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+    std::memcpy(GlobalLock(memory), text.c_str(), bytes);
+    GlobalUnlock(memory);
+    // The clipboard owns the memory once it has taken it.
+    if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+  }
+  CloseClipboard();
 }
+
+}  // namespace
 
 LogPane::LogPane(HWND parent, int id, int left, int top, int width, int height)
     : edit_(CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
@@ -28,13 +48,46 @@ LogPane::~LogPane() { RemoveWindowSubclass(edit_, &Subclass, kSubclassId); }
 
 LRESULT CALLBACK LogPane::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT_PTR, DWORD_PTR self) {
+  auto* pane = reinterpret_cast<LogPane*>(self);
   if (message == WM_LBUTTONDBLCLK) {
-    auto* pane = reinterpret_cast<LogPane*>(self);
     const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
     if (pane->onDoubleClick_) pane->onDoubleClick_();
     return result;
   }
+  if (message == WM_CONTEXTMENU) {
+    // The log's own menu in place of the edit control's (which offers editing a read-only
+    // text cannot use). The point is signed: a second monitor may lie left of the first.
+    pane->ShowContextMenu({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+    return 0;
+  }
   return DefSubclassProc(window, message, wParam, lParam);
+}
+
+void LogPane::ShowContextMenu(POINT at) {
+  if (at.x == -1 && at.y == -1) {
+    // Shift+F10 or the menu key: at the caret, or the pane's corner when it has none.
+    if (!GetCaretPos(&at)) at = {0, 0};
+    ClientToScreen(edit_, &at);
+  }
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING, kSaveLog, L"Save Log...");
+  AppendMenuW(menu, MF_STRING, kCopy, L"Copy");
+  const auto picked = static_cast<UINT>(TrackPopupMenu(
+      menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, edit_, nullptr));
+  DestroyMenu(menu);
+  if (picked == kSaveLog && onSaveLog_) onSaveLog_();
+  if (picked == kCopy) CopyToClipboard();
+}
+
+void LogPane::CopyToClipboard() {
+  DWORD start = 0;
+  DWORD end = 0;
+  SendMessageW(edit_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  if (start != end) {
+    SendMessageW(edit_, WM_COPY, 0, 0);
+  } else {
+    SetClipboardText(edit_, Text());  // no break after the last line, as a selection has none
+  }
 }
 
 void LogPane::InsertAt(LRESULT at, const std::wstring& text) {
@@ -68,12 +121,17 @@ void LogPane::AppendToLastLine(std::string_view text) {
   stepEnd_ += static_cast<LRESULT>(wide.size());
 }
 
-std::vector<std::string> LogPane::Lines() const {
-  std::vector<std::string> lines;
-  if (empty_) return lines;
+std::wstring LogPane::Text() const {
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(edit_)) + 1, L'\0');
   text.resize(
       static_cast<std::size_t>(GetWindowTextW(edit_, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+std::vector<std::string> LogPane::Lines() const {
+  std::vector<std::string> lines;
+  if (empty_) return lines;
+  const std::wstring text = Text();
   std::size_t start = 0;
   for (;;) {
     const std::size_t end = text.find(L"\r\n", start);
@@ -82,6 +140,12 @@ std::vector<std::string> LogPane::Lines() const {
     start = end + 2;
   }
   return lines;
+}
+
+std::string LogPane::LogFileText() const {
+  std::string text;
+  for (const std::string& line : Lines()) text += line + "\r\n";
+  return text;
 }
 
 }  // namespace kv218

@@ -1,6 +1,8 @@
 #pragma once
 // Memo1: the multi-line, read-only log in a monospaced font. Lines are added at the end and
-// the view follows them; a double click is reported.
+// the view follows them; a double click is reported. Its context menu offers "Save Log..."
+// (reported, for the form to handle) and "Copy" (the selection, or every line when nothing is
+// selected).
 
 #include <windows.h>
 
@@ -32,13 +34,23 @@ class LogPane {
   void AppendToLastLine(std::string_view text);
   // The lines as shown, in UTF-8.
   std::vector<std::string> Lines() const;
+  // The lines as shown, each ended by CR LF as Windows ends lines in text files, in UTF-8:
+  // what "Save Log..." writes.
+  std::string LogFileText() const;
+  // Copies the selection, or the whole log when nothing is selected, to the clipboard.
+  void CopyToClipboard();
   void SetDoubleClickHandler(std::function<void()> onDoubleClick) {
     onDoubleClick_ = std::move(onDoubleClick);
   }
+  void SetSaveLogHandler(std::function<void()> onSaveLog) { onSaveLog_ = std::move(onSaveLog); }
 
  private:
   static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT_PTR id, DWORD_PTR self);
+  // Shows the context menu at screen point at ((-1, -1): from the keyboard, at the caret) and
+  // carries out the command picked.
+  void ShowContextMenu(POINT at);
+  std::wstring Text() const;
   void AppendAtEnd(const std::wstring& text);
   void InsertAt(LRESULT at, const std::wstring& text);
 
@@ -47,6 +59,7 @@ class LogPane {
   bool empty_ = true;
   LRESULT stepEnd_ = -1;  // where the last step line ends in the control's text; -1: none yet
   std::function<void()> onDoubleClick_;
+  std::function<void()> onSaveLog_;
 };
 
 }  // namespace kv218

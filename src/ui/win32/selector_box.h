@@ -24,9 +24,26 @@ class SelectorBox {
   // operator changed the selection or the text.
   std::optional<int> OnNotify(WORD code);
 
+  struct Item {
+    std::wstring text;
+    std::string data;  // tells the item apart when the list is replaced
+  };
+  // Replaces the items from index first on, reporting nothing. A selected item among them stays
+  // selected when an item with its data is still there; otherwise no item is selected. Typed
+  // text stays as it is.
+  void ReplaceItemsFrom(int first, const std::vector<Item>& items);
+  // The data of an item ReplaceItemsFrom added; empty for the others and outside the items.
+  std::string ItemData(int index) const;
+
  private:
+  int Count() const;
+  std::wstring Text() const;
+  // The dropped list as wide as its longest entry, and never narrower than the box.
+  void FitDroppedWidth();
+
   HWND combo_;
   bool edited_ = false;
+  std::vector<std::string> data_;  // per item; empty for items given at creation
 };
 
 }  // namespace kv218

@@ -2,6 +2,9 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "ui/win32/form1.h"
 #include "ui/win32/wide_text.h"
 
@@ -51,6 +54,26 @@ std::optional<std::string> RunOpenDialog(HWND owner) {
   dialog.nMaxFile = static_cast<DWORD>(path.size());
   dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
   if (!GetOpenFileNameW(&dialog)) return std::nullopt;
+  path.resize(wcslen(path.c_str()));
+  return Utf8Text(path);
+}
+
+std::optional<std::string> RunSaveLogDialog(HWND owner) {
+  static constexpr wchar_t kFilter[] = L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
+  std::wstring path(MAX_PATH * 4, L'\0');
+  static constexpr wchar_t kDefaultName[] = L"kv218tool-log.txt";
+  std::copy(std::begin(kDefaultName), std::end(kDefaultName), path.begin());
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = kFilter;
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = static_cast<DWORD>(path.size());
+  dialog.lpstrTitle = L"Save Log";
+  dialog.lpstrDefExt = L"txt";
+  dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+  if (!GetSaveFileNameW(&dialog)) return std::nullopt;
   path.resize(wcslen(path.c_str()));
   return Utf8Text(path);
 }

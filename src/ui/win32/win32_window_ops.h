@@ -15,6 +15,8 @@ class TForm1;
 
 // Returns the chosen HEX file, or nothing when cancelled.
 using HexFileChooser = std::function<std::optional<std::string>()>;
+// The save dialog of "Save Log...": the chosen path in UTF-8, nothing when cancelled.
+using LogFileChooser = std::function<std::optional<std::string>()>;
 
 inline constexpr wchar_t kApplicationTitle[] = L"Firmware Upgrade Application";
 
@@ -40,6 +42,8 @@ class Win32WindowOps : public WindowOps {
 
 // The file-open dialog with the filter "Hex files|*.hex;*.a43"; the path in UTF-8.
 std::optional<std::string> RunOpenDialog(HWND owner);
+// The save dialog of "Save Log...", offering "kv218tool-log.txt"; the path in UTF-8.
+std::optional<std::string> RunSaveLogDialog(HWND owner);
 // The application's standard error display: a message box with the application's title.
 void ShowErrorBox(HWND owner, std::string_view message);
 

@@ -1,0 +1,138 @@
+// The log's context menu on real controls: "Save Log..." writes the lines as shown into a text
+// file (also in a folder with a non-ASCII name), an unwritable file is reported in the error
+// box, and "Copy" puts the selection, or the whole log, on the clipboard.
+
+#include <filesystem>
+
+#include "ground/regular_file.h"
+#include "modal_watch.h"
+#include "ui/win32/wide_text.h"
+#include "window_fixture.h"
+
+namespace kv218::test {
+namespace {
+
+class LogMenuTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    LogPane& log = form_->Memo1();
+    log.AppendLog("Loading C:\\m\xC3\xBC\\tk_series.hex ...");
+    log.AppendToLastLine(" OK");
+    log.AppendLog("<<NOTE>> FKV-218\r\nV1.3");
+  }
+
+  // Right-clicks the log and picks the entry called pick (none: closes the menu); returns the
+  // menu's entries.
+  std::vector<std::wstring> RightClickAndPick(const std::wstring& pick) {
+    std::vector<std::wstring> entries;
+    ModalWatch menu(PickFromMenu(entries, pick));
+    POINT at{20, 20};
+    ClientToScreen(form_->Memo1().Handle(), &at);
+    SendMessageW(form_->Memo1().Handle(), WM_CONTEXTMENU,
+                 reinterpret_cast<WPARAM>(form_->Memo1().Handle()), MAKELPARAM(at.x, at.y));
+    EXPECT_TRUE(menu.Done());
+    return entries;
+  }
+
+  static std::string FileText(const std::string& path) {
+    const FileRead read = ReadRegularFile(path, 1 << 20);
+    return read.ok() ? read.text : "missing";
+  }
+
+  static std::wstring ClipboardText() {
+    std::wstring text = L"(none)";
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+      text = static_cast<const wchar_t*>(GlobalLock(data));
+      GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+  }
+
+  const std::string shown =
+      "Loading C:\\m\xC3\xBC\\tk_series.hex ... OK\r\n<<NOTE>> FKV-218\r\nV1.3\r\n";
+};
+
+TEST_F(LogMenuTest, MenuOffersSaveLogAndCopy) {
+  EXPECT_EQ(RightClickAndPick(L""), (std::vector<std::wstring>{L"Save Log...", L"Copy"}));
+
+  // From the keyboard (Shift+F10) the menu opens on the log, at its caret.
+  const HWND log = form_->Memo1().Handle();
+  SetFocus(log);
+  RECT menuBox{};
+  ModalWatch menu([&menuBox] {
+    HWND window = nullptr;
+    if (OpenMenuEntries(&window).empty()) return false;
+    GetWindowRect(window, &menuBox);
+    PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
+    return true;
+  });
+  SendMessageW(log, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(log), MAKELPARAM(-1, -1));
+  ASSERT_TRUE(menu.Done());
+  RECT logBox;
+  GetWindowRect(log, &logBox);
+  EXPECT_TRUE(PtInRect(&logBox, POINT{menuBox.left, menuBox.top}));
+}
+
+TEST_F(LogMenuTest, SaveLogWritesTheLinesAsShownIntoAFolderWithANonAsciiName) {
+  const std::filesystem::path folder = folder_ / u8"Protokoll \u00FC \u65E5\u672C";
+  std::filesystem::create_directories(folder);
+  const std::string path = Utf8FromPath(folder / "kv218tool-log.txt");
+  logChoice_ = path;
+  RightClickAndPick(L"Save Log...");
+  EXPECT_EQ(FileText(path), shown);
+
+  // Saving again replaces the file with the log as it now stands.
+  form_->Memo1().AppendLog("PROGRAMMING SUCCEEDED. (1/2/2026 10:00:00 AM)");
+  RightClickAndPick(L"Save Log...");
+  EXPECT_EQ(FileText(path), shown + "PROGRAMMING SUCCEEDED. (1/2/2026 10:00:00 AM)\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+}
+
+TEST_F(LogMenuTest, CancelledSaveWritesNothing) {
+  logChoice_.reset();
+  RightClickAndPick(L"Save Log...");
+  for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
+    EXPECT_EQ(entry.path().filename(), "kv218tool.INI");
+  }
+}
+
+TEST_F(LogMenuTest, UnwritableLogFileIsReportedAndTheWindowGoesOn) {
+  const std::string path = Utf8FromPath(folder_ / "no-such-folder" / "run.txt");
+  logChoice_ = path;
+  std::wstring title;
+  std::wstring text;
+  ModalWatch box(AnswerMessageBox(title, text));
+  RightClickAndPick(L"Save Log...");
+  EXPECT_TRUE(box.Done());
+  EXPECT_EQ(title, L"Firmware Upgrade Application");
+  EXPECT_EQ(text, L"Unable to write to " + WideText(path));
+  EXPECT_FALSE(std::filesystem::exists(PathFromUtf8(path)));
+
+  // The double click still asks the programmer for its note.
+  SendMessageW(form_->Memo1().Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+  form_->loop().PumpMessages();
+  EXPECT_EQ(Lines().back(), "<<NOTE>> F" + model_.Options().note);
+}
+
+TEST_F(LogMenuTest, CopyTakesTheSelectionOrTheWholeLog) {
+  if (OpenClipboard(nullptr)) {
+    EmptyClipboard();  // nothing left from an earlier copy
+    CloseClipboard();
+  }
+  RightClickAndPick(L"Copy");
+  EXPECT_EQ(ClipboardText(),
+            L"Loading C:\\m\u00FC\\tk_series.hex ... OK\r\n<<NOTE>> FKV-218\r\nV1.3");
+
+  // The last line selected, as the mouse would.
+  const HWND edit = form_->Memo1().Handle();
+  const int length = GetWindowTextLengthW(edit);
+  SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(length - 4), length);
+  RightClickAndPick(L"Copy");
+  EXPECT_EQ(ClipboardText(), L"V1.3");
+}
+
+}  // namespace
+}  // namespace kv218::test
