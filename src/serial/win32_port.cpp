@@ -1,6 +1,7 @@
 #include "serial/win32_port.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "serial/line_settings.h"
 #include "serial/system_port.h"
@@ -248,7 +249,7 @@ bool Win32Port::Interrupted() const {
 }
 
 ReadStatus Win32Port::ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
-                                const BurstEnd*) {
+                                const BurstEnd* end) {
   count = 0;
   HANDLE port = INVALID_HANDLE_VALUE;
   {
@@ -257,7 +258,7 @@ ReadStatus Win32Port::ReadBurst(std::uint8_t* buffer, std::size_t capacity, std:
     port = port_;
     ++readers_;
   }
-  const ReadStatus status = ReadFrom(port, buffer, std::min(capacity, kMaxBurst), count);
+  const ReadStatus status = ReadFrom(port, buffer, std::min(capacity, kMaxBurst), count, end);
   {
     std::lock_guard lock(mutex_);
     --readers_;
@@ -289,7 +290,7 @@ Win32Port::Wait Win32Port::Complete(HANDLE port, BOOL started, OVERLAPPED& overl
 }
 
 ReadStatus Win32Port::ReadFrom(HANDLE port, std::uint8_t* buffer, std::size_t capacity,
-                               std::size_t& count) {
+                               std::size_t& count, const BurstEnd* end) {
   if (capacity == 0) return ReadStatus::Burst;
   OVERLAPPED overlapped{};
   overlapped.hEvent = readDone_;
@@ -298,8 +299,8 @@ ReadStatus Win32Port::ReadFrom(HANDLE port, std::uint8_t* buffer, std::size_t ca
 
   // Wait for the first character. Windows completes the wait with EV_RXCHAR; Wine also
   // completes it every few milliseconds while the line is idle (error 995, or an empty mask).
-  // Either way the read below follows: it stays pending until a byte arrives, so neither
-  // platform turns the idle line into a busy loop.
+  // Either way a read follows that stays pending until a byte arrives, so neither platform
+  // turns the idle line into a busy loop.
   SetCommMask(port, EV_RXCHAR);
   DWORD mask = 0;
   const Wait waited =
@@ -310,17 +311,68 @@ ReadStatus Win32Port::ReadFrom(HANDLE port, std::uint8_t* buffer, std::size_t ca
   COMSTAT status{};
   ClearCommError(port, &errors, &status);  // line errors are not looked at
 
-  // One burst: the read interval time-out ends it at the first gap of more than 50 ms.
-  overlapped = OVERLAPPED{};
+  if (end == nullptr) {
+    // One burst: the read interval time-out ends it at the first gap of more than 50 ms.
+    const Wait read = Read(port, buffer, capacity, INFINITE, transferred);
+    count = transferred;
+    if (count > 0) return ReadStatus::Burst;  // a stop keeps the bytes taken; the next call ends
+    if (read == Wait::Stopped || Interrupted()) return ReadStatus::Interrupted;
+    // A failed or hung-up line (error 109), or a read that ended empty: the caller backs off.
+    return ReadStatus::Failed;
+  }
+
+  // The burst piece by piece, so that it is handed over as soon as end finds it complete:
+  // what the driver holds is taken at once, and the next byte is waited for until the line
+  // has been silent for the gap.
+  auto lastByte = std::chrono::steady_clock::now();
+  while (count < capacity) {
+    DWORD want = 1;
+    DWORD waitMs = INFINITE;  // the first byte: as long as it takes
+    if (ClearCommError(port, &errors, &status) && status.cbInQue > 0) {
+      want = static_cast<DWORD>(std::min<std::size_t>(status.cbInQue, capacity - count));
+    } else if (count > 0) {
+      const auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::steady_clock::now() - lastByte);
+      if (silent.count() >= static_cast<long long>(kReadIntervalMs)) break;
+      waitMs = static_cast<DWORD>(kReadIntervalMs - silent.count());
+    }
+    const Wait read = Read(port, buffer + count, want, waitMs, transferred);
+    count += transferred;
+    if (transferred > 0) {
+      lastByte = std::chrono::steady_clock::now();
+      if (end->Complete(buffer, count)) break;
+    }
+    if (read == Wait::TimedOut) continue;  // the loop tells whether the gap has come
+    if (read == Wait::Stopped || Interrupted()) {
+      return count > 0 ? ReadStatus::Burst : ReadStatus::Interrupted;
+    }
+    if (read == Wait::Error || transferred == 0) {
+      return count > 0 ? ReadStatus::Burst : ReadStatus::Failed;
+    }
+  }
+  return ReadStatus::Burst;
+}
+
+Win32Port::Wait Win32Port::Read(HANDLE port, std::uint8_t* buffer, std::size_t want, DWORD waitMs,
+                                DWORD& transferred) {
+  OVERLAPPED overlapped{};
   overlapped.hEvent = readDone_;
-  const Wait read =
-      Complete(port, ReadFile(port, buffer, static_cast<DWORD>(capacity), nullptr, &overlapped),
-               overlapped, transferred, error);
-  count = transferred;
-  if (count > 0) return ReadStatus::Burst;  // a stop keeps the bytes taken; the next call ends
-  if (read == Wait::Stopped || Interrupted()) return ReadStatus::Interrupted;
-  // A failed or hung-up line (error 109), or a read that ended empty: the caller backs off.
-  return ReadStatus::Failed;
+  transferred = 0;
+  if (ReadFile(port, buffer, static_cast<DWORD>(want), nullptr, &overlapped)) {
+    GetOverlappedResult(port, &overlapped, &transferred, FALSE);
+    return Wait::Done;
+  }
+  if (GetLastError() != ERROR_IO_PENDING) return Wait::Error;
+  const HANDLE events[2] = {readDone_, stop_};
+  const DWORD woke = WaitForMultipleObjects(2, events, FALSE, waitMs);
+  if (woke == WAIT_OBJECT_0) {
+    return GetOverlappedResult(port, &overlapped, &transferred, FALSE) ? Wait::Done : Wait::Error;
+  }
+  // Stopped, or the gap came first: the read is cancelled and waited for, and keeps what
+  // arrived in the meantime.
+  CancelIoEx(port, &overlapped);
+  GetOverlappedResult(port, &overlapped, &transferred, TRUE);
+  return woke == WAIT_TIMEOUT ? Wait::TimedOut : Wait::Stopped;
 }
 
 }  // namespace kv218

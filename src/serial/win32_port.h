@@ -10,10 +10,10 @@
 // Send: the frame is copied into a free write slot, each with its own buffer and OVERLAPPED,
 // and WriteFile is started; the caller may refill its buffer at once.
 // ReadBurst: WaitCommEvent for EV_RXCHAR, then one overlapped ReadFile, which the interval
-// time-out ends at the first gap of more than 50 ms (or when the buffer is full). The driver
-// ends the read, so a burst always ends at the gap: the caller's BurstEnd is not asked (the
-// bytes and bursts are the same, only the early hand-over is missing). Both waits also wait
-// on a stop event; a stop cancels the pending call with CancelIoEx.
+// time-out ends at the first gap of more than 50 ms (or when the buffer is full). With a
+// BurstEnd the burst is read piece by piece instead (what the driver holds, then one byte
+// awaited until 50 ms of silence), so that a complete reply is handed over at once. Every wait
+// also waits on a stop event; a stop cancels the pending call with CancelIoEx.
 
 #include <windows.h>
 
@@ -76,9 +76,13 @@ class Win32Port : public PortChannel {
     std::size_t count = 0;  // bytes of the write in flight
     bool busy = false;
   };
-  enum class Wait { Done, Stopped, Error };
+  enum class Wait { Done, Stopped, TimedOut, Error };
 
-  ReadStatus ReadFrom(HANDLE port, std::uint8_t* buffer, std::size_t capacity, std::size_t& count);
+  ReadStatus ReadFrom(HANDLE port, std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
+                      const BurstEnd* end);
+  // One overlapped ReadFile of up to want bytes, waited for up to waitMs; a read the time or a
+  // stop cuts short is cancelled, and transferred still counts what it took.
+  Wait Read(HANDLE port, std::uint8_t* buffer, std::size_t want, DWORD waitMs, DWORD& transferred);
   // Completes an overlapped call on port that returned started; transferred gets its count.
   // Stopped when the stop event came first (the call is cancelled and waited for).
   Wait Complete(HANDLE port, BOOL started, OVERLAPPED& overlapped, DWORD& transferred,

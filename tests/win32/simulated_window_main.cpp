@@ -1,6 +1,8 @@
 // kv218tool-sim: the window over the in-process simulated programmer, for driving it under
 // Wine without a serial line. The options drive it as an operator would, by clicks:
 //   --settings FILE   the settings file (default: kv218tool.INI beside the executable)
+//   --system-port     the port the settings name, opened as kv218tool opens it, instead of
+//                     the in-process programmer
 //   --hex FILE        the file the load's dialog answers with; the load is clicked
 //   --program         PC to Target is clicked (after the load)
 //   --store           PC to KV-218 is clicked (after that)
@@ -28,6 +30,7 @@ struct Script {
   bool store = false;
   std::string log;
   bool close = false;
+  bool systemPort = false;
 };
 
 void Click(kv218::TForm1& form, HWND button, int id) {
@@ -74,21 +77,25 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
       script.store = true;
     } else if (option == "--close") {
       script.close = true;
+    } else if (option == "--system-port") {
+      script.systemPort = true;
     } else {
       std::fprintf(stderr, "kv218tool-sim: unknown option %s\n", option.c_str());
       return 2;
     }
   }
 
-  auto model = std::make_shared<kv218::sim::DeviceModel>();
-  options.makePort = [model](kv218::TForm1& form) {
-    auto port = std::make_unique<kv218::sim::InProcessPort>(*model, form.loop());
-    kv218::Controller* controller = &form.controller();
-    port->SetReceiver([controller](const std::uint8_t* data, std::size_t count) {
-      controller->OnBurst(data, count);
-    });
-    return port;
-  };
+  if (!script.systemPort) {
+    auto model = std::make_shared<kv218::sim::DeviceModel>();
+    options.makePort = [model](kv218::TForm1& form) {
+      auto port = std::make_unique<kv218::sim::InProcessPort>(*model, form.loop());
+      kv218::Controller* controller = &form.controller();
+      port->SetReceiver([controller](const std::uint8_t* data, std::size_t count) {
+        controller->OnBurst(data, count);
+      });
+      return port;
+    };
+  }
   if (!script.hex.empty()) options.chooseHexFile = [hex = script.hex] { return hex; };
 
   kv218::StartApplication();

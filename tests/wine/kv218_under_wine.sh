@@ -2,7 +2,8 @@
 # kv218.exe under Wine against kv218-sim (Linux) on a pseudo-terminal that the Wine prefix
 # sees as COM5 (the dosdevices/com5 link, made afresh by kv218-sim for every run).
 #   kv218_under_wine.sh CASE KV218_EXE KV218_SIM EXAMPLES_DIR WINE_BUILD_DIR
-# CASE: info | program | store | silent | busy | interrupt | simulate. Exits non-zero with the
+# CASE: info | program | store | silent | busy | interrupt | simulate | window. Exits non-zero
+# with the
 # difference when kv218.exe's exit status or log lines are not the expected ones.
 set -u
 case_name=$1 exe=$2 sim=$3 examples=$4
@@ -76,6 +77,23 @@ case $case_name in
     start_sim --baud max --erase-ms 0 --program-ms 0
     kv218 program --port COM5 --type 0 "$file"
     expect 0 "" "$file" "$loaded" "$(program_lines)"
+    ;;
+  window)
+    # The window (kv218tool-sim, the window driven by clicks, on the port its settings name as
+    # kv218tool opens it) makes a full type-0 target run on COM5; its log is read back.
+    start_sim --baud max --erase-ms 0 --program-ms 0
+    printf '[COM PORT SETTING]\r\nPORT=COM5\r\n[INDEX]\r\nTYPE=0\r\n' >"$work/kv218tool.INI"
+    winpath() { echo "Z:$1" | tr / '\\'; }
+    "$KV218_WINE" "$(dirname "$exe")/kv218tool-sim.exe" --system-port \
+      --settings "$(winpath "$work/kv218tool.INI")" --hex "$(winpath "$file")" --program \
+      --log "$(winpath "$work/log.txt")" --close >"$work/err" 2>&1
+    rc=$?
+    cp "$work/log.txt" "$work/raw" 2>/dev/null || : >"$work/raw"
+    normalise
+    shown=$(winpath "$file")
+    # The load button's own load, then the run's reload of the file.
+    expect 0 "" "$shown" "$loaded" "" "$shown" "$loaded" "$(program_lines)"
+    grep -q '^PORT=COM5' "$work/kv218tool.INI" || fail "settings: $(cat "$work/kv218tool.INI")"
     ;;
   simulate)
     # The in-process programmer: no port at all.
