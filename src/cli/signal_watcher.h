@@ -7,10 +7,30 @@
 // console control handler for Ctrl-C, Ctrl-Break and the console closing on Windows
 // (signal_watcher_win32.cpp).
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace kv218::cli {
+
+// What one more request to stop means, given when the first came.
+enum class Interrupt {
+  First,   // the run in progress is asked to end
+  Echo,    // less than a second after the first: the same request delivered twice
+  GiveUp,  // a second or more later, still unhandled: end the process at once
+};
+
+class InterruptTally {
+ public:
+  Interrupt Take(std::chrono::steady_clock::time_point now);
+
+ private:
+  std::optional<std::chrono::steady_clock::time_point> first_;
+};
+
+// What the process writes to standard error when it gives up.
+inline constexpr char kGivingUpText[] = "\nkv218: interrupted again; giving up\n";
 
 class SignalWatcher {
  public:

@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <optional>
 #include <thread>
 #include <utility>
 
@@ -54,7 +53,7 @@ SignalWatcher::~SignalWatcher() {
 }
 
 void SignalWatcher::Native::Watch() {
-  std::optional<std::chrono::steady_clock::time_point> first;
+  InterruptTally tally;
   for (;;) {
     pollfd fds[2] = {{signalFd, POLLIN, 0}, {stopFd, POLLIN, 0}};
     if (poll(fds, 2, -1) < 0) continue;  // EINTR
@@ -62,16 +61,17 @@ void SignalWatcher::Native::Watch() {
     if (fds[0].revents == 0) continue;
     signalfd_siginfo info{};
     if (read(signalFd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) continue;
-    const auto now = std::chrono::steady_clock::now();
-    if (!first) {
-      first = now;
-      onFirst();
-    } else if (now - *first >= std::chrono::seconds(1)) {
-      static const char kGivingUp[] = "\nkv218: interrupted again; giving up\n";
-      if (write(2, kGivingUp, sizeof kGivingUp - 1) < 0) {
-        // Nothing to report it to.
-      }
-      _exit(kExitInterrupted);
+    switch (tally.Take(std::chrono::steady_clock::now())) {
+      case Interrupt::First:
+        onFirst();
+        break;
+      case Interrupt::Echo:
+        break;
+      case Interrupt::GiveUp:
+        if (write(2, kGivingUpText, sizeof kGivingUpText - 1) < 0) {
+          // Nothing to report it to.
+        }
+        _exit(kExitInterrupted);
     }
   }
 }

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <mutex>
-#include <optional>
 #include <utility>
 
 #include "cli/session.h"
@@ -18,7 +17,7 @@ struct SignalWatcher::Native {
 
   std::function<void()> onFirst;
   std::mutex mutex;
-  std::optional<std::chrono::steady_clock::time_point> first;
+  InterruptTally tally;
 };
 
 namespace {
@@ -51,15 +50,18 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 
 bool SignalWatcher::Native::Take() {
   std::lock_guard lock(mutex);
-  const auto now = std::chrono::steady_clock::now();
-  if (!first) {
-    first = now;
-    onFirst();
-  } else if (now - *first >= std::chrono::seconds(1)) {
-    static const char kGivingUp[] = "\nkv218: interrupted again; giving up\n";
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), kGivingUp, sizeof kGivingUp - 1, &written, nullptr);
-    ExitProcess(kExitInterrupted);
+  switch (tally.Take(std::chrono::steady_clock::now())) {
+    case Interrupt::First:
+      onFirst();
+      break;
+    case Interrupt::Echo:
+      break;
+    case Interrupt::GiveUp: {
+      DWORD written = 0;
+      WriteFile(GetStdHandle(STD_ERROR_HANDLE), kGivingUpText, sizeof kGivingUpText - 1, &written,
+                nullptr);
+      ExitProcess(kExitInterrupted);
+    }
   }
   return true;
 }
