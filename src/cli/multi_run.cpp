@@ -168,7 +168,7 @@ std::optional<std::vector<std::unique_ptr<PortJob>>> PlanPorts(const SessionOpti
       }
       auto job = std::make_unique<PortJob>();
       job->result.port = "sim" + std::to_string(number);
-      job->simulator = std::make_unique<SimulatedProgrammer>();
+      job->simulator = std::make_unique<SimulatedProgrammer>(number);
       if (!job->simulator->Start(*line, std::move(*faults), error)) {
         job->path.clear();
         std::cerr << "Cannot start simulated programmer " << number << ": " << error << '\n';

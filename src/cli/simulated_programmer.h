@@ -34,7 +34,9 @@ class SimulatedProgrammer {
  public:
   using Receiver = std::function<void(const std::uint8_t* data, std::size_t count)>;
 
-  SimulatedProgrammer();
+  // number tells several apart (1..N; 0 for the only one) where the programmer has no path
+  // of its own: the in-process one is "simulated", or "sim1".."simN".
+  explicit SimulatedProgrammer(int number = 0);
   ~SimulatedProgrammer();
   SimulatedProgrammer(const SimulatedProgrammer&) = delete;
   SimulatedProgrammer& operator=(const SimulatedProgrammer&) = delete;

@@ -14,7 +14,7 @@ struct SimulatedProgrammer::Native {
   std::unique_ptr<sim::PtyServer> server;
 };
 
-SimulatedProgrammer::SimulatedProgrammer() : native_(std::make_unique<Native>()) {}
+SimulatedProgrammer::SimulatedProgrammer(int) : native_(std::make_unique<Native>()) {}
 
 SimulatedProgrammer::~SimulatedProgrammer() { Stop(); }
 

@@ -1,4 +1,5 @@
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "cli/simulated_programmer.h"
@@ -12,9 +13,12 @@ namespace kv218::cli {
 struct SimulatedProgrammer::Native {
   std::unique_ptr<sim::DeviceModel> model;
   sim::InProcessPort* port = nullptr;  // the controller's latest port
+  std::string path;
 };
 
-SimulatedProgrammer::SimulatedProgrammer() : native_(std::make_unique<Native>()) {}
+SimulatedProgrammer::SimulatedProgrammer(int number) : native_(std::make_unique<Native>()) {
+  native_->path = number > 0 ? "sim" + std::to_string(number) : "simulated";
+}
 
 SimulatedProgrammer::~SimulatedProgrammer() = default;
 
@@ -30,9 +34,8 @@ void SimulatedProgrammer::Stop() {}
 bool SimulatedProgrammer::Started() const { return native_->model != nullptr; }
 
 const std::string& SimulatedProgrammer::PortPath() const {
-  static const std::string path = "simulated";
   static const std::string none;
-  return native_->model ? path : none;
+  return native_->model ? native_->path : none;
 }
 
 std::unique_ptr<PortChannel> SimulatedProgrammer::MakePort(MessageLoop& loop, Receiver receiver) {

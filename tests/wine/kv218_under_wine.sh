@@ -2,8 +2,8 @@
 # kv218.exe under Wine against kv218-sim (Linux) on a pseudo-terminal that the Wine prefix
 # sees as COM5 (the dosdevices/com5 link, made afresh by kv218-sim for every run).
 #   kv218_under_wine.sh CASE KV218_EXE KV218_SIM EXAMPLES_DIR WINE_BUILD_DIR
-# CASE: info | program | store | silent | busy | interrupt | simulate | window. Exits non-zero
-# with the
+# CASE: info | program | store | silent | busy | interrupt | simulate | several | window. Exits
+# non-zero with the
 # difference when kv218.exe's exit status or log lines are not the expected ones.
 set -u
 case_name=$1 exe=$2 sim=$3 examples=$4
@@ -94,6 +94,19 @@ case $case_name in
     # The load button's own load, then the run's reload of the file.
     expect 0 "" "$shown" "$loaded" "" "$shown" "$loaded" "$(program_lines)"
     grep -q '^PORT=COM5' "$work/kv218tool.INI" || fail "settings: $(cat "$work/kv218tool.INI")"
+    ;;
+  several)
+    # Two in-process programmers at once, one of them faulty: the worse result is the exit
+    # status, and each run has its line in the record, named by its programmer.
+    kv218 program --simulate 2 --fault 2:corrupt-readback --type 0 --record "$work/runs.jsonl" \
+      "$file"
+    [ "$rc" -eq 1 ] || fail "exit status $rc, expected 1; stderr: $(cat "$work/err")"
+    grep -q '^\[sim1\] PROGRAMMING SUCCEEDED' "$work/out" || fail "sim1: $(cat "$work/out")"
+    grep -q '^\[sim2\] PROGRAMMING FAILED' "$work/out" || fail "sim2: $(cat "$work/out")"
+    for n in 1 2; do
+      [ "$(grep -c "\"port\":\"sim$n\"" "$work/runs.jsonl")" -eq 1 ] ||
+        fail "record: $(cat "$work/runs.jsonl")"
+    done
     ;;
   simulate)
     # The in-process programmer: no port at all.
