@@ -2,8 +2,8 @@
 # kv218.exe under Wine against kv218-sim (Linux) on a pseudo-terminal that the Wine prefix
 # sees as COM5 (the dosdevices/com5 link, made afresh by kv218-sim for every run).
 #   kv218_under_wine.sh CASE KV218_EXE KV218_SIM EXAMPLES_DIR WINE_BUILD_DIR
-# CASE: info | program | store | silent | busy | interrupt | simulate | several | window. Exits
-# non-zero with the
+# CASE: info | program | paced | store | silent | busy | interrupt | simulate | several | window.
+# Exits non-zero with the
 # difference when kv218.exe's exit status or log lines are not the expected ones.
 set -u
 case_name=$1 exe=$2 sim=$3 examples=$4
@@ -106,6 +106,17 @@ case $case_name in
     for n in 1 2; do
       [ "$(grep -c "\"port\":\"sim$n\"" "$work/runs.jsonl")" -eq 1 ] ||
         fail "record: $(cat "$work/runs.jsonl")"
+    done
+    ;;
+  paced)
+    # At the line's own rate the bytes of a reply arrive over time: the port must hand each
+    # reply over whole, both when it knows a reply's end and with pure silence framing.
+    for framing in "" --silence-framing; do
+      start_sim --erase-ms 0 --program-ms 0
+      kv218 program $framing --port COM5 --type 0 "$file"
+      expect 0 "" "$file" "$loaded" "$(program_lines)"
+      kill -INT "$sim_pid" && wait "$sim_pid"
+      sim_pid=
     done
     ;;
   simulate)
