@@ -301,15 +301,22 @@ ReadStatus Win32Port::ReadFrom(HANDLE port, std::uint8_t* buffer, std::size_t ca
   // completes it every few milliseconds while the line is idle (error 995, or an empty mask).
   // Either way a read follows that stays pending until a byte arrives, so neither platform
   // turns the idle line into a busy loop.
+  // Bytes already queued (what followed a reply handed over early) raise no new EV_RXCHAR:
+  // the mask is set first, so that a byte arriving after the look at the queue still ends
+  // the wait.
   SetCommMask(port, EV_RXCHAR);
-  DWORD mask = 0;
-  const Wait waited =
-      Complete(port, WaitCommEvent(port, &mask, &overlapped), overlapped, transferred, error);
-  if (waited == Wait::Stopped || Interrupted()) return ReadStatus::Interrupted;
-  if (waited == Wait::Error && error != ERROR_OPERATION_ABORTED) return ReadStatus::Failed;
   DWORD errors = 0;
   COMSTAT status{};
   ClearCommError(port, &errors, &status);  // line errors are not looked at
+  if (status.cbInQue == 0) {
+    DWORD mask = 0;
+    const Wait waited =
+        Complete(port, WaitCommEvent(port, &mask, &overlapped), overlapped, transferred, error);
+    if (waited == Wait::Stopped || Interrupted()) return ReadStatus::Interrupted;
+    if (waited == Wait::Error && error != ERROR_OPERATION_ABORTED) return ReadStatus::Failed;
+  } else if (Interrupted()) {
+    return ReadStatus::Interrupted;
+  }
 
   if (end == nullptr) {
     // One burst: the read interval time-out ends it at the first gap of more than 50 ms.
