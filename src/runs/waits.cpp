@@ -1,0 +1,44 @@
+#include "runs/waits.h"
+
+#include <string>
+
+#include "ground/text.h"
+
+namespace kv218 {
+
+bool CheckTimeout(RunContext& run, std::int32_t limit) {
+  // A close request ends the run at once, without waiting for the next message.
+  if (run.control.closeRequested) return true;
+  run.loop.WaitForMessages();
+  if (run.control.closeRequested) return true;
+  if (run.station.TimeOutCount < limit) return false;
+  run.loop.SetTimer1(false);
+  run.window.AppendLog("TimeOut !! No response with target !!");
+  run.window.AppendLog("PROGRAMMING FAILED. (" + TimeStampText() + ")");
+  return true;
+}
+
+WaitResult AwaitFlag(RunContext& run, const std::int32_t& flag, std::int32_t limit) {
+  run.station.TimeOutCount = 0;
+  while (flag == 0) {
+    if (CheckTimeout(run, limit)) {
+      AbortRun(run);
+      return run.control.closeRequested ? WaitResult::Closed : WaitResult::TimedOut;
+    }
+  }
+  return WaitResult::FlagSet;
+}
+
+void AbortRun(RunContext& run) {
+  run.loop.SetTimer1(false);
+  run.window.SetButtonsEnabled(true);
+  run.frames.EndRun();
+}
+
+void EndRunNormally(RunContext& run) {
+  run.frames.EndRun();
+  run.loop.SetTimer1(false);
+  run.window.SetButtonsEnabled(true);
+}
+
+}  // namespace kv218
