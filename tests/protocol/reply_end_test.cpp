@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "serial/burst_wait.h"
-#include "serial/reply_decoder.h"
+#include "port/burst_wait.h"
+#include "protocol/reply_decoder.h"
 
 namespace kv218 {
 namespace {
