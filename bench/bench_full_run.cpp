@@ -24,9 +24,9 @@
 
 #include "app/controller.h"
 #include "app/queue_loop.h"
-#include "app/recording_window.h"
 #include "full_image_file.h"
-#include "serial/posix_port.h"
+#include "port/posix_port.h"
+#include "testkit/recording_window.h"
 
 namespace kv218 {
 namespace {

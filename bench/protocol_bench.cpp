@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/recording_window.h"
-#include "ops/frames.h"
-#include "serial/receive_handler.h"
-#include "serial/station.h"
+#include "protocol/frames.h"
+#include "protocol/receive_handler.h"
+#include "protocol/station.h"
+#include "testkit/recording_window.h"
 
 namespace kv218 {
 namespace {

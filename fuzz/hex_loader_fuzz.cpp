@@ -8,10 +8,10 @@
 #include <memory>
 #include <string_view>
 
-#include "app/recording_window.h"
 #include "image/hex_loader.h"
 #include "quiet_loop.h"
 #include "scratch_file.h"
+#include "testkit/recording_window.h"
 
 namespace {
 

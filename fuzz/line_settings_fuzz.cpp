@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "serial/line_settings.h"
+#include "port/line_settings.h"
 
 namespace {
 

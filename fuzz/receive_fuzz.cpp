@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "app/recording_window.h"
-#include "ops/frames.h"
+#include "port/port_channel.h"
+#include "protocol/frames.h"
+#include "protocol/receive_handler.h"
+#include "protocol/station.h"
 #include "quiet_loop.h"
-#include "serial/port_channel.h"
-#include "serial/receive_handler.h"
-#include "serial/station.h"
+#include "testkit/recording_window.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 #include <string_view>
 #include <vector>
 
-#include "app/file_replacer.h"
-#include "app/ini_file.h"
-#include "app/profile_encoding.h"
-#include "app/settings.h"
 #include "scratch_file.h"
+#include "settings/file_replacer.h"
+#include "settings/ini_file.h"
+#include "settings/profile_encoding.h"
+#include "settings/settings.h"
 
 namespace {
 

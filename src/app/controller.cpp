@@ -6,12 +6,12 @@
 
 #include "ground/record_platform.h"
 #include "image/hex_loader.h"
-#include "ops/flash_download.h"
-#include "ops/reply_watch.h"
-#include "ops/target_sequence.h"
-#include "serial/receive_handler.h"
-#include "serial/receive_thread.h"
-#include "serial/system_port.h"
+#include "port/receive_thread.h"
+#include "port/system_port.h"
+#include "protocol/receive_handler.h"
+#include "runs/flash_download.h"
+#include "runs/reply_watch.h"
+#include "runs/target_sequence.h"
 
 namespace kv218 {
 

@@ -15,19 +15,19 @@
 #include <string>
 #include <vector>
 
-#include "app/log_tap.h"
-#include "app/run_recorder.h"
-#include "app/settings.h"
-#include "app/settings_location.h"
-#include "app/standalone_watch.h"
 #include "ground/message_loop.h"
 #include "ground/window_ops.h"
-#include "ops/frames.h"
-#include "ops/run_outcome.h"
-#include "ops/waits.h"
-#include "serial/port_channel.h"
-#include "serial/reply_decoder.h"
-#include "serial/station.h"
+#include "port/port_channel.h"
+#include "protocol/frames.h"
+#include "protocol/reply_decoder.h"
+#include "protocol/station.h"
+#include "record/log_tap.h"
+#include "record/run_recorder.h"
+#include "record/standalone_watch.h"
+#include "runs/run_outcome.h"
+#include "runs/waits.h"
+#include "settings/settings.h"
+#include "settings/settings_location.h"
 
 namespace kv218 {
 

@@ -3,8 +3,8 @@
 #include <array>
 #include <filesystem>
 
-#include "app/settings.h"
 #include "ground/utf8_path.h"
+#include "settings/settings.h"
 
 namespace kv218::cli {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/settings_location.h"
+#include "settings/settings_location.h"
 
 namespace kv218::cli {
 

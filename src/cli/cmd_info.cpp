@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "cli/session.h"
-#include "ops/waits.h"
+#include "runs/waits.h"
 
 namespace kv218::cli {
 

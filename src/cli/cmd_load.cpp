@@ -4,14 +4,14 @@
 #include <iostream>
 #include <memory>
 
-#include "app/console_window.h"
 #include "app/queue_loop.h"
-#include "app/settings.h"
+#include "cli/console_window.h"
 #include "cli/load_notes.h"
 #include "cli/terminal.h"
 #include "ground/platform.h"
 #include "image/hex_loader.h"
 #include "image/load_texts.h"
+#include "settings/settings.h"
 
 namespace kv218::cli {
 

@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "cli/cli_common.h"
-#include "serial/port_list.h"
+#include "port/port_list.h"
 
 namespace kv218::cli {
 

@@ -6,19 +6,19 @@
 #include <mutex>
 #include <thread>
 
-#include "app/console_output.h"
-#include "app/console_window.h"
 #include "app/queue_loop.h"
-#include "app/settings.h"
-#include "app/settings_location.h"
+#include "cli/console_output.h"
+#include "cli/console_window.h"
 #include "cli/port_error_text.h"
 #include "cli/port_run.h"
 #include "cli/signal_watcher.h"
 #include "cli/simulated_programmer.h"
 #include "cli/terminal.h"
 #include "image/shared_image_source.h"
-#include "serial/metered_port.h"
-#include "serial/system_port.h"
+#include "port/metered_port.h"
+#include "port/system_port.h"
+#include "settings/settings.h"
+#include "settings/settings_location.h"
 
 namespace kv218::cli {
 

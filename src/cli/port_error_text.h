@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "serial/port_channel.h"
+#include "port/port_channel.h"
 
 namespace kv218::cli {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/run_recorder.h"
 #include "cli/session.h"
+#include "record/run_recorder.h"
 
 namespace kv218::cli {
 

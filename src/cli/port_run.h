@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ops/run_outcome.h"
+#include "runs/run_outcome.h"
 
 namespace kv218::cli {
 

@@ -3,14 +3,14 @@
 #include <chrono>
 #include <iostream>
 
-#include "app/settings.h"
 #include "cli/load_notes.h"
 #include "cli/multi_run.h"
 #include "cli/port_error_text.h"
 #include "cli/port_run.h"
 #include "cli/signal_watcher.h"
 #include "cli/terminal.h"
-#include "serial/system_port.h"
+#include "port/system_port.h"
+#include "settings/settings.h"
 
 namespace kv218::cli {
 

@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "app/console_window.h"
 #include "app/controller.h"
 #include "app/queue_loop.h"
-#include "app/settings.h"
 #include "cli/cli_common.h"
+#include "cli/console_window.h"
 #include "cli/simulated_programmer.h"
-#include "ops/run_outcome.h"
-#include "serial/metered_port.h"
+#include "port/metered_port.h"
+#include "runs/run_outcome.h"
+#include "settings/settings.h"
 
 namespace kv218::cli {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "ground/message_loop.h"
-#include "serial/port_channel.h"
+#include "port/port_channel.h"
 #include "sim/fault_set.h"
 #include "sim/pty_server.h"
 

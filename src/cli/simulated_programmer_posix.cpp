@@ -2,7 +2,7 @@
 #include <utility>
 
 #include "cli/simulated_programmer.h"
-#include "serial/system_port.h"
+#include "port/system_port.h"
 #include "sim/device_model.h"
 #include "sim/pty_server.h"
 

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "ground/message_loop.h"
-#include "serial/port_channel.h"
+#include "port/port_channel.h"
 #include "sim/burst.h"
 #include "sim/device_model.h"
 

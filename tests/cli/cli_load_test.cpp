@@ -6,11 +6,11 @@
 #include <memory>
 #include <ostream>
 
-#include "../app/temp_folder.h"
 #include "app/queue_loop.h"
-#include "app/recording_window.h"
 #include "image/hex_loader.h"
 #include "run_process.h"
+#include "testkit/recording_window.h"
+#include "testkit/temp_folder.h"
 
 namespace kv218 {
 namespace {

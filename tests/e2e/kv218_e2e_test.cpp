@@ -16,11 +16,11 @@
 #include <thread>
 #include <vector>
 
-#include "../ops/test_hex.h"
-#include "../serial/pty_pair.h"
+#include "../port/pty_pair.h"
+#include "../runs/test_hex.h"
 #include "child_process.h"
 #include "external_simulator.h"
-#include "serial/posix_port.h"
+#include "port/posix_port.h"
 
 namespace kv218 {
 namespace {

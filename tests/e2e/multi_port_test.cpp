@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "../ops/test_hex.h"
+#include "../runs/test_hex.h"
 #include "child_process.h"
 #include "external_simulator.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/posix_port.h"
+#include "port/posix_port.h"
 
 namespace kv218 {
 namespace {

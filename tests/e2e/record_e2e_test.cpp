@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "../ops/test_hex.h"
+#include "../runs/test_hex.h"
 #include "child_process.h"
 
 namespace kv218 {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ground/utf8_path.h"
-#include "unique_folder.h"
+#include "testkit/unique_folder.h"
 
 namespace kv218 {
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "../app/temp_folder.h"
 #include "ground/message_loop.h"
 #include "ground/text.h"
+#include "testkit/temp_folder.h"
 
 namespace kv218::testing {
 

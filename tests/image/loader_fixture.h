@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "app/recording_window.h"
 #include "hex_test_support.h"
 #include "image/hex_loader.h"
+#include "testkit/recording_window.h"
 
 namespace kv218::testing {
 

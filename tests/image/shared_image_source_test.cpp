@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/recording_window.h"
 #include "hex_test_support.h"
+#include "testkit/recording_window.h"
 
 namespace kv218 {
 namespace {

@@ -6,10 +6,10 @@
 
 #include <cstdint>
 
-#include "ops/frames.h"
+#include "protocol/frames.h"
 #include "protocol_doubles.h"
-#include "recording_port.h"
 #include "reply_harness.h"
+#include "testkit/recording_port.h"
 
 namespace kv218 {
 namespace {

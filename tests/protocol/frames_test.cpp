@@ -1,6 +1,6 @@
 // Every command frame byte for byte, with its log line and side effects.
 
-#include "ops/frames.h"
+#include "protocol/frames.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/recording_window.h"
+#include "protocol/station.h"
 #include "protocol_doubles.h"
-#include "serial/station.h"
+#include "testkit/recording_window.h"
 
 namespace kv218 {
 namespace {

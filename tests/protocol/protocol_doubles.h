@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "ground/message_loop.h"
-#include "recording_port.h"
-#include "serial/follow_up.h"
-#include "serial/port_channel.h"
-#include "serial/reply_flags.h"
+#include "port/port_channel.h"
+#include "protocol/follow_up.h"
+#include "protocol/reply_flags.h"
+#include "testkit/recording_port.h"
 
 namespace kv218::test {
 

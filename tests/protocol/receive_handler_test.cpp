@@ -1,15 +1,15 @@
 // One read as the window thread handles it: RxBuffer, status reports, TimeOutCount,
 // information notes, and at most one reply decoded from the read's first byte.
 
-#include "serial/receive_handler.h"
+#include "protocol/receive_handler.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "protocol/status_reports.h"
 #include "reply_harness.h"
-#include "serial/status_reports.h"
 
 namespace kv218 {
 namespace {

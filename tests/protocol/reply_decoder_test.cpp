@@ -1,7 +1,7 @@
 // The effect of every reply the programmer gives: log text, flags, counters, follow-up frames,
 // gauge and image bytes.
 
-#include "serial/reply_decoder.h"
+#include "protocol/reply_decoder.h"
 
 #include <gtest/gtest.h>
 

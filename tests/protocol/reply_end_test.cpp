@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/reply_decoder.h"
+#include "protocol/reply_decoder.h"
 
 namespace kv218 {
 namespace {

@@ -5,11 +5,11 @@
 #include <ctime>
 #include <string>
 
-#include "app/recording_window.h"
 #include "ground/text.h"
+#include "protocol/receive_handler.h"
+#include "protocol/station.h"
 #include "protocol_doubles.h"
-#include "serial/receive_handler.h"
-#include "serial/station.h"
+#include "testkit/recording_window.h"
 
 namespace kv218::test {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ops/frames.h"
+#include "protocol/frames.h"
 #include "reply_harness.h"
 
 namespace kv218 {

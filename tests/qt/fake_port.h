@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/port_channel.h"
+#include "port/port_channel.h"
 
 namespace kv218::test {
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
 #include "fake_port.h"
 #include "qt_environment.h"
+#include "settings/settings.h"
 #include "ui/qt/form1.h"
 
 namespace kv218::test {

@@ -10,8 +10,8 @@
 #include <QTextDocument>
 #include <QTimer>
 
-#include "app/settings.h"
 #include "form_fixture.h"
+#include "settings/settings.h"
 
 namespace kv218::test {
 namespace {

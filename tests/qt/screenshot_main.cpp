@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "sim/device_model.h"
 #include "sim/pty_server.h"
 #include "ui/qt/application.h"

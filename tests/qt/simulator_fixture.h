@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
-#include "app/settings.h"
 #include "qt_environment.h"
+#include "settings/settings.h"
 #include "sim/device_model.h"
 #include "sim/pty_server.h"
 #include "ui/qt/form1.h"

@@ -16,15 +16,15 @@
 #include <string>
 #include <vector>
 
-#include "../ops/test_hex.h"
+#include "../runs/test_hex.h"
 #include "app/controller.h"
 #include "app/queue_loop.h"
-#include "app/recording_window.h"
-#include "serial/posix_port.h"
+#include "port/posix_port.h"
 #include "sim/device_model.h"
 #include "sim/fault_set.h"
 #include "sim/pty_server.h"
 #include "sim/wire_trace.h"
+#include "testkit/recording_window.h"
 
 namespace kv218 {
 namespace {

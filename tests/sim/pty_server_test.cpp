@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "host_side.h"
-#include "serial/posix_port.h"
+#include "port/posix_port.h"
 
 namespace kv218::sim::test {
 namespace {

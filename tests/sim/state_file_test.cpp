@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "ground/utf8_path.h"
-#include "unique_folder.h"
+#include "testkit/unique_folder.h"
 
 namespace kv218::sim {
 namespace {

@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "sim/device_model.h"
 #include "sim/in_process_port.h"
 #include "ui/win32/application.h"

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
 #include "ground/utf8_path.h"
+#include "settings/settings.h"
 #include "sim/device_model.h"
 #include "sim/in_process_port.h"
+#include "testkit/unique_folder.h"
 #include "ui/win32/application.h"
 #include "ui/win32/form_layout.h"
-#include "unique_folder.h"
 
 namespace kv218::test {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/controller.h"
-#include "serial/port_list.h"
+#include "port/port_list.h"
 #include "ui/qt/gauge.h"
 #include "ui/qt/log_pane.h"
 #include "ui/qt/qt_message_loop.h"

@@ -2,8 +2,8 @@
 // window closes: beside the executable, or for an installed copy in the user's configuration
 // folder.
 
-#include "app/settings.h"
-#include "app/settings_location.h"
+#include "settings/settings.h"
+#include "settings/settings_location.h"
 #include "ui/qt/application.h"
 #include "ui/qt/form1.h"
 

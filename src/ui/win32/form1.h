@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/controller.h"
-#include "serial/port_list.h"
+#include "port/port_list.h"
 #include "ui/win32/fonts.h"
 #include "ui/win32/log_pane.h"
 #include "ui/win32/picture_button.h"

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "ui/win32/application.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {

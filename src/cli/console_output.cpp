@@ -1,0 +1,177 @@
+#include "cli/console_output.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace kv218 {
+
+namespace {
+
+// Back to the start of the first of rows drawn rows (the cursor is on the last).
+void AppendToFirstRow(std::string& frame, std::size_t rows) {
+  frame.push_back('\r');
+  if (rows <= 1) return;
+  char up[24];
+  std::snprintf(up, sizeof up, "\x1b[%zuA", rows - 1);
+  frame.append(up);
+}
+
+}  // namespace
+
+struct ConsoleOutput::Row {
+  Row(std::string prefix_, const LineCounters* counters_, ProgressMeter::TimePoint start)
+      : prefix(std::move(prefix_)), counters(counters_), meter(start) {}
+  std::uint64_t Bytes() const { return counters != nullptr ? counters->Total() : 0; }
+
+  std::string prefix;
+  const LineCounters* counters;
+  ProgressMeter meter;
+  bool shown = false;  // the gauge has moved: the row is drawn
+  std::string drawn;   // the text drawn last
+  std::string text;    // the text to draw next
+};
+
+ConsoleOutput::ConsoleOutput(std::ostream& out, std::ostream& err, Options options)
+    : out_(out), err_(err), options_(std::move(options)) {
+  if (!options_.clock) options_.clock = [] { return std::chrono::steady_clock::now(); };
+}
+
+ConsoleOutput::~ConsoleOutput() {
+  if (refresher_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    stopRefresh_.notify_all();
+    refresher_.join();
+  }
+  std::lock_guard lock(mutex_);
+  EraseRows();
+}
+
+int ConsoleOutput::AddRow(std::string prefix, const LineCounters* counters) {
+  std::lock_guard lock(mutex_);
+  rows_.push_back(std::make_unique<Row>(std::move(prefix), counters, options_.clock()));
+  return static_cast<int>(rows_.size()) - 1;
+}
+
+void ConsoleOutput::SetCounters(int row, const LineCounters* counters) {
+  std::lock_guard lock(mutex_);
+  rows_.at(static_cast<std::size_t>(row))->counters = counters;
+}
+
+void ConsoleOutput::WriteLine(int row, std::string_view line) {
+  if (!options_.showLog) return;
+  std::lock_guard lock(mutex_);
+  // Out and err may share a terminal: the line must not land inside the rows.
+  const bool redraw = drawnRows_ > 0;
+  EraseRows();
+  out_ << rows_.at(static_cast<std::size_t>(row))->prefix << line << '\n';
+  out_.flush();
+  if (redraw) DrawRows(true);
+}
+
+void ConsoleOutput::WriteError(int row, std::string_view message) {
+  std::lock_guard lock(mutex_);
+  EraseRows();
+  out_.flush();
+  err_ << rows_.at(static_cast<std::size_t>(row))->prefix << message << '\n';
+  err_.flush();
+}
+
+void ConsoleOutput::WriteText(std::string_view text) {
+  std::lock_guard lock(mutex_);
+  EraseRows();
+  out_ << text;
+  out_.flush();
+}
+
+void ConsoleOutput::LineStarted(int row, std::string_view line) {
+  if (!options_.progress) return;
+  std::lock_guard lock(mutex_);
+  Row& r = *rows_.at(static_cast<std::size_t>(row));
+  r.meter.LineStarted(line, options_.clock(), r.Bytes());
+  if (r.shown) DrawRows(false);
+}
+
+void ConsoleOutput::SetPercent(int row, int percent) {
+  if (!options_.progress) return;
+  std::lock_guard lock(mutex_);
+  Row& r = *rows_.at(static_cast<std::size_t>(row));
+  r.meter.SetPercent(percent, options_.clock(), r.Bytes());
+  r.shown = true;
+  DrawRows(false);
+}
+
+void ConsoleOutput::EndRow(int row) {
+  if (!options_.progress) return;
+  std::lock_guard lock(mutex_);
+  rows_.at(static_cast<std::size_t>(row))->meter.Stop(options_.clock());
+  bool anyRunning = false;
+  for (const auto& r : rows_) anyRunning = anyRunning || (r->shown && !r->meter.Stopped());
+  if (anyRunning) {
+    DrawRows(false);
+  } else {
+    EraseRows();
+  }
+}
+
+void ConsoleOutput::Refresh() {
+  std::lock_guard lock(mutex_);
+  if (drawnRows_ > 0) DrawRows(false);
+}
+
+void ConsoleOutput::RefreshLoop() {
+  std::unique_lock lock(mutex_);
+  while (!stopping_) {
+    stopRefresh_.wait_for(lock, options_.refreshEvery);
+    if (!stopping_ && drawnRows_ > 0) DrawRows(false);
+  }
+}
+
+void ConsoleOutput::EraseRows() {
+  if (drawnRows_ == 0) return;
+  frame_.clear();
+  AppendToFirstRow(frame_, drawnRows_);
+  frame_.append("\x1b[J");
+  err_ << frame_;
+  err_.flush();
+  drawnRows_ = 0;
+  for (auto& r : rows_) r->drawn.clear();
+}
+
+void ConsoleOutput::DrawRows(bool evenIfSame) {
+  const auto now = options_.clock();
+  const std::size_t width = options_.columns > 1 ? options_.columns - 1 : 1;
+  std::size_t count = 0;
+  bool changed = false;
+  for (auto& r : rows_) {
+    if (!r->shown) continue;
+    ++count;
+    r->meter.Format(r->prefix, now, r->Bytes(), width, r->text);
+    changed = changed || r->text != r->drawn;
+  }
+  if (count == 0 || (!changed && count == drawnRows_ && !evenIfSame)) return;
+  frame_.clear();
+  AppendToFirstRow(frame_, drawnRows_);
+  bool first = true;
+  for (auto& r : rows_) {
+    if (!r->shown) continue;
+    if (!first) frame_.push_back('\n');
+    first = false;
+    frame_.append(r->text);
+    frame_.append("\x1b[K");
+    r->drawn = r->text;
+  }
+  if (count < drawnRows_) frame_.append("\x1b[J");
+  err_ << frame_;
+  err_.flush();
+  drawnRows_ = count;
+  // Started with the first rows rather than with the console: by then the command has set
+  // up its threads' signal mask, which this thread inherits.
+  if (!refresher_.joinable() && options_.refreshEvery.count() > 0) {
+    refresher_ = std::thread([this] { RefreshLoop(); });
+  }
+}
+
+}  // namespace kv218

@@ -1,0 +1,47 @@
+#pragma once
+// The host-to-programmer command frames. Each builder builds its frame in the station's
+// TxBuffer (TxClear, TxAdd..., TxSend with TxLength), writes its log line first where it has
+// one, and sends at once. Family arguments: 0 gives '8' (type 1), 1 gives '9' (type 2), any
+// other value no family byte.
+
+#include <cstdint>
+
+#include "ground/window_ops.h"
+#include "protocol/follow_up.h"
+#include "protocol/station.h"
+
+namespace kv218 {
+
+class Frames final : public FollowUpSender {
+ public:
+  Frames(Station& station, WindowOps& window) : station_(station), window_(window) {}
+
+  void BeginRun();
+  void EndRun();
+  void ReadDeviceId();            // type 0
+  void ReadDeviceId(int family);  // types 1, 2
+  void BulkErase();
+  void BulkErase(int family);
+  void WriteProgram() override;
+  void WriteProgram(int family) override;
+  void ReadProgram() override;
+  void ReadProgram(int family) override;
+  void WriteConfig();
+  void ReadConfig();
+  void ResetTarget();
+  void AutoProgram();
+  void FlashErase(int targetType);  // family none, '8', '9', 'T' for types 0..3
+  void FlashWriteData() override;
+  void FlashReadData() override;
+  void FlashWriteConfig();
+  void FlashReadConfig();
+  void ReadEraseCounter();
+  void WriteEraseCounter();
+  void QueryInfo();
+
+ private:
+  Station& station_;
+  WindowOps& window_;
+};
+
+}  // namespace kv218

@@ -1,0 +1,35 @@
+#pragma once
+// Everything one port's conversation touches, in one plain struct owned by its controller.
+// Zero at start, created once, touched on the window thread only.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "image/memory_image.h"
+#include "port/port_channel.h"
+#include "protocol/reply_flags.h"
+#include "protocol/report_carry.h"
+#include "protocol/transfer_state.h"
+#include "protocol/tx_buffer.h"
+
+namespace kv218 {
+
+struct RxBuffer {
+  std::array<std::uint8_t, kMaxBurst + 1> bytes{};
+  std::uint32_t RxCount = 0;  // bytes delivered by the latest read
+};
+
+struct Station {
+  MemoryImage image;
+  std::string HexFileName;
+  ReplyFlags flags;
+  TransferState transfer;
+  TxBuffer tx;
+  RxBuffer rx;
+  ReportCarry reportCarry;
+  std::int32_t TimeOutCount = 0;
+  PortChannel* port = nullptr;  // null while no port is open: frames go nowhere
+};
+
+}  // namespace kv218

@@ -1,0 +1,87 @@
+#include "record/run_record.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "ground/record_platform.h"
+#include "record/json_line.h"
+
+namespace kv218 {
+namespace {
+
+const char* OperationName(RunRecord::Kind kind) {
+  switch (kind) {
+    case RunRecord::Kind::Program:
+      return "program";
+    case RunRecord::Kind::Store:
+      return "store";
+    case RunRecord::Kind::Standalone:
+      break;
+  }
+  return "standalone";
+}
+
+std::optional<std::string> IsoTimeOf(const std::optional<WallTime>& when) {
+  if (!when) return std::nullopt;
+  return IsoTimeText(*when);
+}
+
+}  // namespace
+
+std::string_view ToolVersion() { return KV218_VERSION; }
+
+std::string IsoTimeText(WallTime when) {
+  using namespace std::chrono;
+  const auto sinceEpoch = duration_cast<milliseconds>(when.time_since_epoch());
+  auto seconds = sinceEpoch.count() / 1000;
+  auto millis = sinceEpoch.count() % 1000;
+  if (millis < 0) {  // before 1970: the fraction counts forward from the earlier second
+    millis += 1000;
+    seconds -= 1;
+  }
+  const LocalTime local = LocalTimeOf(static_cast<std::time_t>(seconds));
+  std::array<char, 64> date{};
+  std::strftime(date.data(), date.size(), "%Y-%m-%dT%H:%M:%S", &local.fields);
+  const long offsetMinutes = std::labs(local.utcOffsetSeconds) / 60;
+  std::array<char, 32> tail{};
+  std::snprintf(tail.data(), tail.size(), ".%03d%c%02ld:%02ld", static_cast<int>(millis),
+                local.utcOffsetSeconds < 0 ? '-' : '+', offsetMinutes / 60, offsetMinutes % 60);
+  return std::string(date.data()) + tail.data();
+}
+
+std::string RecordLine(const RunRecord& r) {
+  JsonLine line;
+  line.TextOrNull("start", IsoTimeOf(r.start)).Text("end", IsoTimeText(r.end));
+  if (r.start) {
+    line.Seconds("duration_s",
+                 std::chrono::duration_cast<std::chrono::milliseconds>(r.end - *r.start));
+  } else {
+    line.Null("duration_s");
+  }
+  line.Text("operation", OperationName(r.kind)).Text("port", r.port);
+  if (r.kind == RunRecord::Kind::Standalone) {
+    line.Text("result", r.result)
+        .TextOrNull("device_ready", r.deviceReady)
+        .TextOrNull("code_programmed", r.codeProgrammed)
+        .TextOrNull("code_verified", r.codeVerified)
+        .TextOrNull("config_programmed", r.configProgrammed)
+        .TextOrNull("config_verified", r.configVerified);
+  } else {
+    line.TextOrNull("hex_file", r.hexFile)
+        .TextOrNull("hex_sha256", r.hexSha256)
+        .IntegerOrNull("target_type", r.targetType)
+        .TextOrNull("image_checksum", r.imageChecksum)
+        .TextOrNull("config_checksum", r.configChecksum)
+        .TextOrNull("device_identity", r.deviceIdentity)
+        .IntegerOrNull("erase_counter", r.eraseCounter)
+        .Text("result", r.result)
+        .TextOrNull("failed_step", r.failedStep)
+        .TextOrNull("failed_line", r.failedLine);
+  }
+  line.Text("host", r.host).Text("version", r.version);
+  return line.Finish();
+}
+
+}  // namespace kv218

@@ -1,0 +1,136 @@
+#include "record/sha256.h"
+
+#include <fstream>
+
+#include "ground/utf8_path.h"
+
+namespace kv218 {
+namespace {
+
+constexpr std::array<std::uint32_t, 64> kRoundConstants = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+constexpr std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+
+}  // namespace
+
+Sha256::Sha256()
+    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+             0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
+
+void Sha256::Compress(const std::uint8_t* block) {
+  std::array<std::uint32_t, 64> w{};
+  for (std::size_t i = 0; i < 16; ++i) {
+    w[i] = std::uint32_t{block[4 * i]} << 24 | std::uint32_t{block[4 * i + 1]} << 16 |
+           std::uint32_t{block[4 * i + 2]} << 8 | std::uint32_t{block[4 * i + 3]};
+  }
+  for (std::size_t i = 16; i < 64; ++i) {
+    const std::uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+    const std::uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
+    w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+  }
+  auto [a, b, c, d, e, f, g, h] = state_;
+  for (std::size_t i = 0; i < 64; ++i) {
+    const std::uint32_t s1 = Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25);
+    const std::uint32_t choose = (e & f) ^ (~e & g);
+    const std::uint32_t t1 = h + s1 + choose + kRoundConstants[i] + w[i];
+    const std::uint32_t s0 = Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22);
+    const std::uint32_t majority = (a & b) ^ (a & c) ^ (b & c);
+    const std::uint32_t t2 = s0 + majority;
+    h = g;
+    g = f;
+    f = e;
+    e = d + t1;
+    d = c;
+    c = b;
+    b = a;
+    a = t1 + t2;
+  }
+  const std::array<std::uint32_t, 8> rounds = {a, b, c, d, e, f, g, h};
+  for (std::size_t i = 0; i < 8; ++i) state_[i] += rounds[i];
+}
+
+void Sha256::Update(const std::uint8_t* data, std::size_t count) {
+  totalBytes_ += count;
+  while (count > 0) {
+    if (blockFill_ == 0 && count >= block_.size()) {
+      Compress(data);  // whole blocks straight from the input
+      data += block_.size();
+      count -= block_.size();
+      continue;
+    }
+    const std::size_t take = std::min(count, block_.size() - blockFill_);
+    std::copy(data, data + take, block_.begin() + static_cast<std::ptrdiff_t>(blockFill_));
+    blockFill_ += take;
+    data += take;
+    count -= take;
+    if (blockFill_ == block_.size()) {
+      Compress(block_.data());
+      blockFill_ = 0;
+    }
+  }
+}
+
+void Sha256::Update(std::string_view text) {
+  Update(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+Sha256::Digest Sha256::Finish() {
+  const std::uint64_t bits = totalBytes_ * 8;
+  // One 1 bit, zeros up to 56 bytes into a block, then the length in bits, big-endian.
+  block_[blockFill_++] = 0x80;
+  if (blockFill_ > 56) {
+    std::fill(block_.begin() + static_cast<std::ptrdiff_t>(blockFill_), block_.end(), 0);
+    Compress(block_.data());
+    blockFill_ = 0;
+  }
+  std::fill(block_.begin() + static_cast<std::ptrdiff_t>(blockFill_), block_.begin() + 56, 0);
+  for (std::size_t i = 0; i < 8; ++i) {
+    block_[56 + i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
+  }
+  Compress(block_.data());
+  Digest digest{};
+  for (std::size_t i = 0; i < 8; ++i) {
+    for (std::size_t k = 0; k < 4; ++k) {
+      digest[4 * i + k] = static_cast<std::uint8_t>(state_[i] >> (24 - 8 * k));
+    }
+  }
+  return digest;
+}
+
+std::string DigestText(const Sha256::Digest& digest) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(digest.size() * 2);
+  for (const std::uint8_t byte : digest) {
+    text.push_back(kDigits[byte >> 4]);
+    text.push_back(kDigits[byte & 0xF]);
+  }
+  return text;
+}
+
+std::optional<std::string> Sha256OfFile(const std::string& path) {
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
+  if (!in) return std::nullopt;
+  Sha256 hash;
+  std::array<char, 65536> chunk{};
+  while (in) {
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    const auto got = in.gcount();
+    if (got > 0) {
+      hash.Update(reinterpret_cast<const std::uint8_t*>(chunk.data()),
+                  static_cast<std::size_t>(got));
+    }
+  }
+  if (in.bad()) return std::nullopt;
+  return DigestText(hash.Finish());
+}
+
+}  // namespace kv218

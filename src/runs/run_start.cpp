@@ -1,0 +1,61 @@
+#include "runs/run_start.h"
+
+#include <string>
+
+#include "ground/text.h"
+#include "image/hex_loader.h"
+
+namespace kv218 {
+
+std::optional<RunOutcome> OpenRun(RunContext& run, std::int32_t biasForType1) {
+  Station& station = run.station;
+  WindowOps& window = run.window;
+  if (station.HexFileName.empty()) {
+    window.AppendLog("");
+    window.AppendLog("<<WARNING>> Please load file first !!");
+    return RunOutcome::NoFile;
+  }
+  window.SetButtonsEnabled(false);
+  AppendLoadingLines(window, station.HexFileName);
+  const int type = window.TargetType();
+  if (type == 1) station.image.ChecksumBiasFlag = biasForType1;
+  run.control.lastLoad = run.images != nullptr
+                             ? run.images->Load(station.image, station.HexFileName, type, window,
+                                                run.loop, run.control.loadOptions)
+                             : LoadImage(station.image, station.HexFileName, type, window, run.loop,
+                                         run.control.loadOptions);
+  const LoadResult& loaded = run.control.lastLoad;
+  // A type without a loader loads nothing and the run goes on, as with any other outcome but
+  // an error.
+  if (loaded.status == LoadStatus::Failed) {
+    // The loader has shown its error; the window goes back to idle instead of staying with
+    // its buttons disabled.
+    window.SetButtonsEnabled(true);
+    return RunOutcome::LoadFailed;
+  }
+  if (run.control.closeRequested) {
+    // Closing while the file was read: nothing was sent yet, but the programmer is told the
+    // run is over all the same.
+    run.frames.EndRun();
+    window.SetButtonsEnabled(true);
+    return RunOutcome::Interrupted;
+  }
+  // A run that timed out in the middle of a block transfer left its phase behind; the next
+  // run must start its transfers with the start frames.
+  station.transfer.WritePhase = 0;
+  station.transfer.ReadPhase = 0;
+  run.loop.SetTimer1(true);
+  return std::nullopt;
+}
+
+void AnnounceRun(RunContext& run) {
+  run.frames.BeginRun();
+  if (run.sleep) run.sleep(kBeginRunPause);
+}
+
+std::string MismatchText(std::uint16_t std_, std::uint16_t now, bool upperCase) {
+  auto digits = upperCase ? &Hex : &HexLower;
+  return " NG ( std : 0x" + digits(std_, 4) + " , now : 0x" + digits(now, 4) + " )";
+}
+
+}  // namespace kv218

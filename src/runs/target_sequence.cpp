@@ -1,0 +1,181 @@
+#include "runs/target_sequence.h"
+
+#include <string>
+
+#include "ground/text.h"
+#include "image/blank.h"
+#include "image/checksums.h"
+#include "runs/run_start.h"
+
+namespace kv218 {
+namespace {
+
+// The first command of a run; nothing at all when no type is selected (the wait times out).
+void SendFirstCommand(Frames& frames, int type) {
+  switch (type) {
+    case 0:
+      frames.ReadDeviceId();
+      break;
+    case 1:
+    case 2:
+      frames.ReadDeviceId(type - 1);
+      break;
+    case 3:
+      frames.AutoProgram();
+      break;
+    default:
+      break;
+  }
+}
+// Builders for the target families: type 0 has its own frames; every other selector value
+// goes through the family builders with type - 1 (so 1 gives '8', 2 gives '9', and anything
+// else, type 3 chosen in the middle of a run included, no family byte).
+void SendBulkErase(Frames& frames, int type) {
+  type == 0 ? frames.BulkErase() : frames.BulkErase(type - 1);
+}
+void SendWriteProgram(Frames& frames, int type) {
+  type == 0 ? frames.WriteProgram() : frames.WriteProgram(type - 1);
+}
+void SendReadProgram(Frames& frames, int type) {
+  type == 0 ? frames.ReadProgram() : frames.ReadProgram(type - 1);
+}
+
+RunOutcome Stopped(WaitResult result) {
+  return result == WaitResult::Closed ? RunOutcome::Interrupted : RunOutcome::TimedOut;
+}
+
+void LogFailed(WindowOps& window) {
+  window.AppendLog("PROGRAMMING FAILED. (" + TimeStampText() + ")");
+}
+void LogSucceeded(WindowOps& window) {
+  window.AppendLog("PROGRAMMING SUCCEEDED. (" + TimeStampText() + ")");
+}
+
+// Reset and the closing line after a passed verification; "6." or "9." by type.
+RunOutcome ResetTarget(RunContext& run, const char* stepLine) {
+  run.window.AppendLog(stepLine);
+  run.frames.ResetTarget();
+  const WaitResult reset = AwaitFlag(run, run.station.flags.target.ResetDone, kTargetTimeoutTicks);
+  if (reset != WaitResult::FlagSet) return Stopped(reset);
+  LogSucceeded(run.window);
+  return RunOutcome::Succeeded;
+}
+
+// Type 0 after the program memory compared equal: configuration bits written, read back and
+// compared, then the reset.
+RunOutcome ConfigurationAndReset(RunContext& run) {
+  Station& station = run.station;
+  TargetFlags& flags = station.flags.target;
+  run.window.AppendToLastLine(" OK");
+  run.frames.WriteConfig();
+  WaitResult wait = AwaitFlag(run, flags.ConfigWriteDone, kTargetTimeoutTicks);
+  if (wait != WaitResult::FlagSet) return Stopped(wait);
+  ClearConfigBytes(station.image);
+  run.frames.ReadConfig();
+  wait = AwaitFlag(run, flags.ConfigReadDone, kTargetTimeoutTicks);
+  if (wait != WaitResult::FlagSet) return Stopped(wait);
+  run.window.AppendLog("8. Verify Configuration Bits ...");
+  const std::uint16_t now = ConfigByteSum(station.image);
+  const std::uint16_t std_ = station.image.ConfigChecksum;
+  if (now != std_) {
+    run.window.AppendToLastLine(MismatchText(std_, now, true));
+    LogFailed(run.window);
+    return RunOutcome::Failed;
+  }
+  run.window.AppendToLastLine(" OK");
+  return ResetTarget(run, "9. Resetting ...");
+}
+
+// Steps 9 onward. A run stopped by a wait was already ended by AbortRun; any other outcome
+// leaves the end (EndRun) to the caller.
+RunOutcome Converse(RunContext& run) {
+  Station& station = run.station;
+  WindowOps& window = run.window;
+  TargetFlags& flags = station.flags.target;
+  bool aborted = false;
+  auto wait = [&](const std::int32_t& flag) {
+    const WaitResult result = AwaitFlag(run, flag, kTargetTimeoutTicks);
+    aborted = result != WaitResult::FlagSet;
+    return result;
+  };
+
+  run.control.AutoProgramResult = -1;
+  SendFirstCommand(run.frames, window.TargetType());
+  WaitResult result = wait(flags.DeviceIdResult);
+  if (aborted) return Stopped(result);
+
+  if (window.TargetType() == 3) {
+    // The programmer did it all; its reply has already written the result line.
+    // A type changed to 3 after another first command got no AutoProgram reply: not a success.
+    return run.control.AutoProgramResult > 0 ? RunOutcome::Succeeded : RunOutcome::Failed;
+  }
+  if (flags.DeviceIdResult != 1) {
+    LogFailed(window);
+    return RunOutcome::Failed;
+  }
+
+  SendBulkErase(run.frames, window.TargetType());
+  result = wait(flags.EraseDone);
+  if (aborted) return Stopped(result);
+
+  SendWriteProgram(run.frames, window.TargetType());
+  result = wait(flags.WriteDone);
+  if (aborted) return Stopped(result);
+
+  const int readType = window.TargetType();
+  if (readType == 0) {
+    BlankImage24(station.image);
+  } else if (readType == 1 || readType == 2) {
+    BlankImage16(station.image);
+  }
+  SendReadProgram(run.frames, readType);
+  result = wait(flags.ReadDone);
+  if (aborted) return Stopped(result);
+  if (flags.ReadDone != 1) {
+    // Data of a block never arrived: its step line says NG, and there is nothing to verify.
+    LogFailed(window);
+    return RunOutcome::Failed;
+  }
+
+  window.AppendLog("5. Verify Program Memory ...");
+  const int verifyType = window.TargetType();
+  const std::uint16_t std_ = station.image.ImageChecksum;
+  if (verifyType == 0) {
+    const std::uint16_t now = ProgramWordSum24(station.image);
+    if (now != std_) {
+      window.AppendToLastLine(MismatchText(std_, now, true));
+      LogFailed(window);
+      return RunOutcome::Failed;
+    }
+    return ConfigurationAndReset(run);
+  }
+  if (verifyType == 1 || verifyType == 2) {
+    const std::uint16_t now = TargetReadBackSum16(station.image, verifyType);
+    TakeConfigFromImage16(station.image);
+    if (now != std_) {
+      window.AppendToLastLine(MismatchText(std_, now, false));
+      LogFailed(window);
+      return RunOutcome::Failed;
+    }
+    window.AppendToLastLine(" OK");
+    return ResetTarget(run, "6. Resetting ...");
+  }
+  // The selector shows a type without a verification rule (type 3 chosen during the run):
+  // the run ends without a result line.
+  return RunOutcome::Failed;
+}
+
+}  // namespace
+
+RunOutcome RunTargetSequence(RunContext& run) {
+  if (auto ended = OpenRun(run, 1)) return *ended;
+  run.station.flags.target = TargetFlags{};
+  AnnounceRun(run);
+  run.window.AppendLog("");
+  run.window.AppendLog("PROGRAMMING TARGET ... (" + TimeStampText() + ")");
+  const RunOutcome outcome = Converse(run);
+  if (!WasAborted(outcome)) EndRunNormally(run);
+  return outcome;
+}
+
+}  // namespace kv218

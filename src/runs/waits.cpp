@@ -1,0 +1,62 @@
+#include "runs/waits.h"
+
+#include <string>
+
+#include "ground/text.h"
+
+namespace kv218 {
+
+namespace {
+
+// A wait finishes on a close only while there is a port to bring the reply (the window's
+// close itself closes it).
+bool StopsOnClose(const RunContext& run, OnClose onClose) {
+  return onClose == OnClose::Stop || run.station.port == nullptr;
+}
+
+}  // namespace
+
+bool CheckTimeout(RunContext& run, std::int32_t limit, OnClose onClose) {
+  // A close request ends the run at once, without waiting for the next message.
+  const bool stopOnClose = StopsOnClose(run, onClose);
+  if (stopOnClose && run.control.closeRequested) return true;
+  run.loop.WaitForMessages();
+  if (stopOnClose && run.control.closeRequested) return true;
+  if (run.station.TimeOutCount < limit) return false;
+  run.loop.SetTimer1(false);
+  run.window.AppendLog("TimeOut !! No response with target !!");
+  run.window.AppendLog("PROGRAMMING FAILED. (" + TimeStampText() + ")");
+  return true;
+}
+
+WaitResult AwaitFlag(RunContext& run, const std::int32_t& flag, std::int32_t limit,
+                     OnClose onClose) {
+  run.station.TimeOutCount = 0;
+  while (flag == 0) {
+    if (CheckTimeout(run, limit, onClose)) {
+      AbortRun(run);
+      return StopReason(run, onClose);
+    }
+  }
+  return WaitResult::FlagSet;
+}
+
+WaitResult StopReason(const RunContext& run, OnClose onClose) {
+  // A wait that finishes on a close stops only at its time-out.
+  return StopsOnClose(run, onClose) && run.control.closeRequested ? WaitResult::Closed
+                                                                  : WaitResult::TimedOut;
+}
+
+void AbortRun(RunContext& run) {
+  run.loop.SetTimer1(false);
+  run.window.SetButtonsEnabled(true);
+  run.frames.EndRun();
+}
+
+void EndRunNormally(RunContext& run) {
+  run.frames.EndRun();
+  run.loop.SetTimer1(false);
+  run.window.SetButtonsEnabled(true);
+}
+
+}  // namespace kv218

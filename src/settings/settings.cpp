@@ -1,0 +1,73 @@
+#include "settings/settings.h"
+
+#include <cctype>
+
+#include "ground/platform.h"
+#include "settings/ini_file.h"
+
+namespace kv218 {
+
+namespace {
+bool SameLetters(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(a[i])) !=
+        std::toupper(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+}  // namespace
+
+Settings ReadSettings(const std::string& path) {
+  const IniFile file(path);
+  const Settings defaults;
+  Settings settings;
+  settings.PortPath = file.ReadString(kPortSection, "PORT", defaults.PortPath);
+  settings.PortBaud = file.ReadInteger(kPortSection, "BAUD", defaults.PortBaud);
+  settings.PortData = file.ReadInteger(kPortSection, "DATA", defaults.PortData);
+  settings.PortStop = file.ReadInteger(kPortSection, "STOP", defaults.PortStop);
+  settings.PortParity = file.ReadString(kPortSection, "PARITY", defaults.PortParity);
+  settings.Com = file.ReadInteger(kIndexSection, "COM", defaults.Com);
+  settings.Type = file.ReadInteger(kIndexSection, "TYPE", defaults.Type);
+  settings.SilenceFraming = SameLetters(file.ReadString(kPortSection, "FRAMING", ""), "SILENCE");
+  settings.RecordFile = file.ReadString(kRecordSection, "FILE", defaults.RecordFile);
+  return settings;
+}
+
+std::optional<std::string> WriteSettings(const std::string& path, const Settings& settings,
+                                         FileReplacer* replacer) {
+  IniFile file(path, replacer);
+  const bool written = file.WriteString(kPortSection, "PORT", settings.PortPath) &&
+                       file.WriteInteger(kPortSection, "BAUD", settings.PortBaud) &&
+                       file.WriteInteger(kPortSection, "DATA", settings.PortData) &&
+                       file.WriteInteger(kPortSection, "STOP", settings.PortStop) &&
+                       file.WriteString(kPortSection, "PARITY", settings.PortParity) &&
+                       file.WriteInteger(kIndexSection, "COM", settings.Com) &&
+                       file.WriteInteger(kIndexSection, "TYPE", settings.Type);
+  if (written) return std::nullopt;
+  return "Unable to write to " + path;
+}
+
+std::string PortSettingsText(const Settings& settings) {
+  return std::to_string(settings.PortBaud) + "," + settings.PortParity + "," +
+         std::to_string(settings.PortData) + "," + std::to_string(settings.PortStop);
+}
+
+std::string PortNameOf(std::string_view portPath) {
+  const auto slash = portPath.rfind('\\');
+  return std::string(slash == std::string_view::npos ? portPath : portPath.substr(slash + 1));
+}
+
+std::string SettingsPathFor(std::string_view executablePath) {
+  const auto nameStart = executablePath.find_last_of("/\\");
+  const auto dot = executablePath.rfind('.');
+  const bool hasExtension =
+      dot != std::string_view::npos && (nameStart == std::string_view::npos || dot > nameStart);
+  return std::string(hasExtension ? executablePath.substr(0, dot) : executablePath) + ".INI";
+}
+
+std::string RunningExecutablePath() { return ExecutablePath(); }
+
+}  // namespace kv218

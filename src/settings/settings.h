@@ -1,0 +1,56 @@
+#pragma once
+// The settings file: the serial port's path and line settings and the two selectors' last
+// choices, kept between runs in the INI file beside the executable. Read once when the window
+// is created, written once when it closes.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "settings/file_replacer.h"
+
+namespace kv218 {
+
+inline constexpr std::string_view kPortSection = "COM PORT SETTING";
+inline constexpr std::string_view kIndexSection = "INDEX";
+inline constexpr std::string_view kRecordSection = "RECORD";
+
+struct Settings {
+  std::string PortPath = "\\\\.\\COM1";  // PORT
+  std::int32_t PortBaud = 115200;        // BAUD
+  std::int32_t PortData = 8;             // DATA
+  std::int32_t PortStop = 1;             // STOP
+  std::string PortParity = "E";          // PARITY
+  std::int32_t Com = 0;                  // INDEX/COM: the port selector's item index
+  std::int32_t Type = 0;                 // INDEX/TYPE: the target selector's item index
+  // FRAMING=SILENCE: every burst ends at the 50 ms gap, also a reply whose length is known.
+  // Read only; whoever wants it writes it into the file.
+  bool SilenceFraming = false;
+  // RECORD/FILE: the file each run appends its record line to; empty: no record. Read only:
+  // the program never writes it.
+  std::string RecordFile;
+};
+
+// A missing or unreadable file, or a missing or unusable value, gives the default.
+Settings ReadSettings(const std::string& path);
+
+// Writes the seven keys in order, each at once; the file and its sections are created when
+// missing and other keys are left alone. On the first key that cannot be written, stops and
+// returns "Unable to write to <path>" (the keys before it stay written). Saves go through
+// replacer (the platform's file operations when none is given).
+std::optional<std::string> WriteSettings(const std::string& path, const Settings& settings,
+                                         FileReplacer* replacer = nullptr);
+
+// The line settings for the port: baud rate, parity, data bits, stop bits ("115200,E,8,1").
+std::string PortSettingsText(const Settings& settings);
+// The part of a port path after its last backslash ("COM1" for "\\.\COM1").
+std::string PortNameOf(std::string_view portPath);
+
+// The executable's path with the extension of its file name replaced by ".INI", or ".INI"
+// appended when the file name has none (a "." in a folder name does not count).
+std::string SettingsPathFor(std::string_view executablePath);
+// The running executable's full path (empty when the system does not tell).
+std::string RunningExecutablePath();
+
+}  // namespace kv218

@@ -1,7 +1,0 @@
-# The record of runs: SHA-256, the JSON lines, appending from many writers.
-find_package(nlohmann_json 3 REQUIRED)
-kv218_test(kv218_record_tests sha256_test.cpp record_line_test.cpp append_line_test.cpp)
-target_link_libraries(kv218_record_tests PRIVATE nlohmann_json::nlohmann_json)
-
-# Pipes and devices as the HEX or settings file.
-kv218_test(kv218_special_files_test special_files_test.cpp)

@@ -1,0 +1,132 @@
+// The terminal shared by several ports' windows: prefixed whole lines, one progress row per
+// port drawn with cursor movement on the error stream only, redrawn only when it changes.
+#include "cli/console_output.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/console_window.h"
+
+namespace kv218 {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+
+class ConsoleOutputTest : public ::testing::Test {
+ protected:
+  ConsoleOutput::Options Progress() {
+    return {.showLog = true, .progress = true, .columns = 80, .refreshEvery = 0ms, .clock = [this] {
+              return now;
+            }};
+  }
+  std::vector<std::string> OutLines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(out.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  std::ostringstream out, err;
+  std::chrono::steady_clock::time_point now{};
+};
+
+TEST_F(ConsoleOutputTest, RowsAreDrawnOnlyWhenWhatTheyShowChanges) {
+  ConsoleOutput output(out, err, Progress());
+  const int row = output.AddRow("");
+  output.SetPercent(row, 10);
+  const std::size_t once = err.str().size();
+  EXPECT_GT(once, 0u);
+  output.SetPercent(row, 10);
+  output.Refresh();  // same time, same figures
+  EXPECT_EQ(err.str().size(), once);
+  now += 400ms;  // the elapsed time shows whole seconds: still the same
+  output.Refresh();
+  EXPECT_EQ(err.str().size(), once);
+  now += 700ms;
+  output.Refresh();
+  EXPECT_GT(err.str().size(), once);
+  EXPECT_EQ(out.str(), "");  // never on standard output
+}
+
+TEST_F(ConsoleOutputTest, SeveralRowsMoveTheCursorBackOverAllOfThem) {
+  ConsoleOutput output(out, err, Progress());
+  const int a = output.AddRow("[a] ");
+  const int b = output.AddRow("[b] ");
+  output.SetPercent(a, 50);
+  output.SetPercent(b, 20);
+  err.str("");
+  output.WriteLine(b, "2. Bulk Erasing ... OK");
+  const std::string drawn = err.str();
+  // Taken off: to the first of the two rows, cleared; then both drawn again, a first.
+  ASSERT_TRUE(drawn.starts_with("\r\x1b[1A\x1b[J\r")) << drawn;
+  const std::size_t rowA = drawn.find("[a] [##########");
+  const std::size_t rowB = drawn.find("\n[b] [####");
+  EXPECT_NE(rowA, std::string::npos);
+  EXPECT_NE(rowB, std::string::npos);
+  EXPECT_LT(rowA, rowB);
+  EXPECT_EQ(out.str(), "[b] 2. Bulk Erasing ... OK\n");
+
+  output.EndRow(a);  // b still runs: both rows stay
+  err.str("");
+  output.EndRow(b);  // all over: the rows leave
+  EXPECT_EQ(err.str(), "\r\x1b[1A\x1b[J");
+}
+
+TEST_F(ConsoleOutputTest, WithoutProgressTheErrorStreamCarriesOnlyErrors) {
+  ConsoleOutput output(out, err, {.showLog = true, .progress = false});
+  const int a = output.AddRow("[a] ");
+  output.LineStarted(a, "1. Reading Device ID ...");
+  output.SetPercent(a, 40);
+  output.Refresh();
+  output.WriteLine(a, "1. Reading Device ID ... OK");
+  output.WriteError(a, "Cannot open port /dev/ttyUSB9");
+  output.EndRow(a);
+  EXPECT_EQ(out.str(), "[a] 1. Reading Device ID ... OK\n");
+  EXPECT_EQ(err.str(), "[a] Cannot open port /dev/ttyUSB9\n");
+}
+
+// Windows on several threads at once: every line arrives whole, with its own prefix, and
+// each port's lines in their own order.
+TEST_F(ConsoleOutputTest, LinesOfSeveralThreadsNeverMix) {
+  ConsoleOutput output(out, err, Progress());
+  constexpr int kPorts = 4;
+  constexpr int kLines = 300;
+  std::vector<int> rows;
+  for (int port = 0; port < kPorts; ++port) {
+    rows.push_back(output.AddRow("[p" + std::to_string(port) + "] "));
+  }
+  std::vector<std::thread> threads;
+  for (int port = 0; port < kPorts; ++port) {
+    threads.emplace_back([&output, row = rows[static_cast<std::size_t>(port)]] {
+      ConsoleWindow window(output, row);
+      for (int line = 0; line < kLines; ++line) {
+        window.AppendLog("line " + std::to_string(line) + " ...");
+        window.SetProgress(line * 100 / kLines);
+        window.AppendToLastLine(" OK");
+      }
+      window.Finish();
+    });
+  }
+  for (auto& thread : threads) thread.join();
+
+  std::vector<int> next(kPorts, 0);
+  for (const std::string& line : OutLines()) {
+    ASSERT_EQ(line.substr(0, 2), "[p") << line;
+    const int port = line[2] - '0';
+    ASSERT_TRUE(port >= 0 && port < kPorts) << line;
+    auto& expected = next[static_cast<std::size_t>(port)];
+    EXPECT_EQ(line, "[p" + std::to_string(port) + "] line " + std::to_string(expected) + " ... OK");
+    ++expected;
+  }
+  EXPECT_THAT(next, ElementsAre(kLines, kLines, kLines, kLines));
+  EXPECT_EQ(out.str().find('\x1b'), std::string::npos);  // no cursor movement on out
+}
+
+}  // namespace
+}  // namespace kv218

@@ -1,0 +1,381 @@
+// The record of runs as the controller writes it: one JSON line per program or store run and
+// per stand-alone run, with the in-process simulated programmer on virtual time (so a
+// duration is the run's virtual time, exactly).
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/controller.h"
+#include "ground/utf8_path.h"
+#include "record/sha256.h"
+#include "sequence_bench.h"
+#include "sim/device_model.h"
+#include "sim/fault_set.h"
+#include "sim/in_process_port.h"
+#include "test_hex.h"
+#include "testkit/recording_window.h"
+#include "testkit/virtual_time_loop.h"
+
+namespace kv218 {
+namespace {
+
+using nlohmann::json;
+using ::testing::StartsWith;
+
+// Virtual time from a fixed wall-clock start.
+const WallTime kEpoch{std::chrono::seconds(1'700'000'000)};
+
+enum class RecordedOperation { Program, Store };
+
+// A controller on the in-process programmer, recording into a file of the test's folder.
+class RecordBench {
+ public:
+  explicit RecordBench(const std::vector<std::string>& faults = {})
+      : settingsPath(Utf8FromPath(dir.path() / "kv218tool.INI")),
+        recordPath(Utf8FromPath(dir.path() / "runs.jsonl")),
+        model(Options(faults)),
+        controller(window, loop, settingsPath, [this] {
+          auto port = std::make_unique<sim::InProcessPort>(model, loop);
+          port->SetReceiver([this](const std::uint8_t* data, std::size_t count) {
+            controller.OnBurst(data, count);
+          });
+          lastPort = port.get();
+          return port;
+        }) {
+    model.SetFrameObserver([this](const sim::Frame& frame) {
+      if (onFrame) onFrame(frame);
+    });
+    controller.SetSleeper([this](std::chrono::milliseconds pause) { loop.Sleep(pause); });
+    controller.SetClock([this] { return kEpoch + loop.Now(); });
+  }
+  ~RecordBench() { loop.Shutdown(); }
+
+  static sim::DeviceOptions Options(const std::vector<std::string>& faults) {
+    std::string error;
+    sim::DeviceOptions options;
+    options.faults = *sim::FaultSet::Parse(faults, error);
+    return options;
+  }
+
+  void Open() {
+    controller.FormCreate();
+    controller.SetRecordFile(recordPath);
+  }
+  RunOutcome Press(RecordedOperation op, int type, const std::string& file) {
+    window.targetType = type;
+    controller.station().HexFileName = file;
+    return op == RecordedOperation::Program ? controller.BitBtn2Click() : controller.BitBtn3Click();
+  }
+  std::vector<json> Lines() const {
+    std::ifstream in(PathFromUtf8(recordPath));
+    std::vector<json> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
+    return lines;
+  }
+
+  testing::TempDir dir;
+  std::string settingsPath;
+  std::string recordPath;
+  RecordingWindow window;
+  VirtualTimeLoop loop;
+  sim::DeviceModel model;
+  sim::InProcessPort* lastPort = nullptr;
+  std::function<void(const sim::Frame&)> onFrame;
+  Controller controller;
+};
+
+struct RunCase {
+  std::string name;
+  RecordedOperation op;
+  int type;
+  std::vector<std::string> faults;
+  bool interrupt;  // asked to end at the third write block
+  RunOutcome outcome;
+  std::string result;
+  json failedStep;         // text or null
+  std::string failedLine;  // the start of it; empty: null
+  json identity;           // text or null
+  json eraseCounter;       // number or null
+};
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+
+class RecordOfARun : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(RecordOfARun, NamesItsResultItsFailingStepAndWhatItRead) {
+  const RunCase& c = GetParam();
+  RecordBench bench(c.faults);
+  bench.Open();
+  int blocks = 0;
+  if (c.interrupt) {
+    bench.onFrame = [&](const sim::Frame& frame) {
+      if (frame.command == sim::Command::WriteData && ++blocks == 3) {
+        bench.controller.RequestClose();
+      }
+    };
+  }
+  const std::string file = bench.dir.Write(
+      "image.hex", c.type == 0 ? testing::Type0Hex(64, 0x1000) : testing::Type16Hex(false));
+  EXPECT_EQ(bench.Press(c.op, c.type, file), c.outcome);
+
+  const auto lines = bench.Lines();
+  ASSERT_EQ(lines.size(), 1u);
+  const json& r = lines[0];
+  EXPECT_EQ(r["result"], c.result);
+  EXPECT_EQ(r["operation"], c.op == RecordedOperation::Program ? "program" : "store");
+  EXPECT_EQ(r["failed_step"], c.failedStep);
+  if (c.failedLine.empty()) {
+    EXPECT_TRUE(r["failed_line"].is_null()) << r["failed_line"];
+  } else {
+    ASSERT_TRUE(r["failed_line"].is_string());
+    EXPECT_THAT(r["failed_line"].get<std::string>(), StartsWith(c.failedLine));
+    // The line as the log shows it.
+    EXPECT_THAT(bench.window.log, ::testing::Contains(r["failed_line"].get<std::string>()));
+  }
+  EXPECT_EQ(r["device_identity"], c.identity);
+  EXPECT_EQ(r["erase_counter"], c.eraseCounter);
+  EXPECT_EQ(r["target_type"], c.type);
+  EXPECT_EQ(r["hex_file"], file);
+  EXPECT_EQ(r["hex_sha256"], *Sha256OfFile(file));
+  EXPECT_EQ(r["image_checksum"], bench.window.panels[4]);
+  EXPECT_EQ(r["port"], "\\\\.\\COM1");
+  EXPECT_EQ(r["version"], "1.85.11");
+  EXPECT_TRUE(r["host"].is_string());
+  // Start and end on the virtual clock: the duration is the run's virtual time.
+  EXPECT_EQ(r["start"], IsoTimeText(kEpoch));
+  EXPECT_EQ(r["end"], IsoTimeText(kEpoch + bench.loop.Now()));
+  EXPECT_DOUBLE_EQ(r["duration_s"].get<double>(),
+                   static_cast<double>(bench.loop.Now().count()) / 1000.0);
+}
+
+const json kNull = nullptr;
+const std::string kTimeOut = "TimeOut !! No response with target !!";
+
+INSTANTIATE_TEST_SUITE_P(Outcomes, RecordOfARun,
+                         ::testing::Values(RunCase{"ProgramSucceeds",
+                                                   RecordedOperation::Program,
+                                                   0,
+                                                   {},
+                                                   false,
+                                                   RunOutcome::Succeeded,
+                                                   "succeeded",
+                                                   kNull,
+                                                   "",
+                                                   "0xBF , 0x2118",
+                                                   kNull},
+                                           RunCase{"ReadBackDiffers",
+                                                   RecordedOperation::Program,
+                                                   0,
+                                                   {"corrupt-readback"},
+                                                   false,
+                                                   RunOutcome::Failed,
+                                                   "failed",
+                                                   "5. Verify Program Memory",
+                                                   "5. Verify Program Memory ... NG ( std : 0x",
+                                                   "0xBF , 0x2118",
+                                                   kNull},
+                                           RunCase{"WrongIdentity",
+                                                   RecordedOperation::Program,
+                                                   2,
+                                                   {"bad-identity"},
+                                                   false,
+                                                   RunOutcome::Failed,
+                                                   "failed",
+                                                   "1. Reading Device ID",
+                                                   "1. Reading Device ID ... NG (",
+                                                   "0x1C , 0x1F",
+                                                   kNull},
+                                           RunCase{"SilentMidWrite",
+                                                   RecordedOperation::Program,
+                                                   0,
+                                                   {"silent-at=WDD#3"},
+                                                   false,
+                                                   RunOutcome::TimedOut,
+                                                   "time-out",
+                                                   "3. Programming Program Memory",
+                                                   "3. Programming Program Memory ...",
+                                                   "0xBF , 0x2118",
+                                                   kNull},
+                                           RunCase{"InterruptedMidWrite",
+                                                   RecordedOperation::Program,
+                                                   0,
+                                                   {},
+                                                   true,
+                                                   RunOutcome::Interrupted,
+                                                   "interrupted",
+                                                   "3. Programming Program Memory",
+                                                   "3. Programming Program Memory ...",
+                                                   "0xBF , 0x2118",
+                                                   kNull},
+                                           RunCase{"StoreSucceeds",
+                                                   RecordedOperation::Store,
+                                                   1,
+                                                   {"erase-counter=41"},
+                                                   false,
+                                                   RunOutcome::Succeeded,
+                                                   "succeeded",
+                                                   kNull,
+                                                   "",
+                                                   kNull,
+                                                   41},
+                                           RunCase{"EnduranceLimit",
+                                                   RecordedOperation::Store,
+                                                   0,
+                                                   {"erase-counter=100000"},
+                                                   false,
+                                                   RunOutcome::Failed,
+                                                   "failed",
+                                                   kNull,
+                                                   "FLASH MEMORY cycling endurance reach llimit !!",
+                                                   kNull,
+                                                   100000},
+                                           RunCase{"SilentAtTheCounter",
+                                                   RecordedOperation::Store,
+                                                   0,
+                                                   {"silent-at=FRE"},
+                                                   false,
+                                                   RunOutcome::TimedOut,
+                                                   "time-out",
+                                                   kNull,
+                                                   kTimeOut,
+                                                   kNull,
+                                                   kNull}),
+                         [](const auto& test) { return test.param.name; });
+
+// Recording adds nothing to the log and changes no frame: the same run, recorded or not.
+TEST(RecordedRun, ShowsTheSameLogAsARunNotRecorded) {
+  std::vector<std::string> logs[2];
+  const testing::TempDir images;
+  const std::string file = images.Write("tk.hex", testing::Type0Hex(64, 0x1000));
+  for (const bool recording : {false, true}) {
+    RecordBench bench;
+    bench.controller.FormCreate();
+    if (recording) bench.controller.SetRecordFile(bench.recordPath);
+    EXPECT_EQ(bench.Press(RecordedOperation::Store, 0, file), RunOutcome::Succeeded);
+    EXPECT_EQ(bench.Press(RecordedOperation::Program, 0, file), RunOutcome::Succeeded);
+    logs[recording] = bench.window.log;
+    EXPECT_EQ(std::filesystem::exists(PathFromUtf8(bench.recordPath)), recording);
+  }
+  EXPECT_EQ(testing::WithoutTimeStamps(logs[1]), testing::WithoutTimeStamps(logs[0]));
+}
+
+TEST(RecordedRun, AFileThatCannotBeWrittenIsReportedAndTheResultStands) {
+  RecordBench bench({"corrupt-readback"});
+  bench.controller.FormCreate();
+  const std::string unwritable = Utf8FromPath(bench.dir.path() / "no-such-folder" / "runs.jsonl");
+  bench.controller.SetRecordFile(unwritable);
+  const std::string file = bench.dir.Write("tk.hex", testing::Type0Hex(64, 0x1000));
+  EXPECT_EQ(bench.Press(RecordedOperation::Program, 0, file), RunOutcome::Failed);
+  ASSERT_GE(bench.window.log.size(), 2u);
+  // After the run's own closing line, in the log; no message box stops the line.
+  EXPECT_THAT(bench.window.log.end()[-2], StartsWith("PROGRAMMING FAILED. ("));
+  // The reason is the system's own text ("No such file or directory", "Path not found.").
+  const std::string warning = "<<WARNING>> Run not recorded: cannot open " + unwritable + ": ";
+  EXPECT_THAT(bench.window.log.back(), StartsWith(warning));
+  EXPECT_GT(bench.window.log.back().size(), warning.size());
+  EXPECT_TRUE(bench.window.errors.empty());
+  EXPECT_TRUE(bench.window.buttonsEnabled);
+}
+
+TEST(RecordedRun, TheSettingsNameTheFileAndKeepTheirRecordSection) {
+  RecordBench bench;
+  const std::string settings =
+      "[COM PORT SETTING]\r\nPORT=\\\\.\\COM3\r\n"
+      "[record]\r\n  file = " +
+      bench.recordPath + "  \r\n; kept\r\n";
+  std::ofstream(PathFromUtf8(bench.settingsPath), std::ios::binary) << settings;
+  bench.controller.FormCreate();
+  EXPECT_EQ(bench.controller.RecordFile(), bench.recordPath);
+  const std::string file = bench.dir.Write("tk.hex", testing::Type0Hex(64, 0x1000));
+  EXPECT_EQ(bench.Press(RecordedOperation::Program, 0, file), RunOutcome::Succeeded);
+  ASSERT_EQ(bench.Lines().size(), 1u);
+  EXPECT_EQ(bench.Lines()[0]["port"], "\\\\.\\COM3");
+  ASSERT_TRUE(bench.controller.FormClose(2));
+  std::ifstream in(PathFromUtf8(bench.settingsPath), std::ios::binary);
+  const std::string saved(std::istreambuf_iterator<char>(in), {});
+  EXPECT_NE(saved.find("[record]\r\n  file = " + bench.recordPath + "  \r\n; kept\r\n"),
+            std::string::npos)
+      << saved;
+}
+
+// --- the programmer's stand-alone runs ------------------------------------------------------
+
+class StandaloneRecord : public ::testing::Test, public RecordBench {
+ protected:
+  void Burst(std::vector<std::uint8_t> bytes, std::chrono::milliseconds later = {}) {
+    loop.Sleep(later);
+    controller.OnBurst(bytes.data(), bytes.size());
+  }
+};
+
+TEST_F(StandaloneRecord, ARunTheProgrammerReportsIsRecordedWhenItCloses) {
+  // What the simulated programmer reports after the image was stored in its flash.
+  Open();
+  const std::string file = dir.Write("tk.hex", testing::Type0Hex(64, 0x1000));
+  ASSERT_EQ(Press(RecordedOperation::Store, 0, file), RunOutcome::Succeeded);
+  const auto start = loop.Now();
+  model.StartStandaloneRun();
+  lastPort->PostDeviceOutput();
+  loop.PumpMessages();
+  const auto lines = Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  const json& r = lines[1];
+  EXPECT_EQ(r["operation"], "standalone");
+  EXPECT_EQ(r["result"], "succeeded");
+  EXPECT_EQ(r["port"], "\\\\.\\COM1");
+  EXPECT_EQ(r["start"], IsoTimeText(kEpoch + start));
+  EXPECT_EQ(r["end"], IsoTimeText(kEpoch + loop.Now()));
+  // The values the reports carried, as the log shows them.
+  const auto logged = [&](const std::string& head) {
+    for (const auto& line : window.log) {
+      if (line.starts_with(head)) return line.substr(head.size(), line.size() - head.size() - 2);
+    }
+    return std::string("missing");
+  };
+  EXPECT_EQ(r["device_ready"], logged("1. Check Device Ready ( 0x"));
+  EXPECT_EQ(r["code_programmed"], logged("2. Programming Code Memory ( 0x"));
+  EXPECT_EQ(r["code_verified"], logged("3. Verify Code Memory ( 0x"));
+  EXPECT_EQ(r["config_programmed"], logged("4. Programming Configuration Bits ( 0x"));
+  EXPECT_EQ(r["config_verified"], logged("5. Verify Configuration Bits ( 0x"));
+  EXPECT_EQ(controller.StandaloneRuns().passed, 1);
+  EXPECT_EQ(controller.StandaloneRuns().failed, 0);
+}
+
+TEST_F(StandaloneRecord, CountsPassesAndFailuresAndTakesNoReportFromAReply) {
+  Open();
+  Burst({0x1B, 0x53, 0x00});
+  Burst({0x1B, 0x53, 0x01, 0x05}, std::chrono::milliseconds(200));
+  Burst({0x1B, 0x53, 0x02, 0x12, 0x34, 0x1B, 0x53, 0x03, 0x12, 0x34}, std::chrono::seconds(2));
+  Burst({0x1B, 0x53, 0x06}, std::chrono::milliseconds(300));
+  // A closing report whose opening was missed (the monitor started late).
+  Burst({0x1B, 0x53, 0x07}, std::chrono::seconds(5));
+  // Read-back data that happen to hold a closing report: logged, but no run.
+  Burst({0x1F, 0x46, 0x52, 0x44, 0x1B, 0x53, 0x07});
+  EXPECT_EQ(controller.StandaloneRuns().passed, 1);
+  EXPECT_EQ(controller.StandaloneRuns().failed, 1);
+
+  const auto lines = Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0]["result"], "failed");
+  EXPECT_EQ(lines[0]["start"], IsoTimeText(kEpoch));
+  EXPECT_DOUBLE_EQ(lines[0]["duration_s"].get<double>(), 2.5);
+  EXPECT_EQ(lines[0]["device_ready"], "05");
+  EXPECT_EQ(lines[0]["code_programmed"], "1234");
+  EXPECT_EQ(lines[0]["code_verified"], "1234");
+  EXPECT_TRUE(lines[0]["config_programmed"].is_null());
+  EXPECT_EQ(lines[1]["result"], "succeeded");
+  EXPECT_TRUE(lines[1]["start"].is_null());
+  EXPECT_TRUE(lines[1]["duration_s"].is_null());
+  EXPECT_TRUE(lines[1]["device_ready"].is_null());  // nothing carried over from the last run
+}
+
+}  // namespace
+}  // namespace kv218

@@ -1,0 +1,123 @@
+#include "sequence_bench.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "protocol/receive_handler.h"
+#include "runs/reply_watch.h"
+#include "sim/fault_set.h"
+
+namespace kv218::testing {
+namespace {
+
+sim::DeviceOptions OptionsWith(const std::vector<std::string>& faults) {
+  std::string error;
+  auto parsed = sim::FaultSet::Parse(faults, error);
+  if (!parsed) throw std::invalid_argument(error);
+  sim::DeviceOptions options;
+  options.faults = *parsed;
+  return options;
+}
+
+}  // namespace
+
+SequenceBench::SequenceBench(const std::vector<std::string>& faults)
+    : model(std::make_unique<sim::DeviceModel>(OptionsWith(faults))),
+      port(std::make_unique<sim::InProcessPort>(*model, loop)),
+      run{station, window, loop, frames, control, [this](std::chrono::milliseconds pause) {
+            events_.push_back("sleep:" + std::to_string(pause.count()));
+            loop.Sleep(pause);
+          }} {
+  model->SetFrameObserver([this](const sim::Frame& frame) {
+    received_.push_back(frame.command);
+    events_.push_back("frame:" + std::to_string(static_cast<int>(frame.command)));
+    if (hook_) hook_(frame);
+  });
+  port->SetReceiver([this](const std::uint8_t* data, std::size_t count) {
+    ReceiveHandler(station, window, loop, frames, data, count);
+    WatchReply(control, data, count);
+  });
+  port->Open("sim", "115200,E,8,1");
+  station.port = port.get();
+  loop.SetTickHandler([this] { ++station.TimeOutCount; });
+}
+
+SequenceBench::~SequenceBench() {
+  station.port = nullptr;
+  loop.Shutdown();
+}
+
+RunOutcome SequenceBench::Program(int type, const std::string& path) {
+  window.targetType = type;
+  station.HexFileName = path;
+  control.running = true;
+  const RunOutcome outcome = RunTargetSequence(run);
+  control.running = false;
+  return outcome;
+}
+
+RunOutcome SequenceBench::Store(int type, const std::string& path) {
+  window.targetType = type;
+  station.HexFileName = path;
+  control.running = true;
+  const RunOutcome outcome = RunFlashDownload(run);
+  control.running = false;
+  return outcome;
+}
+
+void SequenceBench::InjectAfter(std::chrono::milliseconds delay, std::vector<std::uint8_t> burst) {
+  loop.PostAfter(delay, [this, burst] {
+    ReceiveHandler(station, window, loop, frames, burst.data(), burst.size());
+    WatchReply(control, burst.data(), burst.size());
+  });
+}
+
+void SequenceBench::Inject(std::vector<std::uint8_t> burst) {
+  loop.Post([this, burst] {
+    ReceiveHandler(station, window, loop, frames, burst.data(), burst.size());
+    WatchReply(control, burst.data(), burst.size());
+  });
+}
+
+std::size_t SequenceBench::CountReceived(sim::Command command) const {
+  return static_cast<std::size_t>(std::count(received_.begin(), received_.end(), command));
+}
+
+std::vector<std::string> SequenceBench::Log() const { return WithoutTimeStamps(window.log); }
+
+std::vector<std::string> WithoutTimeStamps(const std::vector<std::string>& log) {
+  std::vector<std::string> lines;
+  for (const std::string& line : log) {
+    const bool stamped =
+        line.rfind("PROGRAMMING ", 0) == 0 || line.rfind("KV-218 TO TARGET", 0) == 0;
+    const auto open = line.rfind('(');
+    if (stamped && open != std::string::npos && !line.empty() && line.back() == ')') {
+      lines.push_back(line.substr(0, open + 1) + "T)");
+    } else {
+      lines.push_back(line);
+    }
+  }
+  return lines;
+}
+
+std::vector<std::string> RunLines(const SequenceBench& bench) {
+  std::vector<std::string> log = bench.Log();
+  EXPECT_GE(log.size(), 3u);
+  if (log.size() < 3) return {};
+  EXPECT_EQ(log[0], "");
+  EXPECT_THAT(log[2], ::testing::StartsWith("Loading ... OK"));
+  return std::vector<std::string>(log.begin() + 3, log.end());
+}
+
+void ExpectIdleAfterEndRun(const SequenceBench& bench) {
+  EXPECT_TRUE(bench.window.buttonsEnabled);
+  EXPECT_FALSE(bench.loop.Timer1On());
+  ASSERT_FALSE(bench.Received().empty());
+  EXPECT_EQ(bench.Received().front(), sim::Command::BeginRun);
+  EXPECT_EQ(bench.Received().back(), sim::Command::EndRun);
+}
+
+}  // namespace kv218::testing
