@@ -66,6 +66,9 @@ int RunLoad(const LoadArguments& args, const CommonOptions& common) {
   const LoadResult result =
       LoadImage(*image, args.file, window.TargetType(), window, loop, {.strict = args.strict});
   window.Finish();
+  if (const OutputLoss loss = window.Output().Loss(); loss.failed) {
+    std::cerr << "kv218: " << OutputLossText(loss) << '\n';
+  }
   if (!result.ok()) return kExitUsage;  // the loader has shown its message
   PrintLoadNotes(std::cerr, args.file, *type, result);
 
