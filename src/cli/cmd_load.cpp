@@ -1,8 +1,11 @@
 #include "cli/cmd_load.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <new>
+#include <type_traits>
 
 #include "app/queue_loop.h"
 #include "cli/console_window.h"
@@ -23,6 +26,20 @@ struct LoadArguments {
   std::string imageOut;
   bool strict = false;
 };
+
+// An image in memory the system hands over zeroed: calloc of a block this large maps fresh
+// pages and does not clear them again, so the loader's blank fill is the only pass that
+// writes them. MemoryImage is plain data (an aggregate, which calloc creates) whose start
+// values are all zero bytes.
+struct FreeImage {
+  void operator()(MemoryImage* image) const { std::free(image); }
+};
+std::unique_ptr<MemoryImage, FreeImage> ZeroedImage() {
+  static_assert(std::is_aggregate_v<MemoryImage> && std::is_trivially_copyable_v<MemoryImage>);
+  void* block = std::calloc(1, sizeof(MemoryImage));
+  if (block == nullptr) throw std::bad_alloc();
+  return std::unique_ptr<MemoryImage, FreeImage>(static_cast<MemoryImage*>(block));
+}
 
 // ProgramImage (352,256 bytes) then the 12 ConfigBytes, exactly what programming would send.
 bool WriteImage(const std::string& path, const MemoryImage& image) {
@@ -60,7 +77,7 @@ int RunLoad(const LoadArguments& args, const CommonOptions& common) {
                        {.showLog = !common.quiet, .progressBar = !common.quiet && IsTerminal(2)});
   window.SetTargetType(*type);
   QueueLoop loop;
-  auto image = std::make_unique<MemoryImage>();
+  const auto image = ZeroedImage();
 
   AppendLoadingLines(window, args.file);
   const LoadResult result =
