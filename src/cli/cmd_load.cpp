@@ -1,10 +1,8 @@
 #include "cli/cmd_load.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <memory>
-#include <new>
 #include <type_traits>
 
 #include "app/queue_loop.h"
@@ -12,6 +10,7 @@
 #include "cli/load_notes.h"
 #include "cli/terminal.h"
 #include "ground/platform.h"
+#include "ground/zeroed_pages.h"
 #include "image/hex_loader.h"
 #include "image/load_texts.h"
 #include "settings/settings.h"
@@ -27,19 +26,19 @@ struct LoadArguments {
   bool strict = false;
 };
 
-// An image in memory the system hands over zeroed: calloc of a block this large maps fresh
-// pages and does not clear them again, so the loader's blank fill is the only pass that
-// writes them. MemoryImage is plain data (an aggregate, which calloc creates) whose start
-// values are all zero bytes.
-struct FreeImage {
-  void operator()(MemoryImage* image) const { std::free(image); }
+// The image in pages the system hands over zeroed (and present, where it can), so that the
+// loader's blank fill is the only pass that writes them: MemoryImage is plain data whose
+// start values are all zero bytes, so zeroed pages are a fresh image as they come.
+class ZeroedImage {
+ public:
+  ZeroedImage() : pages_(sizeof(MemoryImage)) {
+    static_assert(std::is_aggregate_v<MemoryImage> && std::is_trivially_copyable_v<MemoryImage>);
+  }
+  MemoryImage& operator*() const { return *static_cast<MemoryImage*>(pages_.data()); }
+
+ private:
+  ZeroedPages pages_;
 };
-std::unique_ptr<MemoryImage, FreeImage> ZeroedImage() {
-  static_assert(std::is_aggregate_v<MemoryImage> && std::is_trivially_copyable_v<MemoryImage>);
-  void* block = std::calloc(1, sizeof(MemoryImage));
-  if (block == nullptr) throw std::bad_alloc();
-  return std::unique_ptr<MemoryImage, FreeImage>(static_cast<MemoryImage*>(block));
-}
 
 // ProgramImage (352,256 bytes) then the 12 ConfigBytes, exactly what programming would send.
 bool WriteImage(const std::string& path, const MemoryImage& image) {
@@ -77,7 +76,7 @@ int RunLoad(const LoadArguments& args, const CommonOptions& common) {
                        {.showLog = !common.quiet, .progressBar = !common.quiet && IsTerminal(2)});
   window.SetTargetType(*type);
   QueueLoop loop;
-  const auto image = ZeroedImage();
+  const ZeroedImage image;
 
   AppendLoadingLines(window, args.file);
   const LoadResult result =
