@@ -55,10 +55,10 @@ class Controller {
   const Settings& settings() const { return settings_; }
 
   // Saves the settings (COM from comIndex, TYPE from the target selector). On the first
-  // failure shows "Unable to write to <path>" and returns false: the window stays open, the
-  // port stays open. A later close that cannot save either closes without showing it again.
-  // Closing ends a run in progress at once (EndRun sent), stops the receive thread and closes
-  // the port.
+  // failure shows "Unable to write to <path>: <reason>" and returns false: the window stays
+  // open, the port stays open. A later close that cannot save either closes without showing it
+  // again. Closing ends a run in progress at once (EndRun sent; with the port closed, not even
+  // a store's erase can be waited for), stops the receive thread and closes the port.
   bool FormClose(int comIndex);
 
   // Another port picked: the old receive thread is stopped and joined, the port closed, and
@@ -98,7 +98,8 @@ class Controller {
   RunOutcome BitBtn3Click();
 
   bool Running() const { return control_.running; }
-  // Ends the run in progress at its next wait (EndRun sent, buttons enabled, Timer1 off).
+  // Ends the run in progress at its next wait (EndRun sent, buttons enabled, Timer1 off); a
+  // store whose erase was asked for first sees the erase and the counter's store through.
   // Nothing when no run is in progress.
   void RequestClose();
 

@@ -197,7 +197,8 @@ TEST_F(ControllerTest, AFailedSaveKeepsTheWindowOpenOnceThenLetsItClose) {
   Controller other(window, loop, blocked, [this] { return MakePort(); });
   other.FormCreate();
   EXPECT_FALSE(other.FormClose(0));
-  EXPECT_EQ(window.errors, (std::vector<std::string>{"Unable to write to " + blocked}));
+  ASSERT_EQ(window.errors.size(), 1u);
+  EXPECT_THAT(window.errors[0], StartsWith("Unable to write to " + blocked + ": "));
   EXPECT_TRUE(other.PortOpen());
   // The operator has been told; closing again closes, without the same message again.
   EXPECT_TRUE(other.FormClose(0));

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -251,6 +252,47 @@ TEST(Kv218, CtrlCEndsARunWithEndRunAndSavesTheSettings) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   EXPECT_EQ(sim.LastHostFrame(), "1F 4D 45");
+}
+
+// Ctrl-C while the programmer erases its flash: the erase is waited for and counted before
+// the run ends, so the next store reads a count of one. The Ctrl-C must come before the
+// erase's acknowledgement: a test process held up for the whole erase tries again, saying so.
+TEST(Kv218, CtrlCDuringTheEraseStillCountsIt) {
+  for (int attempt = 1; attempt <= 3; ++attempt) {
+    TempDir dir;
+    ExternalSimulator sim(dir, {"--baud", "max", "--erase-ms", "3000"});
+    ASSERT_TRUE(sim.ready);
+    const auto args = Kv218(dir, {"store", "--port", sim.link, "--type", "3", Example(3)});
+    ChildProcess kv218(args);
+    const auto guard = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (sim.LastHostFrame() != "1F 54 46 45" && std::chrono::steady_clock::now() < guard) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_EQ(sim.LastHostFrame(), "1F 54 46 45") << "FlashErase sent";
+    kv218.Signal(SIGINT);
+    if (sim.TraceText().find("sim<  1F 54 46 45") != std::string::npos) {
+      std::cerr << "attempt " << attempt << ": Ctrl-C came after the erase had ended; again\n";
+      continue;
+    }
+    const Finished stopped = kv218.Wait();
+    EXPECT_EQ(stopped.exitCode, 130) << stopped.err;
+    EXPECT_EQ(LogLines(stopped.out).back(), "1. Bulk Erasing Flash Memory ... OK");
+    const std::string trace = sim.TraceText();
+    const auto erase = trace.find("host> 1F 54 46 45");
+    const auto counter = trace.find("host> 1F 46 57 45 00 00 00 01");
+    const auto end = trace.find("host> 1F 4D 45", erase);
+    EXPECT_NE(counter, std::string::npos);
+    EXPECT_LT(erase, counter);
+    EXPECT_LT(counter, end);
+    EXPECT_EQ(trace.find("host> 1F 46 57 44"), std::string::npos) << "no write after the close";
+
+    const Finished next = testing::Run(args);
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+    EXPECT_THAT(LogLines(next.out),
+                ::testing::Contains("<<NOTE>> Internal Flash Bulk Erase Counter (Max:100,000): 1"));
+    return;
+  }
+  FAIL() << "the Ctrl-C never came during the erase";
 }
 
 TEST(Kv218, InfoPrintsTheProgrammersNote) {

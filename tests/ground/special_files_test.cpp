@@ -43,7 +43,8 @@ TEST(SpecialFiles, AreNoSettingsFile) {
   EXPECT_EQ(ReadSettings(fifo.Path()).Type, 0);
   Settings changed;
   changed.Type = 2;
-  EXPECT_EQ(WriteSettings(fifo.Path(), changed), "Unable to write to " + fifo.Path());
+  EXPECT_EQ(WriteSettings(fifo.Path(), changed),
+            "Unable to write to " + fifo.Path() + ": not a regular file");
   EXPECT_TRUE(fifo.StillAPipe());
 }
 
