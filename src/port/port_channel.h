@@ -17,7 +17,9 @@ enum class ReadStatus {
   Burst,        // count bytes arrived, cut at the first gap of more than 50 ms, at capacity, or
                 // where the caller's BurstEnd found them complete
   Interrupted,  // InterruptRead was called (or the port is closed)
-  Failed,       // the line failed or hung up; the caller backs off before trying again
+  Failed,       // the read failed for a while; the caller backs off before trying again
+  Lost,         // the port is gone (the line hung up, the adapter was pulled): reading again
+                // will not bring it back, only closing it and opening its path anew
 };
 
 // Decides whether the bytes read so far are a whole burst: a port that asks it hands the burst
@@ -76,8 +78,9 @@ class PortChannel {
   }
 
   // Receive thread only: blocks until one burst has been read into buffer (at most capacity
-  // bytes), the read is interrupted, or the line fails. A burst ends at the gap, at capacity,
-  // or as soon as end (when given) calls it complete.
+  // bytes), the read is interrupted, or the line fails or is lost. A burst ends at the gap, at
+  // capacity, or as soon as end (when given) calls it complete; bytes that arrived before a
+  // failure or a loss still come as a burst, and the next call reports it.
   virtual ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
                                const BurstEnd* end) = 0;
   // Any thread: makes a blocked or later ReadBurst return Interrupted at once, until the next

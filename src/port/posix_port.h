@@ -11,7 +11,8 @@
 // it; a frame that does not fit into the free part of the queue is refused whole.
 // ReadBurst: waits on the line and on a wake-up descriptor; after the first byte it goes on
 // reading until more than 50 ms pass without a byte, the buffer is full, or the caller's
-// BurstEnd calls what arrived complete.
+// BurstEnd calls what arrived complete. A hang-up, end of file or read error means the line
+// is lost (the descriptor is dead; the device may come back under its path).
 
 #include <chrono>
 #include <condition_variable>
