@@ -10,9 +10,10 @@
 // Send: the frame is copied into the port's own 5000-byte queue and a writer thread drains
 // it; a frame that does not fit into the free part of the queue is refused whole.
 // ReadBurst: waits on the line and on a wake-up descriptor; after the first byte it goes on
-// reading until more than 50 ms pass without a byte, the buffer is full, or the caller's
-// BurstEnd calls what arrived complete. A hang-up, end of file or read error means the line
-// is lost (the descriptor is dead; the device may come back under its path).
+// reading until the line has been silent for as long as NextByteWait allows (the 50 ms gap,
+// longer inside an awaited reply), the buffer is full, or the caller's BurstEnd calls what
+// arrived whole. A hang-up, end of file or read error means the line is lost (the descriptor
+// is dead; the device may come back under its path).
 
 #include <chrono>
 #include <condition_variable>
@@ -25,9 +26,6 @@
 #include "port/port_writer.h"
 
 namespace kv218 {
-
-// A read ends once the line has been silent this long after its last byte.
-inline constexpr std::chrono::milliseconds kBurstGap{50};
 
 // "\\.\COMn" names /dev/ttyS(n-1); any other path is used unchanged.
 std::string PosixDevicePath(const std::string& path);
