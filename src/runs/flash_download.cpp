@@ -25,13 +25,13 @@ void LogSucceeded(WindowOps& window) {
 }
 
 // The erase wait: like AwaitFlag, but each pass also shows the silent ticks on the gauge.
-WaitResult AwaitErase(RunContext& run) {
+WaitResult AwaitErase(RunContext& run, OnClose onClose) {
   Station& station = run.station;
   station.TimeOutCount = 0;
   while (station.flags.flash.FlashEraseDone == 0) {
-    if (CheckTimeout(run, kFlashTimeoutTicks)) {
+    if (CheckTimeout(run, kFlashTimeoutTicks, onClose)) {
       AbortRun(run);
-      return run.control.closeRequested ? WaitResult::Closed : WaitResult::TimedOut;
+      return StopReason(run, onClose);
     }
     run.window.SetProgress(station.TimeOutCount * 100 / kEraseGaugeTicks);
   }
@@ -124,13 +124,20 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   window.AppendLog("");
   window.AppendLog("PROGRAMMING FLASH MEMORY ... (" + TimeStampText() + ")");
   window.AppendLog("1. Bulk Erasing Flash Memory ...");
+  // Once asked, the programmer erases whatever the host does next, and its count of erases
+  // is right only when the host stores the new count: a close request waits for the erase's
+  // acknowledgement and the count's (each within the time-out), then ends the run here.
   run.frames.FlashErase(window.TargetType());
-  wait = AwaitErase(run);
+  wait = AwaitErase(run, OnClose::Finish);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
 
   run.frames.WriteEraseCounter();
-  wait = AwaitFlag(run, flags.CounterWriteDone, kFlashTimeoutTicks);
+  wait = AwaitFlag(run, flags.CounterWriteDone, kFlashTimeoutTicks, OnClose::Finish);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
+  if (run.control.closeRequested) {
+    AbortRun(run);
+    return RunOutcome::Interrupted;
+  }
 
   window.AppendLog("2. Flash Memory Writting ...");
   station.transfer.FlashBlocks = 0;
