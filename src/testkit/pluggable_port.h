@@ -2,14 +2,13 @@
 // A serial adapter the test plugs in and pulls out, and the ports opened on it: a port opens
 // only while the adapter is in; pulling it makes every port opened before lose its line (a
 // blocked read returns Lost at once, later reads too), as a pulled USB adapter's descriptor
-// stays dead after the adapter is back. Bursts the test delivers go to the port opened last.
+// stays dead after the adapter is back. Bursts the test delivers are read by the open port.
 // Header-only; the receive thread reads on its own thread, so all state is under one mutex.
 
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -30,7 +29,7 @@ class Adapter {
     std::lock_guard lock(mutex_);
     plugged_ = true;
   }
-  // Bytes from the programmer, read as one burst by the port opened last.
+  // Bytes from the programmer, read as one burst by the open port.
   void Deliver(std::vector<std::uint8_t> burst) {
     std::lock_guard lock(mutex_);
     bursts_.push_back(std::move(burst));
