@@ -34,6 +34,13 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
         // by its record, and the warning stays in view with the run it belongs to.
         window_.window().AppendLog("<<WARNING>> Run not recorded: " + error);
       }),
+      reportPortEvent_([this](PortEvent event, const std::string& path) {
+        // Aside, as the programmer's own reports: a run in progress completes its step line.
+        window_.window().AppendAside(event == PortEvent::Lost
+                                         ? "<<WARNING>> Port " + path +
+                                               " lost; waiting for it to come back"
+                                         : "Port " + path + " is back");
+      }),
       hostName_(HostName()),
       frames_(station_, window_) {
   if (!makePort_) makePort_ = [] { return MakeSystemPort(); };
@@ -59,20 +66,27 @@ bool Controller::OpenPort(const std::string& path, bool remember) {
   ClosePort();
   portPath_ = path;
   if (remember) settings_.PortPath = path;
+  if (!StartPort()) {
+    window_.SetPanelText(1, "N/A");
+    return false;
+  }
+  window_.SetPanelText(1, PortNameOf(path));
+  return true;
+}
+
+bool Controller::StartPort() {
   port_ = makePort_();
-  portOpen_ = port_->Open(path, PortSettingsText(settings_));
+  portOpen_ = port_->Open(portPath_, PortSettingsText(settings_));
   lastOpenFailure_ = portOpen_ ? OpenFailure{} : port_->LastOpenFailure();
   if (!portOpen_) {
     port_.reset();
-    window_.SetPanelText(1, "N/A");
     return false;
   }
   station_.port = port_.get();
   const bool silence = forceSilenceFraming_ || settings_.SilenceFraming;
   receiveThread_ = std::make_unique<ReceiveThread>(
       *port_, loop_, [this](const std::uint8_t* data, std::size_t count) { OnBurst(data, count); },
-      silence ? nullptr : &replyEnd_);
-  window_.SetPanelText(1, PortNameOf(path));
+      silence ? nullptr : &replyEnd_, [this] { OnPortLost(); });
   return true;
 }
 
@@ -80,6 +94,15 @@ void Controller::ClosePort() {
   // Closing discards what the port has not sent yet; the last frame of a run (EndRun) must
   // still reach the programmer.
   if (port_) port_->Drain(kCloseDrainLimit);
+  StopPort();
+  if (portLost_) {
+    // Another port chosen, or the window closing: the lost one is no longer looked for.
+    portLost_ = false;
+    if (!control_.running) loop_.SetTimer1(false);
+  }
+}
+
+void Controller::StopPort() {
   // The thread goes first, so that no read is left on a port that is being closed (or
   // reopened), and no burst of the old port reaches the handler afterwards.
   if (receiveThread_) {
@@ -123,7 +146,31 @@ bool Controller::FormClose(int comIndex) {
   return true;
 }
 
-void Controller::Timer1Timer() { ++station_.TimeOutCount; }
+void Controller::OnPortLost() {
+  if (!portOpen_) return;
+  // The dead descriptor is closed at once: a replugged adapter gets its old name back only
+  // when nothing holds the old device any more.
+  StopPort();
+  portLost_ = true;
+  window_.SetPanelText(1, "N/A");
+  if (reportPortEvent_) reportPortEvent_(PortEvent::Lost, portPath_);
+  // Looked for at every tick. A run in progress keeps Timer1 for its waits and ends as a
+  // silent programmer's would; the port is looked for once it is over.
+  if (!control_.running) loop_.SetTimer1(true);
+}
+
+void Controller::ReopenLostPort() {
+  if (!StartPort()) return;  // still away, or not ready yet: the next tick tries again
+  portLost_ = false;
+  loop_.SetTimer1(false);
+  window_.SetPanelText(1, PortNameOf(portPath_));
+  if (reportPortEvent_) reportPortEvent_(PortEvent::Back, portPath_);
+}
+
+void Controller::Timer1Timer() {
+  ++station_.TimeOutCount;
+  if (portLost_ && !control_.running) ReopenLostPort();
+}
 
 void Controller::Memo1DblClick() { frames_.QueryInfo(); }
 
@@ -157,6 +204,7 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   RunContext run{station_, window_, loop_, frames_, control_, sleep_, images_};
   lastOutcome_ = sequence(run);
   control_.running = false;
+  if (portLost_) loop_.SetTimer1(true);  // the run has switched it off; the port is looked for
   control_.closeRequested = false;
   // Written once the run is over (the programmer told, the buttons back), so the record can
   // never hold a run up. A click without a file ran nothing and leaves no line.

@@ -39,6 +39,8 @@ class Controller {
   using Sleeper = std::function<void(std::chrono::milliseconds)>;
   using WallClock = std::function<WallTime()>;
   using RecordErrorReporter = std::function<void(const std::string&)>;
+  enum class PortEvent { Lost, Back };
+  using PortEventReporter = std::function<void(PortEvent, const std::string& path)>;
 
   // makePort gives a fresh, closed port for every open; by default the platform's serial port.
   // A plain path as settings is the file both read and written.
@@ -85,9 +87,14 @@ class Controller {
   void SetRecordErrorReporter(RecordErrorReporter report) {
     reportRecordError_ = std::move(report);
   }
+  // A lost port (pulled adapter, closed line) and its return are reported through this (by
+  // default a line in the log). Panel 1 shows "N/A" while it is away.
+  void SetPortEventReporter(PortEventReporter report) { reportPortEvent_ = std::move(report); }
   // The programmer's stand-alone runs seen so far, passed and failed.
   const StandaloneTally& StandaloneRuns() const { return standalone_.tally(); }
 
+  // Counts a silent tick; while the port is lost and no run is in progress, tries to open it
+  // again.
   void Timer1Timer();
   void Memo1DblClick();
   // The load command: file dialog, then the loader for the selected type.
@@ -110,6 +117,9 @@ class Controller {
 
   Station& station() { return station_; }
   bool PortOpen() const { return portOpen_; }
+  // The open port went away and is tried again at every tick of Timer1, which runs while it
+  // is away; a port change or a close ends the waiting.
+  bool PortLost() const { return portLost_; }
   // Why the last OpenPort failed (the window shows only "N/A").
   OpenFailure LastOpenFailure() const { return lastOpenFailure_; }
   // The path of the last open attempt.
@@ -130,6 +140,11 @@ class Controller {
 
  private:
   void ClosePort();
+  // Opens portPath_ and starts its receive thread; panel 1 is left to the caller.
+  bool StartPort();
+  void StopPort();  // ClosePort without draining: for a port that can take nothing more
+  void OnPortLost();
+  void ReopenLostPort();
   RunOutcome RunExclusive(RunOutcome (*sequence)(RunContext&), RunRecord::Kind kind);
   void HandleBurst(const std::uint8_t* data, std::size_t count);
   void WriteRecord(RunRecord record);
@@ -144,6 +159,7 @@ class Controller {
   WallClock clock_;
   std::string recordFile_;
   RecordErrorReporter reportRecordError_;
+  PortEventReporter reportPortEvent_;
   StandaloneRunWatch standalone_;
   const std::string hostName_;
 
@@ -157,6 +173,7 @@ class Controller {
   bool forceSilenceFraming_ = false;
   std::unique_ptr<ReceiveThread> receiveThread_;
   bool portOpen_ = false;
+  bool portLost_ = false;
   bool saveFailureShown_ = false;
   OpenFailure lastOpenFailure_;
   RunOutcome lastOutcome_ = RunOutcome::Succeeded;

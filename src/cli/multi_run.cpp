@@ -123,6 +123,11 @@ void Crew::Run(PortJob& job) {
   controller.SetRecordErrorReporter([this, &job](const std::string& error) {
     output_.WriteError(job.row, "kv218: run not recorded: " + error);
   });
+  controller.SetPortEventReporter(
+      [this, &job](Controller::PortEvent event, const std::string& port) {
+        output_.WriteError(job.row, event == Controller::PortEvent::Lost ? PortLostText(port)
+                                                                         : PortBackText(port));
+      });
 
   job.result.start = std::chrono::system_clock::now();
   const auto began = std::chrono::steady_clock::now();

@@ -153,6 +153,10 @@ int Session::OpenSession() {
   // Standard output carries only the window's log lines; the run's result stands.
   controller_->SetRecordErrorReporter(
       [](const std::string& error) { std::cerr << "kv218: run not recorded: " << error << '\n'; });
+  controller_->SetPortEventReporter([](Controller::PortEvent event, const std::string& port) {
+    std::cerr << (event == Controller::PortEvent::Lost ? PortLostText(port) : PortBackText(port))
+              << '\n';
+  });
 
   const auto type = TargetTypeOf(options_, settings, SettingsPathOf(common_));
   if (!type) return kExitUsage;

@@ -20,6 +20,7 @@
 #include "sim/fault_set.h"
 #include "sim/in_process_port.h"
 #include "test_hex.h"
+#include "testkit/pluggable_port.h"
 #include "testkit/recording_window.h"
 #include "testkit/virtual_time_loop.h"
 
@@ -348,6 +349,123 @@ TEST_F(ControllerTest, ABurstArrivingWhileOneIsHandledWaitsItsTurn) {
   const auto at = std::find(window.log.begin(), window.log.end(), "1. Check Device Ready ( 0x07 )");
   ASSERT_NE(at, window.log.end());
   EXPECT_EQ(*(at - 1), "3. Programming Program Memory ... OK");
+}
+
+// A controller on a serial adapter that the test pulls out and plugs in again.
+class LostPortTest : public ::testing::Test {
+ protected:
+  LostPortTest() {
+    std::ofstream(PathFromUtf8(settingsPath)) << "[COM PORT SETTING]\r\nPORT=/dev/ttyUSB0\r\n";
+    controller.SetSleeper([this](std::chrono::milliseconds pause) { loop.Sleep(pause); });
+  }
+  ~LostPortTest() override { loop.Shutdown(); }
+
+  // Pulls the adapter; the receive thread's word of it is the message the loop waits for.
+  void PullAndAwaitTheLoss() {
+    adapter.Pull();
+    while (!controller.PortLost()) loop.WaitForMessages();
+  }
+  void LoadFile() {
+    window.fileChoices.push_back(dir.Write("tk.hex", testing::Type0Hex(64, 0x400)));
+    controller.BitBtn1Click();
+  }
+
+  testing::TempDir dir;
+  std::string settingsPath = Utf8FromPath(dir.path() / "kv218tool.INI");
+  RecordingWindow window;
+  VirtualTimeLoop loop;
+  test::Adapter adapter;
+  Controller controller{window, loop, settingsPath,
+                        [this] { return std::make_unique<test::AdapterPort>(adapter); }};
+};
+
+const std::string kLostLine = "<<WARNING>> Port /dev/ttyUSB0 lost; waiting for it to come back";
+const std::string kBackLine = "Port /dev/ttyUSB0 is back";
+
+TEST_F(LostPortTest, ShowsNAWhileThePortIsAwayAndReopensItWhenItIsBack) {
+  controller.FormCreate();
+  ASSERT_TRUE(controller.PortOpen());
+  EXPECT_EQ(window.panels[1], "/dev/ttyUSB0");
+  EXPECT_FALSE(loop.Timer1On());
+
+  PullAndAwaitTheLoss();
+  EXPECT_EQ(window.panels[1], "N/A");
+  EXPECT_EQ(window.log, (std::vector<std::string>{kLostLine}));
+  EXPECT_FALSE(controller.PortOpen());
+  EXPECT_EQ(controller.station().port, nullptr);
+  EXPECT_TRUE(loop.Timer1On());  // the port is looked for at every tick
+
+  const int attempts = adapter.OpenAttempts();
+  for (int tick = 1; tick <= 3; ++tick) {
+    loop.WaitForMessages();
+    EXPECT_EQ(adapter.OpenAttempts(), attempts + tick);
+  }
+  EXPECT_EQ(window.panels[1], "N/A");
+  EXPECT_EQ(window.log.size(), 1u);  // tried quietly
+
+  adapter.PlugIn();
+  loop.WaitForMessages();
+  EXPECT_EQ(adapter.OpenAttempts(), attempts + 4);
+  EXPECT_TRUE(controller.PortOpen());
+  EXPECT_FALSE(controller.PortLost());
+  EXPECT_NE(controller.station().port, nullptr);
+  EXPECT_EQ(window.panels[1], "/dev/ttyUSB0");
+  EXPECT_EQ(window.log, (std::vector<std::string>{kLostLine, kBackLine}));
+  EXPECT_FALSE(loop.Timer1On());
+
+  // Watching again: a stand-alone run's report on the reopened port reaches the log.
+  adapter.Deliver({0x1B, 0x53, 0x01, 0x07});
+  while (controller.BurstsHandled() == 0) loop.WaitForMessages();
+  EXPECT_EQ(window.log.back(), "1. Check Device Ready ( 0x07 )");
+  // And it is noticed again when it goes again.
+  PullAndAwaitTheLoss();
+  EXPECT_EQ(window.log.back(), kLostLine);
+}
+
+// A run started while the port is away ends as with a port that never opened: six silent
+// ticks, nothing sent, the time-out lines. The port is not looked for during the run (its
+// ticks are the run's), only after it.
+TEST_F(LostPortTest, ARunWhileThePortIsAwayTimesOutAndTheSearchGoesOnAfterIt) {
+  controller.FormCreate();
+  LoadFile();
+  PullAndAwaitTheLoss();
+  adapter.PlugIn();
+  const int attempts = adapter.OpenAttempts();
+  const std::size_t lines = window.log.size();
+  EXPECT_EQ(controller.BitBtn2Click(), RunOutcome::TimedOut);
+  EXPECT_EQ(adapter.OpenAttempts(), attempts);
+  EXPECT_TRUE(adapter.Sent().empty());
+  const std::vector<std::string> run(window.log.begin() + static_cast<std::ptrdiff_t>(lines),
+                                     window.log.end());
+  ASSERT_GE(run.size(), 2u);
+  EXPECT_EQ(run[run.size() - 2], "TimeOut !! No response with target !!");
+  EXPECT_TRUE(loop.Timer1On());
+
+  loop.WaitForMessages();
+  EXPECT_TRUE(controller.PortOpen());
+  EXPECT_EQ(window.log.back(), kBackLine);
+  EXPECT_FALSE(loop.Timer1On());
+}
+
+// Choosing another port, or closing the window, ends the search for the lost one.
+TEST_F(LostPortTest, APortChangeOrACloseEndsTheSearch) {
+  for (const bool change : {true, false}) {
+    controller.FormCreate();
+    PullAndAwaitTheLoss();
+    if (change) {
+      adapter.PlugIn();
+      controller.ComboBox2Change(4);
+      EXPECT_TRUE(controller.PortOpen());
+      EXPECT_EQ(window.panels[1], "COM5");
+    } else {
+      EXPECT_TRUE(controller.FormClose(0));
+      EXPECT_FALSE(controller.PortOpen());
+    }
+    EXPECT_FALSE(controller.PortLost()) << change;
+    EXPECT_FALSE(loop.Timer1On()) << change;
+    controller.FormClose(0);
+    adapter.PlugIn();
+  }
 }
 
 }  // namespace

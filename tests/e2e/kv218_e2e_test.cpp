@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -327,6 +328,67 @@ TEST(Kv218, MonitorLogsAStandaloneRunUntilInterrupted) {
   EXPECT_EQ(lines[1], "KV-218 TO TARGET ... (T)");
   EXPECT_THAT(lines[2], MatchesRegex("1\\. Check Device Ready \\( 0x[0-9A-F]{2} \\)"));
   EXPECT_THAT(lines.back(), StartsWith("PROGRAMMING "));
+}
+
+// kv218-sim ends (its pseudo-terminal hangs up, its link goes) and another starts behind the
+// same link: monitor says the port is lost, opens it again once it is back, and goes on logging
+// and recording the programmer's stand-alone runs.
+TEST(Kv218, MonitorWaitsForALostPortAndWatchesItAgain) {
+  TempDir dir;
+  const std::string record = (dir.path() / "runs.jsonl").string();
+  const std::vector<std::string> unpaced = {"--baud", "max"};
+  auto sim = std::make_unique<ExternalSimulator>(dir, unpaced);
+  ASSERT_TRUE(sim->ready);
+  const std::string link = sim->link;
+  ChildProcess monitor(
+      Kv218(dir, {"monitor", "--port", link, "--record", record, "--tick-ms", "100"}));
+  const auto saidOnStderr = [&monitor](const std::string& text) {
+    return monitor.WaitForError(
+        [&text](const std::string& err) { return err.find(text) != err.npos; },
+        std::chrono::seconds(30));
+  };
+  ASSERT_TRUE(saidOnStderr("Watching the programmer on " + link)) << monitor.Err();
+
+  sim.reset();
+  ASSERT_TRUE(saidOnStderr("kv218: port " + link + " lost; waiting for it to come back\n"))
+      << monitor.Err();
+  sim = std::make_unique<ExternalSimulator>(dir, unpaced);
+  ASSERT_TRUE(sim->ready);
+  ASSERT_TRUE(saidOnStderr("kv218: port " + link + " is back\n")) << monitor.Err();
+
+  sim->process.Signal(SIGUSR1);  // a stand-alone run of the programmer that came back
+  ASSERT_TRUE(monitor.WaitForOutput(
+      [](const std::string& out) { return out.find("PROGRAMMING ") != out.npos; }));
+  ASSERT_TRUE(saidOnStderr("Stand-alone runs: 0 passed, 1 failed\n")) << monitor.Err();
+  monitor.Signal(SIGINT);
+  const Finished run = monitor.Wait();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const Lines lines = LogLines(run.out);
+  ASSERT_GE(lines.size(), 2u) << run.out;
+  EXPECT_EQ(lines[1], "KV-218 TO TARGET ... (T)");
+  const Lines records = LogLines(FileText(record));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_THAT(records[0], HasSubstr("\"port\":\"" + link + "\""));
+}
+
+// The programmer's line hangs up in the middle of a transfer: the run ends with the log of a
+// programmer that fell silent there, and standard error says the port was lost.
+TEST(Kv218, APortLostDuringARunTimesOutAndIsReported) {
+  TempDir dir;
+  ExternalSimulator sim(dir,
+                        {"--baud", "max", "--erase-ms", "0", "--fault", "hangup-mid-transfer=1"});
+  ASSERT_TRUE(sim.ready);
+  const std::string file = dir.Write("three-blocks.hex", testing::Type0Hex(64, 0x1000));
+  const Finished run = testing::Run(
+      Kv218(dir, {"program", "--port", sim.link, "--tick-ms", "100", "--type", "0", file}));
+  EXPECT_EQ(run.exitCode, 3) << run.err;
+  EXPECT_THAT(RunLines(run, file),
+              ElementsAreArray(Lines{
+                  "", "PROGRAMMING TARGET ... (T)", "1. Reading Device ID ... OK ( 0xBF , 0x2118 )",
+                  "2. Bulk Erasing ... OK", "3. Programming Program Memory ...",
+                  "TimeOut !! No response with target !!", "PROGRAMMING FAILED. (T)"}));
+  EXPECT_THAT(run.err,
+              HasSubstr("kv218: port " + sim.link + " lost; waiting for it to come back\n"));
 }
 
 // A plain file named as the port, on the command line or in the settings file, is refused as

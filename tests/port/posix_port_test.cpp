@@ -399,10 +399,10 @@ TEST_F(PosixPortTest, CloseDuringABlockedReadEndsTheRead) {
   EXPECT_FALSE(port.IsOpen());
 }
 
-TEST_F(PosixPortTest, HangUpFailsTheReadAtOnce) {
+TEST_F(PosixPortTest, HangUpReportsTheLineLostAtOnce) {
   pty.CloseMaster();
-  ReadOne(ReadStatus::Failed);
-  ReadOne(ReadStatus::Failed);  // and keeps failing instead of blocking
+  ReadOne(ReadStatus::Lost);
+  ReadOne(ReadStatus::Lost);  // and keeps saying so instead of blocking
   EXPECT_FALSE(port.Send(nullptr, 0));
   port.Close();
 }
