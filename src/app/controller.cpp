@@ -37,7 +37,7 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
       hostName_(HostName()),
       frames_(station_, window_) {
   if (!makePort_) makePort_ = [] { return MakeSystemPort(); };
-  loop_.SetTickHandler([this] { Timer1Timer(); });
+  loop_.SetTickHandler([this] { OnTick(); });
 }
 
 Controller::~Controller() {
@@ -45,7 +45,7 @@ Controller::~Controller() {
   loop_.SetTickHandler({});
 }
 
-void Controller::FormCreate() {
+void Controller::Open() {
   ReadSettingsFile();
   OpenPort(settings_.PortPath);
 }
@@ -95,9 +95,9 @@ void Controller::ClosePort() {
   portOpen_ = false;
 }
 
-void Controller::ComboBox2Change(int index) { OpenPort("\\\\.\\COM" + std::to_string(index + 1)); }
+void Controller::SelectPort(int index) { OpenPort("\\\\.\\COM" + std::to_string(index + 1)); }
 
-bool Controller::FormClose(int comIndex) {
+bool Controller::Close(int comIndex) {
   Settings saved = settings_;
   saved.Com = comIndex;
   saved.Type = window_.TargetType();
@@ -123,11 +123,11 @@ bool Controller::FormClose(int comIndex) {
   return true;
 }
 
-void Controller::Timer1Timer() { ++station_.TimeOutCount; }
+void Controller::OnTick() { ++station_.TimeOutCount; }
 
-void Controller::Memo1DblClick() { frames_.QueryInfo(); }
+void Controller::QueryNote() { frames_.QueryInfo(); }
 
-void Controller::BitBtn1Click() {
+void Controller::LoadFile() {
   if (control_.running) return;
   const auto chosen = window_.ChooseHexFile();
   if (!chosen) return;
@@ -137,11 +137,11 @@ void Controller::BitBtn1Click() {
                                 loop_, control_.loadOptions);
 }
 
-RunOutcome Controller::BitBtn2Click() {
+RunOutcome Controller::ProgramTarget() {
   return RunExclusive(&RunTargetSequence, RunRecord::Kind::Program);
 }
 
-RunOutcome Controller::BitBtn3Click() {
+RunOutcome Controller::StoreInProgrammer() {
   return RunExclusive(&RunFlashDownload, RunRecord::Kind::Store);
 }
 

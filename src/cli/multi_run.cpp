@@ -43,12 +43,12 @@ struct PortJob {
 class Crew {
  public:
   Crew(const CommonOptions& common, const SessionOptions& options, int targetType,
-       const std::string& file, RunOutcome (Controller::*button)(), ConsoleOutput& output)
+       const std::string& file, RunOutcome (Controller::*operation)(), ConsoleOutput& output)
       : common_(common),
         options_(options),
         targetType_(targetType),
         file_(file),
-        button_(button),
+        operation_(operation),
         output_(output) {}
 
   // Runs the job's port to the end, on the calling thread.
@@ -66,7 +66,7 @@ class Crew {
   const SessionOptions& options_;
   const int targetType_;
   const std::string& file_;
-  RunOutcome (Controller::*button_)();
+  RunOutcome (Controller::*operation_)();
   ConsoleOutput& output_;
   SharedImageSource images_;
 
@@ -138,7 +138,7 @@ void Crew::Run(PortJob& job) {
       window.ShowError(PortOpenErrorText(job.path, SystemDevicePath(job.path), failure, group));
     } else {
       controller.station().HexFileName = file_;
-      job.result.outcome = (controller.*button_)();
+      job.result.outcome = (controller.*operation_)();
     }
     Detach(job);
   }
@@ -211,7 +211,7 @@ std::string PortLabel(const std::string& path) {
 }
 
 int RunOnSeveralPorts(const CommonOptions& common, const SessionOptions& options,
-                      const std::string& file, RunOutcome (Controller::*button)()) {
+                      const std::string& file, RunOutcome (Controller::*operation)()) {
   const SettingsLocation location = SettingsLocationOf(common);
   const Settings settings = ReadSettings(location.readPath);
   const auto type = TargetTypeOf(options, settings, location.readPath);
@@ -239,7 +239,7 @@ int RunOnSeveralPorts(const CommonOptions& common, const SessionOptions& options
                         .clock = {}});
   for (auto& job : jobs) job->row = output.AddRow("[" + job->result.port + "] ", &job->line);
 
-  Crew team(common, options, *type, file, button, output);
+  Crew team(common, options, *type, file, operation, output);
   {
     std::lock_guard lock(crewMutex);
     crew = &team;

@@ -50,7 +50,7 @@ void AddSessionOptions(CLI::App& command, SessionOptions& options) {
                    "End every burst from the programmer only after 50 ms of silence (default: "
                    "a reply ends as soon as the length its head tells has arrived; the "
                    "settings file's FRAMING=SILENCE in [COM PORT SETTING] does the same)");
-  // Timer1's period; only tests shorten it.
+  // The tick timer's period; only tests shorten it.
   command.add_option("--tick-ms", options.tickMs)->group("")->check(CLI::Range(10, 60000));
 }
 
@@ -199,16 +199,16 @@ void Session::Close() {
   if (controller_ && saveSettings_) {
     // The settings as read, as the window would save them had nothing been changed in it.
     window_.SetTargetType(controller_->settings().Type);
-    controller_->FormClose(controller_->settings().Com);  // a failure is shown; the port
-  }                                                       // closes with the controller anyway
+    controller_->Close(controller_->settings().Com);  // a failure is shown; the port
+  }                                                   // closes with the controller anyway
   controller_.reset();
   simulator_.Stop();
   window_.Finish();
 }
 
 int RunSequenceCommand(const CommonOptions& common, const SessionOptions& options,
-                       const std::string& file, RunOutcome (Controller::*button)()) {
-  if (SeveralPorts(options)) return RunOnSeveralPorts(common, options, file, button);
+                       const std::string& file, RunOutcome (Controller::*operation)()) {
+  if (SeveralPorts(options)) return RunOnSeveralPorts(common, options, file, operation);
   Session session(common, options);
   if (const int opened = session.Open(); opened != kExitOk) {
     session.Close();
@@ -223,7 +223,7 @@ int RunSequenceCommand(const CommonOptions& common, const SessionOptions& option
   // As if the file had been chosen with the load button: the run reads it afresh itself.
   session.controller().station().HexFileName = file;
   session.controller().SetLoadOptions({.strict = options.strict});
-  run.outcome = (session.controller().*button)();
+  run.outcome = (session.controller().*operation)();
   run.duration = std::chrono::steady_clock::now() - began;
   const LoadResult loaded = session.controller().LastLoad();
   const int type = session.window().TargetType();

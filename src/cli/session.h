@@ -35,7 +35,7 @@ struct SessionOptions {
   int simulate = 0;                 // --simulate [N], repeatable: simulated programmers
   std::vector<std::string> faults;  // --fault [N:]NAME, for the simulated programmers
   std::string simBaud = "115200";   // --sim-baud N|max
-  int tickMs = 1000;                // --tick-ms: Timer1's period (for tests)
+  int tickMs = 1000;                // --tick-ms: the tick timer's period (for tests)
   bool silenceFraming = false;      // --silence-framing
   bool strict = false;              // --strict (program and store)
   std::string record;               // --record; empty: RECORD/FILE from the settings file
@@ -66,7 +66,7 @@ class SignalWatcher;
 // program and store: open the session, run one sequence on FILE, close; the exit status of
 // the run (or of the failed open).
 int RunSequenceCommand(const CommonOptions& common, const SessionOptions& options,
-                       const std::string& file, RunOutcome (Controller::*button)());
+                       const std::string& file, RunOutcome (Controller::*operation)());
 
 class Session {
  public:

@@ -114,7 +114,7 @@ RunOutcome Converse(RunContext& run, bool& ended) {
     window.AppendLog("");
     window.AppendLog("FLASH MEMORY cycling endurance reach llimit !!");
     window.AppendLog("Please contact with Velkor to repair it !!");
-    run.loop.SetTimer1(false);
+    run.loop.SetTickTimer(false);
     window.SetButtonsEnabled(true);
     run.frames.EndRun();
     ended = true;

@@ -44,7 +44,7 @@ std::optional<RunOutcome> OpenRun(RunContext& run, std::int32_t biasForType1) {
   // run must start its transfers with the start frames.
   station.transfer.WritePhase = 0;
   station.transfer.ReadPhase = 0;
-  run.loop.SetTimer1(true);
+  run.loop.SetTickTimer(true);
   return std::nullopt;
 }
 

@@ -18,7 +18,7 @@ bool CheckTimeout(RunContext& run, std::int32_t limit) {
   run.loop.WaitForMessages();
   if (run.control.closeRequested) return true;
   if (run.station.TimeOutCount < limit) return false;
-  run.loop.SetTimer1(false);
+  run.loop.SetTickTimer(false);
   run.window.AppendLog("TimeOut !! No response with target !!");
   run.window.AppendLog("PROGRAMMING FAILED. (" + TimeStampText() + ")");
   return true;
@@ -36,14 +36,14 @@ WaitResult AwaitFlag(RunContext& run, const std::int32_t& flag, std::int32_t lim
 }
 
 void AbortRun(RunContext& run) {
-  run.loop.SetTimer1(false);
+  run.loop.SetTickTimer(false);
   run.window.SetButtonsEnabled(true);
   run.frames.EndRun();
 }
 
 void EndRunNormally(RunContext& run) {
   run.frames.EndRun();
-  run.loop.SetTimer1(false);
+  run.loop.SetTickTimer(false);
   run.window.SetButtonsEnabled(true);
 }
 

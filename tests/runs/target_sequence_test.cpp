@@ -140,7 +140,7 @@ TEST(TargetSequence, WithoutAFileOnlyWarns) {
   EXPECT_EQ(bench.Program(0, ""), RunOutcome::NoFile);
   EXPECT_EQ(bench.window.log, (Lines{"", "<<WARNING>> Please load file first !!"}));
   EXPECT_TRUE(bench.Received().empty());
-  EXPECT_FALSE(bench.loop.Timer1On());
+  EXPECT_FALSE(bench.loop.TickTimerOn());
 }
 
 struct IdentityCase {
@@ -401,7 +401,7 @@ TEST(TargetSequence, AFailedReloadReturnsToIdle) {
     EXPECT_EQ(bench.Program(0, path), RunOutcome::LoadFailed) << path;
     EXPECT_EQ(bench.window.errors.size(), 1u) << path;
     EXPECT_TRUE(bench.window.buttonsEnabled) << path;
-    EXPECT_FALSE(bench.loop.Timer1On()) << path;
+    EXPECT_FALSE(bench.loop.TickTimerOn()) << path;
     EXPECT_TRUE(bench.Received().empty()) << path;
     EXPECT_EQ(bench.window.log.back(), "Loading ...") << path;
   }
