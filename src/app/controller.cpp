@@ -100,7 +100,7 @@ void Controller::SelectPort(int index) { OpenPort("\\\\.\\COM" + std::to_string(
 bool Controller::Close(int comIndex) {
   Settings saved = settings_;
   saved.Com = comIndex;
-  saved.Type = window_.TargetType();
+  saved.Type = ItemIndexOf(window_.SelectedType());
   PrepareSettingsFolder(settingsLocation_);
   if (const auto error = WriteSettings(settingsLocation_.writePath, saved)) {
     // The operator is told once and the window stays; the next close closes it, so that a
@@ -133,8 +133,8 @@ void Controller::LoadFile() {
   if (!chosen) return;
   station_.HexFileName = *chosen;
   AppendLoadingLines(window_, station_.HexFileName);
-  control_.lastLoad = LoadImage(station_.image, station_.HexFileName, window_.TargetType(), window_,
-                                loop_, control_.loadOptions);
+  control_.lastLoad = LoadImage(station_.image, station_.HexFileName, window_.SelectedType(),
+                                window_, loop_, control_.loadOptions);
 }
 
 RunOutcome Controller::ProgramTarget() {
@@ -149,10 +149,11 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   if (control_.running) return RunOutcome::Busy;
   control_.running = true;
   control_.closeRequested = false;
-  replyEnd_.ExpectTargetType(window_.TargetType());
+  replyEnd_.ExpectTargetType(window_.SelectedType());
   const bool recording = !recordFile_.empty();
   if (recording) {
-    recorder_.Begin({kind, portPath_, station_.HexFileName, window_.TargetType()}, clock_());
+    recorder_.Begin({kind, portPath_, station_.HexFileName, ItemIndexOf(window_.SelectedType())},
+                    clock_());
   }
   RunContext run{station_, window_, loop_, frames_, control_, sleep_, images_};
   lastOutcome_ = sequence(run);

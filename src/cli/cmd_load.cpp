@@ -34,7 +34,7 @@ bool WriteImage(const std::string& path, const MemoryImage& image) {
   return ok;
 }
 
-std::optional<int> ChosenTargetType(const LoadArguments& args, const CommonOptions& common) {
+std::optional<TargetType> ChosenTargetType(const LoadArguments& args, const CommonOptions& common) {
   if (!args.type.empty()) {
     const auto type = ParseTargetType(args.type);
     if (!type) {
@@ -46,7 +46,7 @@ std::optional<int> ChosenTargetType(const LoadArguments& args, const CommonOptio
   }
   const std::string settingsPath = SettingsPathOf(common);
   const int type = ReadSettings(settingsPath).Type;
-  if (type >= 0 && type <= 3) return type;
+  if (IsTargetTypeItem(type)) return TargetTypeAt(type);
   std::cerr << "No target type selected (TYPE=" << type << " in " << settingsPath
             << "); give one with --type\n";
   return std::nullopt;
@@ -58,13 +58,13 @@ int RunLoad(const LoadArguments& args, const CommonOptions& common) {
 
   ConsoleWindow window(std::cout, std::cerr,
                        {.showLog = !common.quiet, .progressBar = !common.quiet && IsTerminal(2)});
-  window.SetTargetType(*type);
+  window.SetSelectedType(*type);
   QueueLoop loop;
   auto image = std::make_unique<MemoryImage>();
 
   AppendLoadingLines(window, args.file);
   const LoadResult result =
-      LoadImage(*image, args.file, window.TargetType(), window, loop, {.strict = args.strict});
+      LoadImage(*image, args.file, window.SelectedType(), window, loop, {.strict = args.strict});
   window.Finish();
   if (!result.ok()) return kExitUsage;  // the loader has shown its message
   PrintLoadNotes(std::cerr, args.file, *type, result);

@@ -42,7 +42,7 @@ struct PortJob {
 // What every port's thread shares, and Ctrl-C's way to each running controller.
 class Crew {
  public:
-  Crew(const CommonOptions& common, const SessionOptions& options, int targetType,
+  Crew(const CommonOptions& common, const SessionOptions& options, TargetType targetType,
        const std::string& file, RunOutcome (Controller::*operation)(), ConsoleOutput& output)
       : common_(common),
         options_(options),
@@ -64,7 +64,7 @@ class Crew {
 
   const CommonOptions& common_;
   const SessionOptions& options_;
-  const int targetType_;
+  const TargetType targetType_;
   const std::string& file_;
   RunOutcome (Controller::*operation_)();
   ConsoleOutput& output_;
@@ -104,7 +104,7 @@ void Crew::Interrupt() {
 void Crew::Run(PortJob& job) {
   QueueLoop loop(std::chrono::milliseconds(options_.tickMs));  // this thread's window thread
   ConsoleWindow window(output_, job.row);
-  window.SetTargetType(targetType_);
+  window.SetSelectedType(targetType_);
   Controller controller(window, loop, SettingsLocationOf(common_), [&job, &loop, &controller] {
     auto port = job.simulator ? job.simulator->MakePort(
                                     loop,

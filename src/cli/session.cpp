@@ -58,8 +58,8 @@ bool SeveralPorts(const SessionOptions& options) {
   return options.ports.size() > 1 || options.simulate > 1;
 }
 
-std::optional<int> TargetTypeOf(const SessionOptions& options, const Settings& settings,
-                                const std::string& settingsPath) {
+std::optional<TargetType> TargetTypeOf(const SessionOptions& options, const Settings& settings,
+                                       const std::string& settingsPath) {
   if (!options.type.empty()) {
     const auto parsed = ParseTargetType(options.type);
     if (!parsed) {
@@ -69,12 +69,12 @@ std::optional<int> TargetTypeOf(const SessionOptions& options, const Settings& s
     }
     return parsed;
   }
-  if (settings.Type < 0 || settings.Type > 3) {
+  if (!IsTargetTypeItem(settings.Type)) {
     std::cerr << "No target type selected (TYPE=" << settings.Type << " in " << settingsPath
               << "); give one with --type\n";
     return std::nullopt;
   }
-  return settings.Type;
+  return TargetTypeAt(settings.Type);
 }
 
 void AddRecordOption(CLI::App& command, SessionOptions& options) {
@@ -156,7 +156,7 @@ int Session::OpenSession() {
 
   const auto type = TargetTypeOf(options_, settings, SettingsPathOf(common_));
   if (!type) return kExitUsage;
-  window_.SetTargetType(*type);
+  window_.SetSelectedType(*type);
 
   std::string path = options_.ports.empty() ? settings.PortPath : options_.ports.front();
   if (options_.simulate > 0) {
@@ -198,7 +198,7 @@ void Session::Close() {
   closed_ = true;
   if (controller_ && saveSettings_) {
     // The settings as read, as the window would save them had nothing been changed in it.
-    window_.SetTargetType(controller_->settings().Type);
+    window_.SetSelectedType(TargetTypeAt(controller_->settings().Type));
     controller_->Close(controller_->settings().Com);  // a failure is shown; the port
   }                                                   // closes with the controller anyway
   controller_.reset();
@@ -226,7 +226,7 @@ int RunSequenceCommand(const CommonOptions& common, const SessionOptions& option
   run.outcome = (session.controller().*operation)();
   run.duration = std::chrono::steady_clock::now() - began;
   const LoadResult loaded = session.controller().LastLoad();
-  const int type = session.window().TargetType();
+  const TargetType type = session.window().SelectedType();
   // A file that could not be loaded ends the run before a frame went out.
   if (run.outcome == RunOutcome::LoadFailed || run.outcome == RunOutcome::NoFile)
     session.KeepSettingsFile();

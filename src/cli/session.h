@@ -51,8 +51,8 @@ bool SeveralPorts(const SessionOptions& options);
 
 // The target type of --type, or else TYPE of the settings read from settingsPath; nothing,
 // after a message on standard error, when there is none.
-std::optional<int> TargetTypeOf(const SessionOptions& options, const Settings& settings,
-                                const std::string& settingsPath);
+std::optional<TargetType> TargetTypeOf(const SessionOptions& options, const Settings& settings,
+                                       const std::string& settingsPath);
 
 // Adds --record FILE (program, store, monitor).
 void AddRecordOption(CLI::App& command, SessionOptions& options);

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "ground/target_type.h"
+
 namespace kv218 {
 
 class WindowOps {
@@ -31,8 +33,8 @@ class WindowOps {
   virtual void SetButtonsEnabled(bool enabled) = 0;
   // Runs the file-open dialog ("Hex files|*.hex;*.a43"); nothing when cancelled.
   virtual std::optional<std::string> ChooseHexFile() = 0;
-  // The item index of the target-type selector, -1 when none is selected.
-  virtual int TargetType() const = 0;
+  // The type selector's item (TargetType::None when none is selected).
+  virtual TargetType SelectedType() const = 0;
   // The application's standard error display (a message box in a window).
   virtual void ShowError(std::string_view message) = 0;
 };

@@ -68,9 +68,9 @@ RunOutcome StoreConfiguration(RunContext& run) {
 RunOutcome Verify(RunContext& run) {
   Station& station = run.station;
   WindowOps& window = run.window;
-  const int type = window.TargetType();
+  const TargetType type = window.SelectedType();
   const std::uint16_t std_ = station.image.ImageChecksum;
-  if (type == 0) {
+  if (type == TargetType::TkSeries) {
     if (ProgramWordSum24(station.image) != std_) {
       window.AppendToLastLine(" NG");
       LogFailed(window);
@@ -80,10 +80,10 @@ RunOutcome Verify(RunContext& run) {
     return StoreConfiguration(run);
   }
   std::uint16_t now = 0;
-  if (type == 1 || type == 2) {
+  if (type == TargetType::MvrxSeries || type == TargetType::CradleSet) {
     now = FlashReadBackSum16(station.image);
     TakeConfigFromImage16(station.image);
-  } else if (type == 3) {
+  } else if (type == TargetType::EcoMode) {
     now = WindowByteSum1K(station.image);
   } else {
     return RunOutcome::Failed;  // no type selected: no rule, no result line
@@ -124,7 +124,7 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   window.AppendLog("");
   window.AppendLog("PROGRAMMING FLASH MEMORY ... (" + TimeStampText() + ")");
   window.AppendLog("1. Bulk Erasing Flash Memory ...");
-  run.frames.FlashErase(window.TargetType());
+  run.frames.FlashErase(window.SelectedType());
   wait = AwaitErase(run);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
 
@@ -140,12 +140,12 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   window.SetProgress(100);
   window.AppendToLastLine(" OK");
 
-  const int blankType = window.TargetType();
-  if (blankType == 0) {
+  const TargetType blankType = window.SelectedType();
+  if (blankType == TargetType::TkSeries) {
     BlankImage24(station.image);
-  } else if (blankType == 1 || blankType == 2) {
+  } else if (blankType == TargetType::MvrxSeries || blankType == TargetType::CradleSet) {
     BlankImage16(station.image);
-  } else if (blankType == 3) {
+  } else if (blankType == TargetType::EcoMode) {
     BlankImage1K(station.image);
   }
 

@@ -17,8 +17,8 @@ std::optional<RunOutcome> OpenRun(RunContext& run, std::int32_t biasForType1) {
   }
   window.SetButtonsEnabled(false);
   AppendLoadingLines(window, station.HexFileName);
-  const int type = window.TargetType();
-  if (type == 1) station.image.ChecksumBiasFlag = biasForType1;
+  const TargetType type = window.SelectedType();
+  if (type == TargetType::MvrxSeries) station.image.ChecksumBiasFlag = biasForType1;
   run.control.lastLoad = run.images != nullptr
                              ? run.images->Load(station.image, station.HexFileName, type, window,
                                                 run.loop, run.control.loadOptions)

@@ -233,7 +233,8 @@ TEST_P(VerificationMismatch, LogsBothSumsInTheTypesCaseAndDoesNotReset) {
   EXPECT_EQ(bench.Program(c.type, Files().ForType(c.type)), RunOutcome::Failed);
   const MemoryImage& image = bench.station.image;
   std::uint16_t std_ = image.ImageChecksum;
-  std::uint16_t now = c.type == 0 ? ProgramWordSum24(image) : TargetReadBackSum16(image, c.type);
+  std::uint16_t now =
+      c.type == 0 ? ProgramWordSum24(image) : TargetReadBackSum16(image, TargetTypeAt(c.type));
   std::string step = "5. Verify Program Memory ...";
   if (c.config) {
     std_ = image.ConfigChecksum;
