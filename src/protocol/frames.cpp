@@ -215,6 +215,8 @@ void Frames::AutoProgram() {
   window_.SetProgress(0);
   Begin(station_.tx, "TA");
   AddRows(station_.tx, station_.image, 0, static_cast<std::int64_t>(kProgramRows1K));
+  // "Aoto" is the tool's own spelling, the one operators know and logs are searched for: it is
+  // not to be corrected.
   window_.AppendLog("1. Aoto Programming Main Memory ...");
   Send(station_);
 }

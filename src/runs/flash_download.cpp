@@ -10,6 +10,10 @@
 namespace kv218 {
 namespace {
 
+// The step and warning texts of this sequence are the tool's own, misspellings included
+// ("Writting", "Configuation", "Vreify", "llimit"): operators know them and logs and records
+// are searched for them as they stand. They are not to be corrected.
+
 // Erase-gauge full scale: the erase time is shown against 15 ticks.
 constexpr std::int32_t kEraseGaugeTicks = 15;
 
