@@ -28,7 +28,7 @@ LoadResult Load(MemoryImage& image, const std::string& path, int type, bool stri
   window.targetType = type;
   kv218::fuzz::QuietLoop loop;
   const LoadResult result =
-      LoadImage(image, path, TargetTypeAt(type), window, loop, LoadOptions{strict});
+      LoadImage(image, path, kv218::TargetTypeAt(type), window, loop, LoadOptions{strict});
   switch (result.status) {
     case LoadStatus::Loaded:
       if (!window.errors.empty()) std::abort();
