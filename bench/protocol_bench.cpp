@@ -26,7 +26,7 @@ class IdleLoop final : public MessageLoop {
     return true;
   }
   void Post(std::function<void()> fn) override { fn(); }
-  void SetTimer1(bool) override {}
+  void SetTickTimer(bool) override {}
   void SetTickHandler(std::function<void()>) override {}
 };
 

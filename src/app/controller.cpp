@@ -44,7 +44,7 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
       hostName_(HostName()),
       frames_(station_, window_) {
   if (!makePort_) makePort_ = [] { return MakeSystemPort(); };
-  loop_.SetTickHandler([this] { Timer1Timer(); });
+  loop_.SetTickHandler([this] { OnTick(); });
 }
 
 Controller::~Controller() {
@@ -52,7 +52,7 @@ Controller::~Controller() {
   loop_.SetTickHandler({});
 }
 
-void Controller::FormCreate() {
+void Controller::Open() {
   ReadSettingsFile();
   OpenPort(settings_.PortPath);
 }
@@ -98,7 +98,7 @@ void Controller::ClosePort() {
   if (portLost_) {
     // Another port chosen, or the window closing: the lost one is no longer looked for.
     portLost_ = false;
-    if (!control_.running) loop_.SetTimer1(false);
+    if (!control_.running) loop_.SetTickTimer(false);
   }
 }
 
@@ -118,12 +118,12 @@ void Controller::StopPort() {
   portOpen_ = false;
 }
 
-void Controller::ComboBox2Change(int index) { OpenPort("\\\\.\\COM" + std::to_string(index + 1)); }
+void Controller::SelectPort(int index) { OpenPort("\\\\.\\COM" + std::to_string(index + 1)); }
 
-bool Controller::FormClose(int comIndex) {
+bool Controller::Close(int comIndex) {
   Settings saved = settings_;
   saved.Com = comIndex;
-  saved.Type = window_.TargetType();
+  saved.Type = ItemIndexOf(window_.SelectedType());
   PrepareSettingsFolder(settingsLocation_);
   if (const auto error = WriteSettings(settingsLocation_.writePath, saved)) {
     // The operator is told once and the window stays; the next close closes it, so that a
@@ -154,41 +154,41 @@ void Controller::OnPortLost() {
   portLost_ = true;
   window_.SetPanelText(1, "N/A");
   if (reportPortEvent_) reportPortEvent_(PortEvent::Lost, portPath_);
-  // Looked for at every tick. A run in progress keeps Timer1 for its waits and ends as a
+  // Looked for at every tick. A run in progress keeps the tick timer for its waits and ends as a
   // silent programmer's would; the port is looked for once it is over.
-  if (!control_.running) loop_.SetTimer1(true);
+  if (!control_.running) loop_.SetTickTimer(true);
 }
 
 void Controller::ReopenLostPort() {
   if (!StartPort()) return;  // still away, or not ready yet: the next tick tries again
   portLost_ = false;
-  loop_.SetTimer1(false);
+  loop_.SetTickTimer(false);
   window_.SetPanelText(1, PortNameOf(portPath_));
   if (reportPortEvent_) reportPortEvent_(PortEvent::Back, portPath_);
 }
 
-void Controller::Timer1Timer() {
+void Controller::OnTick() {
   ++station_.TimeOutCount;
   if (portLost_ && !control_.running) ReopenLostPort();
 }
 
-void Controller::Memo1DblClick() { frames_.QueryInfo(); }
+void Controller::QueryNote() { frames_.QueryInfo(); }
 
-void Controller::BitBtn1Click() {
+void Controller::LoadFile() {
   if (control_.running) return;
   const auto chosen = window_.ChooseHexFile();
   if (!chosen) return;
   station_.HexFileName = *chosen;
   AppendLoadingLines(window_, station_.HexFileName);
-  control_.lastLoad = LoadImage(station_.image, station_.HexFileName, window_.TargetType(), window_,
-                                loop_, control_.loadOptions);
+  control_.lastLoad = LoadImage(station_.image, station_.HexFileName, window_.SelectedType(),
+                                window_, loop_, control_.loadOptions);
 }
 
-RunOutcome Controller::BitBtn2Click() {
+RunOutcome Controller::ProgramTarget() {
   return RunExclusive(&RunTargetSequence, RunRecord::Kind::Program);
 }
 
-RunOutcome Controller::BitBtn3Click() {
+RunOutcome Controller::StoreInProgrammer() {
   return RunExclusive(&RunFlashDownload, RunRecord::Kind::Store);
 }
 
@@ -196,15 +196,16 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   if (control_.running) return RunOutcome::Busy;
   control_.running = true;
   control_.closeRequested = false;
-  replyEnd_.ExpectTargetType(window_.TargetType());
+  replyEnd_.ExpectTargetType(window_.SelectedType());
   const bool recording = !recordFile_.empty();
   if (recording) {
-    recorder_.Begin({kind, portPath_, station_.HexFileName, window_.TargetType()}, clock_());
+    recorder_.Begin({kind, portPath_, station_.HexFileName, ItemIndexOf(window_.SelectedType())},
+                    clock_());
   }
   RunContext run{station_, window_, loop_, frames_, control_, sleep_, images_};
   lastOutcome_ = sequence(run);
   control_.running = false;
-  if (portLost_) loop_.SetTimer1(true);  // the run has switched it off; the port is looked for
+  if (portLost_) loop_.SetTickTimer(true);  // the run has switched it off; the port is looked for
   control_.closeRequested = false;
   // Written once the run is over (the programmer told, the buttons back), so the record can
   // never hold a run up. A click without a file ran nothing and leaves no line.

@@ -1,8 +1,9 @@
 #pragma once
 // The main window's controller without a toolkit: start-up from the settings file, the port
-// and its receive thread, the port selector, Timer1's ticks, the double click on the log, the
-// three buttons and the close. A front end (Qt window, command line) forwards its events here
-// and draws what WindowOps tells it; it holds no protocol logic of its own.
+// and its receive thread, the port selector, the tick timer, the note query, the load,
+// program and store commands, and the close. A front end (Qt or Win32 window, command line)
+// calls these operations from its events and draws what WindowOps tells it; it holds no
+// protocol logic of its own. docs/architecture.md maps the windows' controls to them.
 // Everything runs on the window thread, except the receive thread, which hands each burst
 // over through MessageLoop::RunOnWindowThread.
 
@@ -51,9 +52,9 @@ class Controller {
   Controller& operator=(const Controller&) = delete;
 
   // Reads the settings, opens the stored port, starts its receive thread and shows the port
-  // name (or "N/A") in panel 1. The front end then selects ComboBox2 and ComboBox1 from
-  // settings().Com and settings().Type.
-  void FormCreate();
+  // name (or "N/A") in panel 1. The front end then selects the port and type selectors'
+  // items from settings().Com and settings().Type.
+  void Open();
   const Settings& settings() const { return settings_; }
 
   // Saves the settings (COM from comIndex, TYPE from the target selector). On the first
@@ -61,16 +62,16 @@ class Controller {
   // open, the port stays open. A later close that cannot save either closes without showing it
   // again. Closing ends a run in progress at once (EndRun sent; with the port closed, not even
   // a store's erase can be waited for), stops the receive thread and closes the port.
-  bool FormClose(int comIndex);
+  bool Close(int comIndex);
 
   // Another port picked: the old receive thread is stopped and joined, the port closed, and
   // "\\.\COM<index + 1>" opened.
-  void ComboBox2Change(int index);
+  void SelectPort(int index);
   // Opens path with the stored line settings (closing the port in use first); true when it
   // opened. Panel 1 shows the port name or "N/A". With remember, the path becomes the PORT
   // saved at close; the command line's one-off --port does not.
   bool OpenPort(const std::string& path, bool remember = true);
-  // Reads the settings file only; FormCreate is this and OpenPort(settings().PortPath).
+  // Reads the settings file only; Open is this and OpenPort(settings().PortPath).
   // The record file becomes the one the settings name.
   void ReadSettingsFile();
   // Ends every burst at the 50 ms gap from the next OpenPort on, whatever the settings say
@@ -93,20 +94,23 @@ class Controller {
   // The programmer's stand-alone runs seen so far, passed and failed.
   const StandaloneTally& StandaloneRuns() const { return standalone_.tally(); }
 
-  // Counts a silent tick; while the port is lost and no run is in progress, tries to open it
-  // again.
-  void Timer1Timer();
-  void Memo1DblClick();
+  // One tick of the tick timer: one more tick without a byte from the programmer
+  // (TimeOutCount; every burst sets it back to 0); while the port is lost and no run is in
+  // progress, tries to open it again.
+  void OnTick();
+  // Asks the programmer for its note (QueryInfo); the reply is logged when it comes.
+  void QueryNote();
   // The load command: file dialog, then the loader for the selected type.
-  void BitBtn1Click();
+  void LoadFile();
   // Program the target / store the image in the programmer's flash. A click while a run is
   // in progress does nothing (Busy).
-  RunOutcome BitBtn2Click();
-  RunOutcome BitBtn3Click();
+  RunOutcome ProgramTarget();
+  RunOutcome StoreInProgrammer();
 
   bool Running() const { return control_.running; }
-  // Ends the run in progress at its next wait (EndRun sent, buttons enabled, Timer1 off); a
-  // store whose erase was asked for first sees the erase and the counter's store through.
+  // Ends the run in progress at its next wait (EndRun sent, buttons enabled, the tick timer
+  // off); a store whose erase was asked for first sees the erase and the counter's store
+  // through.
   // Nothing when no run is in progress.
   void RequestClose();
 
@@ -117,7 +121,7 @@ class Controller {
 
   Station& station() { return station_; }
   bool PortOpen() const { return portOpen_; }
-  // The open port went away and is tried again at every tick of Timer1, which runs while it
+  // The open port went away and is tried again at every tick of the tick timer, which runs while it
   // is away; a port change or a close ends the waiting.
   bool PortLost() const { return portLost_; }
   // Why the last OpenPort failed (the window shows only "N/A").

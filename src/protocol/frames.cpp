@@ -29,7 +29,7 @@ void Begin(TxBuffer& tx, int family, std::string_view letters) {
   Add(tx, letters);
 }
 
-void Begin(TxBuffer& tx, std::string_view letters) { Begin(tx, -1, letters); }
+void Begin(TxBuffer& tx, std::string_view letters) { Begin(tx, kNoFamily, letters); }
 
 void Send(Station& station) { TxSend(station.port, station.tx, station.tx.TxLength()); }
 
@@ -215,17 +215,19 @@ void Frames::AutoProgram() {
   window_.SetProgress(0);
   Begin(station_.tx, "TA");
   AddRows(station_.tx, station_.image, 0, static_cast<std::int64_t>(kProgramRows1K));
+  // "Aoto" is the tool's own spelling, the one operators know and logs are searched for: it is
+  // not to be corrected.
   window_.AppendLog("1. Aoto Programming Main Memory ...");
   Send(station_);
 }
 
-void Frames::FlashErase(int targetType) {
-  TxBuffer& tx = station_.tx;
-  tx.TxClear();
-  tx.TxAdd(kLead);
-  static constexpr std::uint8_t kFlashPrefix[] = {0, '8', '9', 'T'};
-  if (targetType >= 1 && targetType <= 3) tx.TxAdd(kFlashPrefix[targetType]);
-  Add(tx, "FE");
+void Frames::FlashErase(TargetType targetType) {
+  // Type 3's flash has a family letter of its own; the others go as their target frames do.
+  if (targetType == TargetType::EcoMode) {
+    Begin(station_.tx, "TFE");
+  } else {
+    Begin(station_.tx, FamilyOf(targetType), "FE");
+  }
   Send(station_);
 }
 

@@ -28,7 +28,7 @@ class LogTap final : public WindowOps {
   void SetProgress(int percent) override { window_.SetProgress(percent); }
   void SetButtonsEnabled(bool enabled) override { window_.SetButtonsEnabled(enabled); }
   std::optional<std::string> ChooseHexFile() override { return window_.ChooseHexFile(); }
-  int TargetType() const override { return window_.TargetType(); }
+  TargetType SelectedType() const override { return window_.SelectedType(); }
   void ShowError(std::string_view message) override {
     recorder_.OnShowError(message);
     window_.ShowError(message);

@@ -29,7 +29,7 @@ bool CheckTimeout(RunContext& run, std::int32_t limit, OnClose onClose) {
   run.loop.WaitForMessages();
   if (stopOnClose && run.control.closeRequested) return true;
   if (run.station.TimeOutCount < limit) return false;
-  run.loop.SetTimer1(false);
+  run.loop.SetTickTimer(false);
   run.window.AppendLog("TimeOut !! No response with target !!");
   run.window.AppendLog("PROGRAMMING FAILED. (" + TimeStampText() + ")");
   return true;
@@ -54,14 +54,14 @@ WaitResult StopReason(const RunContext& run, OnClose onClose) {
 }
 
 void AbortRun(RunContext& run) {
-  run.loop.SetTimer1(false);
+  run.loop.SetTickTimer(false);
   run.window.SetButtonsEnabled(true);
   run.frames.EndRun();
 }
 
 void EndRunNormally(RunContext& run) {
   run.frames.EndRun();
-  run.loop.SetTimer1(false);
+  run.loop.SetTickTimer(false);
   run.window.SetButtonsEnabled(true);
 }
 

@@ -27,7 +27,7 @@ TEST(SpecialFiles, AreNoHexFile) {
     QueueLoop loop;
     auto image = std::make_unique<MemoryImage>();
     AppendLoadingLines(window, path);
-    const LoadResult result = LoadImage(*image, path, 0, window, loop);
+    const LoadResult result = LoadImage(*image, path, TargetType::TkSeries, window, loop);
     EXPECT_EQ(result.status, LoadStatus::Failed) << path;
     EXPECT_EQ(window.errors, std::vector<std::string>{"Cannot open file " + path});
     EXPECT_EQ(window.log.back(), "Loading ...");

@@ -48,7 +48,7 @@ class ReceiveThreadTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(pty.Ok());
     ASSERT_TRUE(port.Open(pty.SlavePath(), "115200,E,8,1"));
-    loop.SetTimer1(true);  // short ticks keep WaitForMessages returning
+    loop.SetTickTimer(true);  // short ticks keep WaitForMessages returning
   }
 
   std::unique_ptr<ReceiveThread> Start() {
