@@ -22,6 +22,7 @@
 #include "../runs/test_hex.h"
 #include "child_process.h"
 #include "external_simulator.h"
+#include "kv218_command.h"
 #include "port/posix_port.h"
 
 namespace kv218 {
@@ -32,6 +33,7 @@ using ::testing::ElementsAreArray;
 using testing::ExternalSimulator;
 using testing::Finished;
 using ::testing::HasSubstr;
+using testing::Kv218;
 using testing::LogLines;
 using ::testing::MatchesRegex;
 using ::testing::Not;
@@ -51,12 +53,6 @@ std::string FileText(const std::string& path) {
 }
 
 // kv218 with its own settings file and the given arguments.
-std::vector<std::string> Kv218(const TempDir& dir, std::vector<std::string> args) {
-  std::vector<std::string> argv = {KV218_EXE, "--settings",
-                                   (dir.path() / "kv218tool.INI").string()};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return argv;
-}
 
 // The lines after the loader's three, which are checked on the way.
 Lines RunLines(const Finished& run, const std::string& file) {
