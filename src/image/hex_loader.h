@@ -28,8 +28,8 @@ struct LoadResult {
   LoadStatus status = LoadStatus::NoLoader;
   std::string error;
   // What the file held, also after an error (then counted up to the line that stopped it).
-  // The window says nothing of it; the command line warns of a file without data records,
-  // without its end-of-file record, or with records the type's memory has no room for.
+  // Both the window and the command line warn of a file without data records, without its
+  // end-of-file record, or with records the type's memory has no room for (load_findings.h).
   RecordCounts counts;
   bool ok() const { return status == LoadStatus::Loaded; }
 };

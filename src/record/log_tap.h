@@ -34,6 +34,11 @@ class LogTap final : public WindowOps {
     window_.ShowError(message);
   }
 
+  void SetSelectorsEnabled(bool enabled) override { window_.SetSelectorsEnabled(enabled); }
+  bool Confirm(std::string_view question) override { return window_.Confirm(question); }
+  void ShowVerdict(Verdict verdict) override { window_.ShowVerdict(verdict); }
+  void CallOperator() override { window_.CallOperator(); }
+
   // The front end's window itself, for what is not part of a run.
   WindowOps& window() { return window_; }
 
