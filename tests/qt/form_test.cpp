@@ -290,6 +290,12 @@ TEST_F(FormHandlersTest, ClosingDuringARunEndsTheApplicationAndSaves) {
     asked = true;
     QTimer::singleShot(0, &form, [&] {
       runningWhenAsked = form.controller().Running();
+      // The operator is asked first, and says yes.
+      QTimer::singleShot(0, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+          box->button(QMessageBox::Yes)->click();
+        }
+      });
       form.close();
     });
   });
