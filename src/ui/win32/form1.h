@@ -72,7 +72,8 @@ class TForm1 {
   // The port selector's items after "COM20": the serial devices present now.
   void ListSerialDeviceItems();
   void ComboBox2Change(int itemIndex);
-  // FormClose: a close asked for during a run first lets the run unwind.
+  // FormClose: a close asked for during a run asks the operator first, then lets the run
+  // unwind.
   void OnClose();
   void OnPaint();
   // Runs a button's handler; a close asked for while it ran is carried out afterwards.
