@@ -1,8 +1,5 @@
 #include "runs/flash_download.h"
 
-#include <string>
-
-#include "ground/text.h"
 #include "image/blank.h"
 #include "image/checksums.h"
 #include "runs/run_start.h"
@@ -15,13 +12,6 @@ constexpr std::int32_t kEraseGaugeTicks = 15;
 
 RunOutcome Stopped(WaitResult result) {
   return result == WaitResult::Closed ? RunOutcome::Interrupted : RunOutcome::TimedOut;
-}
-
-void LogFailed(WindowOps& window) {
-  window.AppendLog("PROGRAMMING FAILED. (" + TimeStampText() + ")");
-}
-void LogSucceeded(WindowOps& window) {
-  window.AppendLog("PROGRAMMING SUCCEEDED. (" + TimeStampText() + ")");
 }
 
 // The erase wait: like AwaitFlag, but each pass also shows the silent ticks on the gauge.
@@ -43,40 +33,40 @@ WaitResult AwaitErase(RunContext& run) {
 RunOutcome StoreConfiguration(RunContext& run) {
   Station& station = run.station;
   FlashFlags& flags = station.flags.flash;
-  WindowOps& window = run.window;
-  window.AppendLog("4. Flash Memory Configuation Bits Writting ...");
+  RunLog log = LogOf(run);
+  log.Step(kFlashWriteConfigStep);
   run.frames.FlashWriteConfig();
   WaitResult wait = AwaitFlag(run, flags.FlashConfigWriteDone, kFlashTimeoutTicks);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
-  window.AppendToLastLine(" OK");
+  log.Result(" OK");
   ClearConfigBytes(station.image);
-  window.AppendLog("5. Vreify Flash Memory Configuation Bits ...");
+  log.Step(kFlashVerifyConfigStep);
   run.frames.FlashReadConfig();
   wait = AwaitFlag(run, flags.FlashConfigReadDone, kFlashTimeoutTicks);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
   if (ConfigByteSum(station.image) != station.image.ConfigChecksum) {
-    window.AppendToLastLine(" NG");
-    LogFailed(window);
+    log.Result(" NG");
+    log.Ended(false);
     return RunOutcome::Failed;
   }
-  window.AppendToLastLine(" OK");
-  LogSucceeded(window);
+  log.Result(" OK");
+  log.Ended(true);
   return RunOutcome::Succeeded;
 }
 
 // Step 17: the read-back compared with the reference by the type's rule.
 RunOutcome Verify(RunContext& run) {
   Station& station = run.station;
-  WindowOps& window = run.window;
-  const int type = window.TargetType();
+  RunLog log = LogOf(run);
+  const int type = run.window.TargetType();
   const std::uint16_t std_ = station.image.ImageChecksum;
   if (type == 0) {
     if (ProgramWordSum24(station.image) != std_) {
-      window.AppendToLastLine(" NG");
-      LogFailed(window);
+      log.Result(" NG");
+      log.Ended(false);
       return RunOutcome::Failed;
     }
-    window.AppendToLastLine(" OK");
+    log.Result(" OK");
     return StoreConfiguration(run);
   }
   std::uint16_t now = 0;
@@ -89,12 +79,12 @@ RunOutcome Verify(RunContext& run) {
     return RunOutcome::Failed;  // no type selected: no rule, no result line
   }
   if (now != std_) {
-    window.AppendToLastLine(MismatchText(std_, now, false));
-    LogFailed(window);
+    log.Result(MismatchText(std_, now, false));
+    log.Ended(false);
     return RunOutcome::Failed;
   }
-  window.AppendToLastLine(" OK");
-  LogSucceeded(window);
+  log.Result(" OK");
+  log.Ended(true);
   return RunOutcome::Succeeded;
 }
 
@@ -104,6 +94,7 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   Station& station = run.station;
   WindowOps& window = run.window;
   FlashFlags& flags = station.flags.flash;
+  RunLog log = LogOf(run);
 
   station.transfer.EraseCounter = 0;
   run.frames.ReadEraseCounter();
@@ -111,9 +102,7 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   if (wait != WaitResult::FlagSet) return Stopped(wait);
 
   if (flags.EraseCounterState == 2) {
-    window.AppendLog("");
-    window.AppendLog("FLASH MEMORY cycling endurance reach llimit !!");
-    window.AppendLog("Please contact with Velkor to repair it !!");
+    log.EnduranceReached();
     run.loop.SetTimer1(false);
     window.SetButtonsEnabled(true);
     run.frames.EndRun();
@@ -122,8 +111,8 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   }
 
   window.AppendLog("");
-  window.AppendLog("PROGRAMMING FLASH MEMORY ... (" + TimeStampText() + ")");
-  window.AppendLog("1. Bulk Erasing Flash Memory ...");
+  window.AppendLog(TimedLine(kProgramFlashHead));
+  log.Step(kFlashEraseStep);
   run.frames.FlashErase(window.TargetType());
   wait = AwaitErase(run);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
@@ -132,13 +121,13 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   wait = AwaitFlag(run, flags.CounterWriteDone, kFlashTimeoutTicks);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
 
-  window.AppendLog("2. Flash Memory Writting ...");
+  log.Step(kFlashWriteStep);
   station.transfer.FlashBlocks = 0;
   run.frames.FlashWriteData();
   wait = AwaitFlag(run, flags.FlashWriteDone, kFlashTimeoutTicks);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
   window.SetProgress(100);
-  window.AppendToLastLine(" OK");
+  log.Result(" OK");
 
   const int blankType = window.TargetType();
   if (blankType == 0) {
@@ -149,7 +138,7 @@ RunOutcome Converse(RunContext& run, bool& ended) {
     BlankImage1K(station.image);
   }
 
-  window.AppendLog("3. Verify Flash Memory ...");
+  log.Step(kFlashVerifyStep);
   station.transfer.ReadRow = 0;
   station.transfer.FlashBlocks = 0;
   station.transfer.ShortBlocks = 0;
@@ -158,8 +147,8 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   if (wait != WaitResult::FlagSet) return Stopped(wait);
   if (flags.FlashReadDone != 1) {
     // Data of a block never arrived: no sum over the image can stand for the flash.
-    window.AppendToLastLine(" NG");
-    LogFailed(window);
+    log.Result(" NG");
+    log.Ended(false);
     return RunOutcome::Failed;
   }
 

@@ -1,9 +1,5 @@
 #include "runs/waits.h"
 
-#include <string>
-
-#include "ground/text.h"
-
 namespace kv218 {
 
 bool CheckTimeout(RunContext& run, std::int32_t limit) {
@@ -13,8 +9,7 @@ bool CheckTimeout(RunContext& run, std::int32_t limit) {
   if (run.control.closeRequested) return true;
   if (run.station.TimeOutCount < limit) return false;
   run.loop.SetTimer1(false);
-  run.window.AppendLog("TimeOut !! No response with target !!");
-  run.window.AppendLog("PROGRAMMING FAILED. (" + TimeStampText() + ")");
+  LogOf(run).TimedOut();
   return true;
 }
 
