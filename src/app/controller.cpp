@@ -151,6 +151,7 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   if (control_.running) return RunOutcome::Busy;
   control_.running = true;
   control_.closeRequested = false;
+  replyEnd_.ExpectTargetType(window_.TargetType());
   const bool recording = !recordFile_.empty();
   if (recording) {
     recorder_.Begin({kind, portPath_, station_.HexFileName, window_.TargetType()}, clock_());

@@ -72,7 +72,8 @@ class Controller {
   void ReadSettingsFile();
   // Ends every burst at the 50 ms gap from the next OpenPort on, whatever the settings say
   // (the command line's --silence-framing). By default a reply whose length its head tells
-  // is handed over as soon as it has arrived.
+  // is handed over as soon as it has arrived, and a pause inside it shorter than
+  // kLongestPauseInReply does not cut it.
   void ForceSilenceFraming() { forceSilenceFraming_ = true; }
 
   // Each program or store run, and each stand-alone run the programmer reports, appends one

@@ -14,18 +14,27 @@ namespace kv218 {
 inline constexpr std::size_t kMaxBurst = 4999;
 
 enum class ReadStatus {
-  Burst,        // count bytes arrived, cut at the first gap of more than 50 ms, at capacity, or
-                // where the caller's BurstEnd found them complete
+  Burst,        // count bytes arrived, cut at the first gap of more than 50 ms (of more than
+                // a second inside a reply the caller's BurstEnd awaits), at capacity, or where
+                // that BurstEnd found them whole
   Interrupted,  // InterruptRead was called (or the port is closed)
   Failed,       // the line failed or hung up; the caller backs off before trying again
 };
 
-// Decides whether the bytes read so far are a whole burst: a port that asks it hands the burst
-// over at once instead of waiting for the gap. It sees the burst from its first byte on and
-// must answer false whenever more bytes may still belong to it.
+// How the bytes read so far stand as a burst.
+enum class BurstSoFar {
+  Open,      // where it ends is not known: the gap ends it
+  Awaiting,  // a reply whose head told its length, and not all of its bytes are here yet
+  Whole,     // complete: handed over at once
+};
+
+// Judges the bytes read so far; a port that asks it hands a whole burst over at once instead
+// of waiting for the gap, and bears a longer pause inside a reply it awaits (burst_wait.h). It
+// sees the burst from its first byte on and must not call it whole while more bytes may still
+// belong to it. The receive thread calls it; it must be safe there.
 class BurstEnd {
  public:
-  virtual bool Complete(const std::uint8_t* bytes, std::size_t count) const = 0;
+  virtual BurstSoFar Judge(const std::uint8_t* bytes, std::size_t count) const = 0;
 
  protected:
   ~BurstEnd() = default;
@@ -76,8 +85,9 @@ class PortChannel {
   }
 
   // Receive thread only: blocks until one burst has been read into buffer (at most capacity
-  // bytes), the read is interrupted, or the line fails. A burst ends at the gap, at capacity,
-  // or as soon as end (when given) calls it complete.
+  // bytes), the read is interrupted, or the line fails. A burst ends where NextByteWait
+  // (burst_wait.h) says: at the gap, after the longer pause a reply end awaits, at capacity,
+  // or as soon as end (when given) calls it whole.
   virtual ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
                                const BurstEnd* end) = 0;
   // Any thread: makes a blocked or later ReadBurst return Interrupted at once, until the next

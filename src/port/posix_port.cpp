@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "port/burst_wait.h"
 #include "port/line_settings.h"
 #include "port/system_port.h"
 #include "port/termios_line.h"
@@ -25,9 +26,6 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-// Poll timeout in whole milliseconds; poll waits at least this long.
-constexpr int kBurstGapMs = static_cast<int>(kBurstGap.count());
 
 // Linux's device numbers of pseudo-terminal slaves (/dev/pts/N).
 constexpr unsigned int kFirstPtySlaveMajor = 136;
@@ -268,7 +266,7 @@ ReadStatus PosixPort::ReadBurst(std::uint8_t* buffer, std::size_t capacity, std:
 ReadStatus PosixPort::ReadFrom(int fd, std::uint8_t* buffer, std::size_t capacity,
                                std::size_t& count, const BurstEnd* end) {
   if (capacity == 0) return ReadStatus::Burst;
-  int timeout = -1;  // wait without limit for the first byte, then for the gap
+  int timeout = -1;  // wait without limit for the first byte, then as NextByteWait says
   while (count < capacity) {
     pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
     int ready = poll(fds, 2, timeout);
@@ -285,8 +283,9 @@ ReadStatus PosixPort::ReadFrom(int fd, std::uint8_t* buffer, std::size_t capacit
     ssize_t got = read(fd, buffer + count, capacity - count);
     if (got > 0) {
       count += static_cast<std::size_t>(got);
-      if (end != nullptr && end->Complete(buffer, count)) break;
-      timeout = kBurstGapMs;
+      const auto wait = NextByteWait(end, buffer, count);
+      if (!wait) break;                           // a whole reply
+      timeout = static_cast<int>(wait->count());  // poll waits at least this long
       continue;
     }
     const bool hungUp = (lineState & (POLLHUP | POLLERR | POLLNVAL)) != 0;

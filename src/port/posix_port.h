@@ -10,8 +10,9 @@
 // Send: the frame is copied into the port's own 5000-byte queue and a writer thread drains
 // it; a frame that does not fit into the free part of the queue is refused whole.
 // ReadBurst: waits on the line and on a wake-up descriptor; after the first byte it goes on
-// reading until more than 50 ms pass without a byte, the buffer is full, or the caller's
-// BurstEnd calls what arrived complete.
+// reading until the line has been silent for as long as NextByteWait allows (the 50 ms gap,
+// longer inside an awaited reply), the buffer is full, or the caller's BurstEnd calls what
+// arrived whole.
 
 #include <chrono>
 #include <condition_variable>
@@ -24,9 +25,6 @@
 #include "port/port_writer.h"
 
 namespace kv218 {
-
-// A read ends once the line has been silent this long after its last byte.
-inline constexpr std::chrono::milliseconds kBurstGap{50};
 
 // "\\.\COMn" names /dev/ttyS(n-1); any other path is used unchanged.
 std::string PosixDevicePath(const std::string& path);

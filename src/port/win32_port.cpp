@@ -328,10 +328,11 @@ ReadStatus Win32Port::ReadFrom(HANDLE port, std::uint8_t* buffer, std::size_t ca
     return ReadStatus::Failed;
   }
 
-  // The burst piece by piece, so that it is handed over as soon as end finds it complete:
-  // what the driver holds is taken at once, and the next byte is waited for until the line
-  // has been silent for the gap.
+  // The burst piece by piece, so that it is handed over as soon as end finds it whole: what
+  // the driver holds is taken at once, and the next byte is waited for until the line has
+  // been silent for as long as NextByteWait allows (the gap, longer inside an awaited reply).
   auto lastByte = std::chrono::steady_clock::now();
+  std::chrono::milliseconds allowed = kBurstGap;
   while (count < capacity) {
     DWORD want = 1;
     DWORD waitMs = INFINITE;  // the first byte: as long as it takes
@@ -340,16 +341,18 @@ ReadStatus Win32Port::ReadFrom(HANDLE port, std::uint8_t* buffer, std::size_t ca
     } else if (count > 0) {
       const auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(
           std::chrono::steady_clock::now() - lastByte);
-      if (silent.count() >= static_cast<long long>(kReadIntervalMs)) break;
-      waitMs = static_cast<DWORD>(kReadIntervalMs - silent.count());
+      if (silent >= allowed) break;
+      waitMs = static_cast<DWORD>((allowed - silent).count());
     }
     const Wait read = Read(port, buffer + count, want, waitMs, transferred);
     count += transferred;
     if (transferred > 0) {
       lastByte = std::chrono::steady_clock::now();
-      if (end->Complete(buffer, count)) break;
+      const auto wait = NextByteWait(end, buffer, count);
+      if (!wait) break;  // a whole reply
+      allowed = *wait;
     }
-    if (read == Wait::TimedOut) continue;  // the loop tells whether the gap has come
+    if (read == Wait::TimedOut) continue;  // the loop tells whether the silence has lasted
     if (read == Wait::Stopped || Interrupted()) {
       return count > 0 ? ReadStatus::Burst : ReadStatus::Interrupted;
     }

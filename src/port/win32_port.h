@@ -12,7 +12,8 @@
 // ReadBurst: WaitCommEvent for EV_RXCHAR, then one overlapped ReadFile, which the interval
 // time-out ends at the first gap of more than 50 ms (or when the buffer is full). With a
 // BurstEnd the burst is read piece by piece instead (what the driver holds, then one byte
-// awaited until 50 ms of silence), so that a complete reply is handed over at once. Every wait
+// awaited for as long as NextByteWait allows: 50 ms, longer inside an awaited reply), so that
+// a whole reply is handed over at once and a pause inside one does not cut it. Every wait
 // also waits on a stop event; a stop cancels the pending call with CancelIoEx.
 
 #include <windows.h>
@@ -24,12 +25,14 @@
 #include <mutex>
 #include <string>
 
+#include "port/burst_wait.h"
 #include "port/port_channel.h"
 
 namespace kv218 {
 
-// Read interval time-out: a read ends once the line has been silent this long.
-inline constexpr DWORD kReadIntervalMs = 50;
+// Read interval time-out of silence framing: a read ends once the line has been silent for the
+// gap.
+inline constexpr DWORD kReadIntervalMs = static_cast<DWORD>(kBurstGap.count());
 // Input and output queue sizes requested from the driver.
 inline constexpr DWORD kQueueBytes = 5000;
 // Frames that may be in flight at once; each slot holds the largest frame.

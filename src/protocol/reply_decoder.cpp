@@ -387,10 +387,11 @@ void EraseCounterRead(Reply& r) {
 void CounterWritten(Reply& r) { r.station.flags.flash.CounterWriteDone = 1; }
 
 // Bytes of the type-0, types 1 and 2, and flash read-back data replies (a type-3 flash block
-// is 4 + 1,024 bytes: that one reply ends at the gap).
+// is 4 + 1,024 bytes).
 constexpr std::size_t kReadData24Bytes = 4 + 3 * 4 * kReadBlockRows24;
 constexpr std::size_t kReadData16Bytes = 5 + kRowBytes * kReadBlockRows16;
 constexpr std::size_t kFlashReadDataBytes = 4 + kFlashReadBytes;
+constexpr std::size_t kFlashReadData1KBytes = 4 + kFlashReadBytes1K;
 
 // Every reply the programmer gives, by the header of the command it answers (after the lead
 // byte 0x1F), with the bytes its handling reads and the bytes the programmer sends. No two
@@ -441,15 +442,28 @@ bool HeadMatches(const Entry& entry, const std::uint8_t* bytes, std::size_t coun
 
 }  // namespace
 
-bool ReplyEnd::Complete(const std::uint8_t* bytes, std::size_t count) const {
+BurstSoFar ReplyEnd::Judge(const std::uint8_t* bytes, std::size_t count) const {
   for (const Entry& entry : kReplies) {
     if (!HeadMatches(entry, bytes, count)) continue;
+    // A flash data block is shorter for type 3; its head does not tell, the run's type does.
+    std::size_t whole = entry.whole;
+    std::size_t shortest = entry.whole;
+    if (entry.handle == FlashReadBlock) {
+      const int type = targetType_.load(std::memory_order_relaxed);
+      shortest = kFlashReadData1KBytes;
+      whole = type == 3 ? kFlashReadData1KBytes : type >= 0 && type <= 2 ? whole : 0;
+    }
+    // Until the reply's own bytes are all here, a pause inside it does not end it.
+    if (count < shortest || count < whole) return BurstSoFar::Awaiting;
+    if (whole == 0) return BurstSoFar::Open;
     // A status report may arrive in the middle of a reply and lengthens its burst; ESC at the
-    // end may be the start of one.
+    // end may be the start of one. Bytes of read-back data that happen to look like a report
+    // make the burst look longer than it is: the gap ends it then, as before.
     const StatusReportSpan reports = SpanOfStatusReports(bytes, count);
-    return !reports.openAtEnd && count == entry.whole + reports.bytes;
+    return !reports.openAtEnd && count == whole + reports.bytes ? BurstSoFar::Whole
+                                                                : BurstSoFar::Open;
   }
-  return false;
+  return BurstSoFar::Open;
 }
 
 bool DecodeReply(Station& station, WindowOps& window, MessageLoop& loop, FollowUpSender& followUp,

@@ -3,6 +3,7 @@
 // flags, stores read-back data, moves the gauge and sends the next frame of a block transfer.
 // A reply is recognised only at the first byte of a read, and only from bytes of that read.
 
+#include <atomic>
 #include <ctime>
 
 #include "ground/message_loop.h"
@@ -17,13 +18,21 @@ namespace kv218 {
 inline constexpr int kReadBlockRows24 = 256;
 inline constexpr int kReadBlockRows16 = 64;
 
-// Ends a burst that begins with a reply as soon as the reply's whole length has arrived, the
-// length its head tells (with any status reports that came inside it). Anything else (notes,
-// status reports, bytes before a reply, a reply cut short or followed by more bytes) is left
-// to the gap. The receive thread hands it to the port's ReadBurst.
+// Judges a burst that begins with a reply by the length its head tells (with any status
+// reports that came inside it): awaited until the reply's own bytes have all arrived, whole
+// at exactly its length. Anything else (notes, status reports, bytes before a reply, a head
+// not yet all here, a reply followed by more bytes) is left to the gap. The controller owns
+// it; the receive thread hands it to the port's ReadBurst.
 class ReplyEnd final : public BurstEnd {
  public:
-  bool Complete(const std::uint8_t* bytes, std::size_t count) const override;
+  BurstSoFar Judge(const std::uint8_t* bytes, std::size_t count) const override;
+  // Window thread, as a run starts: the run's target type, which sets the length of a flash
+  // data block (4 + 1,024 bytes for type 3, 4 + 2,048 for the others). While it is unknown
+  // such a block is awaited only up to the shorter length and then left to the gap.
+  void ExpectTargetType(int type) { targetType_.store(type, std::memory_order_relaxed); }
+
+ private:
+  std::atomic<int> targetType_{-1};
 };
 
 // Decodes at most one reply from station.rx (its first RxCount bytes). now stamps the result

@@ -19,6 +19,10 @@ struct Burst {
   // burst of the same answer, or for the first one from the end of the frame that caused it.
   std::chrono::milliseconds delay{0};
   bool hangUp = false;  // instead of bytes, the device drops the line here
+  // A stop in the middle, against the device's own rule (the pause-in-reply fault): the
+  // first pauseAfter bytes, then `pause` of silence, then the rest. No stop when pause is 0.
+  std::size_t pauseAfter = 0;
+  std::chrono::milliseconds pause{0};
   // When a paced transport sends it (the transport's own bookkeeping).
   std::chrono::steady_clock::time_point due{};
   std::size_t size = 0;
@@ -52,6 +56,8 @@ class BurstQueue {
     ++count_;
     slot.delay = std::chrono::milliseconds{0};
     slot.hangUp = false;
+    slot.pauseAfter = 0;
+    slot.pause = std::chrono::milliseconds{0};
     slot.size = 0;
     return &slot;
   }

@@ -79,6 +79,11 @@ void DeviceModel::FinishReply(const Frame& frame, const Reply& reply, bool isRea
     std::memcpy(bytes.data(), kNoise, sizeof kNoise);
     burst->size += sizeof kNoise;
   }
+  const Fault* pause = options_.faults.Find(FaultKind::PauseInReply);
+  if (isReadBack && pause != nullptr) {
+    burst->pauseAfter = burst->size / 2;
+    burst->pause = std::chrono::milliseconds(pause->number);
+  }
 }
 
 }  // namespace kv218::sim

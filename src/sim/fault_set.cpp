@@ -22,6 +22,9 @@ std::string KnownNames() {
   return names;
 }
 
+// A pause longer than a minute would only outlast every time-out of the host.
+constexpr std::uint32_t kMostReplyPauseMs = 60000;
+
 bool ParseNumber(const std::string& text, std::uint32_t& value) {
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, value);
@@ -86,6 +89,13 @@ bool FaultSet::Add(const std::string& text, std::string& error) {
       fault.number = 3;
       if (hasValue && (!ParseNumber(value, fault.number) || fault.number == 0)) {
         return bad("needs a block number from 1");
+      }
+      break;
+    case FaultKind::PauseInReply:
+      fault.number = kDefaultReplyPauseMs;
+      if (hasValue && (!ParseNumber(value, fault.number) || fault.number == 0 ||
+                       fault.number > kMostReplyPauseMs)) {
+        return bad("needs milliseconds from 1 to 60000");
       }
       break;
     default:

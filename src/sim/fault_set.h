@@ -21,6 +21,7 @@ enum class FaultKind {
   EraseCounter,          // erase-counter=N
   HangupMidTransfer,     // hangup-mid-transfer[=N]
   AutoProgramFails,      // autoprogram-fails
+  PauseInReply,          // pause-in-reply[=MS]
 };
 
 struct FaultInfo {
@@ -55,12 +56,20 @@ inline constexpr FaultInfo kFaultCatalogue[] = {
      "RDD, FWD, FRD)"},
     {FaultKind::AutoProgramFails, "autoprogram-fails", nullptr,
      "AutoProgram answers with the result byte 0"},
+    {FaultKind::PauseInReply, "pause-in-reply", "[MS]",
+     "every read-back data answer (RDD, FRD) stops for MS milliseconds (default 150) in the "
+     "middle of its data, longer than the 50 ms gap the programmer promises to leave only "
+     "after its outputs"},
 };
+
+// The pause of pause-in-reply when it names none, in milliseconds.
+inline constexpr std::uint32_t kDefaultReplyPauseMs = 150;
 
 struct Fault {
   FaultKind kind;
   std::string command;       // SilentAt, ShortReply, NoiseBeforeReply: letters, empty = all
-  std::uint32_t number = 0;  // SilentAt: occurrence; EraseCounter: value; Hangup: block
+  std::uint32_t number = 0;  // SilentAt: occurrence; EraseCounter: value; Hangup: block;
+                             // PauseInReply: milliseconds
 };
 
 class FaultSet {

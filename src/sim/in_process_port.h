@@ -2,7 +2,8 @@
 // The simulated programmer as a port, without any line: for deterministic host tests and for
 // a host that simulates in-process. Send feeds the device model at once; every burst it answers
 // with is kept in the port's own queue and handed to the receiver by a message posted to the
-// window thread's loop, one message per burst, in order. Operation times are ignored.
+// window thread's loop, one message per burst, in order. Operation times are ignored, and so
+// is a pause inside a burst (the pause-in-reply fault): each burst arrives whole.
 // No receive thread is needed (one may run: ReadBurst just waits until it is interrupted).
 // The programmer's bursts are whole and one reply each, so how a line would end them (at the
 // gap, or when a reply's length has arrived) makes no difference here.

@@ -11,14 +11,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 namespace kv218::sim {
 
 namespace {
-
-constexpr std::chrono::microseconds kPacingStep{4000};  // bytes go out in slices this long
 
 std::string SystemError(const char* what) {
   return std::string(what) + ": " + std::strerror(errno);
@@ -204,6 +203,12 @@ void PtyServer::PrepareFront(Burst& burst) {
   if (unsteady.longestDelay.count() > 0) {
     burst.due += std::chrono::milliseconds(random_() % (unsteady.longestDelay.count() + 1));
   }
+  if (burst.pause.count() > 0 && burst.pauseAfter > 0 && burst.pauseAfter < burst.size) {
+    pieceCount_ = 2;  // the device's own stop (a fault) and nothing else
+    pieces_[0] = {burst.pauseAfter, burst.pause};
+    pieces_[1] = {burst.size, {}};
+    return;
+  }
   if (unsteady.longestPause.count() <= 0 || burst.size < 2) return;
   // Up to three cuts at random places, each piece but the last followed by a pause.
   std::array<std::size_t, kMostPieces> ends{};
@@ -222,27 +227,18 @@ void PtyServer::PrepareFront(Burst& burst) {
 
 std::size_t PtyServer::BytesDue(const Burst& burst, Clock::duration elapsed,
                                 Clock::time_point& next) const {
-  Clock::duration start{0};  // when the piece starts, counted from the burst's start
+  // Each piece goes to the pty in one write, at the moment its last byte would have arrived
+  // on the line: however late this thread runs, the host never finds a pause inside a piece.
+  Clock::duration at{0};  // counted from the burst's start
   std::size_t from = 0;
   for (std::size_t i = 0; i < pieceCount_; ++i) {
     const Piece& piece = pieces_[i];
-    const std::size_t length = piece.end - from;
-    if (elapsed < start) {
-      next = burst.due + start;
+    if (!options_.unpaced) at += byteTime_ * static_cast<std::int64_t>(piece.end - from);
+    if (elapsed < at) {
+      next = burst.due + at;
       return from;
     }
-    if (!options_.unpaced) {
-      const auto inPiece = static_cast<std::size_t>((elapsed - start) / byteTime_);
-      if (inPiece < length) {
-        const auto slice =
-            static_cast<std::size_t>(std::max<std::int64_t>(1, kPacingStep / byteTime_));
-        const std::size_t sliceEnd = std::min(length, inPiece + slice);
-        next = burst.due + start + byteTime_ * static_cast<std::int64_t>(sliceEnd);
-        return from + inPiece;
-      }
-      start += byteTime_ * static_cast<std::int64_t>(length);
-    }
-    start += piece.pauseAfter;
+    at += piece.pauseAfter;
     from = piece.end;
   }
   return from;
@@ -273,8 +269,17 @@ bool PtyServer::SendDue(Clock::time_point now, Clock::time_point& next, bool& wa
     if (target > sentOfFront_) {
       if (sentOfFront_ == 0 && options_.trace != nullptr) {
         options_.trace->DeviceBurst(burst.bytes.data(), burst.size);
+        if (burst.pause.count() > 0) {
+          char note[96];
+          std::snprintf(note, sizeof note, "the programmer stops for %lld ms after byte %zu",
+                        static_cast<long long>(burst.pause.count()), burst.pauseAfter);
+          options_.trace->Note(note);
+        }
       }
+      const Clock::time_point writing = Clock::now();
+      if (sentOfFront_ > 0) NotePauseInBurst(writing - lastWrite_);
       const ssize_t n = write(master_, burst.bytes.data() + sentOfFront_, target - sentOfFront_);
+      lastWrite_ = Clock::now();
       if (n > 0) sentOfFront_ += static_cast<std::size_t>(n);
       if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
       if (sentOfFront_ < target) {  // the pty is full: wait until the host reads
@@ -294,6 +299,13 @@ bool PtyServer::SendDue(Clock::time_point now, Clock::time_point& next, bool& wa
     return true;
   }
   return true;
+}
+
+void PtyServer::NotePauseInBurst(Clock::duration pause) {
+  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(pause).count();
+  if (ns > longestPauseInBurst_.load(std::memory_order_relaxed)) {
+    longestPauseInBurst_.store(ns, std::memory_order_relaxed);
+  }
 }
 
 void PtyServer::Serve() {

@@ -5,11 +5,15 @@
 //
 // The line: 11 bits per byte (8E1), so at 115,200 baud a byte takes 95.5 us both ways; frames
 // from the host are taken as arriving at that rate too, so an answer cannot leave before its
-// frame would have been received. A burst never starts less than 50 ms after the last byte of
-// the one before, the device's own rule, so that a host that ends a read after 50 ms of
-// silence reads each one on its own. "Unpaced" writes each burst at once (the gaps are kept).
+// frame would have been received. Each burst goes to the pty in one write, at the moment its
+// last byte would have arrived on the line, and the next burst waits from the moment it was
+// written: the run takes the line's time, and however late this thread is scheduled the
+// host never finds a pause inside a burst. A burst never starts less than 50 ms after the one
+// before, the device's own rule, so that a host that ends a read after 50 ms of silence reads
+// each one on its own. "Unpaced" writes each burst as soon as it is due (the gaps are kept).
 // For tests of the host's framing, Unsteady makes the line less tidy within that rule: a burst
-// may start later than due and come in pieces with short pauses between them.
+// may start later than due and come in pieces with short pauses between them (only there, and
+// with the pause-in-reply fault, is a burst written in more than one piece).
 //
 // The server keeps the slave end open itself, configured raw, for two reasons: the pty would
 // otherwise hang up each time a host closes the port (and the master would read EIO until the
@@ -72,6 +76,12 @@ class PtyServer {
   bool HungUp() const { return hungUp_; }
   // Any thread: blocks until the server thread ends by itself (hang-up) or Stop.
   void WaitUntilEnded();
+  // Any thread: the longest time between two writes of one burst so far, zero while every
+  // burst went out in one write. A host cannot have seen a longer pause inside a burst, so
+  // a test that needs pauses below the gap can check that it got them.
+  std::chrono::nanoseconds LongestPauseInBurst() const {
+    return std::chrono::nanoseconds(longestPauseInBurst_.load(std::memory_order_relaxed));
+  }
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -81,11 +91,13 @@ class PtyServer {
   void Schedule(Clock::time_point arrival);
   // Sends what is due of the front burst; returns when the next thing is due.
   bool SendDue(Clock::time_point now, Clock::time_point& next, bool& wantWritable);
-  // Draws the front burst's extra delay and its pieces (Unsteady).
+  // Cuts the front burst into the pieces it is written in (one, unless Unsteady or the
+  // burst's own pause ask for more) and draws its extra delay (Unsteady).
   void PrepareFront(Burst& burst);
-  // Bytes of the front burst due by elapsed since its start; next becomes the time of the
-  // next byte not yet due.
+  // Bytes of the front burst due by elapsed since its start (whole pieces); next becomes the
+  // time the next piece is due.
   std::size_t BytesDue(const Burst& burst, Clock::duration elapsed, Clock::time_point& next) const;
+  void NotePauseInBurst(Clock::duration pause);
   void Wake();
   void CloseLine();
   void HostClosed();  // lifts the exclusive mode the host may have left behind
@@ -103,6 +115,7 @@ class PtyServer {
   std::atomic<int> runsRequested_ = 0;
   std::atomic<bool> hungUp_ = false;
   std::atomic<bool> ended_ = false;
+  std::atomic<std::int64_t> longestPauseInBurst_ = 0;  // nanoseconds
 
   // Server thread only.
   std::size_t scheduled_ = 0;        // bursts at the front of the model's queue that have a time
@@ -110,6 +123,7 @@ class PtyServer {
   Clock::time_point plannedEnd_{};   // when the last scheduled burst will be out
   Clock::time_point inboundFree_{};  // when the host's bytes so far have arrived
   std::size_t sentOfFront_ = 0;      // bytes of the front burst already written
+  Clock::time_point lastWrite_{};    // when the last write to the line returned
   struct Piece {
     std::size_t end = 0;  // the piece is the front burst's bytes up to here
     Clock::duration pauseAfter{};

@@ -169,6 +169,18 @@ TEST(Kv218, AReadBackWithDataMissingFails) {
   }
 }
 
+// A programmer that stops for 150 ms inside every read-back block, as one on a busy line may:
+// each block is still taken whole and the run succeeds, where ending it at the 50 ms gap
+// would cut every block in two.
+TEST(Kv218, AProgrammerThatPausesInsideItsRepliesIsStillProgrammed) {
+  TempDir dir;
+  const Finished run =
+      testing::Run(Kv218(dir, {"program", "--simulate", "--sim-baud", "max", "--type", "0",
+                               "--fault", "pause-in-reply", Example(0)}));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_THAT(RunLines(run, Example(0)), ElementsAreArray(kProgramLines[0]));
+}
+
 TEST(Kv218, TheEnduranceLimitFails) {
   TempDir dir;
   const Finished run =

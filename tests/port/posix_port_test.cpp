@@ -6,13 +6,17 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <future>
+#include <iostream>
 #include <thread>
 #include <vector>
 
+#include "port/burst_wait.h"
 #include "port/termios_line.h"
+#include "protocol/reply_decoder.h"
 #include "pty_pair.h"
 #include "testkit/temp_folder.h"
 
@@ -57,17 +61,42 @@ class PosixPortTest : public ::testing::Test {
     return {buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count)};
   }
 
-  // Writes the pieces to the programmer's side, pause apart, from a thread of their own.
+  // Reads one burst as the receive thread does with a reply end.
+  std::vector<std::uint8_t> ReadOne(const BurstEnd& end) {
+    std::size_t count = 0;
+    EXPECT_EQ(port.ReadBurst(buffer.data(), buffer.size(), count, &end), ReadStatus::Burst);
+    return {buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count)};
+  }
+
+  // Writes the pieces to the programmer's side, pause apart, from a thread of their own, and
+  // notes the longest time that actually passed between two writes: a busy machine stretches
+  // the pauses, and the port can never see a longer one.
   std::thread WriteSpaced(std::vector<std::vector<std::uint8_t>> pieces,
                           std::chrono::milliseconds pause) {
+    longestPause = {};
     return std::thread([this, pieces = std::move(pieces), pause] {
+      auto written = std::chrono::steady_clock::now();
       for (std::size_t i = 0; i < pieces.size(); ++i) {
-        if (i > 0) std::this_thread::sleep_for(pause);
+        if (i > 0) {
+          std::this_thread::sleep_for(pause);
+          longestPause = std::max(longestPause, std::chrono::steady_clock::now() - written);
+        }
         pty.Write(pieces[i]);
+        written = std::chrono::steady_clock::now();
       }
     });
   }
 
+  // Writes bytes once `told` is set (the test has what it waited for), or after the guard, so
+  // that a port that waits too long gets them and fails the test instead of hanging it.
+  std::thread WriteWhenTold(std::vector<std::uint8_t> bytes, std::future<void> told) {
+    return std::thread([this, bytes = std::move(bytes), told = std::move(told)] {
+      told.wait_for(testing::kGuard);
+      pty.Write(bytes);
+    });
+  }
+
+  std::chrono::steady_clock::duration longestPause{};  // of the last WriteSpaced
   PtyPair pty;
   PosixPort port;
   std::array<std::uint8_t, kMaxBurst> buffer{};
@@ -231,15 +260,22 @@ TEST_F(PosixPortTest, ReadStopsAtCapacityAndTheRestIsTheNextRead) {
   EXPECT_EQ(first, bytes);
 }
 
+// The next bytes are written only once the read has ended: it must end by itself after the
+// gap, however late the machine lets either side run.
 TEST_F(PosixPortTest, GapOfMoreThan50MsEndsARead) {
   const std::vector<std::uint8_t> a = Pattern(10, 1);
   const std::vector<std::uint8_t> b = Pattern(12, 2);
-  std::thread writer = WriteSpaced({a, b}, 80ms);
+  std::promise<void> readA;
+  std::thread writer = WriteWhenTold(b, readA.get_future());
+  ASSERT_TRUE(pty.Write(a));
   EXPECT_EQ(ReadOne(), a);
+  readA.set_value();
   EXPECT_EQ(ReadOne(), b);
   writer.join();
 }
 
+// Pauses of 20 ms keep a burst together. A busy machine may stretch a pause to the gap; such
+// an attempt shows nothing and is repeated, saying so.
 TEST_F(PosixPortTest, BytesArriving20MsApartAreOneRead) {
   std::vector<std::vector<std::uint8_t>> pieces;
   std::vector<std::uint8_t> all;
@@ -247,8 +283,88 @@ TEST_F(PosixPortTest, BytesArriving20MsApartAreOneRead) {
     pieces.push_back({static_cast<std::uint8_t>(0xA0 + i)});
     all.push_back(static_cast<std::uint8_t>(0xA0 + i));
   }
-  std::thread writer = WriteSpaced(pieces, 20ms);
-  EXPECT_EQ(ReadOne(), all);
+  for (int attempt = 1; attempt <= 5; ++attempt) {
+    std::thread writer = WriteSpaced(pieces, 20ms);
+    std::vector<std::uint8_t> read = ReadOne();
+    writer.join();
+    while (read.size() < all.size()) {
+      const std::vector<std::uint8_t> more = ReadOne();
+      read.insert(read.end(), more.begin(), more.end());
+    }
+    if (longestPause >= kBurstGap) {
+      std::cout << "[ NOTE     ] attempt " << attempt << ": a pause took "
+                << std::chrono::duration_cast<std::chrono::milliseconds>(longestPause).count()
+                << " ms on this busy machine; again\n";
+      continue;
+    }
+    EXPECT_EQ(read, all);
+    return;
+  }
+  GTEST_SKIP() << "the machine never kept the pauses below the gap";
+}
+
+// With the reply end, a reply whose head has told its length is read whole although its
+// programmer stops for 150 ms in the middle; a burst of unknown length still ends at the gap.
+TEST_F(PosixPortTest, AReplyOfKnownLengthIsReadWholeAcrossAPauseLongerThanTheGap) {
+  ReplyEnd end;
+  end.ExpectTargetType(0);
+  std::vector<std::uint8_t> reply = Pattern(3076, 7);
+  reply[0] = 0x1F;
+  reply[1] = 'R';
+  reply[2] = 'D';
+  reply[3] = 'D';
+  const std::vector<std::uint8_t> first(reply.begin(), reply.begin() + 1540);
+  const std::vector<std::uint8_t> rest(reply.begin() + 1540, reply.end());
+  for (int attempt = 1; attempt <= 5; ++attempt) {
+    std::thread writer = WriteSpaced({first, rest}, 150ms);
+    const std::vector<std::uint8_t> read = ReadOne(end);
+    writer.join();
+    if (longestPause >= kLongestPauseInReply) {
+      std::cout << "[ NOTE     ] attempt " << attempt << ": the pause took "
+                << std::chrono::duration_cast<std::chrono::milliseconds>(longestPause).count()
+                << " ms on this busy machine; again\n";
+      if (read.size() < reply.size()) ReadOne(end);  // the rest
+      continue;
+    }
+    EXPECT_EQ(read, reply);
+    return;
+  }
+  GTEST_SKIP() << "the machine never kept the pause below kLongestPauseInReply";
+}
+
+TEST_F(PosixPortTest, AReplyWhoseRestDoesNotComeIsHandedOverShortAfterTheLongPause) {
+  ReplyEnd end;
+  end.ExpectTargetType(0);
+  std::vector<std::uint8_t> first = Pattern(1540, 8);
+  first[0] = 0x1F;
+  first[1] = 'R';
+  first[2] = 'D';
+  first[3] = 'D';
+  const std::vector<std::uint8_t> rest = Pattern(1536, 9);
+  std::promise<void> readFirst;
+  std::thread writer = WriteWhenTold(rest, readFirst.get_future());
+  ASSERT_TRUE(pty.Write(first));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ReadOne(end), first);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, kLongestPauseInReply);
+  readFirst.set_value();
+  EXPECT_EQ(ReadOne(end), rest) << "what came late is a burst of its own";
+  writer.join();
+}
+
+TEST_F(PosixPortTest, WithTheReplyEndABurstOfUnknownLengthStillEndsAtTheGap) {
+  ReplyEnd end;
+  const std::vector<std::uint8_t> note = {0x1F, '-', 'F', 'W', ' ', '1'};
+  const std::vector<std::uint8_t> next = {0x1B, 'S', 0x07};
+  std::promise<void> readNote;
+  std::thread writer = WriteWhenTold(next, readNote.get_future());
+  ASSERT_TRUE(pty.Write(note));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ReadOne(end), note);
+  // Bounded below only: how soon the read returns depends on the machine.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, kBurstGap);
+  readNote.set_value();
+  EXPECT_EQ(ReadOne(end), next);
   writer.join();
 }
 

@@ -1,9 +1,13 @@
 // The two ways the host ends a burst hold the same conversation. Against a simulated
-// programmer whose bursts come late and in pieces (pauses inside a burst stay well below the
+// programmer whose bursts come late and in pieces (pauses inside a burst drawn well below the
 // 50 ms gap), a run whose replies end as soon as their length has arrived and a run whose
 // bursts all end at the gap log the same lines, send the same frames, and hand the same
 // bursts to the reply decoding: the controller, the POSIX port and the receive thread over a
 // pseudo-terminal, as in use.
+//
+// Silence framing splits a burst at any pause of 50 ms, and a busy machine can stretch the
+// simulator's short pauses that far. The simulator measures the pauses it actually left; a
+// pair of runs in which one reached the gap proves nothing and is run again, saying so.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +15,7 @@
 #include <chrono>
 #include <cstdint>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -19,6 +24,7 @@
 #include "../runs/test_hex.h"
 #include "app/controller.h"
 #include "app/queue_loop.h"
+#include "port/burst_wait.h"
 #include "port/posix_port.h"
 #include "sim/device_model.h"
 #include "sim/fault_set.h"
@@ -36,10 +42,10 @@ using std::chrono::milliseconds;
 class CountingEnd final : public BurstEnd {
  public:
   CountingEnd(const BurstEnd& inner, int& ended) : inner_(inner), ended_(ended) {}
-  bool Complete(const std::uint8_t* bytes, std::size_t count) const override {
-    const bool complete = inner_.Complete(bytes, count);
-    if (complete) ++ended_;
-    return complete;
+  BurstSoFar Judge(const std::uint8_t* bytes, std::size_t count) const override {
+    const BurstSoFar judged = inner_.Judge(bytes, count);
+    if (judged == BurstSoFar::Whole) ++ended_;
+    return judged;
   }
 
  private:
@@ -73,9 +79,10 @@ class BurstKeepingPort : public PosixPort {
 
 struct Conversation {
   RunOutcome outcome = RunOutcome::Busy;
-  std::vector<std::string> log;   // date and time cut from the stamped lines
-  std::vector<Bytes> bursts;      // as the host read them
-  int endedEarly = 0;             // bursts handed over before the gap
+  std::chrono::nanoseconds longestPause{0};  // inside a burst, as the simulator left it
+  std::vector<std::string> log;              // date and time cut from the stamped lines
+  std::vector<Bytes> bursts;                 // as the host read them
+  int endedEarly = 0;                        // bursts handed over before the gap
   std::vector<std::string> wire;  // frames and bursts as the programmer saw and sent them
 };
 
@@ -115,49 +122,57 @@ std::string Type1() { return testing::Type16Hex(true); }
 std::string Type2() { return testing::Type16Hex(false); }
 std::string Type3() { return testing::Type1KHex(); }
 
+// One run against the simulated programmer over a pseudo-terminal, unpaced, with the case's
+// faults and the given unsteadiness; its trace goes to dir.
+Conversation Converse(const Case& c, bool silence, sim::Unsteady unsteady,
+                      const testing::TempDir& dir) {
+  Conversation result;
+  std::string error;
+  sim::DeviceOptions device;
+  device.eraseTime = milliseconds(30);
+  device.programTime = milliseconds(5);
+  auto faults = sim::FaultSet::Parse(c.faults, error);
+  EXPECT_TRUE(faults) << error;
+  if (faults) device.faults = std::move(*faults);
+  sim::DeviceModel model(std::move(device));
+
+  const std::string tracePath = (dir.path() / (silence ? "silence.trace" : "fast.trace")).string();
+  sim::WireTrace trace;
+  EXPECT_TRUE(trace.Open(tracePath, error)) << error;
+  sim::LineOptions line;
+  line.unpaced = true;
+  line.unsteady = unsteady;
+  line.trace = &trace;
+  sim::PtyServer server(model, line);
+  EXPECT_TRUE(server.Start(error)) << error;
+
+  {
+    RecordingWindow window;
+    window.targetType = c.targetType;
+    // A time-out after 2 to 2.4 s of silence: later than a reply cut short is held
+    // (kLongestPauseInReply), so that it is judged short as it would be with 1 s ticks.
+    QueueLoop loop(milliseconds(400));
+    Controller controller(window, loop, (dir.path() / "none.INI").string(), [&result] {
+      return std::make_unique<BurstKeepingPort>(result.bursts, result.endedEarly);
+    });
+    controller.ReadSettingsFile();
+    if (silence) controller.ForceSilenceFraming();
+    EXPECT_TRUE(controller.OpenPort(server.SlavePath(), false));
+    controller.station().HexFileName = dir.Write("image.hex", c.image());
+    result.outcome = c.store ? controller.BitBtn3Click() : controller.BitBtn2Click();
+    controller.FormClose(0);
+    for (const std::string& text : window.log) result.log.push_back(WithoutStamp(text));
+  }
+  server.Stop();
+  result.longestPause = server.LongestPauseInBurst();
+  result.wire = TraceEntries(tracePath);
+  return result;
+}
+
 class FramingTest : public ::testing::TestWithParam<Case> {
  protected:
   Conversation Run(bool silence, std::uint32_t seed) {
-    const Case& c = GetParam();
-    Conversation result;
-    std::string error;
-    sim::DeviceOptions device;
-    device.eraseTime = milliseconds(30);
-    device.programTime = milliseconds(5);
-    auto faults = sim::FaultSet::Parse(c.faults, error);
-    EXPECT_TRUE(faults) << error;
-    if (faults) device.faults = std::move(*faults);
-    sim::DeviceModel model(std::move(device));
-
-    const std::string tracePath =
-        (dir.path() / (silence ? "silence.trace" : "fast.trace")).string();
-    sim::WireTrace trace;
-    EXPECT_TRUE(trace.Open(tracePath, error)) << error;
-    sim::LineOptions line;
-    line.unpaced = true;
-    line.unsteady = {seed, milliseconds(15), milliseconds(80)};
-    line.trace = &trace;
-    sim::PtyServer server(model, line);
-    EXPECT_TRUE(server.Start(error)) << error;
-
-    {
-      RecordingWindow window;
-      window.targetType = c.targetType;
-      QueueLoop loop(milliseconds(100));  // a time-out after 0.6 s of silence
-      Controller controller(window, loop, (dir.path() / "none.INI").string(), [&result] {
-        return std::make_unique<BurstKeepingPort>(result.bursts, result.endedEarly);
-      });
-      controller.ReadSettingsFile();
-      if (silence) controller.ForceSilenceFraming();
-      EXPECT_TRUE(controller.OpenPort(server.SlavePath(), false));
-      controller.station().HexFileName = dir.Write("image.hex", c.image());
-      result.outcome = c.store ? controller.BitBtn3Click() : controller.BitBtn2Click();
-      controller.FormClose(0);
-      for (const std::string& text : window.log) result.log.push_back(WithoutStamp(text));
-    }
-    server.Stop();
-    result.wire = TraceEntries(tracePath);
-    return result;
+    return Converse(GetParam(), silence, {seed, milliseconds(15), milliseconds(80)}, dir);
   }
 
   testing::TempDir dir;
@@ -181,19 +196,34 @@ std::string FirstDifference(const std::vector<T>& a, const std::vector<T>& b) {
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
+// Pairs of runs tried before the test gives up on the machine.
+constexpr int kAttempts = 5;
+
 TEST_P(FramingTest, RepliesEndedByLengthGiveTheSameConversationAsSilence) {
   std::uint32_t seed = 1;  // one per case, the same for both runs
   for (const char* c = GetParam().name; *c != 0; ++c)
     seed = seed * 31 + static_cast<std::uint8_t>(*c);
-  const Conversation fast = Run(false, seed);
-  const Conversation silence = Run(true, seed);
-  EXPECT_EQ(fast.outcome, GetParam().outcome);
-  EXPECT_EQ(silence.outcome, GetParam().outcome);
-  EXPECT_EQ(fast.endedEarly, GetParam().repliesEndedEarly);
-  EXPECT_EQ(silence.endedEarly, 0);
-  EXPECT_EQ(FirstDifference(fast.log, silence.log), "");
-  EXPECT_EQ(FirstDifference(fast.bursts, silence.bursts), "");
-  EXPECT_EQ(FirstDifference(fast.wire, silence.wire), "");
+  for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+    const Conversation fast = Run(false, seed);
+    const Conversation silence = Run(true, seed);
+    const auto longest = std::max(fast.longestPause, silence.longestPause);
+    if (longest >= kBurstGap) {
+      std::cout << "[ NOTE     ] attempt " << attempt << ": the busy machine held the simulator "
+                << std::chrono::duration_cast<milliseconds>(longest).count()
+                << " ms inside a burst, beyond the gap; the runs prove nothing, again\n";
+      continue;
+    }
+    EXPECT_EQ(fast.outcome, GetParam().outcome);
+    EXPECT_EQ(silence.outcome, GetParam().outcome);
+    EXPECT_EQ(fast.endedEarly, GetParam().repliesEndedEarly);
+    EXPECT_EQ(silence.endedEarly, 0);
+    EXPECT_EQ(FirstDifference(fast.log, silence.log), "");
+    EXPECT_EQ(FirstDifference(fast.bursts, silence.bursts), "");
+    EXPECT_EQ(FirstDifference(fast.wire, silence.wire), "");
+    return;
+  }
+  GTEST_SKIP() << "the machine never let the simulator keep its pauses below the gap in "
+               << kAttempts << " attempts";
 }
 
 // The replies each run gets, counted from the sequences: a type-0 run of six blocks has 22
@@ -206,14 +236,15 @@ const Case kCases[] = {
     {"ProgramType1", 1, false, {}, Type1, kOk, 69},
     {"ProgramType3", 3, false, {}, Type3, kOk, 1},
     {"StoreType2", 2, true, {}, Type2, kOk, 29},
-    // A type-3 flash block is shorter than the others: that one reply ends at the gap.
-    {"StoreType3", 3, true, {}, Type3, kOk, 4},
+    // A type-3 flash block is shorter than the others; the run's type tells its length.
+    {"StoreType3", 3, true, {}, Type3, kOk, 5},
     // Status reports inside read-back data lengthen those replies (and shift the data, so the
     // verify fails).
     {"StatusReportsInData", 0, false, {"status-in-data"}, SmallType0, RunOutcome::Failed, 19},
     {"StatusReportsInFlashData", 2, true, {"status-in-data"}, Type2, RunOutcome::Failed, 29},
-    // Data replies cut short end at the gap, and a read-back that lost data fails the run
-    // before its verify; bytes before a reply end at the gap too, and the run times out there.
+    // Data replies cut short are handed over once they have been silent for
+    // kLongestPauseInReply and judged short: a read-back that lost data fails the run before
+    // its verify. Bytes before a reply end at the gap, and the run times out there.
     {"ShortReadBack", 0, false, {"short-reply=RDD"}, SmallType0, RunOutcome::Failed, 13},
     {"NoiseBeforeIdentity", 1, false, {"noise-before-reply=8RI"}, Type1, RunOutcome::TimedOut, 0},
     // The verify fails after the read-back end: no configuration, no reset.
@@ -221,6 +252,48 @@ const Case kCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Runs, FramingTest, ::testing::ValuesIn(kCases),
+                         [](const auto& runCase) { return std::string(runCase.param.name); });
+
+// A programmer that stops for 150 ms in the middle of every read-back block, against its own
+// rule, as a busy simulator or a USB adapter on a loaded PC may: with replies ended by their
+// length the host waits for the rest of each block, and the run is the same conversation,
+// burst for burst, as against a programmer that does not stop.
+class PauseInReplyTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(PauseInReplyTest, ReadBackBlocksAreTakenWholeAcrossThePause) {
+  Case steady = GetParam();
+  steady.faults.clear();
+  for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+    testing::TempDir dir;
+    const Conversation paused = Converse(GetParam(), false, {}, dir);
+    if (paused.longestPause >= kLongestPauseInReply) {
+      std::cout << "[ NOTE     ] attempt " << attempt
+                << ": the busy machine stretched the pause to "
+                << std::chrono::duration_cast<milliseconds>(paused.longestPause).count()
+                << " ms, past what the host waits for; again\n";
+      continue;
+    }
+    EXPECT_GE(paused.longestPause, milliseconds(150)) << "the programmer did stop";
+    const Conversation plain = Converse(steady, false, {}, dir);
+    EXPECT_EQ(paused.outcome, GetParam().outcome);
+    EXPECT_EQ(plain.outcome, GetParam().outcome);
+    EXPECT_EQ(paused.endedEarly, GetParam().repliesEndedEarly);
+    EXPECT_EQ(FirstDifference(paused.log, plain.log), "");
+    EXPECT_EQ(FirstDifference(paused.bursts, plain.bursts), "");
+    EXPECT_EQ(FirstDifference(paused.wire, plain.wire), "");
+    return;
+  }
+  GTEST_SKIP() << "the machine never kept the pause below kLongestPauseInReply";
+}
+
+// Type-0 read-back blocks (4 + 3,072 bytes) and flash blocks (4 + 2,048 bytes, which only the
+// run's type tells apart from a type-3 block of 4 + 1,024).
+const Case kPauseCases[] = {
+    {"ProgramType0", 0, false, {"pause-in-reply"}, SmallType0, kOk, 22},
+    {"StoreType2", 2, true, {"pause-in-reply"}, Type2, kOk, 29},
+};
+
+INSTANTIATE_TEST_SUITE_P(Runs, PauseInReplyTest, ::testing::ValuesIn(kPauseCases),
                          [](const auto& runCase) { return std::string(runCase.param.name); });
 
 }  // namespace

@@ -2,7 +2,8 @@
 # kv218.exe under Wine against kv218-sim (Linux) on a pseudo-terminal that the Wine prefix
 # sees as COM5 (the dosdevices/com5 link, made afresh by kv218-sim for every run).
 #   kv218_under_wine.sh CASE KV218_EXE KV218_SIM EXAMPLES_DIR WINE_BUILD_DIR
-# CASE: info | program | paced | store | silent | busy | interrupt | simulate | several | window.
+# CASE: info | program | paced | pause | store | silent | busy | interrupt | simulate | several |
+# window.
 # Exits non-zero with the
 # difference when kv218.exe's exit status or log lines are not the expected ones.
 set -u
@@ -118,6 +119,19 @@ case $case_name in
       kill -INT "$sim_pid" && wait "$sim_pid"
       sim_pid=
     done
+    ;;
+  pause)
+    # A programmer that stops for 150 ms, three times the gap, inside every read-back block:
+    # the Win32 port waits for the rest of a reply whose length its head told, as the POSIX
+    # port does, so a target run and a type-3 store (whose flash block only the run's type
+    # tells apart) both succeed.
+    start_sim --baud max --erase-ms 0 --program-ms 0 --fault pause-in-reply
+    kv218 program --port COM5 --type 0 "$file"
+    expect 0 "" "$file" "$loaded" "$(program_lines)"
+    kv218 store --port COM5 --type 3 "$examples/eco_mode.hex"
+    [ "$rc" -eq 0 ] || fail "store: exit status $rc; stderr: $(cat "$work/err")"
+    grep -q "^3. Verify Flash Memory ... OK$" "$work/out" || fail "store: $(cat "$work/out")"
+    grep -q "the programmer stops for 150 ms" "$work/trace.txt" || fail "no pause in the trace"
     ;;
   simulate)
     # The in-process programmer: no port at all.
