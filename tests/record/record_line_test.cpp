@@ -11,8 +11,7 @@
 #include <ctime>
 #include <ostream>
 #include <string>
-
-#include "record/json_line.h"
+#include <vector>
 
 namespace kv218 {
 namespace {
@@ -21,7 +20,7 @@ using nlohmann::json;
 
 struct Escape {
   std::string text;
-  std::string literal;  // as AppendJsonString writes it
+  std::string literal;  // as the record line writes it
   std::string parsed;   // as a JSON parser reads it back (UTF-8)
 };
 void PrintTo(const Escape& e, std::ostream* os) { *os << e.literal; }
@@ -29,10 +28,12 @@ void PrintTo(const Escape& e, std::ostream* os) { *os << e.literal; }
 class JsonStrings : public ::testing::TestWithParam<Escape> {};
 
 TEST_P(JsonStrings, AreEscapedAndReadBackByAParser) {
-  std::string out;
-  AppendJsonString(out, GetParam().text);
-  EXPECT_EQ(out, GetParam().literal);
-  EXPECT_EQ(json::parse(out).get<std::string>(), GetParam().parsed);
+  RunRecord r;
+  r.kind = RunRecord::Kind::Standalone;
+  r.port = GetParam().text;
+  const std::string line = RecordLine(r);
+  EXPECT_NE(line.find("\"port\":" + GetParam().literal + ","), std::string::npos) << line;
+  EXPECT_EQ(json::parse(line)["port"].get<std::string>(), GetParam().parsed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -41,6 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
         Escape{"/tmp/tk.hex", "\"/tmp/tk.hex\"", "/tmp/tk.hex"},
         Escape{"say \"hi\" \\ bye", "\"say \\\"hi\\\" \\\\ bye\"", "say \"hi\" \\ bye"},
         Escape{"a\nb\r\tc", "\"a\\nb\\r\\tc\"", "a\nb\r\tc"},
+        // Backspace and form feed in JSON's short forms.
+        Escape{"\b\f", "\"\\b\\f\"", "\b\f"},
         Escape{std::string("\x01\x1f\x7f", 3), "\"\\u0001\\u001f\x7f\"",
                std::string("\x01\x1f\x7f", 3)},
         Escape{std::string("nul\0here", 8), "\"nul\\u0000here\"", std::string("nul\0here", 8)},
@@ -48,10 +51,10 @@ INSTANTIATE_TEST_SUITE_P(
         Escape{"Grüße 試 😀", "\"Grüße 試 😀\"", "Grüße 試 😀"},
         // Bytes that are not UTF-8 (a Latin-1 name, a cut sequence, an overlong form, a
         // surrogate) each become U+FFFD.
-        Escape{"caf\xe9.hex", "\"caf\\ufffd.hex\"", "caf\xef\xbf\xbd.hex"},
-        Escape{"\xe8\xa9", "\"\\ufffd\\ufffd\"", "\xef\xbf\xbd\xef\xbf\xbd"},
-        Escape{"\xc0\xaf", "\"\\ufffd\\ufffd\"", "\xef\xbf\xbd\xef\xbf\xbd"},
-        Escape{"\xed\xa0\x80", "\"\\ufffd\\ufffd\\ufffd\"",
+        Escape{"caf\xe9.hex", "\"caf\xef\xbf\xbd.hex\"", "caf\xef\xbf\xbd.hex"},
+        Escape{"\xe8\xa9", "\"\xef\xbf\xbd\xef\xbf\xbd\"", "\xef\xbf\xbd\xef\xbf\xbd"},
+        Escape{"\xc0\xaf", "\"\xef\xbf\xbd\xef\xbf\xbd\"", "\xef\xbf\xbd\xef\xbf\xbd"},
+        Escape{"\xed\xa0\x80", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\"",
                "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"}));
 
 // Runs the body with the TZ variable set, then restores it.
@@ -113,6 +116,8 @@ TEST_F(ZoneTest, AHostRunIsOneLineOfJsonWithEveryField) {
   const std::string line = RecordLine(FailedStore());
   ASSERT_TRUE(line.ends_with("}\n"));
   EXPECT_EQ(line.find('\n'), line.size() - 1);  // the file name's line feed is escaped
+  // The duration a plain decimal number, whatever the locale.
+  EXPECT_NE(line.find(",\"duration_s\":12.345,"), std::string::npos) << line;
   const json j = json::parse(line);
   EXPECT_EQ(j["start"], "2000-01-01T00:00:00.000+00:00");
   EXPECT_EQ(j["end"], "2000-01-01T00:00:12.345+00:00");
@@ -132,6 +137,27 @@ TEST_F(ZoneTest, AHostRunIsOneLineOfJsonWithEveryField) {
   EXPECT_EQ(j["host"], "bench-7");
   EXPECT_EQ(j["version"], "1.85.11");
   EXPECT_FALSE(j.contains("device_ready"));  // stand-alone fields only on stand-alone lines
+}
+
+// The fields in the order readers of the file have always found them.
+TEST(RecordLine, KeepsItsFieldsInOrder) {
+  const auto keys = [](const std::string& line) {
+    const auto parsed = nlohmann::ordered_json::parse(line);
+    std::vector<std::string> names;
+    for (const auto& [key, value] : parsed.items()) names.push_back(key);
+    return names;
+  };
+  RunRecord standalone;
+  standalone.kind = RunRecord::Kind::Standalone;
+  EXPECT_EQ(keys(RecordLine(FailedStore())),
+            (std::vector<std::string>{"start", "end", "duration_s", "operation", "port", "hex_file",
+                                      "hex_sha256", "target_type", "image_checksum",
+                                      "config_checksum", "device_identity", "erase_counter",
+                                      "result", "failed_step", "failed_line", "host", "version"}));
+  EXPECT_EQ(keys(RecordLine(standalone)),
+            (std::vector<std::string>{"start", "end", "duration_s", "operation", "port", "result",
+                                      "device_ready", "code_programmed", "code_verified",
+                                      "config_programmed", "config_verified", "host", "version"}));
 }
 
 TEST_F(ZoneTest, AStandaloneRunWithoutItsOpeningHasNoStartOrDuration) {
