@@ -3,17 +3,10 @@
 #include <string>
 
 #include "ground/record_platform.h"
+#include "ground/utf8.h"
 
 namespace kv218 {
 namespace {
-
-std::wstring Widen(const std::string& utf8) {
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return wide;
-}
 
 std::string ErrorText(DWORD code) {
   char* text = nullptr;
@@ -31,7 +24,7 @@ std::string ErrorText(DWORD code) {
 std::optional<std::string> AppendWholeLine(const std::string& path, std::string_view line) {
   // With FILE_APPEND_DATA alone, every write goes to the end of the file as one piece, for
   // every handle that shares the file.
-  const HANDLE file = CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+  const HANDLE file = CreateFileW(WideFromUtf8(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "cannot open " + path + ": " + ErrorText(GetLastError());
