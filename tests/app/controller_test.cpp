@@ -85,7 +85,7 @@ class ControllerBench {
     return static_cast<std::size_t>(std::count(received.begin(), received.end(), command));
   }
 
-  testing::TempDir dir;
+  testing::TempFolder dir;
   std::string settingsPath;
   RecordingWindow window;
   VirtualTimeLoop loop;

@@ -23,11 +23,11 @@ using testing::ChildProcess;
 using testing::Finished;
 using ::testing::HasSubstr;
 using testing::LogLines;
-using testing::TempDir;
+using testing::TempFolder;
 
 const std::string kExamples = KV218_EXAMPLES;
 
-std::vector<std::string> Kv218(const TempDir& dir, std::vector<std::string> args) {
+std::vector<std::string> Kv218(const TempFolder& dir, std::vector<std::string> args) {
   std::vector<std::string> argv = {KV218_EXE, "--settings",
                                    (dir.path() / "kv218tool.INI").string()};
   argv.insert(argv.end(), args.begin(), args.end());
@@ -49,7 +49,7 @@ std::vector<json> RecordLines(const std::string& path) {
 }
 
 TEST(Kv218Record, TwoProcessesAppendTheirRunsToOneFile) {
-  TempDir dir;
+  TempFolder dir;
   const std::string record = (dir.path() / "runs.jsonl").string();
   const std::string good = kExamples + "/mvrx_series.hex";
   const std::string bad = kExamples + "/eco_mode.hex";
@@ -84,7 +84,7 @@ TEST(Kv218Record, TwoProcessesAppendTheirRunsToOneFile) {
 }
 
 TEST(Kv218Record, ATimeOutAndAnInterruptionAreRecordedWithTheirStep) {
-  TempDir dir;
+  TempFolder dir;
   const std::string record = (dir.path() / "runs.jsonl").string();
   // Ticks of 100 ms keep the six silent ticks short.
   const Finished silent = testing::Run(
@@ -111,7 +111,7 @@ TEST(Kv218Record, ATimeOutAndAnInterruptionAreRecordedWithTheirStep) {
 }
 
 TEST(Kv218Record, AnUnwritableRecordLeavesTheRunsResultAndLog) {
-  TempDir dir;
+  TempFolder dir;
   const std::string file = kExamples + "/eco_mode.hex";
   const auto args = [&](std::vector<std::string> extra) {
     std::vector<std::string> a = {"program", "--simulate", "--sim-baud", "max", "--type", "3"};
@@ -128,7 +128,7 @@ TEST(Kv218Record, AnUnwritableRecordLeavesTheRunsResultAndLog) {
 }
 
 TEST(Kv218Record, MonitorRecordsAndTalliesStandaloneRuns) {
-  TempDir dir;
+  TempFolder dir;
   const std::string record = (dir.path() / "standalone.jsonl").string();
   // The record file named in the settings, as the window takes it.
   std::ofstream(dir.path() / "kv218tool.INI") << "[RECORD]\r\nFILE=" << record << "\r\n";
