@@ -3,12 +3,14 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <type_traits>
 
 #include "app/queue_loop.h"
 #include "cli/console_window.h"
 #include "cli/load_notes.h"
 #include "cli/terminal.h"
 #include "ground/platform.h"
+#include "ground/zeroed_pages.h"
 #include "image/hex_loader.h"
 #include "image/load_texts.h"
 #include "settings/settings.h"
@@ -22,6 +24,20 @@ struct LoadArguments {
   std::string type;  // empty: TYPE from the settings file
   std::string imageOut;
   bool strict = false;
+};
+
+// The image in pages the system hands over zeroed (and present, where it can), so that the
+// loader's blank fill is the only pass that writes them: MemoryImage is plain data whose
+// start values are all zero bytes, so zeroed pages are a fresh image as they come.
+class ZeroedImage {
+ public:
+  ZeroedImage() : pages_(sizeof(MemoryImage)) {
+    static_assert(std::is_aggregate_v<MemoryImage> && std::is_trivially_copyable_v<MemoryImage>);
+  }
+  MemoryImage& operator*() const { return *static_cast<MemoryImage*>(pages_.data()); }
+
+ private:
+  ZeroedPages pages_;
 };
 
 // ProgramImage (352,256 bytes) then the 12 ConfigBytes, exactly what programming would send.
@@ -60,12 +76,15 @@ int RunLoad(const LoadArguments& args, const CommonOptions& common) {
                        {.showLog = !common.quiet, .progressBar = !common.quiet && IsTerminal(2)});
   window.SetTargetType(*type);
   QueueLoop loop;
-  auto image = std::make_unique<MemoryImage>();
+  const ZeroedImage image;
 
   AppendLoadingLines(window, args.file);
   const LoadResult result =
       LoadImage(*image, args.file, window.TargetType(), window, loop, {.strict = args.strict});
   window.Finish();
+  if (const OutputLoss loss = window.Output().Loss(); loss.failed) {
+    std::cerr << "kv218: " << OutputLossText(loss) << '\n';
+  }
   if (!result.ok()) return kExitUsage;  // the loader has shown its message
   PrintLoadNotes(std::cerr, args.file, *type, result);
 

@@ -18,6 +18,11 @@ void AddPortsCommand(CLI::App& app, int& exitCode) {
     }
     if (devices.empty()) std::cerr << "No serial devices found.\n";
     exitCode = kExitOk;
+    // The list is all this command gives: one that did not get out is a failure.
+    if (!std::cout.flush()) {
+      std::cerr << "kv218: standard output failed; the list was not written\n";
+      exitCode = kExitFailure;
+    }
   });
 }
 

@@ -1,6 +1,9 @@
 #include "cli/console_output.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace kv218 {
@@ -17,6 +20,13 @@ void AppendToFirstRow(std::string& frame, std::size_t rows) {
 }
 
 }  // namespace
+
+std::string OutputLossText(const OutputLoss& loss) {
+  std::string text = "standard output failed";
+  if (loss.error != 0) text += std::string(" (") + std::strerror(loss.error) + ")";
+  return text + ": the last " + std::to_string(loss.lost) + " of the log's " +
+         std::to_string(loss.lines) + " lines were not written";
+}
 
 struct ConsoleOutput::Row {
   Row(std::string prefix_, const LineCounters* counters_, ProgressMeter::TimePoint start)
@@ -66,8 +76,7 @@ void ConsoleOutput::WriteLine(int row, std::string_view line) {
   // Out and err may share a terminal: the line must not land inside the rows.
   const bool redraw = drawnRows_ > 0;
   EraseRows();
-  out_ << rows_.at(static_cast<std::size_t>(row))->prefix << line << '\n';
-  out_.flush();
+  WriteOut(rows_.at(static_cast<std::size_t>(row))->prefix, line, true);
   if (redraw) DrawRows(true);
 }
 
@@ -82,8 +91,33 @@ void ConsoleOutput::WriteError(int row, std::string_view message) {
 void ConsoleOutput::WriteText(std::string_view text) {
   std::lock_guard lock(mutex_);
   EraseRows();
-  out_ << text;
+  WriteOut({}, text, false);
+}
+
+OutputLoss ConsoleOutput::Loss() const {
+  std::lock_guard lock(mutex_);
+  return loss_;
+}
+
+void ConsoleOutput::WriteOut(std::string_view prefix, std::string_view text, bool line) {
+  const std::size_t lines =
+      line ? 1 : static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  loss_.lines += lines;
+  // After a failure nothing more goes out: what the stream still buffers would come out
+  // torn, if at all.
+  if (loss_.failed) {
+    loss_.lost += lines;
+    return;
+  }
+  errno = 0;
+  out_ << prefix << text;
+  if (line) out_ << '\n';
   out_.flush();
+  if (!out_) {
+    loss_.failed = true;
+    loss_.error = errno;
+    loss_.lost = lines;
+  }
 }
 
 void ConsoleOutput::LineStarted(int row, std::string_view line) {

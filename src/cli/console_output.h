@@ -24,6 +24,18 @@
 
 namespace kv218 {
 
+// What the output stream lost: once a write to it failed (a closed pipe, a full disk, a
+// terminal that hung up), no more is written to it.
+struct OutputLoss {
+  bool failed = false;
+  std::size_t lines = 0;  // the lines meant for it
+  std::size_t lost = 0;   // of those, the last ones, from the first that failed
+  int error = 0;          // the system's error number of the failure, 0 when unknown
+};
+
+// "standard output failed (Broken pipe): the last 3 of the log's 12 lines were not written".
+std::string OutputLossText(const OutputLoss& loss);
+
 class ConsoleOutput {
  public:
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
@@ -66,9 +78,14 @@ class ConsoleOutput {
   // Redraws the rows if their times have changed.
   void Refresh();
 
+  // The lines written to out so far and what was lost of them.
+  OutputLoss Loss() const;
+
  private:
   struct Row;
 
+  // prefix and text on out, and a line feed when it is a line; with mutex_ held.
+  void WriteOut(std::string_view prefix, std::string_view text, bool line);
   void EraseRows();                // with mutex_ held
   void DrawRows(bool evenIfSame);  // with mutex_ held
   void RefreshLoop();
@@ -77,8 +94,9 @@ class ConsoleOutput {
   std::ostream& err_;
   Options options_;
 
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::vector<std::unique_ptr<Row>> rows_;
+  OutputLoss loss_;
   std::size_t drawnRows_ = 0;  // rows on the terminal now
   std::string frame_;          // the rows' escape sequence, reused
 

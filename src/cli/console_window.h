@@ -56,6 +56,8 @@ class ConsoleWindow : public WindowOps {
   void SetHexFileChoice(std::optional<std::string> path) { hexFileChoice_ = std::move(path); }
   // The byte counts of the port behind this window, for the progress row's transfer rate.
   void SetLineCounters(const LineCounters* counters) { output_.SetCounters(row_, counters); }
+  // The console this window writes to (what its output lost).
+  const ConsoleOutput& Output() const { return output_; }
 
   const std::string& PanelText(int panel) const;
   int Progress() const { return progress_; }

@@ -10,11 +10,14 @@
 #include "cli/cmd_ports.h"
 #include "cli/cmd_program.h"
 #include "cli/cmd_store.h"
+#include "cli/terminal.h"
 
 int main(int argc, char** argv) {
   using namespace kv218::cli;
   // The log's time stamps in the user's date and time form, as the window shows them.
   std::setlocale(LC_TIME, "");
+  // Before any thread: they all inherit it.
+  KeepRunningWithoutAReader();
 
   CLI::App app{"kv218: the command line of the KV-218 device programmer's companion", "kv218"};
   app.set_version_flag("--version", "kv218 " KV218_VERSION);

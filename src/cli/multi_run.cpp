@@ -267,6 +267,9 @@ int RunOnSeveralPorts(const CommonOptions& common, const SessionOptions& options
   std::vector<PortRun> runs;
   for (const auto& job : jobs) runs.push_back(job->result);
   if (!common.quiet) output.WriteText(SummaryText(runs));
+  if (const OutputLoss loss = output.Loss(); loss.failed) {
+    std::cerr << "kv218: " << OutputLossText(loss) << '\n';
+  }
   return ExitCodeOf(runs);
 }
 

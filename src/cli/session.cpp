@@ -204,6 +204,11 @@ void Session::Close() {
   controller_.reset();
   simulator_.Stop();
   window_.Finish();
+  // The run went on without its log (a closed pipe, a full disk, a terminal gone): say so
+  // where it may still be read.
+  if (const OutputLoss loss = window_.Output().Loss(); loss.failed) {
+    std::cerr << "kv218: " << OutputLossText(loss) << '\n';
+  }
 }
 
 int RunSequenceCommand(const CommonOptions& common, const SessionOptions& options,

@@ -24,7 +24,7 @@ namespace kv218::cli {
 
 inline constexpr int kExitTimeout = 3;        // the programmer stayed silent
 inline constexpr int kExitPort = 4;           // the port cannot be opened
-inline constexpr int kExitInterrupted = 130;  // Ctrl-C (128 + SIGINT)
+inline constexpr int kExitInterrupted = 130;  // Ctrl-C (128 + SIGINT), SIGTERM, SIGHUP
 
 // The most programmers one command drives at once.
 inline constexpr int kMostPorts = 64;
@@ -92,7 +92,7 @@ class Session {
   ConsoleWindow& window() { return window_; }
   // The simulated programmer (--simulate), or null.
   SimulatedProgrammer* simulator() { return simulator_.Started() ? &simulator_ : nullptr; }
-  // Ctrl-C (or SIGTERM) arrived; the run in progress was asked to end.
+  // Ctrl-C (or SIGTERM, or the terminal closed) arrived; the run in progress was asked to end.
   bool Interrupted() const { return interrupted_; }
 
  private:

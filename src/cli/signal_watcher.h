@@ -3,9 +3,9 @@
 // them as an ordinary message. Another one at least a second later, while the first is still
 // being handled, gives up at once with the interrupted status; one sooner is taken for the
 // same request delivered twice (to a process group, through a wrapper). One source per
-// platform: a signalfd thread for SIGINT and SIGTERM on Linux (signal_watcher_posix.cpp), the
-// console control handler for Ctrl-C, Ctrl-Break and the console closing on Windows
-// (signal_watcher_win32.cpp).
+// platform: a signalfd thread for SIGINT, SIGTERM and SIGHUP (the terminal closed; not when
+// started ignoring it, as nohup does) on Linux (signal_watcher_posix.cpp), the console control
+// handler for Ctrl-C, Ctrl-Break and the console closing on Windows (signal_watcher_win32.cpp).
 
 #include <chrono>
 #include <functional>

@@ -34,6 +34,13 @@ SignalWatcher::SignalWatcher(std::function<void()> onFirst) : native_(std::make_
   sigemptyset(&n.signals);
   sigaddset(&n.signals, SIGINT);
   sigaddset(&n.signals, SIGTERM);
+  // The terminal closing ends the run as Ctrl-C does, unless the command was started to
+  // outlive its terminal (nohup): a blocked signal is queued even when ignored, so an ignored
+  // one is left out.
+  struct sigaction hangUp {};
+  if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN) {
+    sigaddset(&n.signals, SIGHUP);
+  }
   pthread_sigmask(SIG_BLOCK, &n.signals, &n.previous);
   n.signalFd = signalfd(-1, &n.signals, SFD_CLOEXEC);
   n.stopFd = eventfd(0, EFD_CLOEXEC);

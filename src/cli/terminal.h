@@ -11,4 +11,9 @@ bool IsTerminal(int fd);
 // The width in columns of the terminal on descriptor fd; 80 when it does not tell.
 std::size_t TerminalColumns(int fd);
 
+// A write to a pipe nobody reads any more fails instead of ending the process (SIGPIPE
+// ignored on POSIX; Windows has no such signal): a run whose log is piped into "head" goes on
+// to its end and its record.
+void KeepRunningWithoutAReader();
+
 }  // namespace kv218::cli

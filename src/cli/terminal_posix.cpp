@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -12,5 +13,7 @@ std::size_t TerminalColumns(int fd) {
   if (ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   return 80;
 }
+
+void KeepRunningWithoutAReader() { ::signal(SIGPIPE, SIG_IGN); }
 
 }  // namespace kv218::cli

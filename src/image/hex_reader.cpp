@@ -2,7 +2,7 @@
 
 #include "ground/regular_file.h"
 #include "ground/text.h"
-#include "image/text_lines.h"
+#include "image/file_lines.h"
 
 namespace kv218 {
 
@@ -51,21 +51,24 @@ std::optional<std::string> ReadHexRecords(const std::string& path, WindowOps& wi
                                           MessageLoop& loop, const LoadOptions& options,
                                           const PlaceData& place, RecordCounts& counts) {
   counts = {};
-  const FileRead file = ReadRegularFile(path, kMaxHexFileBytes);
-  if (!file.ok()) return "Cannot open file " + path;
-  const std::string_view text = file.text;
+  RegularFile file;
+  if (file.Open(path, kMaxHexFileBytes) != FileReadError::None) return "Cannot open file " + path;
+  // The file is gone through twice, counting its lines for the gauge and then reading them,
+  // through one small buffer; holding it whole would touch about 250 fresh pages per MB.
+  FileLines lines(file, kMaxHexFileBytes);
+  const std::optional<std::size_t> lineCount = lines.Count();
+  if (!lineCount) return "Cannot open file " + path;
 
-  const std::size_t lineCount = CountLines(text);
   HexRecord record;  // reused for every line: no allocation per record
   std::string error;
   std::int64_t extended = 0;
-  std::size_t pos = 0;
   int shown = -1;
-  for (std::size_t i = 0; i < lineCount; ++i) {
-    const std::string_view line = NextLine(text, pos);
+  for (std::size_t i = 0; i < *lineCount; ++i) {
+    std::string_view line;
+    if (!lines.Next(line)) return "Cannot open file " + path;
     // The gauge moves, and the window handles its messages, whenever the percentage changes:
     // at most 101 times however long the file, and on every line of a short one.
-    const int percent = static_cast<int>((i + 1) * 100 / lineCount);
+    const int percent = static_cast<int>((i + 1) * 100 / *lineCount);
     if (percent != shown) {
       shown = percent;
       window.SetProgress(percent);

@@ -1,7 +1,7 @@
 #pragma once
-// The record loop the three loaders share: the file is read whole and split into lines; before
-// a line is parsed the gauge shows the share of lines read, and whenever that percentage
-// changes the window handles its messages.
+// The record loop the three loaders share: the file's lines are counted, then read one by one;
+// before a line is parsed the gauge shows the share of lines read, and whenever that
+// percentage changes the window handles its messages.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +18,7 @@ namespace kv218 {
 
 // The largest HEX file read. The largest image (type 0, 350,208 bytes) in records of 16 data
 // bytes is about 1 MB of text; even records of one data byte each stay near 5 MB. Anything
-// larger is no firmware file, and refusing it keeps the memory of a load bounded.
+// larger is no firmware file, and refusing it keeps the time of a load bounded.
 inline constexpr std::size_t kMaxHexFileBytes = 16 * 1024 * 1024;
 
 struct LoadOptions {

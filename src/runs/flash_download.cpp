@@ -15,13 +15,13 @@ RunOutcome Stopped(WaitResult result) {
 }
 
 // The erase wait: like AwaitFlag, but each pass also shows the silent ticks on the gauge.
-WaitResult AwaitErase(RunContext& run) {
+WaitResult AwaitErase(RunContext& run, OnClose onClose) {
   Station& station = run.station;
   station.TimeOutCount = 0;
   while (station.flags.flash.FlashEraseDone == 0) {
-    if (CheckTimeout(run, kFlashTimeoutTicks)) {
+    if (CheckTimeout(run, kFlashTimeoutTicks, onClose)) {
       AbortRun(run);
-      return run.control.closeRequested ? WaitResult::Closed : WaitResult::TimedOut;
+      return StopReason(run, onClose);
     }
     run.window.SetProgress(station.TimeOutCount * 100 / kEraseGaugeTicks);
   }
@@ -113,13 +113,20 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   window.AppendLog("");
   window.AppendLog(TimedLine(kProgramFlashHead));
   log.Step(kFlashEraseStep);
+  // Once asked, the programmer erases whatever the host does next, and its count of erases
+  // is right only when the host stores the new count: a close request waits for the erase's
+  // acknowledgement and the count's (each within the time-out), then ends the run here.
   run.frames.FlashErase(window.TargetType());
-  wait = AwaitErase(run);
+  wait = AwaitErase(run, OnClose::Finish);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
 
   run.frames.WriteEraseCounter();
-  wait = AwaitFlag(run, flags.CounterWriteDone, kFlashTimeoutTicks);
+  wait = AwaitFlag(run, flags.CounterWriteDone, kFlashTimeoutTicks, OnClose::Finish);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
+  if (run.control.closeRequested) {
+    AbortRun(run);
+    return RunOutcome::Interrupted;
+  }
 
   log.Step(kFlashWriteStep);
   station.transfer.FlashBlocks = 0;

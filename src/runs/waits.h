@@ -56,14 +56,25 @@ enum class WaitResult {
   Closed,    // a close request ended the run; it was aborted
 };
 
+// What a close request does to a wait.
+enum class OnClose {
+  Stop,    // the wait ends at once
+  Finish,  // the wait goes on until its reply or the time-out: the programmer is in the
+           // middle of something the host must see through (an erase and its count)
+};
+
 // Handles messages (sleeping until at least one arrived) and tells whether the run must stop.
 // On a time-out it switches Timer1 off and logs the time-out and failure lines. A close
-// request stops the run without log lines.
-bool CheckTimeout(RunContext& run, std::int32_t limit);
+// request stops the run without log lines, unless the wait finishes on a close.
+bool CheckTimeout(RunContext& run, std::int32_t limit, OnClose onClose = OnClose::Stop);
 
 // Zeroes TimeOutCount, then waits until flag is not 0. When the run must stop it ends it
 // through AbortRun and says why.
-WaitResult AwaitFlag(RunContext& run, const std::int32_t& flag, std::int32_t limit);
+WaitResult AwaitFlag(RunContext& run, const std::int32_t& flag, std::int32_t limit,
+                     OnClose onClose = OnClose::Stop);
+
+// Why a wait that had to stop stopped.
+WaitResult StopReason(const RunContext& run, OnClose onClose);
 
 // The time-out exit: Timer1 off, the three buttons enabled, EndRun sent. Flags, transfer
 // state and images stay as they are.

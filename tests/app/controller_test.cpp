@@ -109,6 +109,12 @@ class SilentWriteTest : public ::testing::Test, public ControllerBench {
   SilentWriteTest() : ControllerBench({"silent-at=WDD#3"}) {}
 };
 
+// The programmer never acknowledges the erase of its flash.
+class SilentEraseTest : public ::testing::Test, public ControllerBench {
+ protected:
+  SilentEraseTest() : ControllerBench({"silent-at=FE"}) {}
+};
+
 TEST_F(ControllerTest, StartsWithTheDefaultsWhenThereIsNoSettingsFile) {
   controller.FormCreate();
   ASSERT_NE(lastPort, nullptr);
@@ -264,6 +270,36 @@ TEST_F(ControllerTest, ARequestToCloseEndsOnlyTheRunInProgress) {
   EXPECT_EQ(received.back(), Command::EndRun);
   onFrame = nullptr;
   EXPECT_EQ(controller.BitBtn2Click(), RunOutcome::Succeeded);
+}
+
+// Three stores closed during their erase and one that runs through: four erases, and the
+// programmer's count says four.
+TEST_F(ControllerTest, StoresClosedDuringTheEraseStillCountIt) {
+  controller.FormCreate();
+  LoadThroughButton(3, dir.Write("eco.hex", testing::Type1KHex()));
+  onFrame = [&](const sim::Frame& frame) {
+    if (frame.command == Command::FlashErase) controller.RequestClose();
+  };
+  for (int run = 0; run < 3; ++run) EXPECT_EQ(controller.BitBtn3Click(), RunOutcome::Interrupted);
+  onFrame = nullptr;
+  EXPECT_EQ(controller.BitBtn3Click(), RunOutcome::Succeeded);
+  EXPECT_EQ(Count(Command::FlashErase), 4u);
+  EXPECT_EQ(model.Memory().flash.EraseCounter, 4u);
+  EXPECT_EQ(Count(Command::FlashWriteData), 1u);
+}
+
+// Closing the window itself closes the port: no acknowledgement can come, so the erase is
+// not waited for.
+TEST_F(SilentEraseTest, AFormCloseDuringTheEraseEndsTheRunAtOnce) {
+  controller.FormCreate();
+  LoadThroughButton(3, dir.Write("eco.hex", testing::Type1KHex()));
+  bool closed = false;
+  loop.PostAfter(std::chrono::milliseconds(2500), [&] { closed = controller.FormClose(0); });
+  EXPECT_EQ(controller.BitBtn3Click(), RunOutcome::Interrupted);
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(loop.TicksDelivered(), 2);
+  EXPECT_EQ(received.back(), Command::EndRun);
+  EXPECT_EQ(Count(Command::WriteEraseCounter), 0u);
 }
 
 TEST_F(ControllerTest, AReloadThatFailsReturnsTheWindowToIdle) {

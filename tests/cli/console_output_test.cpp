@@ -5,7 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <sstream>
+#include <streambuf>
 #include <string>
 #include <thread>
 #include <vector>
@@ -89,6 +92,55 @@ TEST_F(ConsoleOutputTest, WithoutProgressTheErrorStreamCarriesOnlyErrors) {
   output.EndRow(a);
   EXPECT_EQ(out.str(), "[a] 1. Reading Device ID ... OK\n");
   EXPECT_EQ(err.str(), "[a] Cannot open port /dev/ttyUSB9\n");
+}
+
+// An output that takes so many bytes and then fails as a pipe without a reader does.
+class ClosingBuffer : public std::streambuf {
+ public:
+  explicit ClosingBuffer(std::size_t room) : room_(room) {}
+  std::string taken;
+  int refused = 0;  // bytes offered after it failed
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (taken.size() >= room_) {
+      ++refused;
+      errno = EPIPE;
+      return traits_type::eof();
+    }
+    taken.push_back(traits_type::to_char_type(c));
+    return c;
+  }
+
+ private:
+  std::size_t room_;
+};
+
+// A closed pipe or a full disk under standard output: the run goes on; from the first line
+// that failed nothing more is offered to the stream, and what was lost is told.
+TEST_F(ConsoleOutputTest, ALostOutputIsCountedFromTheLineThatFailed) {
+  const std::string first = "[a] 1. Reading Device ID ... OK\n";
+  ClosingBuffer closing(first.size() + 4);  // the second line fails part of the way
+  std::ostream closed(&closing);
+  ConsoleOutput output(closed, err, {.showLog = true, .progress = false});
+  const int a = output.AddRow("[a] ");
+  EXPECT_FALSE(output.Loss().failed);
+  output.WriteLine(a, "1. Reading Device ID ... OK");
+  output.WriteLine(a, "2. Bulk Erasing ... OK");
+  const int refused = closing.refused;
+  output.WriteLine(a, "3. Programming Program Memory ... OK");
+  output.WriteText("[a] succeeded\nExit status 0\n");
+  output.WriteError(a, "kv218: run not recorded: no room");
+  EXPECT_EQ(closing.refused, refused);  // not offered again
+  EXPECT_EQ(closing.taken, first + "[a] ");
+  const OutputLoss loss = output.Loss();
+  EXPECT_TRUE(loss.failed);
+  EXPECT_EQ(loss.lines, 5u);
+  EXPECT_EQ(loss.lost, 4u);
+  EXPECT_EQ(loss.error, EPIPE);
+  EXPECT_EQ(OutputLossText(loss), "standard output failed (" + std::string(std::strerror(EPIPE)) +
+                                      "): the last 4 of the log's 5 lines were not written");
+  EXPECT_EQ(err.str(), "[a] kv218: run not recorded: no room\n");  // errors still go out
 }
 
 // Windows on several threads at once: every line arrives whole, with its own prefix, and

@@ -3,7 +3,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,11 +15,24 @@
 
 namespace kv218::testing {
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
-  int out[2];
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ChildSetup& setup) {
+  using Output = ChildSetup::Output;
+  int out[2] = {-1, -1};
   int err[2];
-  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+  if (pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  if (setup.output == Output::Pipe && pipe2(out, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
+  }
+  if (setup.output == Output::Terminal) {
+    // The slave side is opened here, before the child exists, so the master never reads as
+    // hung up before the child has it.
+    out[0] = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    char name[128];
+    if (out[0] < 0 || grantpt(out[0]) != 0 || unlockpt(out[0]) != 0 ||
+        ptsname_r(out[0], name, sizeof name) != 0 ||
+        (out[1] = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC)) < 0) {
+      throw std::runtime_error("no pseudo-terminal");
+    }
   }
   std::vector<char*> args;  // built before the fork: the child only calls what is safe there
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
@@ -23,17 +40,41 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
   pid_ = fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
-    dup2(out[1], 1);
+    if (setup.output == Output::File) {
+      const int fd = open(setup.outputFile.c_str(), O_WRONLY);
+      if (fd < 0) _exit(126);
+      dup2(fd, 1);
+      close(fd);
+    } else {
+      dup2(out[1], 1);
+    }
+    if (setup.output == Output::Terminal) {
+      setsid();
+      if (ioctl(1, TIOCSCTTY, 0) != 0) _exit(126);
+      termios mode{};
+      tcgetattr(1, &mode);
+      mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);  // lines as a pipe carries them
+      tcsetattr(1, TCSANOW, &mode);
+    }
     dup2(err[1], 2);
+    if (setup.fileSizeLimit >= 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      rlimit limit{};
+      getrlimit(RLIMIT_FSIZE, &limit);
+      limit.rlim_cur = static_cast<rlim_t>(setup.fileSizeLimit);
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    }
     // The child gets the default signal handling and mask, whatever the test runner has.
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
     signal(SIGINT, SIG_DFL);
+    signal(SIGHUP, SIG_DFL);
+    signal(SIGPIPE, SIG_DFL);
     execv(args[0], args.data());
     _exit(127);
   }
-  close(out[1]);
+  if (out[1] >= 0) close(out[1]);
   close(err[1]);
   outFd_ = out[0];
   errFd_ = err[0];
@@ -86,6 +127,11 @@ void ChildProcess::Signal(int signal) {
   if (pid_ > 0) kill(pid_, signal);
 }
 
+void ChildProcess::CloseOutput() {
+  if (outFd_ >= 0) close(outFd_);
+  outFd_ = -1;
+}
+
 Finished ChildProcess::Wait(std::chrono::seconds deadline) {
   const auto until = std::chrono::steady_clock::now() + deadline;
   while (std::chrono::steady_clock::now() < until && ReadSome(until)) {
@@ -102,7 +148,12 @@ Finished ChildProcess::Wait(std::chrono::seconds deadline) {
 }
 
 Finished Run(const std::vector<std::string>& argv, std::chrono::seconds deadline) {
-  ChildProcess child(argv);
+  return Run(argv, ChildSetup{}, deadline);
+}
+
+Finished Run(const std::vector<std::string>& argv, const ChildSetup& setup,
+             std::chrono::seconds deadline) {
+  ChildProcess child(argv, setup);
   return child.Wait(deadline);
 }
 

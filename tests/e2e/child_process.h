@@ -17,9 +17,24 @@ struct Finished {
   std::string err;
 };
 
+// Where the child's standard output goes, and what the child may write.
+struct ChildSetup {
+  enum class Output {
+    Pipe,      // read by the test (Out())
+    Terminal,  // a pseudo-terminal of its own, read by the test, and the child's controlling
+               // terminal in a session of its own, as a shell's is (no output processing)
+    File,      // outputFile, opened for writing ("/dev/full"); Out() stays empty
+  };
+  Output output = Output::Pipe;
+  std::string outputFile;
+  // The file size limit in bytes (RLIMIT_FSIZE) with SIGXFSZ ignored, so that a write past
+  // it is cut short and then fails as on a full disk; negative: none.
+  long long fileSizeLimit = -1;
+};
+
 class ChildProcess {
  public:
-  explicit ChildProcess(const std::vector<std::string>& argv);
+  explicit ChildProcess(const std::vector<std::string>& argv, const ChildSetup& setup = {});
   ~ChildProcess();  // kills the child when it is still running
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -29,6 +44,9 @@ class ChildProcess {
   bool WaitForOutput(const std::function<bool(const std::string&)>& ready,
                      std::chrono::seconds deadline = std::chrono::seconds(60));
   void Signal(int signal);
+  // Stops reading standard output: a pipe is left without a reader (the child's next write
+  // fails), a terminal hangs up (its session gets SIGHUP).
+  void CloseOutput();
   // Reads everything until the child ends (killing it at the deadline) and reaps it.
   Finished Wait(std::chrono::seconds deadline = std::chrono::seconds(120));
 
@@ -47,6 +65,8 @@ class ChildProcess {
 
 // Runs a program to its end.
 Finished Run(const std::vector<std::string>& argv,
+             std::chrono::seconds deadline = std::chrono::seconds(120));
+Finished Run(const std::vector<std::string>& argv, const ChildSetup& setup,
              std::chrono::seconds deadline = std::chrono::seconds(120));
 
 // Splits text into lines (the last line without its newline), time stamps of the closing

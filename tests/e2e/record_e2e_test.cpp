@@ -127,6 +127,35 @@ TEST(Kv218Record, AnUnwritableRecordLeavesTheRunsResultAndLog) {
   EXPECT_THAT(recorded.err, HasSubstr("kv218: run not recorded: cannot open " + unwritable));
 }
 
+// The record on a disk with no room left (a file size limit: the kernel writes what fits,
+// then fails): no part of the line stays, and the next run, with room again, adds a line that
+// reads whole.
+TEST(Kv218Record, AFullDiskLeavesNoPartOfALine) {
+  TempFolder dir;
+  const std::string record = (dir.path() / "runs.jsonl").string();
+  const std::string earlier = "{\"operation\":\"program\",\"result\":\"succeeded\",\"note\":\"" +
+                              std::string(300, 'x') + "\"}\n";
+  dir.Write("runs.jsonl", earlier);
+  const auto args = Kv218(dir, {"program", "--simulate", "--sim-baud", "max", "--type", "3",
+                                "--record", record, kExamples + "/eco_mode.hex"});
+  testing::ChildSetup full;
+  full.fileSizeLimit = static_cast<long long>(earlier.size()) + 100;  // the settings file fits
+  const Finished cut = testing::Run(args, full);
+  EXPECT_EQ(cut.exitCode, 0) << cut.err;
+  EXPECT_THAT(cut.err, ::testing::MatchesRegex(
+                           ".*kv218: run not recorded: cannot write .*runs\\.jsonl: File too "
+                           "large after 100 of [0-9]+ bytes, which were taken back\n.*"));
+  std::ifstream kept(record, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), earlier);
+
+  const Finished next = testing::Run(args);
+  EXPECT_EQ(next.exitCode, 0) << next.err;
+  const auto lines = RecordLines(record);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1]["operation"], "program");
+  EXPECT_EQ(lines[1]["target_type"], 3);
+}
+
 TEST(Kv218Record, MonitorRecordsAndTalliesStandaloneRuns) {
   TempFolder dir;
   const std::string record = (dir.path() / "standalone.jsonl").string();

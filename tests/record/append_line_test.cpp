@@ -1,6 +1,8 @@
 // Appending whole lines to a record file shared by threads and processes, and the failures
 // that must come back as a message rather than hang or throw.
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +10,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <sstream>
 #include <string>
@@ -80,6 +84,71 @@ TEST(AppendWholeLine, AddsToWhatTheFileHeld) {
   const std::string path = dir.Write("runs.jsonl", "{\"earlier\":1}\n");
   EXPECT_EQ(AppendWholeLine(path, "{\"later\":2}\n"), std::nullopt);
   EXPECT_EQ(testing::TempFolder::Read(path), "{\"earlier\":1}\n{\"later\":2}\n");
+}
+
+// A file that ends inside a line (a writer that died, a disk that filled under another
+// program): the next line starts on a line of its own, so it reads whole.
+TEST(AppendWholeLine, StartsOnALineOfItsOwnAfterALineCutShort) {
+  const struct {
+    std::string before;
+    std::string after;
+  } cases[] = {
+      {"", "{\"next\":1}\n"},
+      {"{\"whole\":0}\n", "{\"whole\":0}\n{\"next\":1}\n"},
+      {"{\"cut\":", "{\"cut\":\n{\"next\":1}\n"},
+  };
+  for (const auto& c : cases) {
+    testing::TempFolder dir;
+    const std::string path = dir.Write("runs.jsonl", c.before);
+    EXPECT_EQ(AppendWholeLine(path, "{\"next\":1}\n"), std::nullopt);
+    EXPECT_EQ(testing::TempFolder::Read(path), c.after) << c.before;
+  }
+}
+
+// A full disk, made small by the file size limit (SIGXFSZ ignored, so the kernel writes what
+// fits and fails the rest, as on a file system with no room): whatever part of the line fits,
+// none of it stays, and the next line, once there is room, is whole and on its own line.
+TEST(AppendWholeLine, ALineThatDoesNotFitIsTakenBackWhole) {
+  const std::string first = "{\"run\":1}\n";
+  const std::string line = "{\"run\":2,\"hex_file\":\"" + std::string(200, 'x') + "\"}\n";
+  const std::string next = "{\"run\":3}\n";
+  for (const std::size_t fits : {std::size_t{0}, std::size_t{10}, line.size() - 1}) {
+    testing::TempFolder dir;
+    const std::string path = dir.Write("runs.jsonl", first);
+    int report[2];
+    ASSERT_EQ(pipe(report), 0);
+    // The limit and the signal are the whole process's: a child of its own appends.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      close(report[0]);
+      signal(SIGXFSZ, SIG_IGN);
+      rlimit limit{};
+      getrlimit(RLIMIT_FSIZE, &limit);
+      const rlim_t room = limit.rlim_cur;
+      limit.rlim_cur = first.size() + fits;
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(2);
+      const auto error = AppendWholeLine(path, line);
+      const std::string text = error ? *error : std::string("no error");
+      if (write(report[1], text.data(), text.size()) < 0) _exit(3);
+      limit.rlim_cur = room;
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(2);
+      _exit(AppendWholeLine(path, next) ? 1 : 0);
+    }
+    close(report[1]);
+    std::string error;
+    char buffer[512];
+    for (ssize_t n; (n = read(report[0], buffer, sizeof buffer)) > 0;) {
+      error.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(report[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << fits;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << fits;
+    EXPECT_THAT(error, HasSubstr("cannot write " + path + ": " + std::strerror(EFBIG))) << fits;
+    EXPECT_EQ(testing::TempFolder::Read(path), first + next) << "with " << fits << " bytes room";
+  }
 }
 
 TEST(AppendWholeLine, ReportsWhatWentWrongInsteadOfHanging) {

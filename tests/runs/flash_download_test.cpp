@@ -247,6 +247,61 @@ TEST(FlashDownload, ACloseRequestDuringTheWriteEndsTheRunAtOnce) {
   ExpectIdleAfterEndRun(bench);
 }
 
+// Once FlashErase has gone out the programmer erases whatever the host does next, and its
+// count is right only when the host stores the new one. A close request that comes during
+// the erase, or while the count is stored, waits for both acknowledgements and ends the run
+// before the write; one that comes before the erase ends it at once, nothing erased.
+struct CloseCase {
+  Command closeAt;
+  bool erased;
+};
+void PrintTo(const CloseCase& c, std::ostream* os) {
+  *os << "close at command " << static_cast<int>(c.closeAt);
+}
+
+class FlashClose : public ::testing::TestWithParam<CloseCase> {};
+
+TEST_P(FlashClose, CountsEveryEraseThatWasSent) {
+  SequenceBench bench({"erase-counter=41"});
+  bench.OnFrame([&](const sim::Frame& frame) {
+    if (frame.command == GetParam().closeAt) bench.control.closeRequested = true;
+  });
+  EXPECT_EQ(bench.Store(0, Files().type0), RunOutcome::Interrupted);
+  std::vector<Command> expected = {Command::BeginRun, Command::ReadEraseCounter};
+  if (GetParam().erased)
+    expected.insert(expected.end(), {Command::FlashErase, Command::WriteEraseCounter});
+  expected.push_back(Command::EndRun);
+  EXPECT_EQ(bench.Received(), expected);
+  EXPECT_EQ(bench.model->Memory().flash.EraseCounter, GetParam().erased ? 42u : 41u);
+  if (GetParam().erased) {
+    EXPECT_EQ(bench.Log().back(), "1. Bulk Erasing Flash Memory ... OK");
+  }
+  EXPECT_EQ(bench.loop.TicksDelivered(), 0);
+  ExpectIdleAfterEndRun(bench);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, FlashClose,
+                         ::testing::Values(CloseCase{Command::ReadEraseCounter, false},
+                                           CloseCase{Command::FlashErase, true},
+                                           CloseCase{Command::WriteEraseCounter, true}));
+
+// The erase that a close waits for is still bounded by the flash time-out; with no
+// acknowledgement nothing says the flash was erased, and no count is stored.
+TEST(FlashDownload, AnEraseThatNeverEndsTimesOutThoughACloseWaitsForIt) {
+  SequenceBench bench({"silent-at=FE"});
+  bench.OnFrame([&](const sim::Frame& frame) {
+    if (frame.command == Command::FlashErase) bench.control.closeRequested = true;
+  });
+  EXPECT_EQ(bench.Store(3, Files().type3), RunOutcome::TimedOut);
+  EXPECT_EQ(bench.loop.TicksDelivered(), kFlashTimeoutTicks);
+  const Lines log = bench.Log();
+  EXPECT_THAT(
+      Lines(log.end() - 2, log.end()),
+      ElementsAreArray(Lines{"TimeOut !! No response with target !!", "PROGRAMMING FAILED. (T)"}));
+  EXPECT_EQ(bench.CountReceived(Command::WriteEraseCounter), 0u);
+  ExpectIdleAfterEndRun(bench);
+}
+
 TEST(FlashDownload, WithoutAFileOnlyWarns) {
   SequenceBench bench;
   EXPECT_EQ(bench.Store(0, ""), RunOutcome::NoFile);
