@@ -18,8 +18,8 @@ file(CREATE_LINK /usr/include/CLI ${KV218_CLI11_INCLUDE}/CLI SYMBOLIC)
 add_library(CLI11::CLI11 INTERFACE IMPORTED)
 set_target_properties(CLI11::CLI11 PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${KV218_CLI11_INCLUDE})
 
-# nlohmann/json (the record's lines and the tests) is header-only too: the same, found by
-# find_package through a redirect so that the CMake files stay as they are on Linux.
+# nlohmann/json (tests only) is header-only too: the same, found by find_package through a
+# redirect so that the tests' CMake files stay as they are on Linux.
 set(KV218_JSON_INCLUDE ${PROJECT_BINARY_DIR}/json-include)
 file(MAKE_DIRECTORY ${KV218_JSON_INCLUDE})
 file(CREATE_LINK /usr/include/nlohmann ${KV218_JSON_INCLUDE}/nlohmann SYMBOLIC)

@@ -66,25 +66,6 @@ inline bool IsUtf8(std::string_view text) {
   return true;
 }
 
-// text with each byte that is not part of a well-formed sequence replaced by U+FFFD (a file
-// name in another encoding), so that it can go where only UTF-8 may.
-inline std::string ValidUtf8(std::string_view text) {
-  std::string valid;
-  valid.reserve(text.size());
-  char32_t code = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = Utf8Sequence(text, i, code);
-    if (length == 0) {
-      valid.append("\xEF\xBF\xBD");
-      ++i;
-    } else {
-      valid.append(text.substr(i, length));
-      i += length;
-    }
-  }
-  return valid;
-}
-
 // Appends code (at most U+10FFFF) to out in UTF-8; a surrogate in its three-byte form.
 inline void AppendUtf8(std::string& out, char32_t code) {
   if (code < 0x80) {

@@ -5,16 +5,11 @@
 #include <cstdlib>
 #include <ctime>
 
-#include <nlohmann/json.hpp>
-
 #include "ground/record_platform.h"
-#include "ground/utf8.h"
+#include "record/json_line.h"
 
 namespace kv218 {
 namespace {
-
-// Keys in the order they are set.
-using Json = nlohmann::ordered_json;
 
 const char* OperationName(RunRecord::Kind kind) {
   switch (kind) {
@@ -28,17 +23,9 @@ const char* OperationName(RunRecord::Kind kind) {
   return "standalone";
 }
 
-// A string as JSON: valid UTF-8 as it is, each other byte as U+FFFD, so that every line is
-// valid JSON whatever a file name holds.
-Json Text(std::string_view text) { return ValidUtf8(text); }
-// The value, or null when there is none.
-Json TextOrNull(const std::optional<std::string>& text) { return text ? Text(*text) : Json(); }
-Json IntegerOrNull(const std::optional<std::int64_t>& value) {
-  return value ? Json(*value) : Json();
-}
-// Seconds to the millisecond, a JSON number whatever the locale.
-Json Seconds(std::chrono::milliseconds duration) {
-  return static_cast<double>(duration.count()) / 1000.0;
+std::optional<std::string> IsoTimeOf(const std::optional<WallTime>& when) {
+  if (!when) return std::nullopt;
+  return IsoTimeText(*when);
 }
 
 }  // namespace
@@ -65,37 +52,36 @@ std::string IsoTimeText(WallTime when) {
 }
 
 std::string RecordLine(const RunRecord& r) {
-  Json line;
-  line["start"] = r.start ? Text(IsoTimeText(*r.start)) : Json();
-  line["end"] = Text(IsoTimeText(r.end));
-  line["duration_s"] =
-      r.start ? Seconds(std::chrono::duration_cast<std::chrono::milliseconds>(r.end - *r.start))
-              : Json();
-  line["operation"] = OperationName(r.kind);
-  line["port"] = Text(r.port);
-  if (r.kind == RunRecord::Kind::Standalone) {
-    line["result"] = Text(r.result);
-    line["device_ready"] = TextOrNull(r.deviceReady);
-    line["code_programmed"] = TextOrNull(r.codeProgrammed);
-    line["code_verified"] = TextOrNull(r.codeVerified);
-    line["config_programmed"] = TextOrNull(r.configProgrammed);
-    line["config_verified"] = TextOrNull(r.configVerified);
+  JsonLine line;
+  line.TextOrNull("start", IsoTimeOf(r.start)).Text("end", IsoTimeText(r.end));
+  if (r.start) {
+    line.Seconds("duration_s",
+                 std::chrono::duration_cast<std::chrono::milliseconds>(r.end - *r.start));
   } else {
-    line["hex_file"] = TextOrNull(r.hexFile);
-    line["hex_sha256"] = TextOrNull(r.hexSha256);
-    line["target_type"] = IntegerOrNull(r.targetType);
-    line["image_checksum"] = TextOrNull(r.imageChecksum);
-    line["config_checksum"] = TextOrNull(r.configChecksum);
-    line["device_identity"] = TextOrNull(r.deviceIdentity);
-    line["erase_counter"] = IntegerOrNull(r.eraseCounter);
-    line["result"] = Text(r.result);
-    line["failed_step"] = TextOrNull(r.failedStep);
-    line["failed_line"] = TextOrNull(r.failedLine);
+    line.Null("duration_s");
   }
-  line["host"] = Text(r.host);
-  line["version"] = Text(r.version);
-  // One line: no indentation, and UTF-8 kept as it is rather than escaped.
-  return line.dump() + "\n";
+  line.Text("operation", OperationName(r.kind)).Text("port", r.port);
+  if (r.kind == RunRecord::Kind::Standalone) {
+    line.Text("result", r.result)
+        .TextOrNull("device_ready", r.deviceReady)
+        .TextOrNull("code_programmed", r.codeProgrammed)
+        .TextOrNull("code_verified", r.codeVerified)
+        .TextOrNull("config_programmed", r.configProgrammed)
+        .TextOrNull("config_verified", r.configVerified);
+  } else {
+    line.TextOrNull("hex_file", r.hexFile)
+        .TextOrNull("hex_sha256", r.hexSha256)
+        .IntegerOrNull("target_type", r.targetType)
+        .TextOrNull("image_checksum", r.imageChecksum)
+        .TextOrNull("config_checksum", r.configChecksum)
+        .TextOrNull("device_identity", r.deviceIdentity)
+        .IntegerOrNull("erase_counter", r.eraseCounter)
+        .Text("result", r.result)
+        .TextOrNull("failed_step", r.failedStep)
+        .TextOrNull("failed_line", r.failedLine);
+  }
+  line.Text("host", r.host).Text("version", r.version);
+  return line.Finish();
 }
 
 }  // namespace kv218
