@@ -189,10 +189,10 @@ void FullRun(benchmark::State& state, const char* name, RunOutcome (Controller::
 }
 
 void BM_TargetRunType0(benchmark::State& state) {
-  FullRun(state, "target run, type 0", &Controller::BitBtn2Click);
+  FullRun(state, "target run, type 0", &Controller::ProgramTarget);
 }
 void BM_FlashDownloadType0(benchmark::State& state) {
-  FullRun(state, "flash download, type 0", &Controller::BitBtn3Click);
+  FullRun(state, "flash download, type 0", &Controller::StoreInProgrammer);
 }
 
 // The programmer says nothing after the identity request: the run waits six ticks of one
@@ -211,7 +211,7 @@ void BM_SilentWaitCpu(benchmark::State& state) {
       cpuAtWait = ProcessCpuSeconds();
       waitStart = Clock::now();
     });
-    const RunOutcome outcome = host.controller.BitBtn2Click();
+    const RunOutcome outcome = host.controller.ProgramTarget();
     const double seconds = std::chrono::duration<double>(Clock::now() - waitStart).count();
     const double cpu = ProcessCpuSeconds() - cpuAtWait;
     if (outcome != RunOutcome::TimedOut) {
@@ -263,10 +263,10 @@ void Framings(benchmark::State& state, const char* name, RunOutcome (Controller:
 }
 
 void BM_FramingsTargetRunType0(benchmark::State& state) {
-  Framings(state, "target run, type 0", &Controller::BitBtn2Click);
+  Framings(state, "target run, type 0", &Controller::ProgramTarget);
 }
 void BM_FramingsFlashDownloadType0(benchmark::State& state) {
-  Framings(state, "flash download, type 0", &Controller::BitBtn3Click);
+  Framings(state, "flash download, type 0", &Controller::StoreInProgrammer);
 }
 
 BENCHMARK(BM_TargetRunType0)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);

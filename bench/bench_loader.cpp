@@ -28,7 +28,7 @@ class SilentWindow : public WindowOps {
   void SetProgress(int percent) override { benchmark::DoNotOptimize(percent); }
   void SetButtonsEnabled(bool) override {}
   std::optional<std::string> ChooseHexFile() override { return std::nullopt; }
-  int TargetType() const override { return 0; }
+  TargetType SelectedType() const override { return TargetType::TkSeries; }
   void ShowError(std::string_view) override {}
 };
 
@@ -89,7 +89,7 @@ class HexFileFixture : public benchmark::Fixture {
 };
 
 BENCHMARK_DEFINE_F(HexFileFixture, LoadFullFile)(benchmark::State& state) {
-  const int targetType = static_cast<int>(state.range(0));
+  const TargetType targetType = TargetTypeAt(static_cast<int>(state.range(0)));
   SilentWindow window;
   QueueLoop loop;  // the command line's loop: PumpMessages once per line, as in the window
   auto image = std::make_unique<MemoryImage>();

@@ -27,7 +27,8 @@ LoadResult Load(MemoryImage& image, const std::string& path, int type, bool stri
   RecordingWindow window;
   window.targetType = type;
   kv218::testing::ImmediateLoop loop;
-  const LoadResult result = LoadImage(image, path, type, window, loop, LoadOptions{strict});
+  const LoadResult result =
+      LoadImage(image, path, kv218::TargetTypeAt(type), window, loop, LoadOptions{strict});
   switch (result.status) {
     case LoadStatus::Loaded:
       if (!window.errors.empty()) std::abort();

@@ -47,6 +47,13 @@ for type_byte, example in ((0x00, "tk_series.hex"), (0x81, "mvrx_series.hex"),
     write("fuzz_hex_loader", example, bytes([type_byte]) + hex_lines(EXAMPLES / example, 6))
 write("fuzz_hex_loader", "bad_checksum.hex", b"\x80:0400000001020304FF\r\n:00000001FF\r\n")
 
+# File lines: the buffer's size (byte + 1), then the file: every kind of line end, a CR LF
+# across a 4-byte buffer's edge, a line longer than the buffer.
+for piece, name, text in ((3, "ends", b":0A\r\n:0B\n:0C\r\r\n\n\r:0D\r"),
+                          (0, "long", b":00000001FF" + b"A" * 40 + b"\r\nx"),
+                          (63, "example", hex_lines(EXAMPLES / "tk_series.hex", 6))):
+    write("fuzz_file_lines", name, bytes([piece]) + text)
+
 # Settings file: PORT and PARITY texts (each ended by a backslash and another byte), the file,
 # then from the back the bool and the five integers.
 numbers = (Back().add("B", 1).add("i", 115200).add("i", 8).add("i", 1).add("i", 4)

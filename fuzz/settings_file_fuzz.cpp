@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,12 +32,14 @@ class DirectWriter final : public FileReplacer {
  public:
   bool refuseTemporary = false;
 
-  Result ReplaceThroughTemporary(const std::string& path, std::string_view bytes) override {
-    if (refuseTemporary) return Result::NoTemporary;
-    return Write(path, bytes) ? Result::Replaced : Result::Failed;
+  Outcome ReplaceThroughTemporary(const std::string& path, std::string_view bytes) override {
+    if (refuseTemporary) return {Result::NoTemporary, "refused"};
+    return Write(path, bytes) ? Outcome{Result::Replaced, {}} : Outcome{Result::Failed, "failed"};
   }
-  bool OverwriteInPlace(const std::string& path, std::string_view bytes) override {
-    return Write(path, bytes);
+  std::optional<std::string> OverwriteInPlace(const std::string& path,
+                                              std::string_view bytes) override {
+    if (Write(path, bytes)) return std::nullopt;
+    return "failed";
   }
 
  private:

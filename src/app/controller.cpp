@@ -34,12 +34,19 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
         // by its record, and the warning stays in view with the run it belongs to.
         window_.AppendLog("<<WARNING>> Run not recorded: " + error);
       }),
+      reportPortEvent_([this](PortEvent event, const std::string& path) {
+        // Aside, as the programmer's own reports: a run in progress completes its step line.
+        window_.AppendAside(event == PortEvent::Lost
+                                         ? "<<WARNING>> Port " + path +
+                                               " lost; waiting for it to come back"
+                                         : "Port " + path + " is back");
+      }),
       hostName_(HostName()),
       frames_(station_, window_) {
   if (!makePort_) makePort_ = [] { return MakeSystemPort(); };
   // The recorder hears every run and keeps what it heard only while it records one.
   station_.events = &recorder_;
-  loop_.SetTickHandler([this] { Timer1Timer(); });
+  loop_.SetTickHandler([this] { OnTick(); });
 }
 
 Controller::~Controller() {
@@ -47,7 +54,7 @@ Controller::~Controller() {
   loop_.SetTickHandler({});
 }
 
-void Controller::FormCreate() {
+void Controller::Open() {
   ReadSettingsFile();
   OpenPort(settings_.PortPath);
 }
@@ -61,20 +68,27 @@ bool Controller::OpenPort(const std::string& path, bool remember) {
   ClosePort();
   portPath_ = path;
   if (remember) settings_.PortPath = path;
+  if (!StartPort()) {
+    window_.SetPanelText(1, "N/A");
+    return false;
+  }
+  window_.SetPanelText(1, PortNameOf(path));
+  return true;
+}
+
+bool Controller::StartPort() {
   port_ = makePort_();
-  portOpen_ = port_->Open(path, PortSettingsText(settings_));
+  portOpen_ = port_->Open(portPath_, PortSettingsText(settings_));
   lastOpenFailure_ = portOpen_ ? OpenFailure{} : port_->LastOpenFailure();
   if (!portOpen_) {
     port_.reset();
-    window_.SetPanelText(1, "N/A");
     return false;
   }
   station_.port = port_.get();
   const bool silence = forceSilenceFraming_ || settings_.SilenceFraming;
   receiveThread_ = std::make_unique<ReceiveThread>(
       *port_, loop_, [this](const std::uint8_t* data, std::size_t count) { OnBurst(data, count); },
-      silence ? nullptr : &replyEnd_);
-  window_.SetPanelText(1, PortNameOf(path));
+      silence ? nullptr : &replyEnd_, [this] { OnPortLost(); });
   return true;
 }
 
@@ -82,6 +96,15 @@ void Controller::ClosePort() {
   // Closing discards what the port has not sent yet; the last frame of a run (EndRun) must
   // still reach the programmer.
   if (port_) port_->Drain(kCloseDrainLimit);
+  StopPort();
+  if (portLost_) {
+    // Another port chosen, or the window closing: the lost one is no longer looked for.
+    portLost_ = false;
+    if (!control_.running) loop_.SetTickTimer(false);
+  }
+}
+
+void Controller::StopPort() {
   // The thread goes first, so that no read is left on a port that is being closed (or
   // reopened), and no burst of the old port reaches the handler afterwards.
   if (receiveThread_) {
@@ -97,12 +120,12 @@ void Controller::ClosePort() {
   portOpen_ = false;
 }
 
-void Controller::ComboBox2Change(int index) { OpenPort("\\\\.\\COM" + std::to_string(index + 1)); }
+void Controller::SelectPort(int index) { OpenPort("\\\\.\\COM" + std::to_string(index + 1)); }
 
-bool Controller::FormClose(int comIndex) {
+bool Controller::Close(int comIndex) {
   Settings saved = settings_;
   saved.Com = comIndex;
-  saved.Type = window_.TargetType();
+  saved.Type = ItemIndexOf(window_.SelectedType());
   PrepareSettingsFolder(settingsLocation_);
   if (const auto error = WriteSettings(settingsLocation_.writePath, saved)) {
     // The operator is told once and the window stays; the next close closes it, so that a
@@ -125,25 +148,49 @@ bool Controller::FormClose(int comIndex) {
   return true;
 }
 
-void Controller::Timer1Timer() { ++station_.TimeOutCount; }
+void Controller::OnPortLost() {
+  if (!portOpen_) return;
+  // The dead descriptor is closed at once: a replugged adapter gets its old name back only
+  // when nothing holds the old device any more.
+  StopPort();
+  portLost_ = true;
+  window_.SetPanelText(1, "N/A");
+  if (reportPortEvent_) reportPortEvent_(PortEvent::Lost, portPath_);
+  // Looked for at every tick. A run in progress keeps the tick timer for its waits and ends as a
+  // silent programmer's would; the port is looked for once it is over.
+  if (!control_.running) loop_.SetTickTimer(true);
+}
 
-void Controller::Memo1DblClick() { frames_.QueryInfo(); }
+void Controller::ReopenLostPort() {
+  if (!StartPort()) return;  // still away, or not ready yet: the next tick tries again
+  portLost_ = false;
+  loop_.SetTickTimer(false);
+  window_.SetPanelText(1, PortNameOf(portPath_));
+  if (reportPortEvent_) reportPortEvent_(PortEvent::Back, portPath_);
+}
 
-void Controller::BitBtn1Click() {
+void Controller::OnTick() {
+  ++station_.TimeOutCount;
+  if (portLost_ && !control_.running) ReopenLostPort();
+}
+
+void Controller::QueryNote() { frames_.QueryInfo(); }
+
+void Controller::LoadFile() {
   if (control_.running) return;
   const auto chosen = window_.ChooseHexFile();
   if (!chosen) return;
   station_.HexFileName = *chosen;
   AppendLoadingLines(window_, station_.HexFileName);
-  control_.lastLoad = LoadImage(station_.image, station_.HexFileName, window_.TargetType(), window_,
-                                loop_, control_.loadOptions);
+  control_.lastLoad = LoadImage(station_.image, station_.HexFileName, window_.SelectedType(),
+                                window_, loop_, control_.loadOptions);
 }
 
-RunOutcome Controller::BitBtn2Click() {
+RunOutcome Controller::ProgramTarget() {
   return RunExclusive(&RunTargetSequence, RunRecord::Kind::Program);
 }
 
-RunOutcome Controller::BitBtn3Click() {
+RunOutcome Controller::StoreInProgrammer() {
   return RunExclusive(&RunFlashDownload, RunRecord::Kind::Store);
 }
 
@@ -151,14 +198,16 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   if (control_.running) return RunOutcome::Busy;
   control_.running = true;
   control_.closeRequested = false;
-  replyEnd_.ExpectTargetType(window_.TargetType());
+  replyEnd_.ExpectTargetType(window_.SelectedType());
   const bool recording = !recordFile_.empty();
   if (recording) {
-    recorder_.Begin({kind, portPath_, station_.HexFileName, window_.TargetType()}, clock_());
+    recorder_.Begin({kind, portPath_, station_.HexFileName, ItemIndexOf(window_.SelectedType())},
+                    clock_());
   }
   RunContext run{station_, window_, loop_, frames_, control_, sleep_, images_};
   lastOutcome_ = sequence(run);
   control_.running = false;
+  if (portLost_) loop_.SetTickTimer(true);  // the run has switched it off; the port is looked for
   control_.closeRequested = false;
   // Written once the run is over (the programmer told, the buttons back), so the record can
   // never hold a run up. A click without a file ran nothing and leaves no line.

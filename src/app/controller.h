@@ -1,8 +1,9 @@
 #pragma once
 // The main window's controller without a toolkit: start-up from the settings file, the port
-// and its receive thread, the port selector, Timer1's ticks, the double click on the log, the
-// three buttons and the close. A front end (Qt window, command line) forwards its events here
-// and draws what WindowOps tells it; it holds no protocol logic of its own.
+// and its receive thread, the port selector, the tick timer, the note query, the load,
+// program and store commands, and the close. A front end (Qt or Win32 window, command line)
+// calls these operations from its events and draws what WindowOps tells it; it holds no
+// protocol logic of its own. docs/architecture.md maps the windows' controls to them.
 // Everything runs on the window thread, except the receive thread, which hands each burst
 // over through MessageLoop::RunOnWindowThread.
 
@@ -38,6 +39,8 @@ class Controller {
   using Sleeper = std::function<void(std::chrono::milliseconds)>;
   using WallClock = std::function<WallTime()>;
   using RecordErrorReporter = std::function<void(const std::string&)>;
+  enum class PortEvent { Lost, Back };
+  using PortEventReporter = std::function<void(PortEvent, const std::string& path)>;
 
   // makePort gives a fresh, closed port for every open; by default the platform's serial port.
   // A plain path as settings is the file both read and written.
@@ -48,26 +51,26 @@ class Controller {
   Controller& operator=(const Controller&) = delete;
 
   // Reads the settings, opens the stored port, starts its receive thread and shows the port
-  // name (or "N/A") in panel 1. The front end then selects ComboBox2 and ComboBox1 from
-  // settings().Com and settings().Type.
-  void FormCreate();
+  // name (or "N/A") in panel 1. The front end then selects the port and type selectors'
+  // items from settings().Com and settings().Type.
+  void Open();
   const Settings& settings() const { return settings_; }
 
   // Saves the settings (COM from comIndex, TYPE from the target selector). On the first
-  // failure shows "Unable to write to <path>" and returns false: the window stays open, the
-  // port stays open. A later close that cannot save either closes without showing it again.
-  // Closing ends a run in progress at once (EndRun sent), stops the receive thread and closes
-  // the port.
-  bool FormClose(int comIndex);
+  // failure shows "Unable to write to <path>: <reason>" and returns false: the window stays
+  // open, the port stays open. A later close that cannot save either closes without showing it
+  // again. Closing ends a run in progress at once (EndRun sent; with the port closed, not even
+  // a store's erase can be waited for), stops the receive thread and closes the port.
+  bool Close(int comIndex);
 
   // Another port picked: the old receive thread is stopped and joined, the port closed, and
   // "\\.\COM<index + 1>" opened.
-  void ComboBox2Change(int index);
+  void SelectPort(int index);
   // Opens path with the stored line settings (closing the port in use first); true when it
   // opened. Panel 1 shows the port name or "N/A". With remember, the path becomes the PORT
   // saved at close; the command line's one-off --port does not.
   bool OpenPort(const std::string& path, bool remember = true);
-  // Reads the settings file only; FormCreate is this and OpenPort(settings().PortPath).
+  // Reads the settings file only; Open is this and OpenPort(settings().PortPath).
   // The record file becomes the one the settings name.
   void ReadSettingsFile();
   // Ends every burst at the 50 ms gap from the next OpenPort on, whatever the settings say
@@ -84,20 +87,29 @@ class Controller {
   void SetRecordErrorReporter(RecordErrorReporter report) {
     reportRecordError_ = std::move(report);
   }
+  // A lost port (pulled adapter, closed line) and its return are reported through this (by
+  // default a line in the log). Panel 1 shows "N/A" while it is away.
+  void SetPortEventReporter(PortEventReporter report) { reportPortEvent_ = std::move(report); }
   // The programmer's stand-alone runs seen so far, passed and failed.
   const StandaloneTally& StandaloneRuns() const { return standalone_.tally(); }
 
-  void Timer1Timer();
-  void Memo1DblClick();
+  // One tick of the tick timer: one more tick without a byte from the programmer
+  // (TimeOutCount; every burst sets it back to 0); while the port is lost and no run is in
+  // progress, tries to open it again.
+  void OnTick();
+  // Asks the programmer for its note (QueryInfo); the reply is logged when it comes.
+  void QueryNote();
   // The load command: file dialog, then the loader for the selected type.
-  void BitBtn1Click();
+  void LoadFile();
   // Program the target / store the image in the programmer's flash. A click while a run is
   // in progress does nothing (Busy).
-  RunOutcome BitBtn2Click();
-  RunOutcome BitBtn3Click();
+  RunOutcome ProgramTarget();
+  RunOutcome StoreInProgrammer();
 
   bool Running() const { return control_.running; }
-  // Ends the run in progress at its next wait (EndRun sent, buttons enabled, Timer1 off).
+  // Ends the run in progress at its next wait (EndRun sent, buttons enabled, the tick timer
+  // off); a store whose erase was asked for first sees the erase and the counter's store
+  // through.
   // Nothing when no run is in progress.
   void RequestClose();
 
@@ -108,6 +120,9 @@ class Controller {
 
   Station& station() { return station_; }
   bool PortOpen() const { return portOpen_; }
+  // The open port went away and is tried again at every tick of the tick timer, which runs while it
+  // is away; a port change or a close ends the waiting.
+  bool PortLost() const { return portLost_; }
   // Why the last OpenPort failed (the window shows only "N/A").
   OpenFailure LastOpenFailure() const { return lastOpenFailure_; }
   // The path of the last open attempt.
@@ -128,6 +143,11 @@ class Controller {
 
  private:
   void ClosePort();
+  // Opens portPath_ and starts its receive thread; panel 1 is left to the caller.
+  bool StartPort();
+  void StopPort();  // ClosePort without draining: for a port that can take nothing more
+  void OnPortLost();
+  void ReopenLostPort();
   RunOutcome RunExclusive(RunOutcome (*sequence)(RunContext&), RunRecord::Kind kind);
   void HandleBurst(const std::uint8_t* data, std::size_t count);
   void WriteRecord(RunRecord record);
@@ -142,6 +162,7 @@ class Controller {
   WallClock clock_;
   std::string recordFile_;
   RecordErrorReporter reportRecordError_;
+  PortEventReporter reportPortEvent_;
   StandaloneRunWatch standalone_;
   const std::string hostName_;
 
@@ -155,6 +176,7 @@ class Controller {
   bool forceSilenceFraming_ = false;
   std::unique_ptr<ReceiveThread> receiveThread_;
   bool portOpen_ = false;
+  bool portLost_ = false;
   bool saveFailureShown_ = false;
   OpenFailure lastOpenFailure_;
   RunOutcome lastOutcome_ = RunOutcome::Succeeded;

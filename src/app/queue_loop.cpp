@@ -119,7 +119,7 @@ void QueueLoop::Post(std::function<void()> fn) {
   changed_.notify_all();
 }
 
-void QueueLoop::SetTimer1(bool on) {
+void QueueLoop::SetTickTimer(bool on) {
   {
     std::lock_guard lock(mutex_);
     if (!on) {

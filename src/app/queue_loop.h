@@ -1,6 +1,6 @@
 #pragma once
 // MessageLoop for the command line and the tests: a mutex/condition-variable queue of
-// messages and Timer1 on a steady-clock deadline. The window thread is the thread that
+// messages and the tick timer on a steady-clock deadline. The window thread is the thread that
 // created the loop, or the one that last called BecomeWindowThread.
 
 #include <chrono>
@@ -32,7 +32,7 @@ class QueueLoop : public MessageLoop {
   bool RunOnWindowThread(const std::function<void()>& fn) override;
   // Dropped after Shutdown.
   void Post(std::function<void()> fn) override;
-  void SetTimer1(bool on) override;
+  void SetTickTimer(bool on) override;
   void SetTickHandler(std::function<void()> onTick) override;
 
   // Drops every queued message, releases every thread blocked in RunOnWindowThread (whose
@@ -62,7 +62,7 @@ class QueueLoop : public MessageLoop {
   mutable std::mutex mutex_;
   std::condition_variable changed_;  // a message queued, a call done, a shutdown
   std::deque<Message> queue_;
-  std::optional<std::chrono::steady_clock::time_point> nextTick_;  // Timer1 on
+  std::optional<std::chrono::steady_clock::time_point> nextTick_;  // tick timer on
   std::function<void()> onTick_;
   bool shutDown_ = false;
   std::thread::id windowThread_;

@@ -1,6 +1,5 @@
 #include "cli/cli_common.h"
 
-#include <array>
 #include <filesystem>
 
 #include "ground/utf8_path.h"
@@ -9,9 +8,6 @@
 namespace kv218::cli {
 
 namespace {
-
-constexpr std::array<std::string_view, 4> kLabels = {"TK Series", "MVRx Series", "Cradle Set",
-                                                     "Eco Mode"};
 
 bool SameText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -35,17 +31,12 @@ std::string SettingsPathOf(const CommonOptions& options) {
   return SettingsLocationOf(options).readPath;
 }
 
-std::optional<int> ParseTargetType(std::string_view text) {
-  if (text.size() == 1 && text[0] >= '0' && text[0] <= '3') return text[0] - '0';
-  for (std::size_t i = 0; i < kLabels.size(); ++i) {
-    if (SameText(text, kLabels[i])) return static_cast<int>(i);
+std::optional<TargetType> ParseTargetType(std::string_view text) {
+  if (text.size() == 1 && IsTargetTypeItem(text[0] - '0')) return TargetTypeAt(text[0] - '0');
+  for (int i = 0; i < kTargetTypeCount; ++i) {
+    if (SameText(text, TargetTypeLabel(TargetTypeAt(i)))) return TargetTypeAt(i);
   }
   return std::nullopt;
-}
-
-std::string_view TargetTypeLabel(int targetType) {
-  return targetType >= 0 && targetType < 4 ? kLabels[static_cast<std::size_t>(targetType)]
-                                           : std::string_view{};
 }
 
 }  // namespace kv218::cli

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "ground/target_type.h"
 #include "settings/settings_location.h"
 
 namespace kv218::cli {
@@ -33,9 +34,6 @@ std::string SettingsPathOf(const CommonOptions& options);
 
 // A target type as typed: "0".."3" or the selector's label ("TK Series", "MVRx Series",
 // "Cradle Set", "Eco Mode", in any case). Nothing when it is neither.
-std::optional<int> ParseTargetType(std::string_view text);
-
-// The selector's label of a target type 0..3.
-std::string_view TargetTypeLabel(int targetType);
+std::optional<TargetType> ParseTargetType(std::string_view text);
 
 }  // namespace kv218::cli

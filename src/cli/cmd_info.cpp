@@ -23,17 +23,17 @@ int RunInfo(const CommonOptions& common, const SessionOptions& options) {
   Controller& controller = session.controller();
   Station& station = controller.station();
 
-  controller.Memo1DblClick();
+  controller.QueryNote();
   // The same patience as a step of a target run: six ticks without a byte.
   station.TimeOutCount = 0;
-  session.loop().SetTimer1(true);
+  session.loop().SetTickTimer(true);
   bool answered = false;
   while (!answered && !session.Interrupted() && station.TimeOutCount < kTargetTimeoutTicks) {
     const auto before = controller.BurstsHandled();
     session.loop().WaitForMessages();
     answered = controller.BurstsHandled() != before && IsNote(station.rx);
   }
-  session.loop().SetTimer1(false);
+  session.loop().SetTickTimer(false);
   session.Close();
   if (answered) return kExitOk;
   if (session.Interrupted()) return kExitInterrupted;

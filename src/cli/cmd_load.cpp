@@ -50,7 +50,7 @@ bool WriteImage(const std::string& path, const MemoryImage& image) {
   return ok;
 }
 
-std::optional<int> ChosenTargetType(const LoadArguments& args, const CommonOptions& common) {
+std::optional<TargetType> ChosenTargetType(const LoadArguments& args, const CommonOptions& common) {
   if (!args.type.empty()) {
     const auto type = ParseTargetType(args.type);
     if (!type) {
@@ -62,7 +62,7 @@ std::optional<int> ChosenTargetType(const LoadArguments& args, const CommonOptio
   }
   const std::string settingsPath = SettingsPathOf(common);
   const int type = ReadSettings(settingsPath).Type;
-  if (type >= 0 && type <= 3) return type;
+  if (IsTargetTypeItem(type)) return TargetTypeAt(type);
   std::cerr << "No target type selected (TYPE=" << type << " in " << settingsPath
             << "); give one with --type\n";
   return std::nullopt;
@@ -74,13 +74,13 @@ int RunLoad(const LoadArguments& args, const CommonOptions& common) {
 
   ConsoleWindow window(std::cout, std::cerr,
                        {.showLog = !common.quiet, .progressBar = !common.quiet && IsTerminal(2)});
-  window.SetTargetType(*type);
+  window.SetSelectedType(*type);
   QueueLoop loop;
   const ZeroedImage image;
 
   AppendLoadingLines(window, args.file);
   const LoadResult result =
-      LoadImage(*image, args.file, window.TargetType(), window, loop, {.strict = args.strict});
+      LoadImage(*image, args.file, window.SelectedType(), window, loop, {.strict = args.strict});
   window.Finish();
   if (const OutputLoss loss = window.Output().Loss(); loss.failed) {
     std::cerr << "kv218: " << OutputLossText(loss) << '\n';

@@ -21,7 +21,7 @@ void AddProgramCommand(CLI::App& app, const CommonOptions& common, int& exitCode
   command->add_flag("--strict", args->session.strict, kStrictHelp);
   AddRecordOption(*command, args->session);
   command->callback([args, &common, &exitCode] {
-    exitCode = RunSequenceCommand(common, args->session, args->file, &Controller::BitBtn2Click);
+    exitCode = RunSequenceCommand(common, args->session, args->file, &Controller::ProgramTarget);
   });
 }
 

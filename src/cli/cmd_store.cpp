@@ -21,7 +21,8 @@ void AddStoreCommand(CLI::App& app, const CommonOptions& common, int& exitCode) 
   command->add_flag("--strict", args->session.strict, kStrictHelp);
   AddRecordOption(*command, args->session);
   command->callback([args, &common, &exitCode] {
-    exitCode = RunSequenceCommand(common, args->session, args->file, &Controller::BitBtn3Click);
+    exitCode =
+        RunSequenceCommand(common, args->session, args->file, &Controller::StoreInProgrammer);
   });
 }
 

@@ -43,7 +43,7 @@ class ConsoleWindow : public WindowOps {
   void SetProgress(int percent) override;
   void SetButtonsEnabled(bool enabled) override { buttonsEnabled_ = enabled; }
   std::optional<std::string> ChooseHexFile() override { return hexFileChoice_; }
-  int TargetType() const override { return targetType_; }
+  TargetType SelectedType() const override { return selectedType_; }
   void ShowError(std::string_view message) override;
 
   // Prints the lines still held and ends the progress row (on a console of its own it leaves
@@ -51,7 +51,7 @@ class ConsoleWindow : public WindowOps {
   // starts a new line.
   void Finish();
 
-  void SetTargetType(int targetType) { targetType_ = targetType; }
+  void SetSelectedType(TargetType type) { selectedType_ = type; }
   // What ChooseHexFile returns (nothing: the operator cancelled).
   void SetHexFileChoice(std::optional<std::string> path) { hexFileChoice_ = std::move(path); }
   // The byte counts of the port behind this window, for the progress row's transfer rate.
@@ -77,7 +77,7 @@ class ConsoleWindow : public WindowOps {
   std::string panels_[5] = {"PORT", "N/A", "processbar", "checksum", "N/A"};
   int progress_ = 0;
   bool buttonsEnabled_ = true;
-  int targetType_ = 0;
+  TargetType selectedType_ = TargetType::TkSeries;
   std::optional<std::string> hexFileChoice_;
   int errorCount_ = 0;
 };

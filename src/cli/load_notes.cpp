@@ -4,7 +4,7 @@
 
 namespace kv218::cli {
 
-void PrintLoadNotes(std::ostream& err, const std::string& file, int targetType,
+void PrintLoadNotes(std::ostream& err, const std::string& file, TargetType targetType,
                     const LoadResult& result) {
   if (!result.ok()) return;
   const RecordCounts& counts = result.counts;

@@ -13,7 +13,7 @@ namespace kv218::cli {
 
 // One line on err per finding, nothing for a sound file or a load that failed (its error
 // has been shown).
-void PrintLoadNotes(std::ostream& err, const std::string& file, int targetType,
+void PrintLoadNotes(std::ostream& err, const std::string& file, TargetType targetType,
                     const LoadResult& result);
 
 }  // namespace kv218::cli

@@ -42,13 +42,13 @@ struct PortJob {
 // What every port's thread shares, and Ctrl-C's way to each running controller.
 class Crew {
  public:
-  Crew(const CommonOptions& common, const SessionOptions& options, int targetType,
-       const std::string& file, RunOutcome (Controller::*button)(), ConsoleOutput& output)
+  Crew(const CommonOptions& common, const SessionOptions& options, TargetType targetType,
+       const std::string& file, RunOutcome (Controller::*operation)(), ConsoleOutput& output)
       : common_(common),
         options_(options),
         targetType_(targetType),
         file_(file),
-        button_(button),
+        operation_(operation),
         output_(output) {}
 
   // Runs the job's port to the end, on the calling thread.
@@ -64,9 +64,9 @@ class Crew {
 
   const CommonOptions& common_;
   const SessionOptions& options_;
-  const int targetType_;
+  const TargetType targetType_;
   const std::string& file_;
-  RunOutcome (Controller::*button_)();
+  RunOutcome (Controller::*operation_)();
   ConsoleOutput& output_;
   SharedImageSource images_;
 
@@ -104,7 +104,7 @@ void Crew::Interrupt() {
 void Crew::Run(PortJob& job) {
   QueueLoop loop(std::chrono::milliseconds(options_.tickMs));  // this thread's window thread
   ConsoleWindow window(output_, job.row);
-  window.SetTargetType(targetType_);
+  window.SetSelectedType(targetType_);
   Controller controller(window, loop, SettingsLocationOf(common_), [&job, &loop, &controller] {
     auto port = job.simulator ? job.simulator->MakePort(
                                     loop,
@@ -123,6 +123,11 @@ void Crew::Run(PortJob& job) {
   controller.SetRecordErrorReporter([this, &job](const std::string& error) {
     output_.WriteError(job.row, "kv218: run not recorded: " + error);
   });
+  controller.SetPortEventReporter(
+      [this, &job](Controller::PortEvent event, const std::string& port) {
+        output_.WriteError(job.row, event == Controller::PortEvent::Lost ? PortLostText(port)
+                                                                         : PortBackText(port));
+      });
 
   job.result.start = std::chrono::system_clock::now();
   const auto began = std::chrono::steady_clock::now();
@@ -138,7 +143,7 @@ void Crew::Run(PortJob& job) {
       window.ShowError(PortOpenErrorText(job.path, SystemDevicePath(job.path), failure, group));
     } else {
       controller.station().HexFileName = file_;
-      job.result.outcome = (controller.*button_)();
+      job.result.outcome = (controller.*operation_)();
     }
     Detach(job);
   }
@@ -211,7 +216,7 @@ std::string PortLabel(const std::string& path) {
 }
 
 int RunOnSeveralPorts(const CommonOptions& common, const SessionOptions& options,
-                      const std::string& file, RunOutcome (Controller::*button)()) {
+                      const std::string& file, RunOutcome (Controller::*operation)()) {
   const SettingsLocation location = SettingsLocationOf(common);
   const Settings settings = ReadSettings(location.readPath);
   const auto type = TargetTypeOf(options, settings, location.readPath);
@@ -239,7 +244,7 @@ int RunOnSeveralPorts(const CommonOptions& common, const SessionOptions& options
                         .clock = {}});
   for (auto& job : jobs) job->row = output.AddRow("[" + job->result.port + "] ", &job->line);
 
-  Crew team(common, options, *type, file, button, output);
+  Crew team(common, options, *type, file, operation, output);
   {
     std::lock_guard lock(crewMutex);
     crew = &team;

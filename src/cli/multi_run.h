@@ -17,9 +17,10 @@ namespace kv218::cli {
 // The label of a port in the log's prefix: "ttyUSB0" for /dev/ttyUSB0, "COM5" for \\.\COM5.
 std::string PortLabel(const std::string& path);
 
-// Runs button on every port of options (several --port, or --simulate N); the most serious
-// of the ports' exit statuses (see MoreSerious), or a usage error's before any port opened.
+// Runs operation (ProgramTarget or StoreInProgrammer) on every port of options (several
+// --port, or --simulate N); the most serious of the ports' exit statuses (see MoreSerious), or
+// a usage error's before any port opened.
 int RunOnSeveralPorts(const CommonOptions& common, const SessionOptions& options,
-                      const std::string& file, RunOutcome (Controller::*button)());
+                      const std::string& file, RunOutcome (Controller::*operation)());
 
 }  // namespace kv218::cli

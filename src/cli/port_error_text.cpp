@@ -38,4 +38,10 @@ std::string PortOpenErrorText(const std::string& path, const std::string& device
   return text;
 }
 
+std::string PortLostText(const std::string& path) {
+  return "kv218: port " + path + " lost; waiting for it to come back";
+}
+
+std::string PortBackText(const std::string& path) { return "kv218: port " + path + " is back"; }
+
 }  // namespace kv218::cli

@@ -1,6 +1,7 @@
 #pragma once
-// The command line's message for a port that did not open: the port, the device it names on
-// this platform when that differs, and why, with what the operator can do about it.
+// The command line's messages about its port: one that did not open (the port, the device it
+// names on this platform when that differs, and why, with what the operator can do about it),
+// and one that went away and came back.
 
 #include <string>
 
@@ -12,5 +13,9 @@ namespace kv218::cli {
 // in the hint for a refused permission (empty when unknown).
 std::string PortOpenErrorText(const std::string& path, const std::string& device,
                               const OpenFailure& failure, const std::string& group);
+
+// "kv218: port <path> lost; waiting for it to come back" and "kv218: port <path> is back".
+std::string PortLostText(const std::string& path);
+std::string PortBackText(const std::string& path);
 
 }  // namespace kv218::cli

@@ -50,7 +50,7 @@ void AddSessionOptions(CLI::App& command, SessionOptions& options) {
                    "End every burst from the programmer only after 50 ms of silence (default: "
                    "a reply ends as soon as the length its head tells has arrived; the "
                    "settings file's FRAMING=SILENCE in [COM PORT SETTING] does the same)");
-  // Timer1's period; only tests shorten it.
+  // The tick timer's period; only tests shorten it.
   command.add_option("--tick-ms", options.tickMs)->group("")->check(CLI::Range(10, 60000));
 }
 
@@ -58,8 +58,8 @@ bool SeveralPorts(const SessionOptions& options) {
   return options.ports.size() > 1 || options.simulate > 1;
 }
 
-std::optional<int> TargetTypeOf(const SessionOptions& options, const Settings& settings,
-                                const std::string& settingsPath) {
+std::optional<TargetType> TargetTypeOf(const SessionOptions& options, const Settings& settings,
+                                       const std::string& settingsPath) {
   if (!options.type.empty()) {
     const auto parsed = ParseTargetType(options.type);
     if (!parsed) {
@@ -69,12 +69,12 @@ std::optional<int> TargetTypeOf(const SessionOptions& options, const Settings& s
     }
     return parsed;
   }
-  if (settings.Type < 0 || settings.Type > 3) {
+  if (!IsTargetTypeItem(settings.Type)) {
     std::cerr << "No target type selected (TYPE=" << settings.Type << " in " << settingsPath
               << "); give one with --type\n";
     return std::nullopt;
   }
-  return settings.Type;
+  return TargetTypeAt(settings.Type);
 }
 
 void AddRecordOption(CLI::App& command, SessionOptions& options) {
@@ -153,10 +153,14 @@ int Session::OpenSession() {
   // Standard output carries only the window's log lines; the run's result stands.
   controller_->SetRecordErrorReporter(
       [](const std::string& error) { std::cerr << "kv218: run not recorded: " << error << '\n'; });
+  controller_->SetPortEventReporter([](Controller::PortEvent event, const std::string& port) {
+    std::cerr << (event == Controller::PortEvent::Lost ? PortLostText(port) : PortBackText(port))
+              << '\n';
+  });
 
   const auto type = TargetTypeOf(options_, settings, SettingsPathOf(common_));
   if (!type) return kExitUsage;
-  window_.SetTargetType(*type);
+  window_.SetSelectedType(*type);
 
   std::string path = options_.ports.empty() ? settings.PortPath : options_.ports.front();
   if (options_.simulate > 0) {
@@ -198,9 +202,9 @@ void Session::Close() {
   closed_ = true;
   if (controller_ && saveSettings_) {
     // The settings as read, as the window would save them had nothing been changed in it.
-    window_.SetTargetType(controller_->settings().Type);
-    controller_->FormClose(controller_->settings().Com);  // a failure is shown; the port
-  }                                                       // closes with the controller anyway
+    window_.SetSelectedType(TargetTypeAt(controller_->settings().Type));
+    controller_->Close(controller_->settings().Com);  // a failure is shown; the port
+  }                                                   // closes with the controller anyway
   controller_.reset();
   simulator_.Stop();
   window_.Finish();
@@ -212,8 +216,8 @@ void Session::Close() {
 }
 
 int RunSequenceCommand(const CommonOptions& common, const SessionOptions& options,
-                       const std::string& file, RunOutcome (Controller::*button)()) {
-  if (SeveralPorts(options)) return RunOnSeveralPorts(common, options, file, button);
+                       const std::string& file, RunOutcome (Controller::*operation)()) {
+  if (SeveralPorts(options)) return RunOnSeveralPorts(common, options, file, operation);
   Session session(common, options);
   if (const int opened = session.Open(); opened != kExitOk) {
     session.Close();
@@ -228,10 +232,10 @@ int RunSequenceCommand(const CommonOptions& common, const SessionOptions& option
   // As if the file had been chosen with the load button: the run reads it afresh itself.
   session.controller().station().HexFileName = file;
   session.controller().SetLoadOptions({.strict = options.strict});
-  run.outcome = (session.controller().*button)();
+  run.outcome = (session.controller().*operation)();
   run.duration = std::chrono::steady_clock::now() - began;
   const LoadResult loaded = session.controller().LastLoad();
-  const int type = session.window().TargetType();
+  const TargetType type = session.window().SelectedType();
   // A file that could not be loaded ends the run before a frame went out.
   if (run.outcome == RunOutcome::LoadFailed || run.outcome == RunOutcome::NoFile)
     session.KeepSettingsFile();

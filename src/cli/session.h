@@ -35,7 +35,7 @@ struct SessionOptions {
   int simulate = 0;                 // --simulate [N], repeatable: simulated programmers
   std::vector<std::string> faults;  // --fault [N:]NAME, for the simulated programmers
   std::string simBaud = "115200";   // --sim-baud N|max
-  int tickMs = 1000;                // --tick-ms: Timer1's period (for tests)
+  int tickMs = 1000;                // --tick-ms: the tick timer's period (for tests)
   bool silenceFraming = false;      // --silence-framing
   bool strict = false;              // --strict (program and store)
   std::string record;               // --record; empty: RECORD/FILE from the settings file
@@ -51,8 +51,8 @@ bool SeveralPorts(const SessionOptions& options);
 
 // The target type of --type, or else TYPE of the settings read from settingsPath; nothing,
 // after a message on standard error, when there is none.
-std::optional<int> TargetTypeOf(const SessionOptions& options, const Settings& settings,
-                                const std::string& settingsPath);
+std::optional<TargetType> TargetTypeOf(const SessionOptions& options, const Settings& settings,
+                                       const std::string& settingsPath);
 
 // Adds --record FILE (program, store, monitor).
 void AddRecordOption(CLI::App& command, SessionOptions& options);
@@ -66,7 +66,7 @@ class SignalWatcher;
 // program and store: open the session, run one sequence on FILE, close; the exit status of
 // the run (or of the failed open).
 int RunSequenceCommand(const CommonOptions& common, const SessionOptions& options,
-                       const std::string& file, RunOutcome (Controller::*button)());
+                       const std::string& file, RunOutcome (Controller::*operation)());
 
 class Session {
  public:

@@ -23,9 +23,9 @@ class MessageLoop {
   // Any thread: queues fn to run on the window thread and returns at once.
   virtual void Post(std::function<void()> fn) = 0;
 
-  // Timer1: on starts a fresh 1000 ms period (switching on a running timer changes nothing);
-  // each tick calls the tick handler on the window thread, as a message.
-  virtual void SetTimer1(bool on) = 0;
+  // The tick timer: on starts a fresh 1000 ms period (switching on a running timer changes
+  // nothing); each tick calls the tick handler on the window thread, as a message.
+  virtual void SetTickTimer(bool on) = 0;
   virtual void SetTickHandler(std::function<void()> onTick) = 0;
 };
 

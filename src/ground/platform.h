@@ -38,8 +38,12 @@ std::string LastErrorText();
 
 // A file that takes the place of another in one step, so that a reader finds either the old
 // content or the new, never a part: written under a temporary name beside the target,
-// flushed to the disk, then moved over the target. The target's permissions carry over where
-// the platform keeps them on the file. Dropping it uncommitted removes the temporary file.
+// flushed to the disk, then moved over the target. The target stays as its owner set it up:
+// a symbolic link is followed to the file it points to, which is replaced while the link
+// stays; a file its user may not write (read-only) is not replaced at all; its permissions
+// (and, where the platform allows it, its owner) carry over. Temporary files that earlier
+// saves of the same target left behind when they were killed are removed; those of saves
+// still running are not. Dropping it uncommitted removes its temporary file.
 class ReplacementFile {
  public:
   explicit ReplacementFile(const std::string& target);
@@ -47,13 +51,18 @@ class ReplacementFile {
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-  // False when no temporary file could be made beside the target.
+  // False when nothing can be written: the target refuses it, or no temporary file could be
+  // made beside it.
   bool IsOpen() const;
+  // The target is there and its user may not write it: writing it in place is no way out.
+  bool TargetRefused() const;
   // Appends bytes; false on a write error.
   bool Write(std::string_view bytes);
   // Flushes, closes and moves the file over the target; false when any step failed (the
   // target is then as it was).
   bool Commit();
+  // Why the last step that failed failed, in the system's words; empty when none did.
+  const std::string& Error() const;
 
  private:
   struct Native;

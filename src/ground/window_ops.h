@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "ground/target_type.h"
+
 namespace kv218 {
 
 class WindowOps {
@@ -27,12 +29,12 @@ class WindowOps {
   virtual void SetPanelText(int panel, std::string_view text) = 0;
   // Sets the gauge; shown clamped to 0..100.
   virtual void SetProgress(int percent) = 0;
-  // Enables or disables BitBtn1, BitBtn2 and BitBtn3 together.
+  // Enables or disables the load, program and store buttons together.
   virtual void SetButtonsEnabled(bool enabled) = 0;
   // Runs the file-open dialog ("Hex files|*.hex;*.a43"); nothing when cancelled.
   virtual std::optional<std::string> ChooseHexFile() = 0;
-  // The item index of the target-type selector (ComboBox1), -1 when none is selected.
-  virtual int TargetType() const = 0;
+  // The type selector's item (TargetType::None when none is selected).
+  virtual TargetType SelectedType() const = 0;
   // The application's standard error display (a message box in a window).
   virtual void ShowError(std::string_view message) = 0;
 };

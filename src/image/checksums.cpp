@@ -106,8 +106,8 @@ void TakeConfigFromImage16(MemoryImage& image) {
   for (std::size_t k = 0; k < 6; ++k) image.ConfigBytes[k] = config.reg[k];
 }
 
-std::uint16_t TargetReadBackSum16(const MemoryImage& image, int targetType) {
-  const bool type1 = targetType == 1;
+std::uint16_t TargetReadBackSum16(const MemoryImage& image, TargetType targetType) {
+  const bool type1 = targetType == TargetType::MvrxSeries;
   const std::uint16_t sum = ReadBackSum16(image, type1);
   return type1 ? static_cast<std::uint16_t>(sum + kType1ReadBackAddend) : sum;
 }

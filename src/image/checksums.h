@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "ground/target_type.h"
 #include "image/memory_image.h"
 
 namespace kv218 {
@@ -47,7 +48,7 @@ void TakeConfigFromImage16(MemoryImage& image);
 // without rows 1,856..1,983), plus registers 0,1,2,3,5 as TakeConfigFromImage16 would take
 // them from the image, plus 443 for type 1. Compared with ImageChecksum. Only the image is
 // read: call TakeConfigFromImage16 as well to update ConfigBytes.
-std::uint16_t TargetReadBackSum16(const MemoryImage& image, int targetType);
+std::uint16_t TargetReadBackSum16(const MemoryImage& image, TargetType targetType);
 // Types 1 and 2, programmer flash: as above with no rows left out and nothing added.
 std::uint16_t FlashReadBackSum16(const MemoryImage& image);
 

@@ -14,12 +14,19 @@ const char* Find(const char* from, const char* to, char c) {
 }
 
 // The line ends in a piece: every CR, and every LF that does not follow a CR (before is the
-// byte before the piece). Written for the compiler to vectorise.
+// byte before the piece). Summed in blocks whose count fits in one byte, which the compiler
+// turns into vector instructions (a whole number of 16-byte vectors per block).
 std::size_t LineEnds(const char* piece, std::size_t n, char before) {
+  constexpr std::size_t kBlock = 240;
   std::size_t count = (piece[0] == '\r') + (piece[0] == '\n' && before != '\r');
-  for (std::size_t i = 1; i < n; ++i) {
-    count += static_cast<std::size_t>((piece[i] == '\r') |
-                                      ((piece[i] == '\n') & (piece[i - 1] != '\r')));
+  for (std::size_t block = 1; block < n; block += kBlock) {
+    const std::size_t end = std::min(n, block + kBlock);
+    unsigned char sum = 0;
+    for (std::size_t i = block; i < end; ++i) {
+      sum = static_cast<unsigned char>(
+          sum + ((piece[i] == '\r') | ((piece[i] == '\n') & (piece[i - 1] != '\r'))));
+    }
+    count += sum;
   }
   return count;
 }

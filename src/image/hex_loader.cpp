@@ -124,16 +124,16 @@ LoadResult LoadHex1K(MemoryImage& image, const std::string& path, WindowOps& win
   return Loaded(counts, shown);
 }
 
-LoadResult LoadImage(MemoryImage& image, const std::string& path, int targetType, WindowOps& window,
-                     MessageLoop& loop, const LoadOptions& options) {
+LoadResult LoadImage(MemoryImage& image, const std::string& path, TargetType targetType,
+                     WindowOps& window, MessageLoop& loop, const LoadOptions& options) {
   switch (targetType) {
-    case 0:
+    case TargetType::TkSeries:
       return LoadHex24(image, path, window, loop, options);
-    case 1:
+    case TargetType::MvrxSeries:
       return LoadHex16(image, path, 0, window, loop, options);
-    case 2:
+    case TargetType::CradleSet:
       return LoadHex16(image, path, 1, window, loop, options);
-    case 3:
+    case TargetType::EcoMode:
       return LoadHex1K(image, path, window, loop, options);
     default:
       return LoadResult{};

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "ground/message_loop.h"
+#include "ground/target_type.h"
 #include "ground/window_ops.h"
 #include "image/hex_reader.h"
 #include "image/memory_image.h"
@@ -21,7 +22,7 @@ namespace kv218 {
 enum class LoadStatus {
   Loaded,
   Failed,    // error holds the message that was shown
-  NoLoader,  // the target type is none of 0..3: nothing ran
+  NoLoader,  // the target type is no item of the selector: nothing ran
 };
 
 struct LoadResult {
@@ -48,8 +49,8 @@ LoadResult LoadHex1K(MemoryImage& image, const std::string& path, WindowOps& win
                      MessageLoop& loop, const LoadOptions& options = {});
 
 // The loader the target type selects; any other type runs nothing.
-LoadResult LoadImage(MemoryImage& image, const std::string& path, int targetType, WindowOps& window,
-                     MessageLoop& loop, const LoadOptions& options = {});
+LoadResult LoadImage(MemoryImage& image, const std::string& path, TargetType targetType,
+                     WindowOps& window, MessageLoop& loop, const LoadOptions& options = {});
 
 // The three lines every load starts with: an empty line, the path and "Loading ...".
 void AppendLoadingLines(WindowOps& window, std::string_view path);

@@ -62,17 +62,18 @@ std::optional<std::string> ReadHexRecords(const std::string& path, WindowOps& wi
   HexRecord record;  // reused for every line: no allocation per record
   std::string error;
   std::int64_t extended = 0;
-  int shown = -1;
+  std::size_t nextChange = 0;  // the first line whose percentage differs from the one shown
   for (std::size_t i = 0; i < *lineCount; ++i) {
     std::string_view line;
     if (!lines.Next(line)) return "Cannot open file " + path;
-    // The gauge moves, and the window handles its messages, whenever the percentage changes:
-    // at most 101 times however long the file, and on every line of a short one.
-    const int percent = static_cast<int>((i + 1) * 100 / *lineCount);
-    if (percent != shown) {
-      shown = percent;
-      window.SetProgress(percent);
+    // The gauge moves, and the window handles its messages, whenever the percentage of lines
+    // read, (i + 1) * 100 / lineCount, changes: at most 101 times however long the file, and
+    // on every line of a short one.
+    if (i == nextChange) {
+      const std::size_t percent = (i + 1) * 100 / *lineCount;
+      window.SetProgress(static_cast<int>(percent));
       loop.PumpMessages();
+      nextChange = ((percent + 1) * *lineCount + 99) / 100 - 1;
     }
 
     const LineKind kind = ParseHexLine(line, record, error);

@@ -18,7 +18,7 @@ namespace kv218 {
 
 // The largest HEX file read. The largest image (type 0, 350,208 bytes) in records of 16 data
 // bytes is about 1 MB of text; even records of one data byte each stay near 5 MB. Anything
-// larger is no firmware file, and refusing it keeps the time of a load bounded.
+// larger is no firmware file, and refusing it keeps the time and memory of a load bounded.
 inline constexpr std::size_t kMaxHexFileBytes = 16 * 1024 * 1024;
 
 struct LoadOptions {

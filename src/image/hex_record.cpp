@@ -1,5 +1,6 @@
 #include "image/hex_record.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -43,6 +44,35 @@ std::string_view Field(std::string_view line, std::size_t pos, std::size_t n) {
 
 constexpr std::size_t kFirstPair = 9;
 
+// The byte a pair of hexadecimal digits spells; negative when either is no digit.
+int PairValue(const unsigned char* pair) {
+  return kDigitValues[pair[0]] * 16 | kDigitValues[pair[1]];
+}
+
+// The header field by field, as far as the line has it (a line cut short in T may still
+// convert); false with the message naming the first field that is empty or holds another
+// character.
+bool HeaderByFields(std::string_view line, HexRecord& record, std::string& error) {
+  struct HeaderField {
+    std::size_t pos, width;
+  };
+  constexpr HeaderField kFields[] = {{1, 2}, {3, 4}, {7, 2}};  // L, O, T
+  std::uint32_t values[3] = {};
+  for (std::size_t f = 0; f < 3; ++f) {
+    const std::string_view text = Field(line, kFields[f].pos, kFields[f].width);
+    const auto value = HexValue(text);
+    if (!value) {
+      error = NotAValidInteger(text);
+      return false;
+    }
+    values[f] = *value;
+  }
+  record.Length = static_cast<std::uint8_t>(values[0]);
+  record.Address = values[1];
+  record.Type = static_cast<std::uint8_t>(values[2]);
+  return true;
+}
+
 }  // namespace
 
 std::string NotAValidInteger(std::string_view digits) {
@@ -55,38 +85,33 @@ std::string NotAValidInteger(std::string_view digits) {
 LineKind ParseHexLine(std::string_view line, HexRecord& record, std::string& error) {
   if (line.empty() || line.front() != ':') return LineKind::NotARecord;
   record.Line = line;
+  const auto* text = reinterpret_cast<const unsigned char*>(line.data());
 
-  struct HeaderField {
-    std::size_t pos, width;
-  };
-  constexpr HeaderField kFields[] = {{1, 2}, {3, 4}, {7, 2}};  // L, O, T
-  std::uint32_t values[3] = {};
-  for (std::size_t f = 0; f < 3; ++f) {
-    const std::string_view text = Field(line, kFields[f].pos, kFields[f].width);
-    const auto value = HexValue(text);
-    if (!value) {
-      error = NotAValidInteger(text);
-      return LineKind::Error;
-    }
-    values[f] = *value;
+  // A whole header converts in one go; any other is taken field by field.
+  const int length = line.size() >= kFirstPair ? PairValue(text + 1) : -1;
+  const int high = length >= 0 ? PairValue(text + 3) : -1;
+  const int low = high >= 0 ? PairValue(text + 5) : -1;
+  const int type = low >= 0 ? PairValue(text + 7) : -1;
+  if (type >= 0) {
+    record.Length = static_cast<std::uint8_t>(length);
+    record.Address = static_cast<std::uint32_t>(high << 8 | low);
+    record.Type = static_cast<std::uint8_t>(type);
+  } else if (!HeaderByFields(line, record, error)) {
+    return LineKind::Error;
   }
-  record.Length = static_cast<std::uint8_t>(values[0]);
-  record.Address = values[1];
-  record.Type = static_cast<std::uint8_t>(values[2]);
 
   // Every pair on the line must convert, also those past the checksum byte (two trailing
   // blanks make a pair that does not); only the first 256 are kept.
-  std::size_t count = 0;
-  for (std::size_t pos = kFirstPair; pos + 1 < line.size(); pos += 2, ++count) {
-    const int high = HexDigitValue(line[pos]);
-    const int low = HexDigitValue(line[pos + 1]);
-    if (high < 0 || low < 0) {
-      error = NotAValidInteger(line.substr(pos, 2));
+  const std::size_t count = line.size() > kFirstPair ? (line.size() - kFirstPair) / 2 : 0;
+  const unsigned char* pairs = text + kFirstPair;
+  const std::size_t kept = std::min(count, record.Bytes.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    const int value = PairValue(pairs + 2 * i);
+    if (value < 0) {
+      error = NotAValidInteger(line.substr(kFirstPair + 2 * i, 2));
       return LineKind::Error;
     }
-    if (count < record.Bytes.size()) {
-      record.Bytes[count] = static_cast<std::uint8_t>(high << 4 | low);
-    }
+    if (i < kept) record.Bytes[i] = static_cast<std::uint8_t>(value);
   }
   record.PairCount = count;
 

@@ -15,7 +15,7 @@ class ImageSource {
  public:
   virtual ~ImageSource() = default;
   // Fills image from path for targetType as LoadImage does, with the same effects on window.
-  virtual LoadResult Load(MemoryImage& image, const std::string& path, int targetType,
+  virtual LoadResult Load(MemoryImage& image, const std::string& path, TargetType targetType,
                           WindowOps& window, MessageLoop& loop,
                           const LoadOptions& options = {}) = 0;
 };

@@ -27,7 +27,17 @@ Placement PlaceRecord24(MemoryImage& image, const HexRecord& record, std::int64_
   const std::int64_t word = address / 2;
   if (word < kProgramWords24) {
     const std::size_t base = static_cast<std::size_t>(word) * 2;
-    for (std::size_t i = 0; i < record.Length; ++i) {
+    std::size_t i = 0;
+    if (base + record.Length <= kImageBytes) {  // whole groups, nothing to clip
+      std::uint8_t* to = image.ProgramImage.data() + base;
+      for (; i + 4 <= record.Length; i += 4) {
+        to[i] = record.Bytes[i + 3];
+        to[i + 1] = record.Bytes[i + 2];
+        to[i + 2] = record.Bytes[i + 1];
+        to[i + 3] = record.Bytes[i];
+      }
+    }
+    for (; i < record.Length; ++i) {
       const std::size_t offset = base + (i & ~std::size_t{3}) + (3 - (i & 3));
       if (offset < kImageBytes) image.ProgramImage[offset] = record.Bytes[i];
     }

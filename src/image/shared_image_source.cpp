@@ -32,7 +32,7 @@ class EffectRecorder final : public WindowOps {
   void AppendAside(std::string_view line) override { asked_.AppendAside(line); }
   void SetButtonsEnabled(bool enabled) override { asked_.SetButtonsEnabled(enabled); }
   std::optional<std::string> ChooseHexFile() override { return asked_.ChooseHexFile(); }
-  int TargetType() const override { return asked_.TargetType(); }
+  TargetType SelectedType() const override { return asked_.SelectedType(); }
   void ShowError(std::string_view message) override { Note(Effect::Kind::Error, 0, message); }
 
  private:
@@ -71,7 +71,7 @@ void ShowAgain(const std::vector<Effect>& effects, WindowOps& window) {
 
 struct SharedImageSource::Reading {
   std::string path;
-  int targetType = 0;
+  TargetType targetType = TargetType::TkSeries;
   std::int32_t bias = 0;
   bool strict = false;
   MemoryImage image;
@@ -82,8 +82,8 @@ struct SharedImageSource::Reading {
 SharedImageSource::SharedImageSource() = default;
 SharedImageSource::~SharedImageSource() = default;
 
-LoadResult SharedImageSource::Load(MemoryImage& image, const std::string& path, int targetType,
-                                   WindowOps& window, MessageLoop& loop,
+LoadResult SharedImageSource::Load(MemoryImage& image, const std::string& path,
+                                   TargetType targetType, WindowOps& window, MessageLoop& loop,
                                    const LoadOptions& options) {
   std::shared_ptr<const Reading> reading;
   {

@@ -22,8 +22,8 @@ class SharedImageSource final : public ImageSource {
   SharedImageSource(const SharedImageSource&) = delete;
   SharedImageSource& operator=(const SharedImageSource&) = delete;
 
-  LoadResult Load(MemoryImage& image, const std::string& path, int targetType, WindowOps& window,
-                  MessageLoop& loop, const LoadOptions& options = {}) override;
+  LoadResult Load(MemoryImage& image, const std::string& path, TargetType targetType,
+                  WindowOps& window, MessageLoop& loop, const LoadOptions& options = {}) override;
 
   // How many times a file was actually read.
   int FilesRead() const;

@@ -18,7 +18,9 @@ enum class ReadStatus {
                 // a second inside a reply the caller's BurstEnd awaits), at capacity, or where
                 // that BurstEnd found them whole
   Interrupted,  // InterruptRead was called (or the port is closed)
-  Failed,       // the line failed or hung up; the caller backs off before trying again
+  Failed,       // the read failed for a while; the caller backs off before trying again
+  Lost,         // the port is gone (the line hung up, the adapter was pulled): reading again
+                // will not bring it back, only closing it and opening its path anew
 };
 
 // How the bytes read so far stand as a burst.
@@ -85,9 +87,10 @@ class PortChannel {
   }
 
   // Receive thread only: blocks until one burst has been read into buffer (at most capacity
-  // bytes), the read is interrupted, or the line fails. A burst ends where NextByteWait
-  // (burst_wait.h) says: at the gap, after the longer pause a reply end awaits, at capacity,
-  // or as soon as end (when given) calls it whole.
+  // bytes), the read is interrupted, or the line fails or is lost. A burst ends where
+  // NextByteWait (burst_wait.h) says: at the gap, after the longer pause a reply end awaits, at
+  // capacity, or as soon as end (when given) calls it whole; bytes that arrived before a failure
+  // or a loss still come as a burst, and the next call reports it.
   virtual ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
                                const BurstEnd* end) = 0;
   // Any thread: makes a blocked or later ReadBurst return Interrupted at once, until the next

@@ -290,9 +290,10 @@ ReadStatus PosixPort::ReadFrom(int fd, std::uint8_t* buffer, std::size_t capacit
     }
     const bool hungUp = (lineState & (POLLHUP | POLLERR | POLLNVAL)) != 0;
     if (got < 0 && (errno == EAGAIN || errno == EINTR) && !hungUp) continue;
-    // End of file (a hung-up terminal reads 0), an I/O error, or a line that reports a hang-up
-    // and has nothing to read.
-    return count > 0 ? ReadStatus::Burst : ReadStatus::Failed;
+    // End of file (a hung-up terminal reads 0), an I/O error (a pseudo-terminal whose other
+    // side closed), or a line that reports a hang-up and has nothing to read: a pulled
+    // adapter or a closed line never comes back on this descriptor.
+    return count > 0 ? ReadStatus::Burst : ReadStatus::Lost;
   }
   return ReadStatus::Burst;
 }

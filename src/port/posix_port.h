@@ -12,7 +12,8 @@
 // ReadBurst: waits on the line and on a wake-up descriptor; after the first byte it goes on
 // reading until the line has been silent for as long as NextByteWait allows (the 50 ms gap,
 // longer inside an awaited reply), the buffer is full, or the caller's BurstEnd calls what
-// arrived whole.
+// arrived whole. A hang-up, end of file or read error means the line is lost (the descriptor
+// is dead; the device may come back under its path).
 
 #include <chrono>
 #include <condition_variable>

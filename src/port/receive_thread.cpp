@@ -16,14 +16,16 @@ struct ReceiveThread::Shared {
   bool ended = false;
   bool handlerPending = false;  // a burst is handed over and the handler has not returned
   Handler handler;
+  LostHandler onLost;
   std::array<std::uint8_t, kMaxBurst> burst{};
   std::size_t count = 0;
 };
 
 ReceiveThread::ReceiveThread(PortChannel& port, MessageLoop& loop, Handler handler,
-                             const BurstEnd* end)
+                             const BurstEnd* end, LostHandler onLost)
     : port_(port), loop_(loop), end_(end), shared_(std::make_shared<Shared>()) {
   shared_->handler = std::move(handler);
+  shared_->onLost = std::move(onLost);
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -61,6 +63,18 @@ void ReceiveThread::Run() {
     std::size_t count = 0;
     ReadStatus status = port_.ReadBurst(s.burst.data(), s.burst.size(), count, end_);
     if (status == ReadStatus::Interrupted) break;
+    if (status == ReadStatus::Lost) {
+      // Told once, as a message like a burst's, which a stop that comes first turns into
+      // nothing: the owner may be closing this port for reasons of its own.
+      loop_.Post([keep = shared_] {
+        {
+          std::lock_guard lock(keep->mutex);
+          if (keep->stop) return;
+        }
+        if (keep->onLost) keep->onLost();
+      });
+      break;
+    }
     if (status == ReadStatus::Failed) {
       std::unique_lock lock(s.mutex);
       s.changed.wait_for(lock, backOff, [&s] { return s.stop; });

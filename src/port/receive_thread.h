@@ -9,9 +9,11 @@
 // port change made while a reply is being decoded): the thread gives up the wait and ends,
 // and a message that has not run yet by then skips the handler when it runs.
 //
-// A failed or hung-up line makes ReadBurst return at once; the thread then backs off
-// (100 ms, doubling up to 1 s) on a condition variable that Stop wakes, so it keeps the CPU
-// idle and still stops promptly.
+// A failed read makes ReadBurst return at once; the thread then backs off (100 ms, doubling
+// up to 1 s) on a condition variable that Stop wakes, so it keeps the CPU idle and still stops
+// promptly. A lost port (hung up, unplugged) is not read again: the thread has the window
+// thread run the lost handler, once, and ends; whoever owns the port closes it and opens it
+// anew when it is back.
 
 #include <chrono>
 #include <cstddef>
@@ -32,12 +34,14 @@ class ReceiveThread {
  public:
   // Runs on the window thread with the bytes of one burst (count >= 1).
   using Handler = std::function<void(const std::uint8_t* bytes, std::size_t count)>;
+  // Runs on the window thread when the port is lost, unless a stop came first.
+  using LostHandler = std::function<void()>;
 
   // Starts the thread at once on port, which must be open and stay alive (and not be reopened)
   // until Stop has returned. end, when given, ends a burst before the gap (it must outlive
   // the thread); without it only the gap does.
   ReceiveThread(PortChannel& port, MessageLoop& loop, Handler handler,
-                const BurstEnd* end = nullptr);
+                const BurstEnd* end = nullptr, LostHandler onLost = {});
   ~ReceiveThread();  // Stop
   ReceiveThread(const ReceiveThread&) = delete;
   ReceiveThread& operator=(const ReceiveThread&) = delete;
@@ -47,7 +51,7 @@ class ReceiveThread {
   // thread other than the window thread it does not wait for a handler already running.
   // Calling it again, or after the thread ended by itself, touches the port no more.
   void Stop();
-  // False once the thread has ended (a stop, or a port that was closed under it).
+  // False once the thread has ended (a stop, a port that was closed under it, or lost).
   bool Running() const;
   // For measuring the thread (its CPU clock); only valid while it has not been joined.
   std::thread::native_handle_type NativeHandle();

@@ -35,6 +35,27 @@ OpenFailure OpenFailureOf(DWORD systemError) {
   }
 }
 
+// What a COM port's calls fail with once the device behind the handle is gone: a pulled USB
+// adapter (access denied, bad command, not connected, removed, depending on the driver), a
+// line whose other end closed (a broken pipe under Wine).
+bool DeviceGone(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_NOT_READY:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_BROKEN_PIPE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Bits on the wire per character: start, data, parity and stop bits (1.5 counted as 2).
 int BitsPerByte(const DCB& line) {
   return 1 + line.ByteSize + (line.Parity == NOPARITY ? 0 : 1) +
@@ -267,6 +288,16 @@ ReadStatus Win32Port::ReadBurst(std::uint8_t* buffer, std::size_t capacity, std:
   return status;
 }
 
+ReadStatus Win32Port::Failure(HANDLE port, DWORD error) {
+  if (DeviceGone(error)) return ReadStatus::Lost;
+  // A pulled adapter may first abort the pending call (ERROR_OPERATION_ABORTED, which no stop
+  // of ours caused); whether the handle still answers tells a lost port from a passing fault.
+  DWORD errors = 0;
+  COMSTAT status{};
+  if (!ClearCommError(port, &errors, &status)) return ReadStatus::Lost;
+  return ReadStatus::Failed;
+}
+
 Win32Port::Wait Win32Port::Complete(HANDLE port, BOOL started, OVERLAPPED& overlapped,
                                     DWORD& transferred, DWORD& error) {
   transferred = 0;
@@ -313,19 +344,19 @@ ReadStatus Win32Port::ReadFrom(HANDLE port, std::uint8_t* buffer, std::size_t ca
     const Wait waited =
         Complete(port, WaitCommEvent(port, &mask, &overlapped), overlapped, transferred, error);
     if (waited == Wait::Stopped || Interrupted()) return ReadStatus::Interrupted;
-    if (waited == Wait::Error && error != ERROR_OPERATION_ABORTED) return ReadStatus::Failed;
+    if (waited == Wait::Error && error != ERROR_OPERATION_ABORTED) return Failure(port, error);
   } else if (Interrupted()) {
     return ReadStatus::Interrupted;
   }
 
   if (end == nullptr) {
     // One burst: the read interval time-out ends it at the first gap of more than 50 ms.
-    const Wait read = Read(port, buffer, capacity, INFINITE, transferred);
+    const Wait read = Read(port, buffer, capacity, INFINITE, transferred, error);
     count = transferred;
     if (count > 0) return ReadStatus::Burst;  // a stop keeps the bytes taken; the next call ends
     if (read == Wait::Stopped || Interrupted()) return ReadStatus::Interrupted;
-    // A failed or hung-up line (error 109), or a read that ended empty: the caller backs off.
-    return ReadStatus::Failed;
+    // A failed or hung-up line (error 109), or a read that ended empty.
+    return Failure(port, read == Wait::Error ? error : ERROR_SUCCESS);
   }
 
   // The burst piece by piece, so that it is handed over as soon as end finds it whole: what
@@ -344,7 +375,7 @@ ReadStatus Win32Port::ReadFrom(HANDLE port, std::uint8_t* buffer, std::size_t ca
       if (silent >= allowed) break;
       waitMs = static_cast<DWORD>((allowed - silent).count());
     }
-    const Wait read = Read(port, buffer + count, want, waitMs, transferred);
+    const Wait read = Read(port, buffer + count, want, waitMs, transferred, error);
     count += transferred;
     if (transferred > 0) {
       lastByte = std::chrono::steady_clock::now();
@@ -357,26 +388,32 @@ ReadStatus Win32Port::ReadFrom(HANDLE port, std::uint8_t* buffer, std::size_t ca
       return count > 0 ? ReadStatus::Burst : ReadStatus::Interrupted;
     }
     if (read == Wait::Error || transferred == 0) {
-      return count > 0 ? ReadStatus::Burst : ReadStatus::Failed;
+      if (count > 0) return ReadStatus::Burst;
+      return Failure(port, read == Wait::Error ? error : ERROR_SUCCESS);
     }
   }
   return ReadStatus::Burst;
 }
 
 Win32Port::Wait Win32Port::Read(HANDLE port, std::uint8_t* buffer, std::size_t want, DWORD waitMs,
-                                DWORD& transferred) {
+                                DWORD& transferred, DWORD& error) {
   OVERLAPPED overlapped{};
   overlapped.hEvent = readDone_;
   transferred = 0;
+  error = ERROR_SUCCESS;
   if (ReadFile(port, buffer, static_cast<DWORD>(want), nullptr, &overlapped)) {
     GetOverlappedResult(port, &overlapped, &transferred, FALSE);
     return Wait::Done;
   }
-  if (GetLastError() != ERROR_IO_PENDING) return Wait::Error;
+  error = GetLastError();
+  if (error != ERROR_IO_PENDING) return Wait::Error;
+  error = ERROR_SUCCESS;
   const HANDLE events[2] = {readDone_, stop_};
   const DWORD woke = WaitForMultipleObjects(2, events, FALSE, waitMs);
   if (woke == WAIT_OBJECT_0) {
-    return GetOverlappedResult(port, &overlapped, &transferred, FALSE) ? Wait::Done : Wait::Error;
+    if (GetOverlappedResult(port, &overlapped, &transferred, FALSE)) return Wait::Done;
+    error = GetLastError();
+    return Wait::Error;
   }
   // Stopped, or the gap came first: the read is cancelled and waited for, and keeps what
   // arrived in the meantime.

@@ -14,7 +14,9 @@
 // BurstEnd the burst is read piece by piece instead (what the driver holds, then one byte
 // awaited for as long as NextByteWait allows: 50 ms, longer inside an awaited reply), so that
 // a whole reply is handed over at once and a pause inside one does not cut it. Every wait
-// also waits on a stop event; a stop cancels the pending call with CancelIoEx.
+// also waits on a stop event; a stop cancels the pending call with CancelIoEx. A call that
+// fails with an error of a removed device, or after which the handle no longer answers
+// ClearCommError, means the port is lost.
 
 #include <windows.h>
 
@@ -84,8 +86,12 @@ class Win32Port : public PortChannel {
   ReadStatus ReadFrom(HANDLE port, std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
                       const BurstEnd* end);
   // One overlapped ReadFile of up to want bytes, waited for up to waitMs; a read the time or a
-  // stop cuts short is cancelled, and transferred still counts what it took.
-  Wait Read(HANDLE port, std::uint8_t* buffer, std::size_t want, DWORD waitMs, DWORD& transferred);
+  // stop cuts short is cancelled, and transferred still counts what it took. error tells why
+  // an Error failed.
+  Wait Read(HANDLE port, std::uint8_t* buffer, std::size_t want, DWORD waitMs, DWORD& transferred,
+            DWORD& error);
+  // A read that failed without a stop of ours: Lost when the device is gone, else Failed.
+  ReadStatus Failure(HANDLE port, DWORD error);
   // Completes an overlapped call on port that returned started; transferred gets its count.
   // Stopped when the stop event came first (the call is cancelled and waited for).
   Wait Complete(HANDLE port, BOOL started, OVERLAPPED& overlapped, DWORD& transferred,

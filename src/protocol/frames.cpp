@@ -31,7 +31,7 @@ void Begin(TxBuffer& tx, int family, std::string_view letters) {
   Add(tx, letters);
 }
 
-void Begin(TxBuffer& tx, std::string_view letters) { Begin(tx, -1, letters); }
+void Begin(TxBuffer& tx, std::string_view letters) { Begin(tx, kNoFamily, letters); }
 
 void Send(Station& station) { TxSend(station.port, station.tx, station.tx.TxLength()); }
 
@@ -223,13 +223,13 @@ void Frames::AutoProgram() {
   Send(station_);
 }
 
-void Frames::FlashErase(int targetType) {
-  TxBuffer& tx = station_.tx;
-  tx.TxClear();
-  tx.TxAdd(kLead);
-  static constexpr std::uint8_t kFlashPrefix[] = {0, '8', '9', 'T'};
-  if (targetType >= 1 && targetType <= 3) tx.TxAdd(kFlashPrefix[targetType]);
-  Add(tx, "FE");
+void Frames::FlashErase(TargetType targetType) {
+  // Type 3's flash has a family letter of its own; the others go as their target frames do.
+  if (targetType == TargetType::EcoMode) {
+    Begin(station_.tx, "TFE");
+  } else {
+    Begin(station_.tx, FamilyOf(targetType), "FE");
+  }
   Send(station_);
 }
 

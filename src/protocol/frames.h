@@ -2,10 +2,12 @@
 // The host-to-programmer command frames. Each builder builds its frame in the station's
 // TxBuffer (TxClear, TxAdd..., TxSend with TxLength), writes its step line first where it has
 // one (through RunLog, so the station's RunEvents hear of the step), and sends at once.
-// Family arguments: 0 gives '8' (type 1), 1 gives '9' (type 2), any other value no family byte.
+// Family arguments (FamilyOf a target type): 0 gives '8' (type 1), 1 gives '9' (type 2), any
+// other value no family byte.
 
 #include <cstdint>
 
+#include "ground/target_type.h"
 #include "ground/window_ops.h"
 #include "protocol/follow_up.h"
 #include "protocol/station.h"
@@ -32,7 +34,7 @@ class Frames final : public FollowUpSender {
   void ReadConfig();
   void ResetTarget();
   void AutoProgram();
-  void FlashErase(int targetType);  // family none, '8', '9', 'T' for types 0..3
+  void FlashErase(TargetType targetType);  // family none, '8', '9', 'T' for types 0..3
   void FlashWriteData() override;
   void FlashReadData() override;
   void FlashWriteConfig();

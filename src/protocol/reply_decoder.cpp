@@ -299,15 +299,15 @@ void FlashWritten(Reply& r) {
   TransferState& t = r.station.transfer;
   t.FlashBlocks = CountUp(t.FlashBlocks);
   int last = 0;
-  switch (r.window.TargetType()) {
-    case 0:
+  switch (r.window.SelectedType()) {
+    case TargetType::TkSeries:
       last = kFlashWriteLast24;
       break;
-    case 1:
-    case 2:
+    case TargetType::MvrxSeries:
+    case TargetType::CradleSet:
       last = kFlashWriteLast16;
       break;
-    case 3:
+    case TargetType::EcoMode:
       r.window.SetProgress(100);
       r.station.flags.flash.FlashWriteDone = 1;
       return;
@@ -343,15 +343,15 @@ void FlashReadBlock(Reply& r) {
   TransferState& t = r.station.transfer;
   t.FlashBlocks = CountUp(t.FlashBlocks);
   int last = 0;
-  switch (r.window.TargetType()) {
-    case 0:
+  switch (r.window.SelectedType()) {
+    case TargetType::TkSeries:
       last = kFlashReadLast24;
       break;
-    case 1:
-    case 2:
+    case TargetType::MvrxSeries:
+    case TargetType::CradleSet:
       last = kFlashReadLast16;
       break;
-    case 3:
+    case TargetType::EcoMode:
       r.window.SetProgress(100);
       StoreFlashBytes(r, 0, kFlashReadBytes1K);  // rows 0..63; ReadRow is not used
       FinishFlashReadBack(r);
@@ -449,9 +449,11 @@ BurstSoFar ReplyEnd::Judge(const std::uint8_t* bytes, std::size_t count) const {
     std::size_t whole = entry.whole;
     std::size_t shortest = entry.whole;
     if (entry.handle == FlashReadBlock) {
-      const int type = targetType_.load(std::memory_order_relaxed);
+      const TargetType type = targetType_.load(std::memory_order_relaxed);
+      const bool blockOf2K = type == TargetType::TkSeries || type == TargetType::MvrxSeries ||
+                             type == TargetType::CradleSet;
       shortest = kFlashReadData1KBytes;
-      whole = type == 3 ? kFlashReadData1KBytes : type >= 0 && type <= 2 ? whole : 0;
+      whole = type == TargetType::EcoMode ? kFlashReadData1KBytes : blockOf2K ? whole : 0;
     }
     // Until the reply's own bytes are all here, a pause inside it does not end it.
     if (count < shortest || count < whole) return BurstSoFar::Awaiting;

@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "ground/message_loop.h"
+#include "ground/target_type.h"
 #include "ground/window_ops.h"
 #include "port/port_channel.h"
 #include "protocol/follow_up.h"
@@ -29,10 +30,10 @@ class ReplyEnd final : public BurstEnd {
   // Window thread, as a run starts: the run's target type, which sets the length of a flash
   // data block (4 + 1,024 bytes for type 3, 4 + 2,048 for the others). While it is unknown
   // such a block is awaited only up to the shorter length and then left to the gap.
-  void ExpectTargetType(int type) { targetType_.store(type, std::memory_order_relaxed); }
+  void ExpectTargetType(TargetType type) { targetType_.store(type, std::memory_order_relaxed); }
 
  private:
-  std::atomic<int> targetType_{-1};
+  std::atomic<TargetType> targetType_{TargetType::None};
 };
 
 // Decodes at most one reply from station.rx (its first RxCount bytes). now stamps the result

@@ -58,9 +58,9 @@ RunOutcome StoreConfiguration(RunContext& run) {
 RunOutcome Verify(RunContext& run) {
   Station& station = run.station;
   RunLog log = LogOf(run);
-  const int type = run.window.TargetType();
+  const TargetType type = run.window.SelectedType();
   const std::uint16_t std_ = station.image.ImageChecksum;
-  if (type == 0) {
+  if (type == TargetType::TkSeries) {
     if (ProgramWordSum24(station.image) != std_) {
       log.Result(" NG");
       log.Ended(false);
@@ -70,10 +70,10 @@ RunOutcome Verify(RunContext& run) {
     return StoreConfiguration(run);
   }
   std::uint16_t now = 0;
-  if (type == 1 || type == 2) {
+  if (type == TargetType::MvrxSeries || type == TargetType::CradleSet) {
     now = FlashReadBackSum16(station.image);
     TakeConfigFromImage16(station.image);
-  } else if (type == 3) {
+  } else if (type == TargetType::EcoMode) {
     now = WindowByteSum1K(station.image);
   } else {
     return RunOutcome::Failed;  // no type selected: no rule, no result line
@@ -103,7 +103,7 @@ RunOutcome Converse(RunContext& run, bool& ended) {
 
   if (flags.EraseCounterState == 2) {
     log.EnduranceReached();
-    run.loop.SetTimer1(false);
+    run.loop.SetTickTimer(false);
     window.SetButtonsEnabled(true);
     run.frames.EndRun();
     ended = true;
@@ -116,7 +116,7 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   // Once asked, the programmer erases whatever the host does next, and its count of erases
   // is right only when the host stores the new count: a close request waits for the erase's
   // acknowledgement and the count's (each within the time-out), then ends the run here.
-  run.frames.FlashErase(window.TargetType());
+  run.frames.FlashErase(window.SelectedType());
   wait = AwaitErase(run, OnClose::Finish);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
 
@@ -136,12 +136,12 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   window.SetProgress(100);
   log.Result(" OK");
 
-  const int blankType = window.TargetType();
-  if (blankType == 0) {
+  const TargetType blankType = window.SelectedType();
+  if (blankType == TargetType::TkSeries) {
     BlankImage24(station.image);
-  } else if (blankType == 1 || blankType == 2) {
+  } else if (blankType == TargetType::MvrxSeries || blankType == TargetType::CradleSet) {
     BlankImage16(station.image);
-  } else if (blankType == 3) {
+  } else if (blankType == TargetType::EcoMode) {
     BlankImage1K(station.image);
   }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Storing the image in the programmer's own flash (the work of BitBtn3): reload the HEX file,
+// Storing the image in the programmer's own flash (the store button's work): reload the HEX file,
 // read the programmer's bulk-erase counter and refuse at the endurance limit, erase (with the
 // gauge showing the erase time against 15 ticks), store the counter plus one, write the image
 // block by block, read it back and verify it, and for type 0 store and verify the

@@ -18,8 +18,8 @@ std::optional<RunOutcome> OpenRun(RunContext& run, std::int32_t biasForType1) {
   }
   window.SetButtonsEnabled(false);
   AppendLoadingLines(window, station.HexFileName);
-  const int type = window.TargetType();
-  if (type == 1) station.image.ChecksumBiasFlag = biasForType1;
+  const TargetType type = window.SelectedType();
+  if (type == TargetType::MvrxSeries) station.image.ChecksumBiasFlag = biasForType1;
   run.control.lastLoad = run.images != nullptr
                              ? run.images->Load(station.image, station.HexFileName, type, window,
                                                 run.loop, run.control.loadOptions)
@@ -49,7 +49,7 @@ std::optional<RunOutcome> OpenRun(RunContext& run, std::int32_t biasForType1) {
   // run must start its transfers with the start frames.
   station.transfer.WritePhase = 0;
   station.transfer.ReadPhase = 0;
-  run.loop.SetTimer1(true);
+  run.loop.SetTickTimer(true);
   return std::nullopt;
 }
 

@@ -10,16 +10,16 @@ namespace kv218 {
 namespace {
 
 // The first command of a run; nothing at all when no type is selected (the wait times out).
-void SendFirstCommand(Frames& frames, int type) {
+void SendFirstCommand(Frames& frames, TargetType type) {
   switch (type) {
-    case 0:
+    case TargetType::TkSeries:
       frames.ReadDeviceId();
       break;
-    case 1:
-    case 2:
-      frames.ReadDeviceId(type - 1);
+    case TargetType::MvrxSeries:
+    case TargetType::CradleSet:
+      frames.ReadDeviceId(FamilyOf(type));
       break;
-    case 3:
+    case TargetType::EcoMode:
       frames.AutoProgram();
       break;
     default:
@@ -27,16 +27,16 @@ void SendFirstCommand(Frames& frames, int type) {
   }
 }
 // Builders for the target families: type 0 has its own frames; every other selector value
-// goes through the family builders with type - 1 (so 1 gives '8', 2 gives '9', and anything
-// else, type 3 chosen in the middle of a run included, no family byte).
-void SendBulkErase(Frames& frames, int type) {
-  type == 0 ? frames.BulkErase() : frames.BulkErase(type - 1);
+// goes through the family builders with its FamilyOf (so type 1 gives '8', type 2 '9', and
+// anything else, type 3 chosen in the middle of a run included, no family byte).
+void SendBulkErase(Frames& frames, TargetType type) {
+  type == TargetType::TkSeries ? frames.BulkErase() : frames.BulkErase(FamilyOf(type));
 }
-void SendWriteProgram(Frames& frames, int type) {
-  type == 0 ? frames.WriteProgram() : frames.WriteProgram(type - 1);
+void SendWriteProgram(Frames& frames, TargetType type) {
+  type == TargetType::TkSeries ? frames.WriteProgram() : frames.WriteProgram(FamilyOf(type));
 }
-void SendReadProgram(Frames& frames, int type) {
-  type == 0 ? frames.ReadProgram() : frames.ReadProgram(type - 1);
+void SendReadProgram(Frames& frames, TargetType type) {
+  type == TargetType::TkSeries ? frames.ReadProgram() : frames.ReadProgram(FamilyOf(type));
 }
 
 RunOutcome Stopped(WaitResult result) {
@@ -94,11 +94,11 @@ RunOutcome Converse(RunContext& run) {
   };
 
   run.control.AutoProgramResult = -1;
-  SendFirstCommand(run.frames, window.TargetType());
+  SendFirstCommand(run.frames, window.SelectedType());
   WaitResult result = wait(flags.DeviceIdResult);
   if (aborted) return Stopped(result);
 
-  if (window.TargetType() == 3) {
+  if (window.SelectedType() == TargetType::EcoMode) {
     // The programmer did it all; its reply has already written the result line.
     // A type changed to 3 after another first command got no AutoProgram reply: not a success.
     return run.control.AutoProgramResult > 0 ? RunOutcome::Succeeded : RunOutcome::Failed;
@@ -108,18 +108,18 @@ RunOutcome Converse(RunContext& run) {
     return RunOutcome::Failed;
   }
 
-  SendBulkErase(run.frames, window.TargetType());
+  SendBulkErase(run.frames, window.SelectedType());
   result = wait(flags.EraseDone);
   if (aborted) return Stopped(result);
 
-  SendWriteProgram(run.frames, window.TargetType());
+  SendWriteProgram(run.frames, window.SelectedType());
   result = wait(flags.WriteDone);
   if (aborted) return Stopped(result);
 
-  const int readType = window.TargetType();
-  if (readType == 0) {
+  const TargetType readType = window.SelectedType();
+  if (readType == TargetType::TkSeries) {
     BlankImage24(station.image);
-  } else if (readType == 1 || readType == 2) {
+  } else if (readType == TargetType::MvrxSeries || readType == TargetType::CradleSet) {
     BlankImage16(station.image);
   }
   SendReadProgram(run.frames, readType);
@@ -132,9 +132,9 @@ RunOutcome Converse(RunContext& run) {
   }
 
   log.Step(kVerifyProgramStep);
-  const int verifyType = window.TargetType();
+  const TargetType verifyType = window.SelectedType();
   const std::uint16_t std_ = station.image.ImageChecksum;
-  if (verifyType == 0) {
+  if (verifyType == TargetType::TkSeries) {
     const std::uint16_t now = ProgramWordSum24(station.image);
     if (now != std_) {
       log.Result(MismatchText(std_, now, true));
@@ -143,7 +143,7 @@ RunOutcome Converse(RunContext& run) {
     }
     return ConfigurationAndReset(run);
   }
-  if (verifyType == 1 || verifyType == 2) {
+  if (verifyType == TargetType::MvrxSeries || verifyType == TargetType::CradleSet) {
     const std::uint16_t now = TargetReadBackSum16(station.image, verifyType);
     TakeConfigFromImage16(station.image);
     if (now != std_) {

@@ -26,7 +26,7 @@ bool CheckTimeout(RunContext& run, std::int32_t limit, OnClose onClose) {
   run.loop.WaitForMessages();
   if (stopOnClose && run.control.closeRequested) return true;
   if (run.station.TimeOutCount < limit) return false;
-  run.loop.SetTimer1(false);
+  run.loop.SetTickTimer(false);
   LogOf(run).TimedOut();
   return true;
 }
@@ -50,14 +50,14 @@ WaitResult StopReason(const RunContext& run, OnClose onClose) {
 }
 
 void AbortRun(RunContext& run) {
-  run.loop.SetTimer1(false);
+  run.loop.SetTickTimer(false);
   run.window.SetButtonsEnabled(true);
   run.frames.EndRun();
 }
 
 void EndRunNormally(RunContext& run) {
   run.frames.EndRun();
-  run.loop.SetTimer1(false);
+  run.loop.SetTickTimer(false);
   run.window.SetButtonsEnabled(true);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The waits of both programming sequences: a step sends its frame, then waits for the reply
-// flag that the receive side sets, giving up after a number of silent Timer1 ticks.
+// flag that the receive side sets, giving up after a number of silent ticks of the tick timer.
 // Each pass sleeps in MessageLoop::WaitForMessages until at least one message (a tick, a
 // burst, a click) was handled, so a wait costs no CPU while the programmer works.
 
@@ -64,7 +64,7 @@ enum class OnClose {
 };
 
 // Handles messages (sleeping until at least one arrived) and tells whether the run must stop.
-// On a time-out it switches Timer1 off and logs the time-out and failure lines. A close
+// On a time-out it switches the tick timer off and logs the time-out and failure lines. A close
 // request stops the run without log lines, unless the wait finishes on a close.
 bool CheckTimeout(RunContext& run, std::int32_t limit, OnClose onClose = OnClose::Stop);
 
@@ -76,11 +76,11 @@ WaitResult AwaitFlag(RunContext& run, const std::int32_t& flag, std::int32_t lim
 // Why a wait that had to stop stopped.
 WaitResult StopReason(const RunContext& run, OnClose onClose);
 
-// The time-out exit: Timer1 off, the three buttons enabled, EndRun sent. Flags, transfer
+// The time-out exit: the tick timer off, the three buttons enabled, EndRun sent. Flags, transfer
 // state and images stay as they are.
 void AbortRun(RunContext& run);
 
-// The common end of a run: EndRun sent, Timer1 off, the three buttons enabled.
+// The common end of a run: EndRun sent, the tick timer off, the three buttons enabled.
 void EndRunNormally(RunContext& run);
 
 }  // namespace kv218

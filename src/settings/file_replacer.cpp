@@ -12,19 +12,25 @@ namespace {
 // core is built.
 class SystemReplacer final : public FileReplacer {
  public:
-  Result ReplaceThroughTemporary(const std::string& path, std::string_view bytes) override {
+  Outcome ReplaceThroughTemporary(const std::string& path, std::string_view bytes) override {
     ReplacementFile file(path);
-    if (!file.IsOpen()) return Result::NoTemporary;
-    return file.Write(bytes) && file.Commit() ? Result::Replaced : Result::Failed;
+    if (!file.IsOpen()) {
+      return {file.TargetRefused() ? Result::Failed : Result::NoTemporary, file.Error()};
+    }
+    if (file.Write(bytes) && file.Commit()) return {Result::Replaced, {}};
+    return {Result::Failed, file.Error()};
   }
 
-  bool OverwriteInPlace(const std::string& path, std::string_view bytes) override {
+  std::optional<std::string> OverwriteInPlace(const std::string& path,
+                                              std::string_view bytes) override {
     std::FILE* file = OpenFile(path, "wb");
-    if (file == nullptr) return false;
+    if (file == nullptr) return LastErrorText();
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     ok = std::fflush(file) == 0 && ok;
-    ok = std::fclose(file) == 0 && ok;
-    return ok;
+    std::optional<std::string> error;
+    if (!ok) error = LastErrorText();
+    if (std::fclose(file) != 0 && !error) error = LastErrorText();
+    return error;
   }
 };
 

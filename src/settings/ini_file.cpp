@@ -16,6 +16,23 @@ constexpr std::size_t kMaxValue = 2047;
 constexpr std::size_t kMaxIniFileBytes = 1024 * 1024;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
+// Why a settings file that is there but could not be read is not written over; empty for one
+// that was read, or is missing (the first write makes it).
+std::string RefusalOf(FileReadError error) {
+  switch (error) {
+    case FileReadError::None:
+    case FileReadError::Missing:
+      return {};
+    case FileReadError::NotRegular:
+      return "not a regular file";
+    case FileReadError::TooLarge:
+      return "larger than a settings file can be (1 MB)";
+    case FileReadError::Unreadable:
+      break;
+  }
+  return "not readable";
+}
+
 std::string_view Trim(std::string_view text) {
   const auto first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};
@@ -113,7 +130,7 @@ IniFile::IniFile(std::string path, FileReplacer* replacer)
   // A missing file is made by the first write. Anything else that cannot be read (a pipe, a
   // device, a folder, a file far too large, one without permission) reads as empty and is
   // never written over: the write would lose what it holds.
-  refused_ = !file.ok() && file.error != FileReadError::Missing;
+  refusal_ = RefusalOf(file.error);
   DecodedProfile decoded = DecodeProfile(file.text);
   encoding_ = decoded.encoding;
   tail_ = std::move(decoded.tail);
@@ -188,7 +205,10 @@ std::string IniFile::NewLineEnding() const {
 }
 
 bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-  if (refused_) return false;
+  if (!refusal_.empty()) {
+    lastError_ = refusal_;
+    return false;
+  }
   std::vector<Line> lines = lines_;
   bool sectionFound = false;
   const Position at = Locate(section, key, sectionFound);
@@ -210,7 +230,10 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
       lines[at.line - 1].terminator = ending;
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at.line), added.begin(), added.end());
   }
-  if (!Save(lines)) return false;
+  if (auto error = Save(lines)) {
+    lastError_ = std::move(*error);
+    return false;
+  }
   lines_ = std::move(lines);
   return true;
 }
@@ -225,22 +248,23 @@ std::string IniFile::Text() const {
   return text;
 }
 
-bool IniFile::Save(const std::vector<Line>& lines) const {
+std::optional<std::string> IniFile::Save(const std::vector<Line>& lines) const {
   std::string text;
   for (const Line& line : lines) text += line.text + line.terminator;
   const std::string bytes = EncodeProfile(text, encoding_, tail_);
 
   FileReplacer& replacer = replacer_ != nullptr ? *replacer_ : SystemFileReplacer();
-  switch (replacer.ReplaceThroughTemporary(path_, bytes)) {
+  FileReplacer::Outcome replaced = replacer.ReplaceThroughTemporary(path_, bytes);
+  switch (replaced.result) {
     case FileReplacer::Result::Replaced:
-      return true;
+      return std::nullopt;
     case FileReplacer::Result::NoTemporary:
       // A folder the user may not write to can still hold a file the user may write.
       return replacer.OverwriteInPlace(path_, bytes);
     case FileReplacer::Result::Failed:
       break;
   }
-  return false;
+  return std::move(replaced.reason);
 }
 
 }  // namespace kv218

@@ -45,9 +45,11 @@ class IniFile {
                            std::int32_t fallback) const;
 
   // Sets the key and saves the file. False when the file could not be written; the file and
-  // this object then keep their previous content.
+  // this object then keep their previous content, and LastError tells why.
   bool WriteString(std::string_view section, std::string_view key, std::string_view value);
   bool WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
+  // Why the last write failed ("Permission denied", "not a regular file"); may be empty.
+  const std::string& LastError() const { return lastError_; }
 
   // The whole text as it is (or would be) saved, UTF-8 for a UTF-16 file.
   std::string Text() const;
@@ -64,7 +66,8 @@ class IniFile {
   };
 
   Position Locate(std::string_view section, std::string_view key, bool& sectionFound) const;
-  bool Save(const std::vector<Line>& lines) const;
+  // Nothing when saved, otherwise why not.
+  std::optional<std::string> Save(const std::vector<Line>& lines) const;
   std::string NewLineEnding() const;
 
   std::string path_;
@@ -72,7 +75,8 @@ class IniFile {
   ProfileEncoding encoding_ = ProfileEncoding::Bytes;
   std::string tail_;  // an odd last byte of a UTF-16 file
   std::vector<Line> lines_;
-  bool refused_ = false;  // there, but not readable as a settings file: writes fail
+  std::string refusal_;  // there, but not readable as a settings file: why writes fail
+  std::string lastError_;
 };
 
 // Parses a profile integer as ReadInteger does; nothing when the text is not a number.

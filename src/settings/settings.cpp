@@ -47,7 +47,8 @@ std::optional<std::string> WriteSettings(const std::string& path, const Settings
                        file.WriteInteger(kIndexSection, "COM", settings.Com) &&
                        file.WriteInteger(kIndexSection, "TYPE", settings.Type);
   if (written) return std::nullopt;
-  return "Unable to write to " + path;
+  const std::string& reason = file.LastError();
+  return "Unable to write to " + path + (reason.empty() ? "" : ": " + reason);
 }
 
 std::string PortSettingsText(const Settings& settings) {

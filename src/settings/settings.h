@@ -37,7 +37,8 @@ Settings ReadSettings(const std::string& path);
 
 // Writes the seven keys in order, each at once; the file and its sections are created when
 // missing and other keys are left alone. On the first key that cannot be written, stops and
-// returns "Unable to write to <path>" (the keys before it stay written). Saves go through
+// returns "Unable to write to <path>: <reason>" (the keys before it stay written); a file
+// its user may not write is left as it is, a symbolic link is written through. Saves go through
 // replacer (the platform's file operations when none is given).
 std::optional<std::string> WriteSettings(const std::string& path, const Settings& settings,
                                          FileReplacer* replacer = nullptr);

@@ -72,7 +72,8 @@ bool SaveState(const std::string& path, const FlashMemory& flash, std::string& e
       file.Write({reinterpret_cast<const char*>(flash.rows.data()), flash.rows.size()}) &&
       file.Commit();
   if (!written) {
-    error = "cannot write the state " + path + ": " + LastErrorText();
+    error = "cannot write the state " + path + ": " +
+            (file.Error().empty() ? LastErrorText() : file.Error());
     return false;
   }
   return true;

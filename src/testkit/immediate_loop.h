@@ -23,7 +23,7 @@ class ImmediateLoop final : public MessageLoop {
     return true;
   }
   void Post(std::function<void()> fn) override { fn(); }
-  void SetTimer1(bool) override {}
+  void SetTickTimer(bool) override {}
   void SetTickHandler(std::function<void()>) override {}
 
   int pumps = 0;

@@ -41,7 +41,7 @@ class RecordingWindow : public WindowOps {
     fileChoices.pop_front();
     return choice;
   }
-  int TargetType() const override { return targetType; }
+  TargetType SelectedType() const override { return TargetTypeAt(targetType); }
   void ShowError(std::string_view message) override { errors.emplace_back(message); }
 
   std::vector<std::string> log;
@@ -51,7 +51,7 @@ class RecordingWindow : public WindowOps {
   std::vector<int> progressCalls;  // as asked for
   bool buttonsEnabled = true;
   std::deque<std::optional<std::string>> fileChoices;  // what ChooseHexFile returns next
-  int targetType = 0;
+  int targetType = 0;  // the type selector's item index (any number, -1: none selected)
   std::vector<std::string> errors;
 };
 

@@ -98,7 +98,7 @@ void VirtualTimeLoop::PostAfter(Millis delay, std::function<void()> fn) {
   posted_.notify_all();
 }
 
-void VirtualTimeLoop::SetTimer1(bool on) {
+void VirtualTimeLoop::SetTickTimer(bool on) {
   std::lock_guard lock(mutex_);
   if (on && !timerOn_) nextTick_ = now_ + tickPeriod_;
   timerOn_ = on;
@@ -128,7 +128,7 @@ VirtualTimeLoop::Millis VirtualTimeLoop::Now() const {
   return now_;
 }
 
-bool VirtualTimeLoop::Timer1On() const {
+bool VirtualTimeLoop::TickTimerOn() const {
   std::lock_guard lock(mutex_);
   return timerOn_;
 }

@@ -2,8 +2,8 @@
 // A message loop with virtual time, for deterministic tests of the sequences. Messages run on
 // the window thread (the thread that created the loop) in the order they were posted. Time
 // does not pass by itself: when nothing is pending, WaitForMessages jumps the virtual clock to
-// the next event (a scheduled message or the next Timer1 tick) and delivers it at once, so a
-// 16-tick time-out costs microseconds. Only when there is no next event at all (timer off,
+// the next event (a scheduled message or the next tick of the tick timer) and delivers it at once,
+// so a 16-tick time-out costs microseconds. Only when there is no next event at all (timer off,
 // nothing scheduled) does it block until another thread posts.
 
 #include <chrono>
@@ -29,7 +29,7 @@ class VirtualTimeLoop final : public MessageLoop {
   void WaitForMessages() override;
   bool RunOnWindowThread(const std::function<void()>& fn) override;
   void Post(std::function<void()> fn) override;
-  void SetTimer1(bool on) override;
+  void SetTickTimer(bool on) override;
   void SetTickHandler(std::function<void()> onTick) override;
 
   // Runs fn on the window thread once the virtual clock reaches now + delay.
@@ -40,7 +40,7 @@ class VirtualTimeLoop final : public MessageLoop {
   void Shutdown();
 
   Millis Now() const;
-  bool Timer1On() const;
+  bool TickTimerOn() const;
   std::int64_t TicksDelivered() const;
   std::int64_t SleepCalls() const;
 

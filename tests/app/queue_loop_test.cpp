@@ -28,7 +28,7 @@ class QueueLoopTest : public ::testing::Test {
  protected:
   // Handles messages on this (the window) thread until done; ticks keep the waits short.
   bool PumpUntil(const std::function<bool()>& done) {
-    loop.SetTimer1(true);
+    loop.SetTickTimer(true);
     const auto until = std::chrono::steady_clock::now() + kGuard;
     while (!done()) {
       if (std::chrono::steady_clock::now() > until) return false;
@@ -93,7 +93,7 @@ TEST_F(QueueLoopTest, AnotherThreadCanBecomeTheWindowThread) {
   std::thread window([&] {
     loop.BecomeWindowThread();
     ready = true;
-    loop.SetTimer1(true);
+    loop.SetTickTimer(true);
     while (!done) loop.WaitForMessages();
   });
   ASSERT_TRUE(WaitFor([&] { return ready.load(); }));
@@ -138,7 +138,7 @@ TEST_F(QueueLoopTest, CallerIsReleasedWhenTheFunctionThrows) {
 TEST_F(QueueLoopTest, WaitForMessagesWakesOnATick) {
   int ticks = 0;
   loop.SetTickHandler([&] { ++ticks; });
-  loop.SetTimer1(true);
+  loop.SetTickTimer(true);
   loop.WaitForMessages();  // nothing is posted: only the tick can end the wait
   EXPECT_EQ(ticks, 1);
   loop.WaitForMessages();
@@ -149,8 +149,8 @@ TEST_F(QueueLoopTest, TimerOffMeansNoTicks) {
   int ticks = 0;
   bool posted = false;
   loop.SetTickHandler([&] { ++ticks; });
-  loop.SetTimer1(true);
-  loop.SetTimer1(false);
+  loop.SetTickTimer(true);
+  loop.SetTickTimer(false);
   std::thread poster([&] {
     std::this_thread::sleep_for(30ms);  // several tick periods
     loop.Post([&] { posted = true; });

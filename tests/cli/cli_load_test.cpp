@@ -39,7 +39,7 @@ class CliLoadTest : public ::testing::Test {
     RecordingWindow window;
     QueueLoop loop;
     AppendLoadingLines(window, path);
-    LoadImage(*expected.image, path, type, window, loop);
+    LoadImage(*expected.image, path, TargetTypeAt(type), window, loop);
     for (const auto& line : window.log) expected.log += line + "\n";
     expected.checksum = "checksum: " + window.panels[4] + "\n";
     return expected;

@@ -111,9 +111,9 @@ TEST_F(ConsoleWindowTest, PanelsSelectorAndFileChoice) {
   EXPECT_EQ(window.PanelText(4), "5400");
   EXPECT_EQ(window.PanelText(5), "");
 
-  EXPECT_EQ(window.TargetType(), 0);
-  window.SetTargetType(3);
-  EXPECT_EQ(window.TargetType(), 3);
+  EXPECT_EQ(window.SelectedType(), TargetType::TkSeries);
+  window.SetSelectedType(TargetType::EcoMode);
+  EXPECT_EQ(window.SelectedType(), TargetType::EcoMode);
 
   EXPECT_EQ(window.ChooseHexFile(), std::nullopt);
   window.SetHexFileChoice("/tmp/b.a43");

@@ -114,13 +114,24 @@ bool ChildProcess::ReadSome(std::chrono::steady_clock::time_point until) {
   return true;
 }
 
-bool ChildProcess::WaitForOutput(const std::function<bool(const std::string&)>& ready,
-                                 std::chrono::seconds deadline) {
+bool ChildProcess::WaitFor(const std::string& text,
+                           const std::function<bool(const std::string&)>& ready,
+                           std::chrono::seconds deadline) {
   const auto until = std::chrono::steady_clock::now() + deadline;
-  while (!ready(out_)) {
+  while (!ready(text)) {
     if (std::chrono::steady_clock::now() >= until || !ReadSome(until)) return false;
   }
   return true;
+}
+
+bool ChildProcess::WaitForOutput(const std::function<bool(const std::string&)>& ready,
+                                 std::chrono::seconds deadline) {
+  return WaitFor(out_, ready, deadline);
+}
+
+bool ChildProcess::WaitForError(const std::function<bool(const std::string&)>& ready,
+                                std::chrono::seconds deadline) {
+  return WaitFor(err_, ready, deadline);
 }
 
 void ChildProcess::Signal(int signal) {

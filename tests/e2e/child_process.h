@@ -43,6 +43,9 @@ class ChildProcess {
   // the child ended first.
   bool WaitForOutput(const std::function<bool(const std::string&)>& ready,
                      std::chrono::seconds deadline = std::chrono::seconds(60));
+  // The same for the child's standard error.
+  bool WaitForError(const std::function<bool(const std::string&)>& ready,
+                    std::chrono::seconds deadline = std::chrono::seconds(60));
   void Signal(int signal);
   // Stops reading standard output: a pipe is left without a reader (the child's next write
   // fails), a terminal hangs up (its session gets SIGHUP).
@@ -51,10 +54,13 @@ class ChildProcess {
   Finished Wait(std::chrono::seconds deadline = std::chrono::seconds(120));
 
   const std::string& Out() const { return out_; }
+  const std::string& Err() const { return err_; }
 
  private:
   // Reads what is available within the time left; false once both pipes are closed.
   bool ReadSome(std::chrono::steady_clock::time_point until);
+  bool WaitFor(const std::string& text, const std::function<bool(const std::string&)>& ready,
+               std::chrono::seconds deadline);
 
   pid_t pid_ = -1;
   int outFd_ = -1;

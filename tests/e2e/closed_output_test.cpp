@@ -19,6 +19,8 @@
 #include "../runs/test_hex.h"
 #include "child_process.h"
 #include "external_simulator.h"
+#include "kv218_command.h"
+#include "record_lines.h"
 
 namespace kv218 {
 namespace {
@@ -29,24 +31,12 @@ using testing::ChildSetup;
 using testing::ExternalSimulator;
 using testing::Finished;
 using ::testing::HasSubstr;
+using testing::Kv218;
 using testing::LogLines;
+using testing::RecordLines;
 using testing::TempFolder;
 
 const std::string kExamples = KV218_EXAMPLES;
-
-std::vector<std::string> Kv218(const TempFolder& dir, std::vector<std::string> args) {
-  std::vector<std::string> argv = {KV218_EXE, "--settings",
-                                   (dir.path() / "kv218tool.INI").string()};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return argv;
-}
-
-std::vector<json> RecordLines(const std::string& path) {
-  std::ifstream in(path);
-  std::vector<json> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
-  return lines;
-}
 
 std::string Reason(int error) { return std::string("(") + std::strerror(error) + ")"; }
 

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -20,6 +22,7 @@
 #include "../runs/test_hex.h"
 #include "child_process.h"
 #include "external_simulator.h"
+#include "kv218_command.h"
 #include "port/posix_port.h"
 
 namespace kv218 {
@@ -30,6 +33,7 @@ using ::testing::ElementsAreArray;
 using testing::ExternalSimulator;
 using testing::Finished;
 using ::testing::HasSubstr;
+using testing::Kv218;
 using testing::LogLines;
 using ::testing::MatchesRegex;
 using ::testing::Not;
@@ -49,12 +53,6 @@ std::string FileText(const std::string& path) {
 }
 
 // kv218 with its own settings file and the given arguments.
-std::vector<std::string> Kv218(const TempFolder& dir, std::vector<std::string> args) {
-  std::vector<std::string> argv = {KV218_EXE, "--settings",
-                                   (dir.path() / "kv218tool.INI").string()};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return argv;
-}
 
 // The lines after the loader's three, which are checked on the way.
 Lines RunLines(const Finished& run, const std::string& file) {
@@ -253,6 +251,47 @@ TEST(Kv218, CtrlCEndsARunWithEndRunAndSavesTheSettings) {
   EXPECT_EQ(sim.LastHostFrame(), "1F 4D 45");
 }
 
+// Ctrl-C while the programmer erases its flash: the erase is waited for and counted before
+// the run ends, so the next store reads a count of one. The Ctrl-C must come before the
+// erase's acknowledgement: a test process held up for the whole erase tries again, saying so.
+TEST(Kv218, CtrlCDuringTheEraseStillCountsIt) {
+  for (int attempt = 1; attempt <= 3; ++attempt) {
+    TempFolder dir;
+    ExternalSimulator sim(dir, {"--baud", "max", "--erase-ms", "3000"});
+    ASSERT_TRUE(sim.ready);
+    const auto args = Kv218(dir, {"store", "--port", sim.link, "--type", "3", Example(3)});
+    ChildProcess kv218(args);
+    const auto guard = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (sim.LastHostFrame() != "1F 54 46 45" && std::chrono::steady_clock::now() < guard) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_EQ(sim.LastHostFrame(), "1F 54 46 45") << "FlashErase sent";
+    kv218.Signal(SIGINT);
+    if (sim.TraceText().find("sim<  1F 54 46 45") != std::string::npos) {
+      std::cerr << "attempt " << attempt << ": Ctrl-C came after the erase had ended; again\n";
+      continue;
+    }
+    const Finished stopped = kv218.Wait();
+    EXPECT_EQ(stopped.exitCode, 130) << stopped.err;
+    EXPECT_EQ(LogLines(stopped.out).back(), "1. Bulk Erasing Flash Memory ... OK");
+    const std::string trace = sim.TraceText();
+    const auto erase = trace.find("host> 1F 54 46 45");
+    const auto counter = trace.find("host> 1F 46 57 45 00 00 00 01");
+    const auto end = trace.find("host> 1F 4D 45", erase);
+    EXPECT_NE(counter, std::string::npos);
+    EXPECT_LT(erase, counter);
+    EXPECT_LT(counter, end);
+    EXPECT_EQ(trace.find("host> 1F 46 57 44"), std::string::npos) << "no write after the close";
+
+    const Finished next = testing::Run(args);
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+    EXPECT_THAT(LogLines(next.out),
+                ::testing::Contains("<<NOTE>> Internal Flash Bulk Erase Counter (Max:100,000): 1"));
+    return;
+  }
+  FAIL() << "the Ctrl-C never came during the erase";
+}
+
 TEST(Kv218, InfoPrintsTheProgrammersNote) {
   TempFolder dir;
   const Finished run = testing::Run(Kv218(dir, {"info", "--simulate", "--sim-baud", "max"}));
@@ -285,6 +324,67 @@ TEST(Kv218, MonitorLogsAStandaloneRunUntilInterrupted) {
   EXPECT_EQ(lines[1], "KV-218 TO TARGET ... (T)");
   EXPECT_THAT(lines[2], MatchesRegex("1\\. Check Device Ready \\( 0x[0-9A-F]{2} \\)"));
   EXPECT_THAT(lines.back(), StartsWith("PROGRAMMING "));
+}
+
+// kv218-sim ends (its pseudo-terminal hangs up, its link goes) and another starts behind the
+// same link: monitor says the port is lost, opens it again once it is back, and goes on logging
+// and recording the programmer's stand-alone runs.
+TEST(Kv218, MonitorWaitsForALostPortAndWatchesItAgain) {
+  TempFolder dir;
+  const std::string record = (dir.path() / "runs.jsonl").string();
+  const std::vector<std::string> unpaced = {"--baud", "max"};
+  auto sim = std::make_unique<ExternalSimulator>(dir, unpaced);
+  ASSERT_TRUE(sim->ready);
+  const std::string link = sim->link;
+  ChildProcess monitor(
+      Kv218(dir, {"monitor", "--port", link, "--record", record, "--tick-ms", "100"}));
+  const auto saidOnStderr = [&monitor](const std::string& text) {
+    return monitor.WaitForError(
+        [&text](const std::string& err) { return err.find(text) != err.npos; },
+        std::chrono::seconds(30));
+  };
+  ASSERT_TRUE(saidOnStderr("Watching the programmer on " + link)) << monitor.Err();
+
+  sim.reset();
+  ASSERT_TRUE(saidOnStderr("kv218: port " + link + " lost; waiting for it to come back\n"))
+      << monitor.Err();
+  sim = std::make_unique<ExternalSimulator>(dir, unpaced);
+  ASSERT_TRUE(sim->ready);
+  ASSERT_TRUE(saidOnStderr("kv218: port " + link + " is back\n")) << monitor.Err();
+
+  sim->process.Signal(SIGUSR1);  // a stand-alone run of the programmer that came back
+  ASSERT_TRUE(monitor.WaitForOutput(
+      [](const std::string& out) { return out.find("PROGRAMMING ") != out.npos; }));
+  ASSERT_TRUE(saidOnStderr("Stand-alone runs: 0 passed, 1 failed\n")) << monitor.Err();
+  monitor.Signal(SIGINT);
+  const Finished run = monitor.Wait();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const Lines lines = LogLines(run.out);
+  ASSERT_GE(lines.size(), 2u) << run.out;
+  EXPECT_EQ(lines[1], "KV-218 TO TARGET ... (T)");
+  const Lines records = LogLines(FileText(record));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_THAT(records[0], HasSubstr("\"port\":\"" + link + "\""));
+}
+
+// The programmer's line hangs up in the middle of a transfer: the run ends with the log of a
+// programmer that fell silent there, and standard error says the port was lost.
+TEST(Kv218, APortLostDuringARunTimesOutAndIsReported) {
+  TempFolder dir;
+  ExternalSimulator sim(dir,
+                        {"--baud", "max", "--erase-ms", "0", "--fault", "hangup-mid-transfer=1"});
+  ASSERT_TRUE(sim.ready);
+  const std::string file = dir.Write("three-blocks.hex", testing::Type0Hex(64, 0x1000));
+  const Finished run = testing::Run(
+      Kv218(dir, {"program", "--port", sim.link, "--tick-ms", "100", "--type", "0", file}));
+  EXPECT_EQ(run.exitCode, 3) << run.err;
+  EXPECT_THAT(RunLines(run, file),
+              ElementsAreArray(Lines{
+                  "", "PROGRAMMING TARGET ... (T)", "1. Reading Device ID ... OK ( 0xBF , 0x2118 )",
+                  "2. Bulk Erasing ... OK", "3. Programming Program Memory ...",
+                  "TimeOut !! No response with target !!", "PROGRAMMING FAILED. (T)"}));
+  EXPECT_THAT(run.err,
+              HasSubstr("kv218: port " + sim.link + " lost; waiting for it to come back\n"));
 }
 
 // A plain file named as the port, on the command line or in the settings file, is refused as

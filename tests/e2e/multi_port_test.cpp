@@ -18,6 +18,7 @@
 #include "../runs/test_hex.h"
 #include "child_process.h"
 #include "external_simulator.h"
+#include "kv218_command.h"
 
 namespace kv218 {
 namespace {
@@ -28,17 +29,11 @@ using ::testing::ElementsAreArray;
 using testing::ExternalSimulator;
 using testing::Finished;
 using ::testing::HasSubstr;
+using testing::Kv218;
 using ::testing::MatchesRegex;
 using testing::TempFolder;
 
 using Lines = std::vector<std::string>;
-
-std::vector<std::string> Kv218(const TempFolder& dir, std::vector<std::string> args) {
-  std::vector<std::string> argv = {KV218_EXE, "--settings",
-                                   (dir.path() / "kv218tool.INI").string()};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return argv;
-}
 
 // Standard output taken apart: each port's log lines (time stamps as "T"), and the summary.
 struct Split {

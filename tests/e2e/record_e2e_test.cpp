@@ -14,6 +14,8 @@
 
 #include "../runs/test_hex.h"
 #include "child_process.h"
+#include "kv218_command.h"
+#include "record_lines.h"
 
 namespace kv218 {
 namespace {
@@ -22,31 +24,12 @@ using nlohmann::json;
 using testing::ChildProcess;
 using testing::Finished;
 using ::testing::HasSubstr;
+using testing::Kv218;
 using testing::LogLines;
+using testing::RecordLines;
 using testing::TempFolder;
 
 const std::string kExamples = KV218_EXAMPLES;
-
-std::vector<std::string> Kv218(const TempFolder& dir, std::vector<std::string> args) {
-  std::vector<std::string> argv = {KV218_EXE, "--settings",
-                                   (dir.path() / "kv218tool.INI").string()};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return argv;
-}
-
-// Every line of the record file, parsed; a line that is not whole JSON fails the test.
-std::vector<json> RecordLines(const std::string& path) {
-  std::ifstream in(path);
-  std::vector<json> lines;
-  for (std::string line; std::getline(in, line);) {
-    try {
-      lines.push_back(json::parse(line));
-    } catch (const json::parse_error& e) {
-      ADD_FAILURE() << e.what() << " in: " << line;
-    }
-  }
-  return lines;
-}
 
 TEST(Kv218Record, TwoProcessesAppendTheirRunsToOneFile) {
   TempFolder dir;

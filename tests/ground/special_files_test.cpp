@@ -27,7 +27,7 @@ TEST(SpecialFiles, AreNoHexFile) {
     QueueLoop loop;
     auto image = std::make_unique<MemoryImage>();
     AppendLoadingLines(window, path);
-    const LoadResult result = LoadImage(*image, path, 0, window, loop);
+    const LoadResult result = LoadImage(*image, path, TargetType::TkSeries, window, loop);
     EXPECT_EQ(result.status, LoadStatus::Failed) << path;
     EXPECT_EQ(window.errors, std::vector<std::string>{"Cannot open file " + path});
     EXPECT_EQ(window.log.back(), "Loading ...");
@@ -43,7 +43,8 @@ TEST(SpecialFiles, AreNoSettingsFile) {
   EXPECT_EQ(ReadSettings(fifo.Path()).Type, 0);
   Settings changed;
   changed.Type = 2;
-  EXPECT_EQ(WriteSettings(fifo.Path(), changed), "Unable to write to " + fifo.Path());
+  EXPECT_EQ(WriteSettings(fifo.Path(), changed),
+            "Unable to write to " + fifo.Path() + ": not a regular file");
   EXPECT_TRUE(fifo.StillAPipe());
 }
 

@@ -78,12 +78,12 @@ class ReadBackSumTest : public ChecksumsTest, public ::testing::WithParamInterfa
 
 TEST_P(ReadBackSumTest, AddsWhatItsRowsAndRegistersHold) {
   const ReadBackCase& c = GetParam();
-  EXPECT_EQ(TargetReadBackSum16(*image, 1), 443);
-  EXPECT_EQ(TargetReadBackSum16(*image, 2), 0);
+  EXPECT_EQ(TargetReadBackSum16(*image, TargetType::MvrxSeries), 443);
+  EXPECT_EQ(TargetReadBackSum16(*image, TargetType::CradleSet), 0);
   EXPECT_EQ(FlashReadBackSum16(*image), 0);
   bytes()[c.offset] = 0x21;
-  EXPECT_EQ(TargetReadBackSum16(*image, 1), 443 + c.type1Target);
-  EXPECT_EQ(TargetReadBackSum16(*image, 2), c.type2Target);
+  EXPECT_EQ(TargetReadBackSum16(*image, TargetType::MvrxSeries), 443 + c.type1Target);
+  EXPECT_EQ(TargetReadBackSum16(*image, TargetType::CradleSet), c.type2Target);
   EXPECT_EQ(FlashReadBackSum16(*image), c.flash);
 }
 
@@ -109,8 +109,9 @@ TEST_F(ChecksumsTest, ReadBackSumsTakeTheMaskedConfigurationFromTheImage) {
   image->ConfigBytes.fill(0);  // ConfigBytes itself is not read
   const std::uint16_t program = ProgramByteSum16(*image);
   EXPECT_EQ(FlashReadBackSum16(*image), static_cast<std::uint16_t>(program + 0x1BC));
-  EXPECT_EQ(TargetReadBackSum16(*image, 2), static_cast<std::uint16_t>(program + 0x1BC));
-  EXPECT_EQ(TargetReadBackSum16(*image, 1),
+  EXPECT_EQ(TargetReadBackSum16(*image, TargetType::CradleSet),
+            static_cast<std::uint16_t>(program + 0x1BC));
+  EXPECT_EQ(TargetReadBackSum16(*image, TargetType::MvrxSeries),
             static_cast<std::uint16_t>(program - 128 * 16 * 0xFF + 0x1BC + 443));
 }
 

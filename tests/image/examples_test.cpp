@@ -46,7 +46,7 @@ TEST_F(ExampleContentTest, Type1BlockSumsTo6795AndVerifiesOnATarget) {
   const auto& bytes = image->ProgramImage;
   const unsigned blockSum = std::accumulate(bytes.begin() + 0x7400, bytes.begin() + 0x7C00, 0u);
   EXPECT_EQ(blockSum & 0xFFFF, 0x6795u);
-  EXPECT_EQ(TargetReadBackSum16(*image, 1), image->ImageChecksum);
+  EXPECT_EQ(TargetReadBackSum16(*image, TargetType::MvrxSeries), image->ImageChecksum);
 }
 
 TEST_F(ExampleContentTest, Type0CarriesCodeAboveTheFirstSegmentAndConfiguration) {

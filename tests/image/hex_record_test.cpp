@@ -41,6 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"ColonAlone", ":", LineKind::Error, "'0x' is not a valid integer value"},
         ParseCase{"AddressMissing", ":10", LineKind::Error, "'0x' is not a valid integer value"},
         ParseCase{"TypeMissing", ":020000", LineKind::Error, "'0x' is not a valid integer value"},
+        ParseCase{"TypeOfOneDigit", ":0000000", LineKind::Record, ""},
         ParseCase{"BadLength", ":G0000000", LineKind::Error, "'0xG0' is not a valid integer value"},
         ParseCase{"BadAddress", ":0012x400", LineKind::Error,
                   "'0x12x4' is not a valid integer value"},

@@ -22,7 +22,7 @@ class LoaderTest : public ::testing::Test {
   }
   LoadResult LoadText(int targetType, const std::string& path, const LoadOptions& options = {}) {
     AppendLoadingLines(window, path);
-    return LoadImage(*image, path, targetType, window, loop, options);
+    return LoadImage(*image, path, TargetTypeAt(targetType), window, loop, options);
   }
   std::uint8_t At(std::size_t offset) const { return image->ProgramImage[offset]; }
   const std::string& LastLine() const { return window.log.back(); }

@@ -37,7 +37,7 @@ class SharedImageSourceTest : public ::testing::Test {
   std::unique_ptr<Reader> Alone(const std::string& path, int type, std::int32_t bias = 0) {
     auto reader = std::make_unique<Reader>();
     reader->image->ChecksumBiasFlag = bias;
-    LoadImage(*reader->image, path, type, reader->window, reader->loop);
+    LoadImage(*reader->image, path, TargetTypeAt(type), reader->window, reader->loop);
     return reader;
   }
   static void ExpectSame(const Reader& shared, const Reader& alone) {
@@ -65,7 +65,8 @@ TEST_F(SharedImageSourceTest, StationsOnSeveralThreadsShareOneReading) {
   for (int i = 0; i < kStations; ++i) {
     threads.emplace_back([&, i] {
       Reader& r = *readers[static_cast<std::size_t>(i)];
-      results[static_cast<std::size_t>(i)] = source.Load(*r.image, path, 0, r.window, r.loop);
+      results[static_cast<std::size_t>(i)] =
+          source.Load(*r.image, path, TargetType::TkSeries, r.window, r.loop);
     });
   }
   for (auto& thread : threads) thread.join();
@@ -99,7 +100,7 @@ TEST_F(SharedImageSourceTest, AnotherFileTypeOrBiasIsReadAfresh) {
     SCOPED_TRACE(c.filesRead);
     Reader shared;
     shared.image->ChecksumBiasFlag = c.bias;
-    source.Load(*shared.image, c.path, c.type, shared.window, shared.loop);
+    source.Load(*shared.image, c.path, TargetTypeAt(c.type), shared.window, shared.loop);
     EXPECT_EQ(source.FilesRead(), c.filesRead);
     ExpectSame(shared, *Alone(c.path, c.type, c.bias));
   }
@@ -109,7 +110,8 @@ TEST_F(SharedImageSourceTest, AFailedReadingShowsItsErrorOnEveryStation) {
   const std::string missing = folder.File("missing.hex");
   for (int station = 0; station < 3; ++station) {
     Reader shared;
-    const LoadResult result = source.Load(*shared.image, missing, 0, shared.window, shared.loop);
+    const LoadResult result =
+        source.Load(*shared.image, missing, TargetType::TkSeries, shared.window, shared.loop);
     EXPECT_EQ(result.status, LoadStatus::Failed);
     EXPECT_THAT(shared.window.errors, ::testing::ElementsAre("Cannot open file " + missing));
     ExpectSame(shared, *Alone(missing, 0));

@@ -58,7 +58,8 @@ TEST_F(VerificationTest, Type1TargetPassesOnlyWithTheBlockSum) {
     image->ChecksumBiasFlag = 1;
     ASSERT_TRUE(LoadText(1, WriteType16(SkippedRows(blockSum))).ok());
     const auto back = ReadBack16();
-    EXPECT_EQ(TargetReadBackSum16(*back, 1) == image->ImageChecksum, blockSum == 0x6795)
+    EXPECT_EQ(TargetReadBackSum16(*back, TargetType::MvrxSeries) == image->ImageChecksum,
+              blockSum == 0x6795)
         << Hex(blockSum, 4);
     // The programmer's flash check, loaded without the bias, passes whatever the block holds.
     image->ChecksumBiasFlag = 0;
@@ -70,7 +71,7 @@ TEST_F(VerificationTest, Type1TargetPassesOnlyWithTheBlockSum) {
 TEST_F(VerificationTest, Type2TargetAndFlashPassForAnyContent) {
   ASSERT_TRUE(LoadText(2, WriteType16(SkippedRows(0x1234))).ok());
   const auto back = ReadBack16();
-  EXPECT_EQ(TargetReadBackSum16(*back, 2), image->ImageChecksum);
+  EXPECT_EQ(TargetReadBackSum16(*back, TargetType::CradleSet), image->ImageChecksum);
   EXPECT_EQ(FlashReadBackSum16(*back), image->ImageChecksum);
   TakeConfigFromImage16(*back);
   for (std::size_t k = 0; k < 6; ++k) EXPECT_EQ(back->ConfigBytes[k], image->ConfigBytes[k]) << k;

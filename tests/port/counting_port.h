@@ -65,7 +65,7 @@ class CountingPort : public PortChannel {
   std::condition_variable changed_;
   int active_ = 0;
   int mostAtOnce_ = 0;
-  int ended_[3] = {};
+  int ended_[4] = {};  // by ReadStatus
 };
 
 }  // namespace kv218::testing

@@ -307,7 +307,7 @@ TEST_F(PosixPortTest, BytesArriving20MsApartAreOneRead) {
 // programmer stops for 150 ms in the middle; a burst of unknown length still ends at the gap.
 TEST_F(PosixPortTest, AReplyOfKnownLengthIsReadWholeAcrossAPauseLongerThanTheGap) {
   ReplyEnd end;
-  end.ExpectTargetType(0);
+  end.ExpectTargetType(TargetType::TkSeries);
   std::vector<std::uint8_t> reply = Pattern(3076, 7);
   reply[0] = 0x1F;
   reply[1] = 'R';
@@ -334,7 +334,7 @@ TEST_F(PosixPortTest, AReplyOfKnownLengthIsReadWholeAcrossAPauseLongerThanTheGap
 
 TEST_F(PosixPortTest, AReplyWhoseRestDoesNotComeIsHandedOverShortAfterTheLongPause) {
   ReplyEnd end;
-  end.ExpectTargetType(0);
+  end.ExpectTargetType(TargetType::TkSeries);
   std::vector<std::uint8_t> first = Pattern(1540, 8);
   first[0] = 0x1F;
   first[1] = 'R';
@@ -399,10 +399,10 @@ TEST_F(PosixPortTest, CloseDuringABlockedReadEndsTheRead) {
   EXPECT_FALSE(port.IsOpen());
 }
 
-TEST_F(PosixPortTest, HangUpFailsTheReadAtOnce) {
+TEST_F(PosixPortTest, HangUpReportsTheLineLostAtOnce) {
   pty.CloseMaster();
-  ReadOne(ReadStatus::Failed);
-  ReadOne(ReadStatus::Failed);  // and keeps failing instead of blocking
+  ReadOne(ReadStatus::Lost);
+  ReadOne(ReadStatus::Lost);  // and keeps saying so instead of blocking
   EXPECT_FALSE(port.Send(nullptr, 0));
   port.Close();
 }

@@ -48,16 +48,22 @@ class ReceiveThreadTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(pty.Ok());
     ASSERT_TRUE(port.Open(pty.SlavePath(), "115200,E,8,1"));
-    loop.SetTimer1(true);  // short ticks keep WaitForMessages returning
+    loop.SetTickTimer(true);  // short ticks keep WaitForMessages returning
   }
 
   std::unique_ptr<ReceiveThread> Start() {
-    return std::make_unique<ReceiveThread>(port, loop,
-                                           [this](const std::uint8_t* b, std::size_t n) {
-                                             bursts.emplace_back(b, b + n);
-                                             handlerThreads.push_back(std::this_thread::get_id());
-                                             if (onBurst) onBurst();
-                                           });
+    return std::make_unique<ReceiveThread>(
+        port, loop,
+        [this](const std::uint8_t* b, std::size_t n) {
+          bursts.emplace_back(b, b + n);
+          handlerThreads.push_back(std::this_thread::get_id());
+          if (onBurst) onBurst();
+        },
+        nullptr,
+        [this] {
+          ++losses;
+          handlerThreads.push_back(std::this_thread::get_id());
+        });
   }
 
   // Runs the window thread's loop until done (false when the guard ran out).
@@ -77,6 +83,21 @@ class ReceiveThreadTest : public ::testing::Test {
   std::vector<Bytes> bursts;
   std::vector<std::thread::id> handlerThreads;
   std::function<void()> onBurst;
+  int losses = 0;  // the lost handler's calls
+};
+
+// A port whose every read fails at once, without the line being lost.
+class FailingPort final : public PortChannel {
+ public:
+  bool Open(const std::string&, const std::string&) override { return true; }
+  void Close() override {}
+  bool IsOpen() const override { return true; }
+  bool Send(const std::uint8_t*, std::size_t) override { return false; }
+  ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count, const BurstEnd*) override {
+    count = 0;
+    return ReadStatus::Failed;
+  }
+  void InterruptRead() override {}
 };
 
 TEST_F(ReceiveThreadTest, HandsEachBurstToTheWindowThreadAndWaitsForTheHandler) {
@@ -101,18 +122,21 @@ TEST_F(ReceiveThreadTest, HandsEachBurstToTheWindowThreadAndWaitsForTheHandler) 
   EXPECT_FALSE(thread->Running());
 }
 
-// A pulled USB adapter, played by closing the master: the line fails at once on every read,
-// and the thread must back off instead of spinning.
-TEST_F(ReceiveThreadTest, HungUpLineLeavesTheThreadIdle) {
-  auto thread = Start();
-  pty.CloseMaster();
-  ASSERT_TRUE(port.AwaitEnded(ReadStatus::Failed, 1, kGuard));
+// A line whose reads fail at once on every call: the thread must back off instead of
+// spinning.
+TEST_F(ReceiveThreadTest, FailingReadsLeaveTheThreadIdle) {
+  FailingPort failing;
+  CountingPort counted(failing);
+  ReceiveThread thread(counted, loop, [this](const std::uint8_t* b, std::size_t n) {
+    bursts.emplace_back(b, b + n);
+  });
+  ASSERT_TRUE(counted.AwaitEnded(ReadStatus::Failed, 1, kGuard));
 
-  const int failedBefore = port.Ended(ReadStatus::Failed);
-  const auto cpuBefore = ThreadCpuTime(thread->NativeHandle());
+  const int failedBefore = counted.Ended(ReadStatus::Failed);
+  const auto cpuBefore = ThreadCpuTime(thread.NativeHandle());
   std::this_thread::sleep_for(1s);  // the period observed
-  const auto cpuUsed = ThreadCpuTime(thread->NativeHandle()) - cpuBefore;
-  const int failedDuring = port.Ended(ReadStatus::Failed) - failedBefore;
+  const auto cpuUsed = ThreadCpuTime(thread.NativeHandle()) - cpuBefore;
+  const int failedDuring = counted.Ended(ReadStatus::Failed) - failedBefore;
   RecordProperty("cpu_us_in_1s", static_cast<int>(cpuUsed.count() / 1000));
   RecordProperty("failed_reads_in_1s", failedDuring);
 
@@ -120,11 +144,39 @@ TEST_F(ReceiveThreadTest, HungUpLineLeavesTheThreadIdle) {
   // (100, 200, 400, 800 ms) leaves a handful of reads and next to no CPU time.
   EXPECT_LT(cpuUsed, 100ms);
   EXPECT_LE(failedDuring, 10);
-  EXPECT_TRUE(thread->Running());
+  EXPECT_TRUE(thread.Running());
 
-  thread->Stop();  // wakes the back-off
-  EXPECT_FALSE(thread->Running());
+  thread.Stop();  // wakes the back-off
+  EXPECT_FALSE(thread.Running());
   EXPECT_TRUE(bursts.empty());
+}
+
+// A pulled USB adapter, played by closing the master: the window thread hears of it once, and
+// the thread reads the dead line no more.
+TEST_F(ReceiveThreadTest, AHungUpLineIsReportedLostOnceAndEndsTheThread) {
+  auto thread = Start();
+  ASSERT_TRUE(pty.Write({0x1B, 0x53, 0x07}));
+  ASSERT_TRUE(PumpUntil([&] { return bursts.size() == 1; }));
+  pty.CloseMaster();
+  ASSERT_TRUE(PumpUntil([&] { return losses == 1; }));
+  EXPECT_TRUE(WaitFor([&] { return !thread->Running(); }));
+  loop.PumpMessages();
+  EXPECT_EQ(losses, 1);
+  EXPECT_EQ(port.Ended(ReadStatus::Lost), 1);
+  EXPECT_EQ(port.Ended(ReadStatus::Failed), 0);
+  for (std::thread::id id : handlerThreads) EXPECT_EQ(id, std::this_thread::get_id());
+  thread->Stop();
+}
+
+// The owner closes the port for reasons of its own (a port change) before the word of the loss
+// has run: it is dropped.
+TEST_F(ReceiveThreadTest, AStopBeforeTheLossIsHeardDropsIt) {
+  auto thread = Start();
+  pty.CloseMaster();
+  ASSERT_TRUE(WaitFor([&] { return loop.PendingCount() == 1; }));
+  thread->Stop();
+  loop.PumpMessages();
+  EXPECT_EQ(losses, 0);
 }
 
 TEST_F(ReceiveThreadTest, PortChangeEndsTheOldThreadBeforeTheNewOneReads) {

@@ -41,13 +41,13 @@ Bytes Append(Bytes bytes, const Bytes& tail) {
 constexpr auto kOpen = BurstSoFar::Open;
 constexpr auto kAwaiting = BurstSoFar::Awaiting;
 constexpr auto kWhole = BurstSoFar::Whole;
-constexpr int kNoRun = -1;  // no run has told the type yet
+constexpr TargetType kNoRun = TargetType::None;  // no run has told the type yet
 
 struct EndCase {
   const char* name;
   Bytes burst;
   BurstSoFar judged;
-  int targetType = 0;
+  TargetType targetType = TargetType::TkSeries;
 };
 
 const Bytes kCodeReport = {0x1B, 'S', 0x02, 0x12, 0x34};
@@ -73,8 +73,8 @@ const EndCase kEndCases[] = {
     // A flash data block is 4 + 2,048 bytes, for type 3 4 + 1,024: the run's type tells.
     {"FlashDataBlock", Head("FRD", 2052), kWhole},
     {"FlashDataBlockHalf", Head("FRD", 1028), kAwaiting},
-    {"Type3FlashDataBlock", Head("FRD", 1028), kWhole, 3},
-    {"Type3FlashDataBlockOver", Head("FRD", 2052), kOpen, 3},
+    {"Type3FlashDataBlock", Head("FRD", 1028), kWhole, TargetType::EcoMode},
+    {"Type3FlashDataBlockOver", Head("FRD", 2052), kOpen, TargetType::EcoMode},
     {"FlashDataBlockNoRunYet", Head("FRD", 1027), kAwaiting, kNoRun},
     {"FlashDataBlockNoRunYetShortest", Head("FRD", 1028), kOpen, kNoRun},
     {"FlashDataBlockNoRunYetLongest", Head("FRD", 2052), kOpen, kNoRun},
@@ -119,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(Bursts, ReplyEndTest, ::testing::ValuesIn(kEndCases),
 // or not at all once the burst is whole; silence framing (no BurstEnd) always the gap.
 TEST(NextByteWaitTest, FollowsTheJudgementOfTheBurstSoFar) {
   ReplyEnd end;
-  end.ExpectTargetType(0);
+  end.ExpectTargetType(TargetType::TkSeries);
   const Bytes half = Head("RDD", 1540);
   const Bytes whole = Head("RDD", 3076);
   const Bytes note = {0x1F, '-', 'F', 'W'};

@@ -266,7 +266,8 @@ TEST_F(FormHandlersTest, UnwritableSettingsKeepTheWindowOpenOnce) {
   });
   EXPECT_FALSE(form.close());
   EXPECT_TRUE(form.isVisible());
-  EXPECT_EQ(shown, QString::fromStdString("Unable to write to " + SettingsPath()));
+  EXPECT_EQ(shown, QString::fromStdString("Unable to write to " + SettingsPath() +
+                                          ": not a regular file"));
   // Told once, the operator can close the window with the next close.
   EXPECT_TRUE(form.close());
   EXPECT_FALSE(form.isVisible());

@@ -96,15 +96,15 @@ TEST_F(QtLoopTest, Timer1TicksEverySecondOnceSwitchedOn) {
   EXPECT_FALSE(timer.isActive());
   int ticks = 0;
   loop.SetTickHandler([&] { ++ticks; });
-  loop.SetTimer1(true);
+  loop.SetTickTimer(true);
   ASSERT_TRUE(timer.isActive());
   EXPECT_EQ(timer.interval(), 1000);
   const int id = timer.timerId();
-  loop.SetTimer1(true);  // already running: the period goes on undisturbed
+  loop.SetTickTimer(true);  // already running: the period goes on undisturbed
   EXPECT_EQ(timer.timerId(), id);
   while (ticks == 0) loop.WaitForMessages();
   EXPECT_EQ(ticks, 1);
-  loop.SetTimer1(false);
+  loop.SetTickTimer(false);
   EXPECT_FALSE(timer.isActive());
 }
 

@@ -127,18 +127,18 @@ TEST_F(WindowOpsTest, TargetTypeIsTheTypeSelectorsItemIndex) {
   SelectorBox& types = *form->ComboBox1;
   for (int index : {3, 0, 2}) {
     types.SetItemIndex(index);
-    EXPECT_EQ(ops->TargetType(), index);
+    EXPECT_EQ(ItemIndexOf(ops->SelectedType()), index);
   }
   types.SetItemIndex(7);  // outside the items: nothing selected
-  EXPECT_EQ(ops->TargetType(), -1);
+  EXPECT_EQ(ItemIndexOf(ops->SelectedType()), -1);
   EXPECT_TRUE(types.currentText().isEmpty());
 
   // Typing into the edit field selects no item; picking from the list selects one again.
   types.SetItemIndex(1);
   QTest::keyClicks(types.lineEdit(), "x");
-  EXPECT_EQ(ops->TargetType(), -1);
+  EXPECT_EQ(ItemIndexOf(ops->SelectedType()), -1);
   types.activated(1);  // the list's pick, as the view reports it
-  EXPECT_EQ(ops->TargetType(), 1);
+  EXPECT_EQ(ItemIndexOf(ops->SelectedType()), 1);
 }
 
 TEST_F(WindowOpsTest, ErrorsAreShownInACriticalMessageBox) {

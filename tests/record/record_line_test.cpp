@@ -49,11 +49,14 @@ INSTANTIATE_TEST_SUITE_P(
         Escape{std::string("nul\0here", 8), "\"nul\\u0000here\"", std::string("nul\0here", 8)},
         // Valid UTF-8 is kept as it is, up to four-byte sequences.
         Escape{"Grüße 試 😀", "\"Grüße 試 😀\"", "Grüße 試 😀"},
-        // Bytes that are not UTF-8 (a Latin-1 name, a cut sequence, an overlong form, a
-        // surrogate) each become U+FFFD.
+        // Bytes that are not UTF-8 (a Latin-1 name, a cut sequence, an overlong form, a lone
+        // continuation byte, a code past U+10FFFF, a surrogate) each become U+FFFD.
         Escape{"caf\xe9.hex", "\"caf\\ufffd.hex\"", "caf\xef\xbf\xbd.hex"},
         Escape{"\xe8\xa9", "\"\\ufffd\\ufffd\"", "\xef\xbf\xbd\xef\xbf\xbd"},
         Escape{"\xc0\xaf", "\"\\ufffd\\ufffd\"", "\xef\xbf\xbd\xef\xbf\xbd"},
+        Escape{"a\x80z", "\"a\\ufffdz\"", "a\xef\xbf\xbdz"},
+        Escape{"\xf4\x90\x80\x80", "\"\\ufffd\\ufffd\\ufffd\\ufffd\"",
+               "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},
         Escape{"\xed\xa0\x80", "\"\\ufffd\\ufffd\\ufffd\"",
                "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"}));
 

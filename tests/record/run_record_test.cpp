@@ -67,13 +67,14 @@ class RecordBench {
   }
 
   void Open() {
-    controller.FormCreate();
+    controller.Open();
     controller.SetRecordFile(recordPath);
   }
   RunOutcome Press(RecordedOperation op, int type, const std::string& file) {
     window.targetType = type;
     controller.station().HexFileName = file;
-    return op == RecordedOperation::Program ? controller.BitBtn2Click() : controller.BitBtn3Click();
+    return op == RecordedOperation::Program ? controller.ProgramTarget()
+                                            : controller.StoreInProgrammer();
   }
   std::vector<json> Lines() const {
     std::ifstream in(PathFromUtf8(recordPath));
@@ -257,7 +258,7 @@ TEST(RecordedRun, ShowsTheSameLogAsARunNotRecorded) {
   const std::string file = images.Write("tk.hex", testing::Type0Hex(64, 0x1000));
   for (const bool recording : {false, true}) {
     RecordBench bench;
-    bench.controller.FormCreate();
+    bench.controller.Open();
     if (recording) bench.controller.SetRecordFile(bench.recordPath);
     EXPECT_EQ(bench.Press(RecordedOperation::Store, 0, file), RunOutcome::Succeeded);
     EXPECT_EQ(bench.Press(RecordedOperation::Program, 0, file), RunOutcome::Succeeded);
@@ -269,7 +270,7 @@ TEST(RecordedRun, ShowsTheSameLogAsARunNotRecorded) {
 
 TEST(RecordedRun, AFileThatCannotBeWrittenIsReportedAndTheResultStands) {
   RecordBench bench({"corrupt-readback"});
-  bench.controller.FormCreate();
+  bench.controller.Open();
   const std::string unwritable = Utf8FromPath(bench.dir.path() / "no-such-folder" / "runs.jsonl");
   bench.controller.SetRecordFile(unwritable);
   const std::string file = bench.dir.Write("tk.hex", testing::Type0Hex(64, 0x1000));
@@ -292,13 +293,13 @@ TEST(RecordedRun, TheSettingsNameTheFileAndKeepTheirRecordSection) {
       "[record]\r\n  file = " +
       bench.recordPath + "  \r\n; kept\r\n";
   std::ofstream(PathFromUtf8(bench.settingsPath), std::ios::binary) << settings;
-  bench.controller.FormCreate();
+  bench.controller.Open();
   EXPECT_EQ(bench.controller.RecordFile(), bench.recordPath);
   const std::string file = bench.dir.Write("tk.hex", testing::Type0Hex(64, 0x1000));
   EXPECT_EQ(bench.Press(RecordedOperation::Program, 0, file), RunOutcome::Succeeded);
   ASSERT_EQ(bench.Lines().size(), 1u);
   EXPECT_EQ(bench.Lines()[0]["port"], "\\\\.\\COM3");
-  ASSERT_TRUE(bench.controller.FormClose(2));
+  ASSERT_TRUE(bench.controller.Close(2));
   std::ifstream in(PathFromUtf8(bench.settingsPath), std::ios::binary);
   const std::string saved(std::istreambuf_iterator<char>(in), {});
   EXPECT_NE(saved.find("[record]\r\n  file = " + bench.recordPath + "  \r\n; kept\r\n"),

@@ -323,7 +323,7 @@ TEST_P(FaultMatrix, EndsAsTheFaultDemands) {
 
   // Every run ends idle, and tells a programmer that still listens that it is over.
   EXPECT_TRUE(bench.window.buttonsEnabled);
-  EXPECT_FALSE(bench.loop.Timer1On());
+  EXPECT_FALSE(bench.loop.TickTimerOn());
   if (c.fault.rfind("hangup", 0) != 0) {
     EXPECT_EQ(bench.Received().back(), sim::Command::EndRun);
   }

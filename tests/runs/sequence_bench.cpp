@@ -114,7 +114,7 @@ std::vector<std::string> RunLines(const SequenceBench& bench) {
 
 void ExpectIdleAfterEndRun(const SequenceBench& bench) {
   EXPECT_TRUE(bench.window.buttonsEnabled);
-  EXPECT_FALSE(bench.loop.Timer1On());
+  EXPECT_FALSE(bench.loop.TickTimerOn());
   ASSERT_FALSE(bench.Received().empty());
   EXPECT_EQ(bench.Received().front(), sim::Command::BeginRun);
   EXPECT_EQ(bench.Received().back(), sim::Command::EndRun);

@@ -68,22 +68,22 @@ class Session {
     files_[1] = dir_.Write("mvrx.hex", testing::Type16Hex(true));
     files_[2] = dir_.Write("cradle.hex", testing::Type16Hex(false));
     files_[3] = dir_.Write("eco.hex", testing::Type1KHex());
-    controller_.FormCreate();
+    controller_.Open();
   }
   ~Session() { loop_.Shutdown(); }
 
   RunOutcome Run(int run) {
     if (run % kSettleRuns == 0) {
       // The window closes and opens again.
-      EXPECT_TRUE(controller_.FormClose(0));
-      controller_.FormCreate();
+      EXPECT_TRUE(controller_.Close(0));
+      controller_.Open();
     }
     const int type = (run / 2) % 4;
     window_.targetType = type;
     window_.fileChoices.push_back(files_[type]);
-    controller_.BitBtn1Click();
+    controller_.LoadFile();
     const RunOutcome outcome =
-        run % 2 == 0 ? controller_.BitBtn2Click() : controller_.BitBtn3Click();
+        run % 2 == 0 ? controller_.ProgramTarget() : controller_.StoreInProgrammer();
     window_.log.clear();  // the pane's own growth is not the session's
     window_.progressCalls.clear();
     return outcome;

@@ -140,7 +140,7 @@ TEST(TargetSequence, WithoutAFileOnlyWarns) {
   EXPECT_EQ(bench.Program(0, ""), RunOutcome::NoFile);
   EXPECT_EQ(bench.window.log, (Lines{"", "<<WARNING>> Please load file first !!"}));
   EXPECT_TRUE(bench.Received().empty());
-  EXPECT_FALSE(bench.loop.Timer1On());
+  EXPECT_FALSE(bench.loop.TickTimerOn());
 }
 
 struct IdentityCase {
@@ -233,7 +233,8 @@ TEST_P(VerificationMismatch, LogsBothSumsInTheTypesCaseAndDoesNotReset) {
   EXPECT_EQ(bench.Program(c.type, Files().ForType(c.type)), RunOutcome::Failed);
   const MemoryImage& image = bench.station.image;
   std::uint16_t std_ = image.ImageChecksum;
-  std::uint16_t now = c.type == 0 ? ProgramWordSum24(image) : TargetReadBackSum16(image, c.type);
+  std::uint16_t now =
+      c.type == 0 ? ProgramWordSum24(image) : TargetReadBackSum16(image, TargetTypeAt(c.type));
   std::string step = "5. Verify Program Memory ...";
   if (c.config) {
     std_ = image.ConfigChecksum;
@@ -401,7 +402,7 @@ TEST(TargetSequence, AFailedReloadReturnsToIdle) {
     EXPECT_EQ(bench.Program(0, path), RunOutcome::LoadFailed) << path;
     EXPECT_EQ(bench.window.errors.size(), 1u) << path;
     EXPECT_TRUE(bench.window.buttonsEnabled) << path;
-    EXPECT_FALSE(bench.loop.Timer1On()) << path;
+    EXPECT_FALSE(bench.loop.TickTimerOn()) << path;
     EXPECT_TRUE(bench.Received().empty()) << path;
     EXPECT_EQ(bench.window.log.back(), "Loading ...") << path;
   }

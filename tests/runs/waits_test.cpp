@@ -28,7 +28,7 @@ class WaitsTest : public ::testing::Test {
   WaitsTest() {
     station.port = &port;
     loop.SetTickHandler([this] { ++station.TimeOutCount; });
-    loop.SetTimer1(true);
+    loop.SetTickTimer(true);
     window.buttonsEnabled = false;
   }
   RecordingWindow window;
@@ -48,7 +48,7 @@ TEST_F(WaitsTest, ReturnsOnceAMessageSetsTheFlag) {
   EXPECT_EQ(loop.TicksDelivered(), 4);
   EXPECT_TRUE(window.log.empty());
   EXPECT_TRUE(port.sent.empty());
-  EXPECT_TRUE(loop.Timer1On());
+  EXPECT_TRUE(loop.TickTimerOn());
 }
 
 TEST_F(WaitsTest, AFlagAlreadySetHandlesNoMessage) {
@@ -68,8 +68,8 @@ TEST_P(WaitLimits, GiveUpAfterExactlyTheLimitsSilentTicks) {
   EXPECT_EQ(window.log[0], "TimeOut !! No response with target !!");
   EXPECT_EQ(window.log[1].rfind("PROGRAMMING FAILED. (", 0), 0u);
   EXPECT_EQ(window.log[1].back(), ')');
-  // AbortRun: Timer1 off, buttons enabled, EndRun sent.
-  EXPECT_FALSE(loop.Timer1On());
+  // AbortRun: the tick timer off, buttons enabled, EndRun sent.
+  EXPECT_FALSE(loop.TickTimerOn());
   EXPECT_TRUE(window.buttonsEnabled);
   EXPECT_EQ(port.sent, (std::vector<std::vector<std::uint8_t>>{kEndRun}));
 }
@@ -91,7 +91,7 @@ TEST_F(WaitsTest, ACloseRequestEndsTheWaitWithoutTimeOutLines) {
   EXPECT_EQ(AwaitFlag(run, flag, kFlashTimeoutTicks), WaitResult::Closed);
   EXPECT_EQ(loop.TicksDelivered(), 2);
   EXPECT_TRUE(window.log.empty());
-  EXPECT_FALSE(loop.Timer1On());
+  EXPECT_FALSE(loop.TickTimerOn());
   EXPECT_TRUE(window.buttonsEnabled);
   EXPECT_EQ(port.sent, (std::vector<std::vector<std::uint8_t>>{kEndRun}));
 }
@@ -100,7 +100,7 @@ TEST_F(WaitsTest, CheckTimeoutHandlesMessagesAndReportsTheLimit) {
   station.TimeOutCount = 4;
   EXPECT_FALSE(CheckTimeout(run, kTargetTimeoutTicks));  // tick: 5
   EXPECT_TRUE(CheckTimeout(run, kTargetTimeoutTicks));   // tick: 6
-  EXPECT_FALSE(loop.Timer1On());
+  EXPECT_FALSE(loop.TickTimerOn());
   EXPECT_EQ(window.log.size(), 2u);
   EXPECT_TRUE(port.sent.empty());  // CheckTimeout alone does not abort
 }

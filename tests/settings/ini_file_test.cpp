@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "settings/profile_encoding.h"
+#include "settings/settings.h"
 
 #include "testkit/temp_folder.h"
 
@@ -226,12 +227,16 @@ TEST(ProfileEncodingTest, DecodingAndEncodingGiveBackTheSameBytes) {
   EXPECT_EQ(DecodeProfile(files[3]).text, "\xF0\x9F\x98\x80\xED\xA0\x80");
 }
 
-// A folder that takes no new file, or a disk that fails; the file itself stays writable.
-class RefusingFolder : public FileReplacer {
+// A folder that takes no new file, or a file that refuses to be written (read-only, a disk
+// that fails), each with the system's reason; the in-place writer is the system's own.
+class RefusingReplacer : public FileReplacer {
  public:
-  explicit RefusingFolder(Result result) : result_(result) {}
-  Result ReplaceThroughTemporary(const std::string&, std::string_view) override { return result_; }
-  bool OverwriteInPlace(const std::string& path, std::string_view bytes) override {
+  explicit RefusingReplacer(Result result) : result_(result) {}
+  Outcome ReplaceThroughTemporary(const std::string&, std::string_view) override {
+    return {result_, "Permission denied"};
+  }
+  std::optional<std::string> OverwriteInPlace(const std::string& path,
+                                              std::string_view bytes) override {
     ++inPlaceWrites;
     return SystemFileReplacer().OverwriteInPlace(path, bytes);
   }
@@ -248,19 +253,32 @@ struct RefusalCase {
 
 class FolderRefusalTest : public IniFileTest, public ::testing::WithParamInterface<RefusalCase> {};
 
+// Only a folder that takes no new file sends the save to the file itself: a file that refuses
+// is left as it is, and the reason is kept for the message.
 TEST_P(FolderRefusalTest, SavesInPlaceOnlyWhenNoTemporaryFileCanBeMade) {
   const std::string before = "[S]\r\nK=" + std::string(100, 'x') + "\r\n";
   const std::string path = folder.Write("tool.INI", before);
-  RefusingFolder refusing(GetParam().result);
+  RefusingReplacer refusing(GetParam().result);
   IniFile file(path, &refusing);
   EXPECT_EQ(file.WriteString("S", "K", "short"), GetParam().saved);
   EXPECT_EQ(refusing.inPlaceWrites, GetParam().saved ? 1 : 0);
   EXPECT_EQ(TempFolder::Read(path), GetParam().saved ? "[S]\r\nK=short\r\n" : before);
+  if (!GetParam().saved) {
+    EXPECT_EQ(file.LastError(), "Permission denied");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Refusals, FolderRefusalTest,
                          ::testing::Values(RefusalCase{FileReplacer::Result::NoTemporary, true},
                                            RefusalCase{FileReplacer::Result::Failed, false}));
+
+// The reason comes through to the message the operator sees.
+TEST_F(IniFileTest, TheSettingsMessageNamesTheReason) {
+  const std::string path = folder.Write("tool.INI", "[INDEX]\r\nTYPE=1\r\n");
+  RefusingReplacer refusing(FileReplacer::Result::Failed);
+  EXPECT_EQ(WriteSettings(path, Settings{}, &refusing),
+            "Unable to write to " + path + ": Permission denied");
+}
 
 }  // namespace
 }  // namespace kv218

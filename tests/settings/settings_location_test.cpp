@@ -109,10 +109,10 @@ TEST(SettingsLocationTest, InstalledCopyStartsFromTheFileBesideAndSavesInTheUser
     QueueLoop loop;
     Controller controller(window, loop, LocateSettings(beside, env),
                           [] { return std::make_unique<AbsentPort>(); });
-    controller.FormCreate();
+    controller.Open();
     EXPECT_EQ(controller.PortPath(), start == 0 ? "/dev/ttyUSB4" : "\\\\.\\COM3");
-    controller.ComboBox2Change(2);
-    ASSERT_TRUE(controller.FormClose(2));
+    controller.SelectPort(2);
+    ASSERT_TRUE(controller.Close(2));
     EXPECT_EQ(ReadSettings(own).PortPath, "\\\\.\\COM3");
     EXPECT_EQ(TempFolder::Read(beside), "[COM PORT SETTING]\r\nPORT=/dev/ttyUSB4\r\n");
     loop.Shutdown();

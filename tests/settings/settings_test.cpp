@@ -93,9 +93,13 @@ TEST_F(SettingsTest, FramingSilenceIsReadAndKeptAsWritten) {
   }
 }
 
-TEST_F(SettingsTest, AFailedWriteNamesTheFile) {
+TEST_F(SettingsTest, AFailedWriteNamesTheFileAndWhy) {
   const std::string path = folder.File("no-such-folder/kv218tool.INI");
-  EXPECT_EQ(WriteSettings(path, Settings{}), "Unable to write to " + path);
+  const auto error = WriteSettings(path, Settings{});
+  ASSERT_TRUE(error.has_value());
+  const std::string named = "Unable to write to " + path + ": ";
+  EXPECT_EQ(error->substr(0, named.size()), named);
+  EXPECT_GT(error->size(), named.size()) << "the system's reason";
 }
 
 // A settings file far too large to be one: read as the defaults, and never written over (the
@@ -106,7 +110,8 @@ TEST_F(SettingsTest, AFileFarTooLargeGivesDefaultsAndIsLeftAlone) {
   EXPECT_EQ(ReadSettings(huge).Type, 0);
   Settings changed;
   changed.Type = 2;
-  EXPECT_EQ(WriteSettings(huge, changed), "Unable to write to " + huge);
+  EXPECT_EQ(WriteSettings(huge, changed),
+            "Unable to write to " + huge + ": larger than a settings file can be (1 MB)");
   EXPECT_EQ(std::filesystem::file_size(PathFromUtf8(huge)), 1024u * 1024u + 1u);
   EXPECT_EQ(TempFolder::Read(huge).substr(0, 15), "[INDEX]\r\nTYPE=3");
 }

@@ -159,8 +159,8 @@ Conversation Converse(const Case& c, bool silence, sim::Unsteady unsteady,
     if (silence) controller.ForceSilenceFraming();
     EXPECT_TRUE(controller.OpenPort(server.SlavePath(), false));
     controller.station().HexFileName = dir.Write("image.hex", c.image());
-    result.outcome = c.store ? controller.BitBtn3Click() : controller.BitBtn2Click();
-    controller.FormClose(0);
+    result.outcome = c.store ? controller.StoreInProgrammer() : controller.ProgramTarget();
+    controller.Close(0);
     for (const std::string& text : window.log) result.log.push_back(WithoutStamp(text));
   }
   server.Stop();

@@ -28,7 +28,7 @@ class VirtualTimeLoopTest : public ::testing::Test {
 };
 
 TEST_F(VirtualTimeLoopTest, PumpRunsPendingMessagesInOrderWithoutMovingTime) {
-  loop.SetTimer1(true);
+  loop.SetTickTimer(true);
   Mark("a");
   Mark("b");
   loop.PumpMessages();
@@ -39,7 +39,7 @@ TEST_F(VirtualTimeLoopTest, PumpRunsPendingMessagesInOrderWithoutMovingTime) {
 }
 
 TEST_F(VirtualTimeLoopTest, WaitDeliversTheNextTickAtOnceWhenNothingIsPending) {
-  loop.SetTimer1(true);
+  loop.SetTickTimer(true);
   Mark("pending");
   for (int i = 0; i < 17; ++i) loop.WaitForMessages();
   ASSERT_EQ(events.size(), 17u);
@@ -50,7 +50,7 @@ TEST_F(VirtualTimeLoopTest, WaitDeliversTheNextTickAtOnceWhenNothingIsPending) {
 }
 
 TEST_F(VirtualTimeLoopTest, ScheduledMessagesInterleaveWithTicksByVirtualTime) {
-  loop.SetTimer1(true);
+  loop.SetTickTimer(true);
   loop.PostAfter(Millis(2500), [this] { events.push_back("late"); });
   loop.PostAfter(Millis(1000), [this] { events.push_back("with-first-tick"); });
   for (int i = 0; i < 4; ++i) loop.WaitForMessages();
@@ -60,20 +60,20 @@ TEST_F(VirtualTimeLoopTest, ScheduledMessagesInterleaveWithTicksByVirtualTime) {
 }
 
 TEST_F(VirtualTimeLoopTest, SwitchingOnARunningTimerKeepsItsPeriod) {
-  loop.SetTimer1(true);
+  loop.SetTickTimer(true);
   loop.Sleep(Millis(600));
-  loop.SetTimer1(true);  // no fresh period
+  loop.SetTickTimer(true);  // no fresh period
   loop.WaitForMessages();
   EXPECT_EQ(events, (std::vector<std::string>{"tick@1000"}));
-  loop.SetTimer1(false);
+  loop.SetTickTimer(false);
   loop.Sleep(Millis(300));
-  loop.SetTimer1(true);  // a fresh period from now
+  loop.SetTickTimer(true);  // a fresh period from now
   loop.WaitForMessages();
   EXPECT_EQ(events.back(), "tick@2300");
 }
 
 TEST_F(VirtualTimeLoopTest, SleepIsBlockingAndLateTicksCoalesce) {
-  loop.SetTimer1(true);
+  loop.SetTickTimer(true);
   Mark("queued");
   loop.Sleep(Millis(3500));
   EXPECT_TRUE(events.empty());  // a sleep handles no message

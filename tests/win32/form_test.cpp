@@ -141,13 +141,13 @@ TEST_F(WindowTest, WindowOpsDrawOnTheControls) {
   }
 
   // Typing into the target selector picks no item.
-  EXPECT_EQ(ops.TargetType(), 0);
+  EXPECT_EQ(ItemIndexOf(ops.SelectedType()), 0);
   HWND edit = FindWindowExW(form_->ComboBox1().Handle(), nullptr, L"Edit", nullptr);
   ASSERT_NE(edit, nullptr);
   SendMessageW(edit, WM_CHAR, L'x', 0);
-  EXPECT_EQ(ops.TargetType(), -1);
+  EXPECT_EQ(ItemIndexOf(ops.SelectedType()), -1);
   form_->ComboBox1().SetItemIndex(1);
-  EXPECT_EQ(ops.TargetType(), 1);
+  EXPECT_EQ(ItemIndexOf(ops.SelectedType()), 1);
 }
 
 TEST_F(WindowTest, LoadsAndProgramsATypeZeroTarget) {

@@ -76,10 +76,10 @@ TEST(Win32MessageLoopTest, Timer1TicksAsMessagesWhileOnAndNotOnceOff) {
   Settle(loop);
   int ticks = 0;
   loop.SetTickHandler([&] { ++ticks; });
-  loop.SetTimer1(true);
-  loop.SetTimer1(true);  // switching on a running timer changes nothing
+  loop.SetTickTimer(true);
+  loop.SetTickTimer(true);  // switching on a running timer changes nothing
   while (ticks < 2) loop.WaitForMessages();
-  loop.SetTimer1(false);
+  loop.SetTickTimer(false);
   // Off: a later message is the only thing that ends the wait; no tick comes with it.
   std::thread sender([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));

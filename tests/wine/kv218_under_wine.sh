@@ -2,8 +2,8 @@
 # kv218.exe under Wine against kv218-sim (Linux) on a pseudo-terminal that the Wine prefix
 # sees as COM5 (the dosdevices/com5 link, made afresh by kv218-sim for every run).
 #   kv218_under_wine.sh CASE KV218_EXE KV218_SIM EXAMPLES_DIR WINE_BUILD_DIR
-# CASE: info | program | paced | pause | store | silent | busy | interrupt | simulate | several |
-# window.
+# CASE: info | program | paced | pause | store | silent | busy | interrupt | lost | simulate |
+# several | window.
 # Exits non-zero with the
 # difference when kv218.exe's exit status or log lines are not the expected ones.
 set -u
@@ -47,6 +47,16 @@ kv218() {
 }
 normalise() {
   tr -d '\r' <"$work/raw" | sed -E 's/\([^()]*[0-9]:[0-9]{2}[^()]*\)$/(T)/' >"$work/out"
+}
+
+# Waits (with a guard) until kv218.exe's standard error says the text.
+await_err() {
+  tries=0
+  until tr -d '\r' <"$work/err" | grep -qF "$1"; do
+    tries=$((tries + 1))
+    [ $tries -gt 400 ] && fail "never said '$1'; stderr: $(cat "$work/err")"
+    sleep 0.05
+  done
 }
 
 # The exit status and the whole log.
@@ -202,6 +212,31 @@ case $case_name in
       [ $tries -gt 200 ] && fail "EndRun never reached the programmer"
       sleep 0.05
     done
+    ;;
+  lost)
+    # kv218-sim ends (COM5's line hangs up, its link goes) and starts again: monitor says the
+    # port is lost, opens it again once it is back, and logs and records the programmer's next
+    # stand-alone run.
+    start_sim --baud max
+    "$KV218_WINE" "$exe" --settings "$work/kv218tool.INI" monitor --port COM5 --tick-ms 100 \
+      --record "$work/runs.jsonl" >"$work/raw" 2>"$work/err" &
+    watch=$!
+    await_err "Watching the programmer on COM5"
+    kill -INT "$sim_pid" && wait "$sim_pid"
+    sim_pid=
+    await_err "kv218: port COM5 lost; waiting for it to come back"
+    start_sim --baud max
+    await_err "kv218: port COM5 is back"
+    kill -USR1 "$sim_pid"
+    await_err "Stand-alone runs: 0 passed, 1 failed"
+    kill -INT $watch
+    wait $watch
+    rc=$?
+    normalise
+    [ "$rc" -eq 0 ] || fail "exit status $rc, expected 0; stderr: $(cat "$work/err")"
+    grep -q "^KV-218 TO TARGET" "$work/out" || fail "log: $(cat "$work/out")"
+    [ "$(grep -c '"operation":"standalone"' "$work/runs.jsonl")" -eq 1 ] ||
+      fail "record: $(cat "$work/runs.jsonl")"
     ;;
   *)
     fail "unknown case"

@@ -149,7 +149,7 @@ void TForm1::ListSerialDeviceItems() {
 void TForm1::FormCreate() {
   move(layout::kFormLeft, layout::kFormTop);
   StatusBar1->setFont(StatusBarFont());
-  controller_->FormCreate();
+  controller_->Open();
   // Selected without running ComboBox2Change; an index outside the items selects nothing.
   ComboBox2->SetItemIndex(controller_->settings().Com);
   ComboBox1->SetItemIndex(controller_->settings().Type);
@@ -172,20 +172,20 @@ void TForm1::RunButton(Handler handler) {
 }
 
 void TForm1::BitBtn1Click() {
-  RunButton([this] { controller_->BitBtn1Click(); });
+  RunButton([this] { controller_->LoadFile(); });
 }
 
 void TForm1::BitBtn2Click() {
-  RunButton([this] { controller_->BitBtn2Click(); });
+  RunButton([this] { controller_->ProgramTarget(); });
 }
 
 void TForm1::BitBtn3Click() {
-  RunButton([this] { controller_->BitBtn3Click(); });
+  RunButton([this] { controller_->StoreInProgrammer(); });
 }
 
-void TForm1::Timer1Timer() { controller_->Timer1Timer(); }
+void TForm1::Timer1Timer() { controller_->OnTick(); }
 
-void TForm1::Memo1DblClick() { controller_->Memo1DblClick(); }
+void TForm1::Memo1DblClick() { controller_->QueryNote(); }
 
 void TForm1::Memo1SaveLog() {
   std::optional<QString> path;
@@ -211,7 +211,7 @@ void TForm1::ComboBox2Change(int itemIndex) {
   if (device.isValid()) {
     controller_->OpenPort(QFile::encodeName(device.toString()).toStdString());
   } else {
-    controller_->ComboBox2Change(itemIndex);
+    controller_->SelectPort(itemIndex);
   }
 }
 
@@ -223,7 +223,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  if (!controller_->FormClose(ComboBox2->ItemIndex())) {
+  if (!controller_->Close(ComboBox2->ItemIndex())) {
     event->ignore();  // the settings could not be written; that was shown, the window stays
     return;
   }

@@ -85,7 +85,7 @@ bool QtMessageLoop::RunOnWindowThread(const std::function<void()>& fn) {
 
 void QtMessageLoop::Post(std::function<void()> fn) { Queue(std::move(fn)); }
 
-void QtMessageLoop::SetTimer1(bool on) {
+void QtMessageLoop::SetTickTimer(bool on) {
   if (!on) {
     timer_.stop();
   } else if (!timer_.isActive()) {

@@ -23,7 +23,7 @@ class QtMessageLoop : public MessageLoop {
   void WaitForMessages() override;
   bool RunOnWindowThread(const std::function<void()>& fn) override;
   void Post(std::function<void()> fn) override;
-  void SetTimer1(bool on) override;
+  void SetTickTimer(bool on) override;
   void SetTickHandler(std::function<void()> onTick) override;
 
   // Window thread, once the window has closed: every later RunOnWindowThread or Post is

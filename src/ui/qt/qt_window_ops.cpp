@@ -35,7 +35,7 @@ std::optional<std::string> QtWindowOps::ChooseHexFile() {
   return chooser_ ? chooser_() : RunOpenDialog(&form_);
 }
 
-int QtWindowOps::TargetType() const { return form_.ComboBox1->ItemIndex(); }
+TargetType QtWindowOps::SelectedType() const { return TargetTypeAt(form_.ComboBox1->ItemIndex()); }
 
 void QtWindowOps::ShowError(std::string_view message) {
   QMessageBox::critical(&form_, kApplicationTitle, LogText(message));

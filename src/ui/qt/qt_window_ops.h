@@ -28,7 +28,7 @@ class QtWindowOps : public WindowOps {
   void SetProgress(int percent) override;
   void SetButtonsEnabled(bool enabled) override;
   std::optional<std::string> ChooseHexFile() override;
-  int TargetType() const override;
+  TargetType SelectedType() const override;
   void ShowError(std::string_view message) override;
 
  private:

@@ -60,7 +60,7 @@ TForm1::TForm1(FormOptions options)
   }
   controller_ = std::make_unique<Controller>(ops_, loop_, std::move(options.settingsPath),
                                              std::move(makePort));
-  loop_.SetTickHandler([this] { controller_->Timer1Timer(); });
+  loop_.SetTickHandler([this] { controller_->OnTick(); });
   FormCreate();
 }
 
@@ -76,7 +76,7 @@ void TForm1::BuildControls() {
   memo1_ =
       std::make_unique<LogPane>(window_, id(layout::kIdMemo1), layout::kMemo1.left,
                                 layout::kMemo1.top, layout::kMemo1.width, layout::kMemo1.height);
-  memo1_->SetDoubleClickHandler([this] { controller_->Memo1DblClick(); });
+  memo1_->SetDoubleClickHandler([this] { controller_->QueryNote(); });
   memo1_->SetSaveLogHandler([this] { Memo1SaveLog(); });
   bitBtn1_ = std::make_unique<PictureButton>(window_, id(layout::kIdBitBtn1), layout::kBitBtn1,
                                              Picture::LoadFile, L"Load File");
@@ -120,7 +120,7 @@ void TForm1::ComboBox2Change(int itemIndex) {
   if (!device.empty()) {
     controller_->OpenPort(device);
   } else {
-    controller_->ComboBox2Change(itemIndex);
+    controller_->SelectPort(itemIndex);
   }
 }
 
@@ -136,7 +136,7 @@ void TForm1::Memo1SaveLog() {
 }
 
 void TForm1::FormCreate() {
-  controller_->FormCreate();
+  controller_->Open();
   // Selected without running ComboBox2Change; an index outside the items selects nothing.
   comboBox2_->SetItemIndex(controller_->settings().Com);
   comboBox1_->SetItemIndex(controller_->settings().Type);
@@ -217,13 +217,13 @@ void TForm1::OnCommand(int id, WORD code) {
   if (!controller_) return;  // still building the controls
   switch (id) {
     case layout::kIdBitBtn1:
-      if (code == BN_CLICKED) RunButton([this] { controller_->BitBtn1Click(); });
+      if (code == BN_CLICKED) RunButton([this] { controller_->LoadFile(); });
       break;
     case layout::kIdBitBtn2:
-      if (code == BN_CLICKED) RunButton([this] { controller_->BitBtn2Click(); });
+      if (code == BN_CLICKED) RunButton([this] { controller_->ProgramTarget(); });
       break;
     case layout::kIdBitBtn3:
-      if (code == BN_CLICKED) RunButton([this] { controller_->BitBtn3Click(); });
+      if (code == BN_CLICKED) RunButton([this] { controller_->StoreInProgrammer(); });
       break;
     case layout::kIdComboBox1:
       comboBox1_->OnNotify(code);
@@ -246,7 +246,7 @@ void TForm1::OnClose() {
     return;
   }
   // The settings could not be written: that was shown, and the window stays.
-  if (!controller_->FormClose(comboBox2_->ItemIndex())) return;
+  if (!controller_->Close(comboBox2_->ItemIndex())) return;
   DestroyWindow(window_);
 }
 

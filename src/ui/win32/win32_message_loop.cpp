@@ -171,7 +171,7 @@ bool Win32MessageLoop::RunOnWindowThread(const std::function<void()>& fn) {
 
 void Win32MessageLoop::Post(std::function<void()> fn) { Queue(std::move(fn)); }
 
-void Win32MessageLoop::SetTimer1(bool on) {
+void Win32MessageLoop::SetTickTimer(bool on) {
   if (on == timerOn_) return;  // switching on a running timer keeps its period
   timerOn_ = on;
   if (on) {
@@ -191,7 +191,7 @@ void Win32MessageLoop::Shutdown() {
     shutDown_ = true;
     dropped.swap(queued_);
   }
-  SetTimer1(false);
+  SetTickTimer(false);
   // Destroying the dropped calls wakes each waiting thread, which then sees false.
   dropped.clear();
 }

@@ -26,7 +26,7 @@ class Win32MessageLoop : public MessageLoop {
   void WaitForMessages() override;
   bool RunOnWindowThread(const std::function<void()>& fn) override;
   void Post(std::function<void()> fn) override;
-  void SetTimer1(bool on) override;
+  void SetTickTimer(bool on) override;
   void SetTickHandler(std::function<void()> onTick) override;
 
   // The top-level window whose controls Tab and the arrow keys move between.

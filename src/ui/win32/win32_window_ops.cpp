@@ -38,7 +38,9 @@ std::optional<std::string> Win32WindowOps::ChooseHexFile() {
   return chooser_ ? chooser_() : RunOpenDialog(form_.Handle());
 }
 
-int Win32WindowOps::TargetType() const { return form_.ComboBox1().ItemIndex(); }
+TargetType Win32WindowOps::SelectedType() const {
+  return TargetTypeAt(form_.ComboBox1().ItemIndex());
+}
 
 void Win32WindowOps::ShowError(std::string_view message) { ShowErrorBox(form_.Handle(), message); }
 

@@ -1,0 +1,60 @@
+#pragma once
+// The target types, in the order of the window's type selector: a type is the selector's
+// item index. The settings file (TYPE), the run record (target_type) and the command line's
+// --type keep it as that number, and any number is carried through unchanged: a value that is
+// no item (the selector with nothing selected gives -1) selects no loader, no first command
+// and no verification rule, as the sequences' switches show.
+
+#include <string_view>
+
+namespace kv218 {
+
+enum class TargetType : int {
+  None = -1,       // nothing selected
+  TkSeries = 0,    // "TK Series": 24-bit words, frames without a family byte
+  MvrxSeries = 1,  // "MVRx Series": 16-bit, frames of family '8'
+  CradleSet = 2,   // "Cradle Set": 16-bit, frames of family '9'
+  EcoMode = 3,     // "Eco Mode": the programmer programs the 1 KB target on its own
+};
+
+inline constexpr int kTargetTypeCount = 4;
+
+constexpr TargetType TargetTypeAt(int itemIndex) { return static_cast<TargetType>(itemIndex); }
+constexpr int ItemIndexOf(TargetType type) { return static_cast<int>(type); }
+// True for the selector's items 0..3.
+constexpr bool IsTargetTypeItem(int itemIndex) {
+  return itemIndex >= 0 && itemIndex < kTargetTypeCount;
+}
+
+// The 16-bit targets' frame family: 0 ('8') for MVRx Series, 1 ('9') for Cradle Set. Every
+// other type, one selected in the middle of a run included, gives kNoFamily: its frames go out
+// without a family byte.
+inline constexpr int kNoFamily = -1;
+constexpr int FamilyOf(TargetType type) {
+  switch (type) {
+    case TargetType::MvrxSeries:
+      return 0;
+    case TargetType::CradleSet:
+      return 1;
+    default:
+      return kNoFamily;
+  }
+}
+
+// The selector's label ("TK Series" .. "Eco Mode"); empty for a value that is no item.
+constexpr std::string_view TargetTypeLabel(TargetType type) {
+  switch (type) {
+    case TargetType::TkSeries:
+      return "TK Series";
+    case TargetType::MvrxSeries:
+      return "MVRx Series";
+    case TargetType::CradleSet:
+      return "Cradle Set";
+    case TargetType::EcoMode:
+      return "Eco Mode";
+    default:
+      return {};
+  }
+}
+
+}  // namespace kv218

@@ -1,0 +1,120 @@
+#pragma once
+// A serial adapter the test plugs in and pulls out, and the ports opened on it: a port opens
+// only while the adapter is in; pulling it makes every port opened before lose its line (a
+// blocked read returns Lost at once, later reads too), as a pulled USB adapter's descriptor
+// stays dead after the adapter is back. Bursts the test delivers are read by the open port.
+// Header-only; the receive thread reads on its own thread, so all state is under one mutex.
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "port/port_channel.h"
+
+namespace kv218::test {
+
+class Adapter {
+ public:
+  void Pull() {
+    std::lock_guard lock(mutex_);
+    plugged_ = false;
+    ++pulls_;
+    changed_.notify_all();
+  }
+  void PlugIn() {
+    std::lock_guard lock(mutex_);
+    plugged_ = true;
+  }
+  // Bytes from the programmer, read as one burst by the open port.
+  void Deliver(std::vector<std::uint8_t> burst) {
+    std::lock_guard lock(mutex_);
+    bursts_.push_back(std::move(burst));
+    changed_.notify_all();
+  }
+  int OpenAttempts() const {
+    std::lock_guard lock(mutex_);
+    return openAttempts_;
+  }
+  std::vector<std::vector<std::uint8_t>> Sent() const {
+    std::lock_guard lock(mutex_);
+    return sent_;
+  }
+
+ private:
+  friend class AdapterPort;
+
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  bool plugged_ = true;
+  int pulls_ = 0;  // a port opened before the last pull has lost its line
+  int openAttempts_ = 0;
+  std::deque<std::vector<std::uint8_t>> bursts_;
+  std::vector<std::vector<std::uint8_t>> sent_;
+};
+
+class AdapterPort final : public PortChannel {
+ public:
+  explicit AdapterPort(Adapter& adapter) : adapter_(adapter) {}
+
+  bool Open(const std::string&, const std::string&) override {
+    std::lock_guard lock(adapter_.mutex_);
+    ++adapter_.openAttempts_;
+    if (!adapter_.plugged_) return false;
+    open_ = true;
+    interrupted_ = false;
+    pullsAtOpen_ = adapter_.pulls_;
+    return true;
+  }
+  OpenFailure LastOpenFailure() const override {
+    std::lock_guard lock(adapter_.mutex_);
+    return open_ ? OpenFailure{} : OpenFailure{OpenError::NoSuchDevice, 0};
+  }
+  void Close() override {
+    std::lock_guard lock(adapter_.mutex_);
+    open_ = false;
+    interrupted_ = true;
+    adapter_.changed_.notify_all();
+  }
+  bool IsOpen() const override {
+    std::lock_guard lock(adapter_.mutex_);
+    return open_;
+  }
+  bool Send(const std::uint8_t* data, std::size_t count) override {
+    std::lock_guard lock(adapter_.mutex_);
+    if (!open_ || Lost()) return false;
+    adapter_.sent_.emplace_back(data, data + count);
+    return true;
+  }
+  ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
+                       const BurstEnd*) override {
+    count = 0;
+    std::unique_lock lock(adapter_.mutex_);
+    adapter_.changed_.wait(lock,
+                           [this] { return interrupted_ || Lost() || !adapter_.bursts_.empty(); });
+    if (interrupted_) return ReadStatus::Interrupted;
+    if (Lost()) return ReadStatus::Lost;
+    const std::vector<std::uint8_t> burst = std::move(adapter_.bursts_.front());
+    adapter_.bursts_.pop_front();
+    for (; count < burst.size() && count < capacity; ++count) buffer[count] = burst[count];
+    return ReadStatus::Burst;
+  }
+  void InterruptRead() override {
+    std::lock_guard lock(adapter_.mutex_);
+    interrupted_ = true;
+    adapter_.changed_.notify_all();
+  }
+
+ private:
+  bool Lost() const { return adapter_.pulls_ != pullsAtOpen_; }  // with the mutex held
+
+  Adapter& adapter_;
+  bool open_ = false;
+  bool interrupted_ = false;
+  int pullsAtOpen_ = 0;
+};
+
+}  // namespace kv218::test
