@@ -36,8 +36,7 @@ std::string Capitalised(std::string text) {
 
 Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation settings,
                        PortFactory makePort)
-    : runWindow_(window),
-      window_(runWindow_, recorder_),
+    : window_(window),
       loop_(loop),
       settingsLocation_(std::move(settings)),
       makePort_(std::move(makePort)),
@@ -46,23 +45,25 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
       reportRecordError_([this](const std::string& error) {
         // A line in the log rather than a message box: a production line is never stopped
         // by its record, and the warning stays in view with the run it belongs to.
-        window_.window().AppendLog("<<WARNING>> Run not recorded: " + error);
+        window_.AppendLog("<<WARNING>> Run not recorded: " + error);
       }),
       reportPortEvent_([this](PortEvent event, const std::string& path) {
         // Aside, as the programmer's own reports: a run in progress completes its step line.
-        window_.window().AppendAside(event == PortEvent::Lost
+        window_.AppendAside(event == PortEvent::Lost
                                          ? "<<WARNING>> Port " + path +
                                                " lost; waiting for it to come back"
                                          : "Port " + path + " is back");
       }),
       reportLoadFinding_([this](const std::string& finding) {
         // A line of its own after the loading lines: the file loads all the same.
-        window_.window().AppendLog("<<WARNING>> " + Capitalised(finding));
+        window_.AppendLog("<<WARNING>> " + Capitalised(finding));
       }),
-      reportIncompleteStore_([this] { window_.window().AppendLog(kIncompleteStoreNote); }),
+      reportIncompleteStore_([this] { window_.AppendLog(kIncompleteStoreNote); }),
       hostName_(HostName()),
       frames_(station_, window_) {
   if (!makePort_) makePort_ = [] { return MakeSystemPort(); };
+  // The recorder hears every run and keeps what it heard only while it records one.
+  station_.events = &recorder_;
   loop_.SetTickHandler([this] { OnTick(); });
 }
 
@@ -235,7 +236,7 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   control_.closeRequested = false;
   // Read once: every frame, reply and check of the run belongs to this type, and the
   // selectors stay disabled until it is over.
-  runWindow_.HoldType();
+  window_.HoldType();
   window_.SetSelectorsEnabled(false);
   window_.ShowVerdict(Verdict::None);
   const TargetType type = window_.SelectedType();
@@ -252,7 +253,7 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   lastOutcome_ = sequence(run);
   ShowRunEnd(lastOutcome_, kind);
   control_.running = false;
-  runWindow_.ReleaseType();
+  window_.ReleaseType();
   window_.SetSelectorsEnabled(true);
   if (portLost_) loop_.SetTickTimer(true);  // the run has switched it off; the port is looked for
   control_.closeRequested = false;

@@ -23,7 +23,6 @@
 #include "protocol/frames.h"
 #include "protocol/reply_decoder.h"
 #include "protocol/station.h"
-#include "record/log_tap.h"
 #include "record/run_recorder.h"
 #include "record/standalone_watch.h"
 #include "runs/run_outcome.h"
@@ -183,8 +182,8 @@ class Controller {
   void ShowRunEnd(RunOutcome outcome, RunRecord::Kind kind);
 
   RunRecorder recorder_;
-  RunWindow runWindow_;
-  LogTap window_;
+  // The front end's window, with the type held for the length of a run.
+  RunWindow window_;
   MessageLoop& loop_;
   const SettingsLocation settingsLocation_;
   PortFactory makePort_;

@@ -7,6 +7,7 @@
 // placed stay, no checksum is computed and the log line gets no result.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,8 @@ struct LoadResult {
   // Both the window and the command line warn of a file without data records, without its
   // end-of-file record, or with records the type's memory has no room for (load_findings.h).
   RecordCounts counts;
+  // The checksum status panel 4 shows after a load; none after an error or without a loader.
+  std::optional<std::uint16_t> shownChecksum;
   bool ok() const { return status == LoadStatus::Loaded; }
 };
 

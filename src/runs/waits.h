@@ -13,6 +13,7 @@
 #include "image/hex_loader.h"
 #include "image/image_source.h"
 #include "protocol/frames.h"
+#include "protocol/run_log.h"
 #include "protocol/station.h"
 
 namespace kv218 {
@@ -49,6 +50,10 @@ struct RunContext {
   ImageSource* images = nullptr;
   std::function<void(const LoadResult&)> loaded = {};
 };
+
+// The run's lines that the record follows, written to its window and told to its station's
+// RunEvents.
+inline RunLog LogOf(RunContext& run) { return RunLog(run.window, *run.station.events); }
 
 enum class WaitResult {
   FlagSet,   // the reply came
