@@ -23,7 +23,7 @@ constexpr std::chrono::milliseconds kCloseDrainLimit{2500};
 
 Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation settings,
                        PortFactory makePort)
-    : window_(window, recorder_),
+    : window_(window),
       loop_(loop),
       settingsLocation_(std::move(settings)),
       makePort_(std::move(makePort)),
@@ -32,11 +32,11 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
       reportRecordError_([this](const std::string& error) {
         // A line in the log rather than a message box: a production line is never stopped
         // by its record, and the warning stays in view with the run it belongs to.
-        window_.window().AppendLog("<<WARNING>> Run not recorded: " + error);
+        window_.AppendLog("<<WARNING>> Run not recorded: " + error);
       }),
       reportPortEvent_([this](PortEvent event, const std::string& path) {
         // Aside, as the programmer's own reports: a run in progress completes its step line.
-        window_.window().AppendAside(event == PortEvent::Lost
+        window_.AppendAside(event == PortEvent::Lost
                                          ? "<<WARNING>> Port " + path +
                                                " lost; waiting for it to come back"
                                          : "Port " + path + " is back");
@@ -44,6 +44,8 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
       hostName_(HostName()),
       frames_(station_, window_) {
   if (!makePort_) makePort_ = [] { return MakeSystemPort(); };
+  // The recorder hears every run and keeps what it heard only while it records one.
+  station_.events = &recorder_;
   loop_.SetTickHandler([this] { OnTick(); });
 }
 

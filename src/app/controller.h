@@ -22,7 +22,6 @@
 #include "protocol/frames.h"
 #include "protocol/reply_decoder.h"
 #include "protocol/station.h"
-#include "record/log_tap.h"
 #include "record/run_recorder.h"
 #include "record/standalone_watch.h"
 #include "runs/run_outcome.h"
@@ -154,7 +153,7 @@ class Controller {
   void WriteRecord(RunRecord record);
 
   RunRecorder recorder_;
-  LogTap window_;
+  WindowOps& window_;
   MessageLoop& loop_;
   const SettingsLocation settingsLocation_;
   PortFactory makePort_;

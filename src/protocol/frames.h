@@ -1,8 +1,9 @@
 #pragma once
 // The host-to-programmer command frames. Each builder builds its frame in the station's
-// TxBuffer (TxClear, TxAdd..., TxSend with TxLength), writes its log line first where it has
-// one, and sends at once. Family arguments (FamilyOf a target type): 0 gives '8' (type 1), 1
-// gives '9' (type 2), any other value no family byte.
+// TxBuffer (TxClear, TxAdd..., TxSend with TxLength), writes its step line first where it has
+// one (through RunLog, so the station's RunEvents hear of the step), and sends at once.
+// Family arguments (FamilyOf a target type): 0 gives '8' (type 1), 1 gives '9' (type 2), any
+// other value no family byte.
 
 #include <cstdint>
 
@@ -12,6 +13,8 @@
 #include "protocol/station.h"
 
 namespace kv218 {
+
+class RunLog;
 
 class Frames final : public FollowUpSender {
  public:
@@ -41,6 +44,8 @@ class Frames final : public FollowUpSender {
   void QueryInfo();
 
  private:
+  RunLog Log();
+
   Station& station_;
   WindowOps& window_;
 };

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ground/run_events.h"
 #include "image/memory_image.h"
 #include "port/port_channel.h"
 #include "protocol/reply_flags.h"
@@ -29,7 +30,8 @@ struct Station {
   RxBuffer rx;
   ReportCarry reportCarry;
   std::int32_t TimeOutCount = 0;
-  PortChannel* port = nullptr;  // null while no port is open: frames go nowhere
+  PortChannel* port = nullptr;         // null while no port is open: frames go nowhere
+  RunEvents* events = &NoRunEvents();  // who keeps the record of a run (never null)
 };
 
 }  // namespace kv218

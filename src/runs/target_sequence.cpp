@@ -1,8 +1,7 @@
 #include "runs/target_sequence.h"
 
-#include <string>
+#include <string_view>
 
-#include "ground/text.h"
 #include "image/blank.h"
 #include "image/checksums.h"
 #include "runs/run_start.h"
@@ -44,20 +43,13 @@ RunOutcome Stopped(WaitResult result) {
   return result == WaitResult::Closed ? RunOutcome::Interrupted : RunOutcome::TimedOut;
 }
 
-void LogFailed(WindowOps& window) {
-  window.AppendLog("PROGRAMMING FAILED. (" + TimeStampText() + ")");
-}
-void LogSucceeded(WindowOps& window) {
-  window.AppendLog("PROGRAMMING SUCCEEDED. (" + TimeStampText() + ")");
-}
-
 // Reset and the closing line after a passed verification; "6." or "9." by type.
-RunOutcome ResetTarget(RunContext& run, const char* stepLine) {
-  run.window.AppendLog(stepLine);
+RunOutcome ResetTarget(RunContext& run, std::string_view stepLine) {
+  LogOf(run).Step(stepLine);
   run.frames.ResetTarget();
   const WaitResult reset = AwaitFlag(run, run.station.flags.target.ResetDone, kTargetTimeoutTicks);
   if (reset != WaitResult::FlagSet) return Stopped(reset);
-  LogSucceeded(run.window);
+  LogOf(run).Ended(true);
   return RunOutcome::Succeeded;
 }
 
@@ -66,7 +58,8 @@ RunOutcome ResetTarget(RunContext& run, const char* stepLine) {
 RunOutcome ConfigurationAndReset(RunContext& run) {
   Station& station = run.station;
   TargetFlags& flags = station.flags.target;
-  run.window.AppendToLastLine(" OK");
+  RunLog log = LogOf(run);
+  log.Result(" OK");
   run.frames.WriteConfig();
   WaitResult wait = AwaitFlag(run, flags.ConfigWriteDone, kTargetTimeoutTicks);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
@@ -74,16 +67,16 @@ RunOutcome ConfigurationAndReset(RunContext& run) {
   run.frames.ReadConfig();
   wait = AwaitFlag(run, flags.ConfigReadDone, kTargetTimeoutTicks);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
-  run.window.AppendLog("8. Verify Configuration Bits ...");
+  log.Step(kVerifyConfigStep);
   const std::uint16_t now = ConfigByteSum(station.image);
   const std::uint16_t std_ = station.image.ConfigChecksum;
   if (now != std_) {
-    run.window.AppendToLastLine(MismatchText(std_, now, true));
-    LogFailed(run.window);
+    log.Result(MismatchText(std_, now, true));
+    log.Ended(false);
     return RunOutcome::Failed;
   }
-  run.window.AppendToLastLine(" OK");
-  return ResetTarget(run, "9. Resetting ...");
+  log.Result(" OK");
+  return ResetTarget(run, kResetStep24);
 }
 
 // Steps 9 onward. A run stopped by a wait was already ended by AbortRun; any other outcome
@@ -92,6 +85,7 @@ RunOutcome Converse(RunContext& run) {
   Station& station = run.station;
   WindowOps& window = run.window;
   TargetFlags& flags = station.flags.target;
+  RunLog log = LogOf(run);
   bool aborted = false;
   auto wait = [&](const std::int32_t& flag) {
     const WaitResult result = AwaitFlag(run, flag, kTargetTimeoutTicks);
@@ -110,7 +104,7 @@ RunOutcome Converse(RunContext& run) {
     return run.control.AutoProgramResult > 0 ? RunOutcome::Succeeded : RunOutcome::Failed;
   }
   if (flags.DeviceIdResult != 1) {
-    LogFailed(window);
+    log.Ended(false);
     return RunOutcome::Failed;
   }
 
@@ -133,18 +127,18 @@ RunOutcome Converse(RunContext& run) {
   if (aborted) return Stopped(result);
   if (flags.ReadDone != 1) {
     // Data of a block never arrived: its step line says NG, and there is nothing to verify.
-    LogFailed(window);
+    log.Ended(false);
     return RunOutcome::Failed;
   }
 
-  window.AppendLog("5. Verify Program Memory ...");
+  log.Step(kVerifyProgramStep);
   const TargetType verifyType = window.SelectedType();
   const std::uint16_t std_ = station.image.ImageChecksum;
   if (verifyType == TargetType::TkSeries) {
     const std::uint16_t now = ProgramWordSum24(station.image);
     if (now != std_) {
-      window.AppendToLastLine(MismatchText(std_, now, true));
-      LogFailed(window);
+      log.Result(MismatchText(std_, now, true));
+      log.Ended(false);
       return RunOutcome::Failed;
     }
     return ConfigurationAndReset(run);
@@ -153,12 +147,12 @@ RunOutcome Converse(RunContext& run) {
     const std::uint16_t now = TargetReadBackSum16(station.image, verifyType);
     TakeConfigFromImage16(station.image);
     if (now != std_) {
-      window.AppendToLastLine(MismatchText(std_, now, false));
-      LogFailed(window);
+      log.Result(MismatchText(std_, now, false));
+      log.Ended(false);
       return RunOutcome::Failed;
     }
-    window.AppendToLastLine(" OK");
-    return ResetTarget(run, "6. Resetting ...");
+    log.Result(" OK");
+    return ResetTarget(run, kResetStep16);
   }
   // The selector shows a type without a verification rule (type 3 chosen during the run):
   // the run ends without a result line.
@@ -172,7 +166,7 @@ RunOutcome RunTargetSequence(RunContext& run) {
   run.station.flags.target = TargetFlags{};
   AnnounceRun(run);
   run.window.AppendLog("");
-  run.window.AppendLog("PROGRAMMING TARGET ... (" + TimeStampText() + ")");
+  run.window.AppendLog(TimedLine(kProgramTargetHead));
   const RunOutcome outcome = Converse(run);
   if (!WasAborted(outcome)) EndRunNormally(run);
   return outcome;

@@ -13,6 +13,7 @@
 #include "image/hex_loader.h"
 #include "image/image_source.h"
 #include "protocol/frames.h"
+#include "protocol/run_log.h"
 #include "protocol/station.h"
 
 namespace kv218 {
@@ -44,6 +45,10 @@ struct RunContext {
   std::function<void(std::chrono::milliseconds)> sleep;
   ImageSource* images = nullptr;
 };
+
+// The run's lines that the record follows, written to its window and told to its station's
+// RunEvents.
+inline RunLog LogOf(RunContext& run) { return RunLog(run.window, *run.station.events); }
 
 enum class WaitResult {
   FlagSet,   // the reply came

@@ -86,7 +86,7 @@ class ControllerBench {
     return static_cast<std::size_t>(std::count(received.begin(), received.end(), command));
   }
 
-  testing::TempDir dir;
+  testing::TempFolder dir;
   std::string settingsPath;
   RecordingWindow window;
   VirtualTimeLoop loop;
@@ -370,7 +370,7 @@ class LostPortTest : public ::testing::Test {
     controller.LoadFile();
   }
 
-  testing::TempDir dir;
+  testing::TempFolder dir;
   std::string settingsPath = Utf8FromPath(dir.path() / "kv218tool.INI");
   RecordingWindow window;
   VirtualTimeLoop loop;

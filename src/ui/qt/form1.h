@@ -41,13 +41,6 @@ struct FormOptions {
 class TForm1 : public QWidget {
   Q_OBJECT
  public:
-  // The client area that the design's control positions refer to. With the usual frame
-  // (4-pixel borders, 26-pixel caption at 96 dpi) the outer size is 399 x 352.
-  static constexpr int kClientWidth = 391;
-  static constexpr int kClientHeight = 322;
-  static constexpr int kLeft = 10;
-  static constexpr int kTop = 30;
-
   explicit TForm1(FormOptions options, QWidget* parent = nullptr);
   ~TForm1() override;
 

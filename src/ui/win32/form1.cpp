@@ -16,7 +16,6 @@ constexpr wchar_t kClassName[] = L"TForm1";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = 0;
 constexpr int kIconResource = 1;
-constexpr int kComItems = 20;  // "COM1".."COM20"; the serial devices found follow them
 
 void RegisterFormClass(WNDPROC procedure) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -90,7 +89,9 @@ void TForm1::BuildControls() {
       layout::kComboBox1.width, layout::kDropDownHeight,
       std::vector<std::wstring>{L"TK Series", L"MVRx Series", L"Cradle Set", L"Eco Mode"});
   std::vector<std::wstring> ports;
-  for (int port = 1; port <= kComItems; ++port) ports.push_back(L"COM" + std::to_wstring(port));
+  for (int port = 1; port <= layout::kComItems; ++port) {
+    ports.push_back(L"COM" + std::to_wstring(port));
+  }
   comboBox2_ = std::make_unique<SelectorBox>(
       window_, id(layout::kIdComboBox2), layout::kComboBox2.left, layout::kComboBox2.top,
       layout::kComboBox2.width, layout::kDropDownHeight, ports);
@@ -110,7 +111,7 @@ void TForm1::ListSerialDeviceItems() {
   for (const SerialDeviceInfo& device : listSerialDevices_()) {
     items.push_back({WideText(device.path), device.path});
   }
-  comboBox2_->ReplaceItemsFrom(kComItems, items);
+  comboBox2_->ReplaceItemsFrom(layout::kComItems, items);
 }
 
 void TForm1::ComboBox2Change(int itemIndex) {
