@@ -2,12 +2,17 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPixmap>
 #include <QSaveFile>
+#include <QUrl>
 
 #include "ui/qt/application.h"
 #include "ui/qt/fonts.h"
@@ -29,7 +34,22 @@ QPushButton* PictureButton(QWidget* parent, const char* name, const QImage& pict
   return button;
 }
 
+// The first local file among what is dragged (as the system names it); empty when none.
+std::string FirstLocalFile(const QMimeData* data) {
+  if (data == nullptr) return {};
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) return QFile::encodeName(url.toLocalFile()).toStdString();
+  }
+  return {};
+}
+
 }  // namespace
+
+std::string FileNamedOnCommandLine(int argc, char** argv) {
+  if (argc < 2 || argv[1][0] == '\0') return {};
+  // As the file dialog would give it: the log names the file, and a run reloads it by name.
+  return QFile::encodeName(QFileInfo(QFile::decodeName(argv[1])).absoluteFilePath()).toStdString();
+}
 
 TForm1::TForm1(FormOptions options, QWidget* parent)
     : QWidget(parent),
@@ -43,6 +63,7 @@ TForm1::TForm1(FormOptions options, QWidget* parent)
                                              std::move(options.portFactory));
   loop_.SetTickHandler([this] { Timer1Timer(); });
   FormCreate();
+  if (!options.openFile.empty()) controller_->LoadFileNamed(options.openFile);
 }
 
 TForm1::~TForm1() {
@@ -58,6 +79,7 @@ void TForm1::BuildControls() {
   setFont(FormFont());
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Button);  // the button face
+  setAcceptDrops(true);                 // a HEX file dropped on the window loads
   resize(kClientWidth, kClientHeight);
 
   // A picture, not a window: drawn first so that the port selector covers its empty part.
@@ -223,6 +245,18 @@ void TForm1::closeEvent(QCloseEvent* event) {
     return;
   }
   event->accept();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!FirstLocalFile(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const std::string path = FirstLocalFile(event->mimeData());
+  if (path.empty()) return;
+  event->acceptProposedAction();
+  // A drop arrives even during a run (the run's waits handle events); the controller refuses it.
+  controller_->LoadFileNamed(path);
 }
 
 void TForm1::resizeEvent(QResizeEvent*) {

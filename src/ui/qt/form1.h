@@ -36,7 +36,13 @@ struct FormOptions {
   LogFileChooser chooseLogFile;         // empty: the save dialog
   // The serial devices offered after "COM1".."COM20"; empty: those of the machine.
   std::function<std::vector<SerialDeviceInfo>()> listSerialDevices;
+  // A file named when the program starts, loaded once the window is made; empty: none.
+  std::string openFile;
 };
+
+// The file named first on the command line (arguments as QApplication leaves them, the
+// program first), made absolute; empty when none is named.
+std::string FileNamedOnCommandLine(int argc, char** argv);
 
 class TForm1 : public QWidget {
   Q_OBJECT
@@ -85,6 +91,9 @@ class TForm1 : public QWidget {
   // FormClose: a close asked for during a run first lets the run unwind.
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  // A local file dragged over the window may be dropped; the first one dropped is loaded.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildControls();
