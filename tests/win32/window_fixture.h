@@ -44,11 +44,13 @@ class WindowTest : public ::testing::Test {
     std::filesystem::remove_all(folder_, ignored);
   }
 
-  // A new window (in place of the one there is) from the settings file, shown.
-  void MakeForm() {
+  // A new window (in place of the one there is) from the settings file, shown; openFile as
+  // named on the command line.
+  void MakeForm(std::string openFile = {}) {
     form_.reset();
     FormOptions options;
     options.settingsPath = SettingsPath();
+    options.openFile = std::move(openFile);
     options.makePort = [this](TForm1& form) {
       ++portsMade_;
       auto port = std::make_unique<sim::InProcessPort>(model_, form.loop());
