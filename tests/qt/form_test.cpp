@@ -16,6 +16,7 @@
 
 #include "form_fixture.h"
 #include "settings/settings.h"
+#include "ui/qt/application.h"
 
 namespace kv218::test {
 namespace {

@@ -6,7 +6,6 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
@@ -44,12 +43,6 @@ std::string FirstLocalFile(const QMimeData* data) {
 }
 
 }  // namespace
-
-std::string FileNamedOnCommandLine(int argc, char** argv) {
-  if (argc < 2 || argv[1][0] == '\0') return {};
-  // As the file dialog would give it: the log names the file, and a run reloads it by name.
-  return QFile::encodeName(QFileInfo(QFile::decodeName(argv[1])).absoluteFilePath()).toStdString();
-}
 
 TForm1::TForm1(FormOptions options, QWidget* parent)
     : QWidget(parent),

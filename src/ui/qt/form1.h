@@ -40,10 +40,6 @@ struct FormOptions {
   std::string openFile;
 };
 
-// The file named first on the command line (arguments as QApplication leaves them, the
-// program first), made absolute; empty when none is named.
-std::string FileNamedOnCommandLine(int argc, char** argv);
-
 class TForm1 : public QWidget {
   Q_OBJECT
  public:
