@@ -335,20 +335,25 @@ bool DropFile(QWidget* target, const QString& path) {
 }
 
 TEST_F(FormHandlersTest, AFileNamedAtStartOrDroppedLoadsAsTheLoadButtonLoadsIt) {
-  choices_ = {kExample};
+  // Loaded with the type the settings file selects: a file read as another type logs another
+  // result.
+  WriteSettings("[INDEX]\r\nTYPE=2\r\n");
+  const std::string cradle = KV218_EXAMPLES_DIR "/cradle_set.hex";
+  choices_ = {cradle};
   QTest::mouseClick(MakeForm().BitBtn1, Qt::LeftButton);
   const QStringList byButton = form_->Memo1->Lines();
   ASSERT_EQ(byButton.size(), 3);
   ASSERT_TRUE(byButton[2].startsWith("Loading ... OK")) << byButton[2].toStdString();
   const QString checksum = form_->StatusBar1->PanelText(4);
 
-  TForm1& named = MakeForm(kExample);
+  TForm1& named = MakeForm(cradle);
+  EXPECT_EQ(named.ComboBox1->ItemIndex(), 2);
   EXPECT_EQ(named.Memo1->Lines(), byButton);
   EXPECT_EQ(named.StatusBar1->PanelText(4), checksum);
 
   // Dropped on the log or on the window's face, from a folder with a non-ASCII name.
-  const QString copy = dir_.filePath("tk série.hex");
-  ASSERT_TRUE(QFile::copy(QString::fromStdString(kExample), copy));
+  const QString copy = dir_.filePath("cradle série.hex");
+  ASSERT_TRUE(QFile::copy(QString::fromStdString(cradle), copy));
   for (const bool onLog : {true, false}) {
     SCOPED_TRACE(onLog ? "on the log" : "on the window");
     TForm1& form = MakeForm();

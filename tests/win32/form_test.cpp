@@ -220,18 +220,27 @@ TEST_F(WindowTest, ACloseDuringARunEndsItAndThenClosesTheWindow) {
 }
 
 TEST_F(WindowTest, AFileNamedAtStartOrDroppedLoadsAsTheLoadButtonLoadsIt) {
-  Load(kExample);
+  // Loaded with the type the settings file selects: a file read as another type logs another
+  // result.
+  Settings settings = ReadSettings(SettingsPath());
+  settings.Type = 2;
+  ASSERT_FALSE(WriteSettings(SettingsPath(), settings).has_value());
+  const std::string cradle = KV218_EXAMPLES_DIR "/cradle_set.hex";
+  MakeForm();
+  Load(cradle);
   const std::vector<std::string> byButton = Lines();
   ASSERT_EQ(byButton.size(), 3u);
   ASSERT_EQ(byButton[2].rfind("Loading ... OK", 0), 0u) << byButton[2];
+  const std::wstring checksum = form_->StatusBar1().PanelText(4);
 
-  MakeForm(kExample);
+  MakeForm(cradle);
+  EXPECT_EQ(form_->ComboBox1().ItemIndex(), 2);
   EXPECT_EQ(Lines(), byButton);
-  EXPECT_EQ(form_->StatusBar1().PanelText(4), L"3ABD");
+  EXPECT_EQ(form_->StatusBar1().PanelText(4), checksum);
 
   // Dropped, from a folder with a non-ASCII name: the same lines under that name.
-  const std::string copy = Utf8FromPath(folder_ / "tk série.hex");
-  std::filesystem::copy_file(PathFromUtf8(kExample), PathFromUtf8(copy));
+  const std::string copy = Utf8FromPath(folder_ / "cradle série.hex");
+  std::filesystem::copy_file(PathFromUtf8(cradle), PathFromUtf8(copy));
   MakeForm();
   DropFile(form_->Handle(), copy);
   ASSERT_EQ(Lines().size(), 3u);
