@@ -238,14 +238,14 @@ TEST_F(WindowTest, AFileNamedAtStartOrDroppedLoadsAsTheLoadButtonLoadsIt) {
   EXPECT_EQ(Lines(), byButton);
   EXPECT_EQ(form_->StatusBar1().PanelText(4), checksum);
 
-  // Dropped, from a folder with a non-ASCII name: the same lines under that name.
+  // Then dropped, from a folder with a non-ASCII name: the same lines under that name.
   const std::string copy = Utf8FromPath(folder_ / "cradle série.hex");
   std::filesystem::copy_file(PathFromUtf8(cradle), PathFromUtf8(copy));
-  MakeForm();
   DropFile(form_->Handle(), copy);
-  ASSERT_EQ(Lines().size(), 3u);
-  EXPECT_EQ(Lines()[1], copy);
-  EXPECT_EQ(Lines()[2], byButton[2]);
+  ASSERT_EQ(Lines().size(), 6u);
+  EXPECT_EQ(Lines()[3], "");
+  EXPECT_EQ(Lines()[4], copy);
+  EXPECT_EQ(Lines()[5], byButton[2]);
   EXPECT_EQ(form_->controller().station().HexFileName, copy);
 }
 
