@@ -197,13 +197,24 @@ void Controller::QueryNote() { frames_.QueryInfo(); }
 void Controller::LoadFile() {
   if (control_.running) return;
   const auto chosen = window_.ChooseHexFile();
-  if (!chosen) return;
-  station_.HexFileName = *chosen;
+  if (chosen) LoadFileNamed(*chosen);
+}
+
+bool Controller::LoadFileNamed(const std::string& path) {
+  if (control_.running) {
+    // The run reloads HexFileName at its start and reads the image throughout; a file taken
+    // now would change what it programs. The button is off, but a drop can still come. Aside:
+    // the step in progress still completes its own line.
+    window_.AppendAside("<<WARNING>> A run is in progress; " + path + " was not loaded");
+    return false;
+  }
+  station_.HexFileName = path;
   AppendLoadingLines(window_, station_.HexFileName);
   const TargetType type = window_.SelectedType();
   control_.lastLoad =
       LoadImage(station_.image, station_.HexFileName, type, window_, loop_, control_.loadOptions);
   ReportLoadFindings(control_.lastLoad, type);
+  return true;
 }
 
 void Controller::ReportLoadFindings(const LoadResult& loaded, TargetType type) {

@@ -115,6 +115,9 @@ class Controller {
   void QueryNote();
   // The load command: file dialog, then the loader for the selected type.
   void LoadFile();
+  // Loads path as the load command loads a chosen file: a file named when the window starts,
+  // or dropped on it. During a run nothing is loaded and the log says so; false then.
+  bool LoadFileNamed(const std::string& path);
   // Program the target / store the image in the programmer's flash. A click while a run is
   // in progress does nothing (Busy); with a file but no open port the run is refused at once
   // with a warning (NoPort). While it runs the selectors are disabled with the buttons, and

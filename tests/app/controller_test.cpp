@@ -238,20 +238,44 @@ TEST_F(ControllerTest, ButtonsLoadProgramAndStore) {
   EXPECT_EQ(controller.station().HexFileName, file);
 }
 
-TEST_F(ControllerTest, ClicksDuringARunDoNothing) {
+TEST_F(ControllerTest, ClicksDuringARunDoNothingAndADroppedFileIsRefused) {
   controller.Open();
   LoadThroughButton(2, dir.Write("cradle.hex", testing::Type16Hex(false)));
   RunOutcome nested = RunOutcome::Succeeded;
+  bool dropTaken = true;
   onFrame = [&](const sim::Frame& frame) {
     if (frame.command != Command::BulkErase) return;
     nested = controller.StoreInProgrammer();
     window.fileChoices.push_back("/elsewhere.hex");
     controller.LoadFile();
+    dropTaken = controller.LoadFileNamed("/dropped.hex");
   };
   EXPECT_EQ(controller.ProgramTarget(), RunOutcome::Succeeded);
   EXPECT_EQ(nested, RunOutcome::Busy);
   EXPECT_EQ(Count(Command::ReadEraseCounter), 0u);
   EXPECT_NE(controller.station().HexFileName, "/elsewhere.hex");
+  EXPECT_FALSE(dropTaken);
+  EXPECT_EQ(std::count(window.log.begin(), window.log.end(),
+                       "<<WARNING>> A run is in progress; /dropped.hex was not loaded"),
+            1);
+  EXPECT_NE(controller.station().HexFileName, "/dropped.hex");
+}
+
+TEST_F(ControllerTest, AFileNamedLoadsAsTheButtonLoadsIt) {
+  controller.Open();
+  const std::string file = dir.Write("tk.hex", testing::Type0Hex(64, 0x2ABF8));
+  LoadThroughButton(0, file);
+  const std::vector<std::string> byButton = window.log;
+  window.log.clear();
+  ASSERT_TRUE(controller.LoadFileNamed(file));
+  EXPECT_EQ(window.log, byButton);
+  EXPECT_EQ(controller.station().HexFileName, file);
+  EXPECT_TRUE(window.fileChoices.empty());  // no dialog was asked
+  // Loaded as the selected type: the checksum of the same file read as type 2 differs.
+  window.targetType = 2;
+  window.log.clear();
+  ASSERT_TRUE(controller.LoadFileNamed(file));
+  EXPECT_NE(window.log.back(), byButton.back());
 }
 
 TEST_F(SilentWriteTest, ClosingDuringARunEndsItAtOnceAndSavesTheSettings) {

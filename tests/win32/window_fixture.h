@@ -40,11 +40,13 @@ class WindowTest : public ::testing::Test {
   }
   void TearDown() override { form_.reset(); }
 
-  // A new window (in place of the one there is) from the settings file, shown.
-  void MakeForm() {
+  // A new window (in place of the one there is) from the settings file, shown; openFile as
+  // named on the command line.
+  void MakeForm(std::string openFile = {}) {
     form_.reset();
     FormOptions options;
     options.settingsPath = SettingsPath();
+    options.openFile = std::move(openFile);
     options.makePort = [this](TForm1& form) {
       ++portsMade_;
       auto port = std::make_unique<sim::InProcessPort>(model_, form.loop());

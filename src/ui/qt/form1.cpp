@@ -2,12 +2,16 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPixmap>
 #include <QSaveFile>
+#include <QUrl>
 
 #include "ui/common/form_layout.h"
 #include "ui/qt/application.h"
@@ -31,6 +35,15 @@ QPushButton* PictureButton(QWidget* parent, const char* name, const QImage& pict
   return button;
 }
 
+// The first local file among what is dragged (as the system names it); empty when none.
+std::string FirstLocalFile(const QMimeData* data) {
+  if (data == nullptr) return {};
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) return QFile::encodeName(url.toLocalFile()).toStdString();
+  }
+  return {};
+}
+
 }  // namespace
 
 TForm1::TForm1(FormOptions options, QWidget* parent)
@@ -45,6 +58,7 @@ TForm1::TForm1(FormOptions options, QWidget* parent)
                                              std::move(options.portFactory));
   loop_.SetTickHandler([this] { Timer1Timer(); });
   FormCreate();
+  if (!options.openFile.empty()) controller_->LoadFileNamed(options.openFile);
 }
 
 TForm1::~TForm1() {
@@ -60,6 +74,7 @@ void TForm1::BuildControls() {
   setFont(FormFont());
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Button);  // the button face
+  setAcceptDrops(true);                 // a HEX file dropped on the window loads
   resize(layout::kClientWidth, layout::kClientHeight);
 
   // A picture, not a window: drawn first so that the port selector covers its empty part.
@@ -231,6 +246,18 @@ void TForm1::closeEvent(QCloseEvent* event) {
     return;
   }
   event->accept();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!FirstLocalFile(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const std::string path = FirstLocalFile(event->mimeData());
+  if (path.empty()) return;
+  event->acceptProposedAction();
+  // A drop arrives even during a run (the run's waits handle events); the controller refuses it.
+  controller_->LoadFileNamed(path);
 }
 
 void TForm1::resizeEvent(QResizeEvent*) {

@@ -36,6 +36,8 @@ struct FormOptions {
   LogFileChooser chooseLogFile;         // empty: the save dialog
   // The serial devices offered after "COM1".."COM20"; empty: those of the machine.
   std::function<std::vector<SerialDeviceInfo>()> listSerialDevices;
+  // A file named when the program starts, loaded once the window is made; empty: none.
+  std::string openFile;
 };
 
 class TForm1 : public QWidget {
@@ -81,6 +83,9 @@ class TForm1 : public QWidget {
   // unwind.
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  // A local file dragged over the window may be dropped; the first one dropped is loaded.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildControls();

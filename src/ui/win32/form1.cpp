@@ -1,6 +1,7 @@
 #include "ui/win32/form1.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include "ground/platform.h"
 #include "ui/win32/application.h"
@@ -14,7 +15,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TForm1";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-constexpr DWORD kExStyle = 0;
+constexpr DWORD kExStyle = WS_EX_ACCEPTFILES;  // a HEX file dropped on the window loads
 constexpr int kIconResource = 1;
 
 void RegisterFormClass(WNDPROC procedure) {
@@ -62,6 +63,7 @@ TForm1::TForm1(FormOptions options)
                                              std::move(makePort));
   loop_.SetTickHandler([this] { controller_->OnTick(); });
   FormCreate();
+  if (!options.openFile.empty()) controller_->LoadFileNamed(options.openFile);
 }
 
 TForm1::~TForm1() {
@@ -124,6 +126,18 @@ void TForm1::ComboBox2Change(int itemIndex) {
   }
 }
 
+void TForm1::FormDropFiles(HDROP drop) {
+  std::wstring path;
+  const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+  if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) > 0 && length > 0) {
+    path.resize(length + 1);
+    path.resize(DragQueryFileW(drop, 0, path.data(), length + 1));
+  }
+  DragFinish(drop);
+  // A drop arrives even during a run (the run's waits pump messages); the controller refuses it.
+  if (!path.empty()) controller_->LoadFileNamed(Utf8Text(path));
+}
+
 void TForm1::Memo1SaveLog() {
   const std::optional<std::string> path =
       chooseLogFile_ ? chooseLogFile_() : RunSaveLogDialog(window_);
@@ -183,6 +197,9 @@ LRESULT TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_PAINT:
       OnPaint();
+      return 0;
+    case WM_DROPFILES:
+      FormDropFiles(reinterpret_cast<HDROP>(wParam));
       return 0;
     case WM_CLOSE:
       OnClose();
