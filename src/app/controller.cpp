@@ -6,6 +6,8 @@
 
 #include "ground/record_platform.h"
 #include "image/hex_loader.h"
+#include "image/load_findings.h"
+#include "image/load_texts.h"
 #include "port/receive_thread.h"
 #include "port/system_port.h"
 #include "protocol/receive_handler.h"
@@ -19,6 +21,17 @@ namespace {
 // Longest wait for the port's queue at a close: a whole block frame at 19200 baud. A port that
 // knows its line rate bounds the wait further by what is actually queued.
 constexpr std::chrono::milliseconds kCloseDrainLimit{2500};
+
+constexpr char kStopRunQuestion[] = "A run is in progress. Stop it and close?";
+constexpr char kIncompleteStoreNote[] =
+    "<<WARNING>> The KV-218's stored image is incomplete: store it again (PC to KV-218) "
+    "before its stand-alone runs";
+
+// A finding's phrase as a sentence of the log.
+std::string Capitalised(std::string text) {
+  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 32);
+  return text;
+}
 }  // namespace
 
 Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation settings,
@@ -41,6 +54,11 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
                                                " lost; waiting for it to come back"
                                          : "Port " + path + " is back");
       }),
+      reportLoadFinding_([this](const std::string& finding) {
+        // A line of its own after the loading lines: the file loads all the same.
+        window_.AppendLog("<<WARNING>> " + Capitalised(finding));
+      }),
+      reportIncompleteStore_([this] { window_.AppendLog(kIncompleteStoreNote); }),
       hostName_(HostName()),
       frames_(station_, window_) {
   if (!makePort_) makePort_ = [] { return MakeSystemPort(); };
@@ -192,9 +210,21 @@ bool Controller::LoadFileNamed(const std::string& path) {
   }
   station_.HexFileName = path;
   AppendLoadingLines(window_, station_.HexFileName);
-  control_.lastLoad = LoadImage(station_.image, station_.HexFileName, window_.SelectedType(),
-                                window_, loop_, control_.loadOptions);
+  const TargetType type = window_.SelectedType();
+  control_.lastLoad =
+      LoadImage(station_.image, station_.HexFileName, type, window_, loop_, control_.loadOptions);
+  ReportLoadFindings(control_.lastLoad, type);
   return true;
+}
+
+void Controller::ReportLoadFindings(const LoadResult& loaded, TargetType type) {
+  if (!reportLoadFinding_) return;
+  for (const std::string& finding : LoadFindings(loaded, type)) reportLoadFinding_(finding);
+}
+
+void Controller::TypeChanged() {
+  // A run's own reload sets the panel; between runs it would show the old layout's sum.
+  if (!control_.running) window_.SetPanelText(kChecksumPanel, "N/A");
 }
 
 RunOutcome Controller::ProgramTarget() {
@@ -207,17 +237,35 @@ RunOutcome Controller::StoreInProgrammer() {
 
 RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunRecord::Kind kind) {
   if (control_.running) return RunOutcome::Busy;
+  if (!station_.HexFileName.empty() && !portOpen_) {
+    // Said at once: nothing sent could arrive, and the time-out would blame the target.
+    window_.AppendLog("");
+    window_.AppendLog("<<WARNING>> Port " + portPath_ + " is not open");
+    return lastOutcome_ = RunOutcome::NoPort;
+  }
   control_.running = true;
   control_.closeRequested = false;
-  replyEnd_.ExpectTargetType(window_.SelectedType());
+  // Read once: every frame, reply and check of the run belongs to this type, and the
+  // selectors stay disabled until it is over.
+  window_.HoldType();
+  window_.SetSelectorsEnabled(false);
+  window_.ShowVerdict(Verdict::None);
+  const TargetType type = window_.SelectedType();
+  replyEnd_.ExpectTargetType(type);
   const bool recording = !recordFile_.empty();
   if (recording) {
-    recorder_.Begin({kind, portPath_, station_.HexFileName, ItemIndexOf(window_.SelectedType())},
-                    clock_());
+    recorder_.Begin({kind, portPath_, station_.HexFileName, ItemIndexOf(type)}, clock_());
   }
-  RunContext run{station_, window_, loop_, frames_, control_, sleep_, images_};
+  RunContext run{
+      station_, window_,
+      loop_,    frames_,
+      control_, sleep_,
+      images_,  [this, type](const LoadResult& loaded) { ReportLoadFindings(loaded, type); }};
   lastOutcome_ = sequence(run);
+  ShowRunEnd(lastOutcome_, kind);
   control_.running = false;
+  window_.ReleaseType();
+  window_.SetSelectorsEnabled(true);
   if (portLost_) loop_.SetTickTimer(true);  // the run has switched it off; the port is looked for
   control_.closeRequested = false;
   // Written once the run is over (the programmer told, the buttons back), so the record can
@@ -227,6 +275,34 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
     if (lastOutcome_ != RunOutcome::NoFile) WriteRecord(std::move(record));
   }
   return lastOutcome_;
+}
+
+void Controller::ShowRunEnd(RunOutcome outcome, RunRecord::Kind kind) {
+  switch (outcome) {
+    case RunOutcome::Succeeded:
+      window_.ShowVerdict(Verdict::Succeeded);
+      break;
+    case RunOutcome::Failed:
+    case RunOutcome::TimedOut:
+      window_.ShowVerdict(Verdict::Failed);
+      window_.CallOperator();
+      break;
+    case RunOutcome::Interrupted:
+      // The programmer erases whatever it held once asked to; what it holds now is no image.
+      if (kind == RunRecord::Kind::Store && control_.flashEraseAsked && reportIncompleteStore_) {
+        reportIncompleteStore_();
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+bool Controller::ConfirmClose() {
+  if (!control_.running) return true;
+  if (!window_.Confirm(kStopRunQuestion)) return false;
+  RequestClose();
+  return true;
 }
 
 void Controller::WriteRecord(RunRecord record) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run_window.h"
 #include "ground/message_loop.h"
 #include "ground/window_ops.h"
 #include "port/port_channel.h"
@@ -41,6 +42,8 @@ class Controller {
   using RecordErrorReporter = std::function<void(const std::string&)>;
   enum class PortEvent { Lost, Back };
   using PortEventReporter = std::function<void(PortEvent, const std::string& path)>;
+  using LoadFindingReporter = std::function<void(const std::string& finding)>;
+  using IncompleteStoreReporter = std::function<void()>;
 
   // makePort gives a fresh, closed port for every open; by default the platform's serial port.
   // A plain path as settings is the file both read and written.
@@ -90,6 +93,17 @@ class Controller {
   // A lost port (pulled adapter, closed line) and its return are reported through this (by
   // default a line in the log). Panel 1 shows "N/A" while it is away.
   void SetPortEventReporter(PortEventReporter report) { reportPortEvent_ = std::move(report); }
+  // What a load noticed about its file (image/load_findings.h), by the load button or at a
+  // run's start, is reported through this: by default a warning line in the log after the
+  // loading lines; the command line, which says it on standard error, passes an empty one.
+  void SetLoadFindingReporter(LoadFindingReporter report) {
+    reportLoadFinding_ = std::move(report);
+  }
+  // A store broken off after it asked for the erase left the programmer without a whole
+  // image; this says so (by default a warning line in the log).
+  void SetIncompleteStoreReporter(IncompleteStoreReporter report) {
+    reportIncompleteStore_ = std::move(report);
+  }
   // The programmer's stand-alone runs seen so far, passed and failed.
   const StandaloneTally& StandaloneRuns() const { return standalone_.tally(); }
 
@@ -105,9 +119,15 @@ class Controller {
   // or dropped on it. During a run nothing is loaded and the log says so; false then.
   bool LoadFileNamed(const std::string& path);
   // Program the target / store the image in the programmer's flash. A click while a run is
-  // in progress does nothing (Busy).
+  // in progress does nothing (Busy); with a file but no open port the run is refused at once
+  // with a warning (NoPort). While it runs the selectors are disabled with the buttons, and
+  // the target type is the one selected at its start. At its end the window shows the verdict
+  // and, on a failure, calls the operator; a store interrupted after its erase says that the
+  // programmer's image must be stored again.
   RunOutcome ProgramTarget();
   RunOutcome StoreInProgrammer();
+  // The type selector changed: panel 4 no longer shows a checksum of another layout.
+  void TypeChanged();
 
   bool Running() const { return control_.running; }
   // Ends the run in progress at its next wait (EndRun sent, buttons enabled, the tick timer
@@ -115,6 +135,11 @@ class Controller {
   // through.
   // Nothing when no run is in progress.
   void RequestClose();
+  // The window is asked to close. During a run the operator is asked first ("A run is in
+  // progress. Stop it and close?"): yes asks the run to end (RequestClose) and returns true,
+  // the window closing once the run has unwound; no returns false and the run goes on.
+  // Without a run: true at once.
+  bool ConfirmClose();
 
   // One burst from the programmer, on the window thread: the receive thread's handler (and
   // the in-process simulator's receiver). A burst that arrives while another is being handled
@@ -154,9 +179,14 @@ class Controller {
   RunOutcome RunExclusive(RunOutcome (*sequence)(RunContext&), RunRecord::Kind kind);
   void HandleBurst(const std::uint8_t* data, std::size_t count);
   void WriteRecord(RunRecord record);
+  void ReportLoadFindings(const LoadResult& loaded, TargetType type);
+  // The window after a run: the verdict, the operator called on a failure, the note of a
+  // store broken off after its erase.
+  void ShowRunEnd(RunOutcome outcome, RunRecord::Kind kind);
 
   RunRecorder recorder_;
-  WindowOps& window_;
+  // The front end's window, with the type held for the length of a run.
+  RunWindow window_;
   MessageLoop& loop_;
   const SettingsLocation settingsLocation_;
   PortFactory makePort_;
@@ -166,6 +196,8 @@ class Controller {
   std::string recordFile_;
   RecordErrorReporter reportRecordError_;
   PortEventReporter reportPortEvent_;
+  LoadFindingReporter reportLoadFinding_;
+  IncompleteStoreReporter reportIncompleteStore_;
   StandaloneRunWatch standalone_;
   const std::string hostName_;
 

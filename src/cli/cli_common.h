@@ -16,6 +16,11 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;  // the command ran and failed (an output not written)
 inline constexpr int kExitUsage = 2;    // a usage error, a missing file, a HEX error
 
+// A store interrupted after it asked for the erase (on standard error, not in the log).
+inline constexpr std::string_view kIncompleteStoreText =
+    "kv218: the programmer's stored image is incomplete; store it again before its stand-alone "
+    "runs";
+
 // --strict, for every command that loads a HEX file.
 inline constexpr const char* kStrictHelp =
     "Refuse a file with a wrong or missing record checksum, without data records, or without "

@@ -1,8 +1,8 @@
 #pragma once
 // What the command line says about a file that loaded but is suspect: one that lacks its
 // end-of-file record (cut short?), holds no data records (no HEX file at all?), or holds
-// records that the target type's memory has no room for. The window loads such files
-// silently; --strict refuses the first two.
+// records that the target type's memory has no room for (with the addresses they cover and
+// the type they fit). --strict refuses the first two.
 
 #include <ostream>
 #include <string>

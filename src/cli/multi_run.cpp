@@ -123,6 +123,9 @@ void Crew::Run(PortJob& job) {
   controller.SetRecordErrorReporter([this, &job](const std::string& error) {
     output_.WriteError(job.row, "kv218: run not recorded: " + error);
   });
+  controller.SetLoadFindingReporter({});
+  controller.SetIncompleteStoreReporter(
+      [this, &job] { output_.WriteError(job.row, kIncompleteStoreText); });
   controller.SetPortEventReporter(
       [this, &job](Controller::PortEvent event, const std::string& port) {
         output_.WriteError(job.row, event == Controller::PortEvent::Lost ? PortLostText(port)

@@ -96,6 +96,8 @@ int ExitCodeFor(RunOutcome outcome) {
       return kExitTimeout;
     case RunOutcome::Interrupted:
       return kExitInterrupted;
+    case RunOutcome::NoPort:
+      return kExitPort;
     case RunOutcome::Failed:
     case RunOutcome::Busy:
       break;
@@ -154,6 +156,9 @@ int Session::OpenSession() {
   // Standard output carries only the window's log lines; the run's result stands.
   controller_->SetRecordErrorReporter(
       [](const std::string& error) { std::cerr << "kv218: run not recorded: " << error << '\n'; });
+  // The load's findings are printed after the run (PrintLoadNotes), not among its lines.
+  controller_->SetLoadFindingReporter({});
+  controller_->SetIncompleteStoreReporter([] { std::cerr << kIncompleteStoreText << '\n'; });
   controller_->SetPortEventReporter([](Controller::PortEvent event, const std::string& port) {
     std::cerr << (event == Controller::PortEvent::Lost ? PortLostText(port) : PortBackText(port))
               << '\n';

@@ -12,6 +12,13 @@
 
 namespace kv218 {
 
+// How the run that has just ended went, as the window shows it.
+enum class Verdict {
+  None,       // a run begins: no verdict shown any more
+  Succeeded,  // the run's closing line in green
+  Failed,     // the run's closing line in red, and the gauge in red
+};
+
 class WindowOps {
  public:
   virtual ~WindowOps() = default;
@@ -37,6 +44,18 @@ class WindowOps {
   virtual TargetType SelectedType() const = 0;
   // The application's standard error display (a message box in a window).
   virtual void ShowError(std::string_view message) = 0;
+
+  // What only a window with an operator in front of it has; a console does nothing, or says yes.
+  // Enables or disables the port and type selectors together (off while a run is going on).
+  virtual void SetSelectorsEnabled(bool /*enabled*/) {}
+  // Asks the operator a yes-or-no question; true for yes.
+  virtual bool Confirm(std::string_view /*question*/) { return true; }
+  // Shows how the run went: Succeeded and Failed mark the line AppendLog added last (the run's
+  // closing line) in green or red, Failed also the gauge; None takes the gauge's colour back.
+  virtual void ShowVerdict(Verdict /*verdict*/) {}
+  // Draws the operator's attention to the window when it is not in front (its task-bar entry
+  // flashes).
+  virtual void CallOperator() {}
 };
 
 // The gauge as it is shown: values below 0 show 0, above 100 show 100.

@@ -29,8 +29,8 @@ struct LoadResult {
   LoadStatus status = LoadStatus::NoLoader;
   std::string error;
   // What the file held, also after an error (then counted up to the line that stopped it).
-  // The window says nothing of it; the command line warns of a file without data records,
-  // without its end-of-file record, or with records the type's memory has no room for.
+  // Both the window and the command line warn of a file without data records, without its
+  // end-of-file record, or with records the type's memory has no room for (load_findings.h).
   RecordCounts counts;
   // The checksum status panel 4 shows after a load; none after an error or without a loader.
   std::optional<std::uint16_t> shownChecksum;

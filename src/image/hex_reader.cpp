@@ -1,5 +1,7 @@
 #include "image/hex_reader.h"
 
+#include <algorithm>
+
 #include "ground/regular_file.h"
 #include "ground/text.h"
 #include "image/file_lines.h"
@@ -43,6 +45,21 @@ std::optional<std::string> CheckComplete(const RecordCounts& counts, const std::
   if (counts.dataRecords > 0) return "No end-of-file record in " + path;
   if (counts.endRecord) return "No data records in " + path;
   return "No data records and no end-of-file record in " + path;
+}
+
+void NoteIgnored(const HexRecord& record, std::int64_t extended, RecordCounts& counts) {
+  const std::int64_t first = extended + record.Address;
+  const std::int64_t last = first + std::max<std::int64_t>(record.Length, 1) - 1;
+  const unsigned fit = TypesPlacing(record, extended);
+  if (counts.ignoredRecords++ == 0) {
+    counts.ignoredFirst = first;
+    counts.ignoredLast = last;
+    counts.ignoredFitTypes = fit;
+    return;
+  }
+  counts.ignoredFirst = std::min(counts.ignoredFirst, first);
+  counts.ignoredLast = std::max(counts.ignoredLast, last);
+  counts.ignoredFitTypes &= fit;
 }
 
 }  // namespace
@@ -90,7 +107,7 @@ std::optional<std::string> ReadHexRecords(const std::string& path, WindowOps& wi
           case Placement::Placed:
             break;
           case Placement::Ignored:
-            ++counts.ignoredRecords;
+            NoteIgnored(record, extended, counts);
             break;
           case Placement::Failed:
             return error;

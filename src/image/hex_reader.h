@@ -33,6 +33,12 @@ struct RecordCounts {
   bool endRecord = false;          // the end-of-file record was read
   std::size_t dataRecords = 0;     // data records read
   std::size_t ignoredRecords = 0;  // data records outside the layout's memory, left out
+  // The file addresses the ignored records cover, from the first byte of the lowest to the last
+  // byte of the highest, and the target types whose layout would place every one of them (one
+  // bit per type, 1 << item index); meaningful only when some were ignored.
+  std::int64_t ignoredFirst = 0;
+  std::int64_t ignoredLast = 0;
+  unsigned ignoredFitTypes = 0;
 };
 
 // Places one data record at extended address E; Failed (with a message) stops the reading.

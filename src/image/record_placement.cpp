@@ -1,5 +1,6 @@
 #include "image/record_placement.h"
 
+#include "ground/target_type.h"
 #include "image/hex_record.h"
 
 namespace kv218 {
@@ -20,6 +21,33 @@ bool FitsIn32Bits(const HexRecord& record, std::string& error) {
 }
 
 }  // namespace
+
+bool Lands24(const HexRecord& record, std::int64_t extended) {
+  if ((extended + record.Address) / 2 < kProgramWords24) return true;
+  return extended / 0x10000 == kConfigSegment24 && record.Length > 0 &&
+         record.Address / 4 < kConfigCount;
+}
+
+bool Lands16(const HexRecord& record, std::int64_t extended) {
+  const std::int64_t address = extended + record.Address;
+  return address < kConfigAddress16 ||
+         (record.Length > 0 &&
+          address - kConfigAddress16 < static_cast<std::int64_t>(kConfigCount));
+}
+
+bool Lands1K(const HexRecord& record, std::int64_t extended) {
+  const std::int64_t address = extended + record.Address;
+  return address >= kWindowStart1K && address < kWindowEnd1K;
+}
+
+unsigned TypesPlacing(const HexRecord& record, std::int64_t extended) {
+  const auto bit = [](TargetType type) { return 1u << ItemIndexOf(type); };
+  unsigned types = 0;
+  if (Lands24(record, extended)) types |= bit(TargetType::TkSeries);
+  if (Lands16(record, extended)) types |= bit(TargetType::MvrxSeries) | bit(TargetType::CradleSet);
+  if (Lands1K(record, extended)) types |= bit(TargetType::EcoMode);
+  return types;
+}
 
 Placement PlaceRecord24(MemoryImage& image, const HexRecord& record, std::int64_t extended,
                         std::string& error) {
@@ -46,9 +74,8 @@ Placement PlaceRecord24(MemoryImage& image, const HexRecord& record, std::int64_
   }
   if (extended / 0x10000 != kConfigSegment24) return Placement::Ignored;
   if (!FitsIn32Bits(record, error)) return Placement::Failed;
-  const std::size_t reg = record.Address / 4;
-  if (record.Length == 0 || reg >= kConfigCount) return Placement::Ignored;
-  image.ConfigBytes[reg] = record.Bytes[0];
+  if (!Lands24(record, extended)) return Placement::Ignored;
+  image.ConfigBytes[record.Address / 4] = record.Bytes[0];
   return Placement::Placed;
 }
 
@@ -61,16 +88,14 @@ Placement PlaceRecord16(MemoryImage& image, const HexRecord& record, std::int64_
     }
     return Placement::Placed;
   }
-  const std::int64_t reg = address - kConfigAddress16;
-  if (record.Length == 0 || reg >= static_cast<std::int64_t>(kConfigCount))
-    return Placement::Ignored;
-  image.ConfigBytes[static_cast<std::size_t>(reg)] = record.Bytes[0];
+  if (!Lands16(record, extended)) return Placement::Ignored;
+  image.ConfigBytes[static_cast<std::size_t>(address - kConfigAddress16)] = record.Bytes[0];
   return Placement::Placed;
 }
 
 Placement PlaceRecord1K(MemoryImage& image, const HexRecord& record, std::int64_t extended) {
   const std::int64_t address = extended + record.Address;
-  if (address < kWindowStart1K || address >= kWindowEnd1K) return Placement::Ignored;
+  if (!Lands1K(record, extended)) return Placement::Ignored;
   constexpr std::size_t kWindowBytes = kProgramRows1K * kRowBytes;
   const std::size_t base = static_cast<std::size_t>(address - kWindowStart1K);
   for (std::size_t i = 0; i < record.Length; ++i) {

@@ -23,6 +23,14 @@ enum class Placement {
   Failed,   // it cannot be read; the load stops
 };
 
+// Whether each layout places a data record at extended address E, the rules below without
+// writing anything; a record that lands nowhere in the selected layout may fit another.
+bool Lands24(const HexRecord& record, std::int64_t extended);
+bool Lands16(const HexRecord& record, std::int64_t extended);
+bool Lands1K(const HexRecord& record, std::int64_t extended);
+// The target types whose layout places the record, one bit per type (bit 1 << item index).
+unsigned TypesPlacing(const HexRecord& record, std::int64_t extended);
+
 // Type 0. Program words (word address W = A / 2 below 0x2AC00) go in 4-byte groups, each
 // stored reversed (pad, high, middle, low), contiguously from offset 2W; the last group of a
 // length that is no multiple of 4 gets only the bytes the record has. HighestAddress follows

@@ -19,6 +19,7 @@ std::string_view ResultName(RunOutcome outcome) {
       return "interrupted";
     case RunOutcome::Failed:
     case RunOutcome::NoFile:
+    case RunOutcome::NoPort:
     case RunOutcome::LoadFailed:
     case RunOutcome::Busy:
       break;

@@ -116,6 +116,7 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   // Once asked, the programmer erases whatever the host does next, and its count of erases
   // is right only when the host stores the new count: a close request waits for the erase's
   // acknowledgement and the count's (each within the time-out), then ends the run here.
+  run.control.flashEraseAsked = true;
   run.frames.FlashErase(window.SelectedType());
   wait = AwaitErase(run, OnClose::Finish);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
@@ -165,6 +166,7 @@ RunOutcome Converse(RunContext& run, bool& ended) {
 }  // namespace
 
 RunOutcome RunFlashDownload(RunContext& run) {
+  run.control.flashEraseAsked = false;
   if (auto ended = OpenRun(run, 0)) return *ended;
   run.station.flags.flash = FlashFlags{};
   AnnounceRun(run);

@@ -7,6 +7,7 @@ enum class RunOutcome {
   Succeeded,
   Failed,       // identity NG, checksum NG, the programmer's own failure, endurance limit
   NoFile,       // no HEX file chosen: the warning lines, nothing else
+  NoPort,       // the port is not open: the warning lines, nothing else
   LoadFailed,   // the reload failed (file gone, bad HEX); the error was shown
   TimedOut,     // the programmer stayed silent for the limit's ticks
   Interrupted,  // a close request ended the run

@@ -31,11 +31,15 @@ struct RunControl {
   int AutoProgramResult = -1;   // result byte of the last AutoProgram reply, -1 before one
   LoadOptions loadOptions;      // how every load reads the file (the window: the defaults)
   LoadResult lastLoad;          // the outcome of the last load, by a run or the load button
+  // The store has asked the programmer to erase its flash: from here on, until the store's
+  // end, the image it holds is incomplete.
+  bool flashEraseAsked = false;
 };
 
 // Everything a sequence drives. The sleeper is the blocking pause after BeginRun; tests
 // replace it with a virtual one. images, when set, gives the run's reload of its file
-// instead of the file itself.
+// instead of the file itself. loaded, when set, is told of the run's reload once it has
+// shown its lines.
 struct RunContext {
   Station& station;
   WindowOps& window;
@@ -44,6 +48,7 @@ struct RunContext {
   RunControl& control;
   std::function<void(std::chrono::milliseconds)> sleep;
   ImageSource* images = nullptr;
+  std::function<void(const LoadResult&)> loaded = {};
 };
 
 // The run's lines that the record follows, written to its window and told to its station's

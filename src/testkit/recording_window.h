@@ -43,6 +43,19 @@ class RecordingWindow : public WindowOps {
   }
   TargetType SelectedType() const override { return TargetTypeAt(targetType); }
   void ShowError(std::string_view message) override { errors.emplace_back(message); }
+  void SetSelectorsEnabled(bool enabled) override { selectorsEnabled = enabled; }
+  bool Confirm(std::string_view question) override {
+    questions.emplace_back(question);
+    if (answers.empty()) return true;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void ShowVerdict(Verdict shown) override {
+    verdict = shown;
+    if (shown != Verdict::None) verdictLine = stepLine;
+  }
+  void CallOperator() override { ++operatorCalls; }
 
   std::vector<std::string> log;
   std::size_t stepLine = SIZE_MAX;  // the line AppendLog added last, which completions extend
@@ -53,6 +66,12 @@ class RecordingWindow : public WindowOps {
   std::deque<std::optional<std::string>> fileChoices;  // what ChooseHexFile returns next
   int targetType = 0;  // the type selector's item index (any number, -1: none selected)
   std::vector<std::string> errors;
+  bool selectorsEnabled = true;
+  std::vector<std::string> questions;  // asked through Confirm, in order
+  std::deque<bool> answers;            // Confirm's next answers; yes when none is left
+  Verdict verdict = Verdict::None;
+  std::size_t verdictLine = SIZE_MAX;  // the line the last verdict marked
+  int operatorCalls = 0;
 };
 
 }  // namespace kv218

@@ -140,7 +140,9 @@ TEST_F(ControllerTest, OpensThePortTheSettingsName) {
   EXPECT_EQ(controller.settings().Type, 2);
 }
 
-TEST_F(ControllerTest, APortThatDoesNotOpenShowsNAAndRunsTimeOut) {
+// With a file but no open port a run is refused at once, saying so, instead of timing out
+// after six seconds and blaming the target.
+TEST_F(ControllerTest, APortThatDoesNotOpenShowsNAAndRunsAreRefusedAtOnce) {
   openFails = true;
   controller.Open();
   EXPECT_EQ(window.panels[1], "N/A");
@@ -149,8 +151,18 @@ TEST_F(ControllerTest, APortThatDoesNotOpenShowsNAAndRunsTimeOut) {
   controller.QueryNote();  // goes nowhere
   const std::string file = dir.Write("mvrx.hex", testing::Type16Hex(false));
   LoadThroughButton(2, file);
-  EXPECT_EQ(controller.ProgramTarget(), RunOutcome::TimedOut);
-  EXPECT_EQ(loop.TicksDelivered(), 6);
+  for (auto run : {&Controller::ProgramTarget, &Controller::StoreInProgrammer}) {
+    const std::size_t lines = window.log.size();
+    EXPECT_EQ((controller.*run)(), RunOutcome::NoPort);
+    EXPECT_EQ(std::vector<std::string>(window.log.begin() + static_cast<std::ptrdiff_t>(lines),
+                                       window.log.end()),
+              (std::vector<std::string>{"", "<<WARNING>> Port \\\\.\\COM1 is not open"}));
+  }
+  EXPECT_EQ(loop.TicksDelivered(), 0);
+  EXPECT_FALSE(loop.TickTimerOn());
+  EXPECT_TRUE(window.buttonsEnabled);
+  EXPECT_TRUE(window.selectorsEnabled);
+  EXPECT_EQ(window.verdict, Verdict::None);
   EXPECT_TRUE(received.empty());
 }
 
@@ -376,6 +388,233 @@ TEST_F(ControllerTest, ABurstArrivingWhileOneIsHandledWaitsItsTurn) {
   EXPECT_EQ(*(at - 1), "3. Programming Program Memory ... OK");
 }
 
+// ---- What the operator is told and what a click cannot break.
+
+// A file that loads but is suspect: the loading lines as before, then one warning line per
+// finding, by the load button and again at a run's start; the file loads all the same.
+struct SuspectLoad {
+  const char* name;
+  int type;
+  std::string content;
+  std::vector<std::string> warnings;
+};
+
+std::string OneType0Record() {
+  testing::HexText hex;
+  hex.Data(0x0000, {1, 2, 3, 0});
+  hex.ExtendedLinear(0x0001);
+  hex.Data(0x0000, {4, 5, 6, 0});
+  hex.Data(0x0010, {7, 8, 9, 0});
+  return hex.Finish();
+}
+
+class SuspectLoadTest : public ControllerTest, public ::testing::WithParamInterface<SuspectLoad> {};
+
+TEST_P(SuspectLoadTest, WarnsAfterTheLoadingLines) {
+  const SuspectLoad& c = GetParam();
+  controller.Open();
+  const std::string file = dir.Write("suspect.hex", c.content);
+  LoadThroughButton(c.type, file);
+  ASSERT_EQ(window.log.size(), 3 + c.warnings.size());
+  EXPECT_THAT(window.log[2], StartsWith("Loading ... OK "));
+  EXPECT_EQ(std::vector<std::string>(window.log.begin() + 3, window.log.end()), c.warnings);
+
+  const std::size_t before = window.log.size();
+  controller.StoreInProgrammer();  // whatever it stores, it starts with the same reload
+  const std::vector<std::string> run(window.log.begin() + static_cast<std::ptrdiff_t>(before),
+                                     window.log.end());
+  ASSERT_GT(run.size(), 3 + c.warnings.size());
+  EXPECT_THAT(run[2], StartsWith("Loading ... OK "));
+  EXPECT_EQ(std::vector<std::string>(
+                run.begin() + 3, run.begin() + 3 + static_cast<std::ptrdiff_t>(c.warnings.size())),
+            c.warnings);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SuspectLoadTest,
+    ::testing::Values(
+        SuspectLoad{"Sound", 2, testing::Type16Hex(false), {}},
+        SuspectLoad{
+            "Empty", 0, "", {"<<WARNING>> No data records", "<<WARNING>> No end-of-file record"}},
+        SuspectLoad{"SavedLog",
+                    2,
+                    "\nC:\\firmware\\tk.hex\nLoading ... OK ( 0x0 - 0x007FFF , 0x79c4 )\n",
+                    {"<<WARNING>> No data records", "<<WARNING>> No end-of-file record"}},
+        // Type 0's second segment has no room in a 16-bit target.
+        SuspectLoad{"Type0AsCradleSet",
+                    2,
+                    OneType0Record(),
+                    {"<<WARNING>> 2 records outside the memory of Cradle Set ignored (0x10000 - "
+                     "0x10013; they fit TK Series)"}}),
+    [](const ::testing::TestParamInfo<SuspectLoad>& p) { return std::string(p.param.name); });
+
+TEST_F(ControllerTest, SelectorsAreDisabledWithTheButtonsDuringARun) {
+  controller.Open();
+  LoadThroughButton(2, dir.Write("cradle.hex", testing::Type16Hex(false)));
+  std::vector<bool> duringRun;
+  onFrame = [&](const sim::Frame& frame) {
+    if (frame.command == Command::BulkErase || frame.command == Command::FlashErase) {
+      duringRun.push_back(window.selectorsEnabled);
+      duringRun.push_back(window.buttonsEnabled);
+    }
+  };
+  for (auto run : {&Controller::ProgramTarget, &Controller::StoreInProgrammer}) {
+    EXPECT_EQ((controller.*run)(), RunOutcome::Succeeded);
+    EXPECT_TRUE(window.selectorsEnabled);
+    EXPECT_TRUE(window.buttonsEnabled);
+  }
+  EXPECT_EQ(duringRun, (std::vector<bool>{false, false, false, false}));
+}
+
+// Mended: the sequences and the replies read the selector afresh at every step, so a type
+// picked in the middle of a run sent frames of another family. A run keeps the type it
+// started with.
+TEST_F(ControllerTest, TheTypeIsReadOnceAtTheStartOfARun) {
+  controller.Open();
+  LoadThroughButton(2, dir.Write("cradle.hex", testing::Type16Hex(false)));
+  std::vector<int> families;
+  onFrame = [&](const sim::Frame& frame) {
+    if (frame.command == Command::ReadDeviceId || frame.command == Command::FlashErase) {
+      window.targetType = 0;
+    }
+    if (frame.command == Command::BulkErase || frame.command == Command::ReadStart) {
+      families.push_back(frame.targetType);
+    }
+  };
+  EXPECT_EQ(controller.ProgramTarget(), RunOutcome::Succeeded);
+  EXPECT_EQ(families, (std::vector<int>{2, 2}));  // '9': Cradle Set to the end
+  window.targetType = 2;
+  EXPECT_EQ(controller.StoreInProgrammer(), RunOutcome::Succeeded);
+  EXPECT_EQ(Count(Command::FlashWriteData), 9u);  // the 16-bit image's blocks, not type 0's
+}
+
+// The close asked for during a run: the operator is asked; no lets the run go on, yes ends it.
+TEST_F(ControllerTest, ClosingDuringARunAsksFirst) {
+  controller.Open();
+  EXPECT_TRUE(controller.ConfirmClose());  // no run: nothing to ask
+  EXPECT_TRUE(window.questions.empty());
+  LoadThroughButton(2, dir.Write("cradle.hex", testing::Type16Hex(false)));
+  for (const bool yes : {false, true}) {
+    window.answers = {yes};
+    bool confirmed = !yes;
+    onFrame = [&](const sim::Frame& frame) {
+      if (frame.command == Command::BulkErase) confirmed = controller.ConfirmClose();
+    };
+    EXPECT_EQ(controller.ProgramTarget(), yes ? RunOutcome::Interrupted : RunOutcome::Succeeded);
+    EXPECT_EQ(confirmed, yes);
+  }
+  EXPECT_EQ(window.questions,
+            std::vector<std::string>(2, "A run is in progress. Stop it and close?"));
+}
+
+// How a run ended is shown on its closing line; a failure calls the operator.
+struct VerdictCase {
+  const char* name;
+  std::vector<std::string> faults;
+  RunOutcome outcome;
+  Verdict verdict;
+  const char* closingLine;  // the start of the line the verdict marks; null: none
+};
+
+class VerdictTest : public ::testing::Test,
+                    public ControllerBench,
+                    public ::testing::WithParamInterface<VerdictCase> {
+ protected:
+  VerdictTest() : ControllerBench(GetParam().faults) {}
+};
+
+TEST_P(VerdictTest, TheClosingLineShowsHowTheRunWent) {
+  const VerdictCase& c = GetParam();
+  controller.Open();
+  LoadThroughButton(0, dir.Write("tk.hex", testing::Type0Hex(64, 0x400)));
+  std::vector<Verdict> duringRun;
+  onFrame = [&](const sim::Frame& frame) {
+    if (frame.command == Command::ReadDeviceId) duringRun.push_back(window.verdict);
+  };
+  window.verdict = Verdict::Failed;  // the last run's: taken back when the next one starts
+  EXPECT_EQ(controller.ProgramTarget(), c.outcome);
+  EXPECT_EQ(duringRun, std::vector<Verdict>{Verdict::None});
+  EXPECT_EQ(window.verdict, c.verdict);
+  EXPECT_EQ(window.operatorCalls, c.verdict == Verdict::Failed ? 1 : 0);
+  if (c.closingLine == nullptr) return;
+  ASSERT_LT(window.verdictLine, window.log.size());
+  EXPECT_THAT(window.log[window.verdictLine], StartsWith(c.closingLine));
+  EXPECT_EQ(window.verdictLine, window.log.size() - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, VerdictTest,
+                         ::testing::Values(VerdictCase{"Succeeded",
+                                                       {},
+                                                       RunOutcome::Succeeded,
+                                                       Verdict::Succeeded,
+                                                       "PROGRAMMING SUCCEEDED. ("},
+                                           VerdictCase{"WrongIdentity",
+                                                       {"bad-identity"},
+                                                       RunOutcome::Failed,
+                                                       Verdict::Failed,
+                                                       "PROGRAMMING FAILED. ("},
+                                           VerdictCase{"ReadBackDiffers",
+                                                       {"corrupt-readback"},
+                                                       RunOutcome::Failed,
+                                                       Verdict::Failed,
+                                                       "PROGRAMMING FAILED. ("},
+                                           VerdictCase{"TimedOut",
+                                                       {"silent-at=E"},
+                                                       RunOutcome::TimedOut,
+                                                       Verdict::Failed,
+                                                       "PROGRAMMING FAILED. ("}),
+                         [](const ::testing::TestParamInfo<VerdictCase>& p) {
+                           return std::string(p.param.name);
+                         });
+
+TEST_F(ControllerTest, AnInterruptedRunShowsNoVerdict) {
+  controller.Open();
+  LoadThroughButton(0, dir.Write("tk.hex", testing::Type0Hex(64, 0x400)));
+  onFrame = [&](const sim::Frame& frame) {
+    if (frame.command == Command::BulkErase) controller.RequestClose();
+  };
+  EXPECT_EQ(controller.ProgramTarget(), RunOutcome::Interrupted);
+  EXPECT_EQ(window.verdict, Verdict::None);
+  EXPECT_EQ(window.operatorCalls, 0);
+}
+
+// A store broken off once the programmer was asked to erase its flash leaves it without a
+// whole image, and the log says so; one broken off before has changed nothing there.
+TEST_F(ControllerTest, AStoreInterruptedAfterItsEraseSaysTheImageIsIncomplete) {
+  const std::string note =
+      "<<WARNING>> The KV-218's stored image is incomplete: store it again (PC to KV-218) before "
+      "its stand-alone runs";
+  controller.Open();
+  LoadThroughButton(3, dir.Write("eco.hex", testing::Type1KHex()));
+  for (const Command at :
+       {Command::ReadEraseCounter, Command::FlashErase, Command::FlashWriteData}) {
+    onFrame = [&](const sim::Frame& frame) {
+      if (frame.command == at) controller.RequestClose();
+    };
+    const std::size_t before = window.log.size();
+    EXPECT_EQ(controller.StoreInProgrammer(), RunOutcome::Interrupted);
+    const bool noted = std::find(window.log.begin() + static_cast<std::ptrdiff_t>(before),
+                                 window.log.end(), note) != window.log.end();
+    EXPECT_EQ(noted, at != Command::ReadEraseCounter) << static_cast<int>(at);
+  }
+}
+
+TEST_F(ControllerTest, ChangingTheTypeClearsTheChecksumPanel) {
+  controller.Open();
+  LoadThroughButton(0, dir.Write("tk.hex", testing::Type0Hex(64, 0x400)));
+  EXPECT_NE(window.panels[4], "N/A");
+  window.targetType = 2;
+  controller.TypeChanged();
+  EXPECT_EQ(window.panels[4], "N/A");
+  // A run's reload shows the checksum of the layout it loads, and a change the selector could
+  // not make during the run leaves it.
+  onFrame = [&](const sim::Frame& frame) {
+    if (frame.command == Command::BulkErase) controller.TypeChanged();
+  };
+  controller.ProgramTarget();
+  EXPECT_NE(window.panels[4], "N/A");
+}
+
 // A controller on a serial adapter that the test pulls out and plugs in again.
 class LostPortTest : public ::testing::Test {
  protected:
@@ -447,29 +686,45 @@ TEST_F(LostPortTest, ShowsNAWhileThePortIsAwayAndReopensItWhenItIsBack) {
   EXPECT_EQ(window.log.back(), kLostLine);
 }
 
-// A run started while the port is away ends as with a port that never opened: six silent
-// ticks, nothing sent, the time-out lines. The port is not looked for during the run (its
-// ticks are the run's), only after it.
-TEST_F(LostPortTest, ARunWhileThePortIsAwayTimesOutAndTheSearchGoesOnAfterIt) {
+// A run started while the port is away is refused at once, as with a port that never opened:
+// nothing sent, the warning line. The port is still looked for.
+TEST_F(LostPortTest, ARunWhileThePortIsAwayIsRefusedAndTheSearchGoesOn) {
   controller.Open();
   LoadFile();
   PullAndAwaitTheLoss();
   adapter.PlugIn();
   const int attempts = adapter.OpenAttempts();
-  const std::size_t lines = window.log.size();
-  EXPECT_EQ(controller.ProgramTarget(), RunOutcome::TimedOut);
+  EXPECT_EQ(controller.ProgramTarget(), RunOutcome::NoPort);
   EXPECT_EQ(adapter.OpenAttempts(), attempts);
   EXPECT_TRUE(adapter.Sent().empty());
-  const std::vector<std::string> run(window.log.begin() + static_cast<std::ptrdiff_t>(lines),
-                                     window.log.end());
-  ASSERT_GE(run.size(), 2u);
-  EXPECT_EQ(run[run.size() - 2], "TimeOut !! No response with target !!");
+  EXPECT_EQ(window.log.back(), "<<WARNING>> Port /dev/ttyUSB0 is not open");
   EXPECT_TRUE(loop.TickTimerOn());
 
   loop.WaitForMessages();
   EXPECT_TRUE(controller.PortOpen());
   EXPECT_EQ(window.log.back(), kBackLine);
   EXPECT_FALSE(loop.TickTimerOn());
+}
+
+// A port that goes in the middle of a run: panel 1 and a line naming the port say so before
+// the time-out's lines, and the run ends as a silent programmer's does.
+TEST_F(LostPortTest, APortLostDuringARunIsNamedBeforeTheTimeOut) {
+  controller.Open();
+  LoadFile();
+  // Pulled while the run waits for its first reply (the adapter answers nothing); the receive
+  // thread's word of it is awaited there, before the run's wait looks at its ticks again.
+  loop.PostAfter(std::chrono::milliseconds(1500), [this] { PullAndAwaitTheLoss(); });
+  const std::size_t lines = window.log.size();
+  EXPECT_EQ(controller.ProgramTarget(), RunOutcome::TimedOut);
+  EXPECT_EQ(window.panels[1], "N/A");
+  const std::vector<std::string> run(window.log.begin() + static_cast<std::ptrdiff_t>(lines),
+                                     window.log.end());
+  const auto lost = std::find(run.begin(), run.end(), kLostLine);
+  const auto timeOut = std::find(run.begin(), run.end(), "TimeOut !! No response with target !!");
+  ASSERT_NE(lost, run.end());
+  ASSERT_NE(timeOut, run.end());
+  EXPECT_LT(lost, timeOut);
+  EXPECT_EQ(window.verdict, Verdict::Failed);
 }
 
 // Choosing another port, or closing the window, ends the search for the lost one.

@@ -148,9 +148,12 @@ INSTANTIATE_TEST_SUITE_P(
         SuspectFile{"NoHexAtAll", "# kv218tool\n\nNothing to program.\n", "0",
                     "kv218: @: no data records\nkv218: @: no end-of-file record\n",
                     "No data records and no end-of-file record in @"},
-        SuspectFile{"OutsideTheWindow",
-                    ":020000001234B8\n:02FC00001234BC\n:020010001234A8\n:00000001FF\n", "Eco Mode",
-                    "kv218: @: 2 records outside the memory of Eco Mode ignored\n", ""}),
+        SuspectFile{
+            "OutsideTheWindow", ":020000001234B8\n:02FC00001234BC\n:020010001234A8\n:00000001FF\n",
+            "Eco Mode",
+            "kv218: @: 2 records outside the memory of Eco Mode ignored (0x0000 - 0x0011; they "
+            "fit MVRx Series or Cradle Set)\n",
+            ""}),
     [](const ::testing::TestParamInfo<SuspectFile>& p) { return std::string(p.param.name); });
 
 struct FailureRun {

@@ -373,6 +373,10 @@ TEST_P(RecordCountTest, TellsWhatTheFileHeldAndLoadsAsBefore) {
   EXPECT_EQ(result.counts.dataRecords, c.counts.dataRecords);
   EXPECT_EQ(result.counts.endRecord, c.counts.endRecord);
   EXPECT_EQ(result.counts.ignoredRecords, c.counts.ignoredRecords);
+  if (c.counts.ignoredRecords == 0) return;
+  EXPECT_EQ(result.counts.ignoredFirst, c.counts.ignoredFirst);
+  EXPECT_EQ(result.counts.ignoredLast, c.counts.ignoredLast);
+  EXPECT_EQ(result.counts.ignoredFitTypes, c.counts.ignoredFitTypes);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -387,22 +391,49 @@ INSTANTIATE_TEST_SUITE_P(
                   2,
                   {DataLine(0, {1, 2}), DataLine(2, {3, 4})},
                   {.endRecord = false, .dataRecords = 2, .ignoredRecords = 0}},
-        // Type 0: another segment, and a configuration register beyond the twelve.
+        // Type 0: another segment, and a configuration register beyond the twelve; no type
+        // has room for either.
         CountCase{
             "Type0Outside",
             0,
             {DataLine(0, {1, 2, 3, 0}), LinearLine(0x0100), DataLine(0, {1, 2, 3, 0}),
              LinearLine(0x01F0), DataLine(0x0008, {0xC7}), DataLine(0x0030, {0x11}), kEndLine},
-            {.endRecord = true, .dataRecords = 4, .ignoredRecords = 2}},
+            {.endRecord = true,
+             .dataRecords = 4,
+             .ignoredRecords = 2,
+             .ignoredFirst = 0x1000000,
+             .ignoredLast = 0x1F00030,
+             .ignoredFitTypes = 0}},
+        // Type-0 program memory: the range runs to the last byte of the highest record.
         CountCase{"Type1BeyondTheRegisters",
                   1,
-                  {DataLine(0x8004, {1}), DataLine(0x9000, {1, 2}), kEndLine},
-                  {.endRecord = true, .dataRecords = 2, .ignoredRecords = 2}},
+                  {DataLine(0x9000, {1, 2}), DataLine(0x8004, {1}), kEndLine},
+                  {.endRecord = true,
+                   .dataRecords = 2,
+                   .ignoredRecords = 2,
+                   .ignoredFirst = 0x8004,
+                   .ignoredLast = 0x9001,
+                   .ignoredFitTypes = 0b0001}},
+        // 0x0000 fits every other type, 0xFBFE only type 0: what fits them all is type 0.
         CountCase{"Type3OutsideTheWindow",
                   3,
                   {DataLine(0x0000, {1, 2}), DataLine(0xFC00, {1, 2}), DataLine(0xFBFE, {1, 2}),
                    kEndLine, DataLine(0x0000, {1, 2})},
-                  {.endRecord = true, .dataRecords = 3, .ignoredRecords = 2}}),
+                  {.endRecord = true,
+                   .dataRecords = 3,
+                   .ignoredRecords = 2,
+                   .ignoredFirst = 0x0000,
+                   .ignoredLast = 0xFBFF,
+                   .ignoredFitTypes = 0b0001}},
+        CountCase{"Type3AFileOfType1",
+                  3,
+                  {DataLine(0x0100, {1, 2}), DataLine(0x7FF8, {0xE1}), kEndLine},
+                  {.endRecord = true,
+                   .dataRecords = 2,
+                   .ignoredRecords = 2,
+                   .ignoredFirst = 0x0100,
+                   .ignoredLast = 0x7FF8,
+                   .ignoredFitTypes = 0b0111}}),
     [](const ::testing::TestParamInfo<CountCase>& p) { return std::string(p.param.name); });
 
 // ---- Failures: the message, and the image left as the first step set it.

@@ -32,13 +32,15 @@ class FormTest : public testing::Test {
     file.write(text);
   }
   Settings Saved() const { return ReadSettings(SettingsPath()); }
+  // Each port the form's controller opens.
+  virtual std::unique_ptr<PortChannel> MakePort() { return std::make_unique<FakePort>(line_); }
 
   // openFile: as named on the command line.
   TForm1& MakeForm(std::string openFile = {}) {
     FormOptions options;
     options.settingsPath = SettingsPath();
     options.openFile = std::move(openFile);
-    options.portFactory = [this] { return std::make_unique<FakePort>(line_); };
+    options.portFactory = [this] { return MakePort(); };
     options.chooseHexFile = [this]() -> std::optional<std::string> {
       if (choices_.empty()) return std::nullopt;
       auto choice = choices_.front();

@@ -295,6 +295,12 @@ TEST_F(FormHandlersTest, ClosingDuringARunEndsTheApplicationAndSaves) {
     asked = true;
     QTimer::singleShot(0, &form, [&] {
       runningWhenAsked = form.controller().Running();
+      // The operator is asked first, and says yes.
+      QTimer::singleShot(0, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+          box->button(QMessageBox::Yes)->click();
+        }
+      });
       form.close();
     });
   });
@@ -396,6 +402,12 @@ TEST_F(FormHandlersTest, ADropDuringARunIsRefusedWithAWarning) {
     dropped = true;
     QTimer::singleShot(0, &form, [&] {
       DropFile(&form, other);
+      // The close asks first; the operator says yes.
+      QTimer::singleShot(0, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+          box->button(QMessageBox::Yes)->click();
+        }
+      });
       form.close();
     });
   });

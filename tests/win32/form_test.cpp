@@ -7,6 +7,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include "modal_watch.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -211,7 +213,10 @@ TEST_F(WindowTest, ACloseDuringARunEndsItAndThenClosesTheWindow) {
     if (frame.command == sim::Command::BulkErase) PostMessageW(window, WM_CLOSE, 0, 0);
   };
   frames_.clear();
+  std::wstring title, question;
+  ModalWatch yes(AnswerMessageBox(title, question, IDYES));  // the operator is asked first
   Click(form_->BitBtn2(), layout::kIdBitBtn2);
+  EXPECT_TRUE(yes.Done());
   EXPECT_FALSE(IsWindow(window));
   EXPECT_EQ(form_->controller().LastOutcome(), RunOutcome::Interrupted);
   ASSERT_FALSE(frames_.empty());

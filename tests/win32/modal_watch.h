@@ -86,9 +86,11 @@ inline std::function<bool()> PickFromMenu(std::vector<std::wstring>& entries, st
   };
 }
 
-// Notes the title and text of this thread's message box, then presses its OK button.
-inline std::function<bool()> AnswerMessageBox(std::wstring& title, std::wstring& text) {
-  return [&title, &text] {
+// Notes the title and text of this thread's message box, then presses its button (OK, or
+// Yes or No for a question).
+inline std::function<bool()> AnswerMessageBox(std::wstring& title, std::wstring& text,
+                                              int button = IDOK) {
+  return [&title, &text, button] {
     HWND box = nullptr;
     EnumThreadWindows(
         GetCurrentThreadId(),
@@ -106,7 +108,7 @@ inline std::function<bool()> AnswerMessageBox(std::wstring& title, std::wstring&
     title = buffer;
     GetDlgItemTextW(box, 0xFFFF, buffer, 512);  // the message's static text
     text = buffer;
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
     return true;
   };
 }

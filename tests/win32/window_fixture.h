@@ -50,6 +50,7 @@ class WindowTest : public ::testing::Test {
     options.makePort = [this](TForm1& form) {
       ++portsMade_;
       auto port = std::make_unique<sim::InProcessPort>(model_, form.loop());
+      port->SetOpenFails(!portOpens_);
       Controller* controller = &form.controller();
       port->SetReceiver([controller](const std::uint8_t* data, std::size_t count) {
         controller->OnBurst(data, count);
@@ -85,6 +86,7 @@ class WindowTest : public ::testing::Test {
   std::optional<std::string> logChoice_;
   std::vector<SerialDeviceInfo> devices_;
   int portsMade_ = 0;
+  bool portOpens_ = true;
   std::unique_ptr<TForm1> form_;
 };
 

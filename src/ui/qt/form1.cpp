@@ -144,6 +144,7 @@ void TForm1::BuildControls() {
   connect(Memo1, &LogPane::DoubleClicked, this, &TForm1::Memo1DblClick);
   connect(Memo1, &LogPane::SaveLogRequested, this, &TForm1::Memo1SaveLog);
   connect(ComboBox2, &SelectorBox::Changed, this, &TForm1::ComboBox2Change);
+  connect(ComboBox1, &SelectorBox::Changed, this, &TForm1::ComboBox1Change);
   // A device unplugged since the list was last made is not offered.
   connect(ComboBox2, &SelectorBox::PopupAboutToShow, this, &TForm1::ListSerialDeviceItems);
 }
@@ -230,11 +231,13 @@ void TForm1::ComboBox2Change(int itemIndex) {
   }
 }
 
+void TForm1::ComboBox1Change() { controller_->TypeChanged(); }
+
 void TForm1::closeEvent(QCloseEvent* event) {
   if (controller_->Running()) {
-    // The run's wait returns at its next message; the button's handler then closes again.
-    closePending_ = true;
-    controller_->RequestClose();
+    // Asked once; on yes the run's wait returns at its next message, and the button's
+    // handler then closes again.
+    if (!closePending_ && controller_->ConfirmClose()) closePending_ = true;
     event->ignore();
     return;
   }

@@ -75,9 +75,12 @@ class TForm1 : public QWidget {
   // "Save Log..." from the log's context menu: the lines as shown into a text file.
   void Memo1SaveLog();
   void ComboBox2Change(int itemIndex);
+  // The type selector changed: panel 4 shows no checksum of another layout.
+  void ComboBox1Change();
 
  protected:
-  // FormClose: a close asked for during a run first lets the run unwind.
+  // FormClose: a close asked for during a run asks the operator first, then lets the run
+  // unwind.
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   // A local file dragged over the window may be dropped; the first one dropped is loaded.

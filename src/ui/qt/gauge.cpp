@@ -19,6 +19,16 @@ void Gauge::SetProgress(int percent) {
   update();
 }
 
+void Gauge::ShowFailure(bool failed) {
+  if (failed == failed_) return;
+  failed_ = failed;
+  update();
+}
+
+QColor Gauge::BarColour() const {
+  return failed_ ? QColor(0xFF, 0x00, 0x00) : QColor(0x00, 0x00, 0xFF);
+}
+
 QString Gauge::Text() const { return QString::number(progress_) + '%'; }
 
 void Gauge::paintEvent(QPaintEvent*) {
@@ -30,11 +40,11 @@ void Gauge::paintEvent(QPaintEvent*) {
   const QRect rest(inside.left() + filled, inside.top(), inside.width() - filled, inside.height());
 
   p.fillRect(rest, Qt::white);
-  p.fillRect(bar, QColor(0x00, 0x00, 0xFF));
+  p.fillRect(bar, BarColour());
   p.setPen(Qt::black);
   p.drawRect(frame.adjusted(0, 0, -1, -1));
 
-  // The text reads black over the white part and white over the blue part.
+  // The text reads black over the white part and white over the bar.
   const QString text = Text();
   p.setClipRect(rest);
   p.setPen(Qt::black);

@@ -1,5 +1,6 @@
 #pragma once
-// CGauge1: a horizontal percentage gauge, blue on white, the percentage centred on the bar.
+// CGauge1: a horizontal percentage gauge, blue on white, the percentage centred on the bar;
+// red after a failed run.
 
 #include <QWidget>
 
@@ -14,12 +15,16 @@ class Gauge : public QWidget {
   void SetProgress(int percent);
   int Progress() const { return progress_; }
   QString Text() const;  // "NN%" as drawn
+  // Red while a failure is shown, blue otherwise.
+  void ShowFailure(bool failed);
+  QColor BarColour() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   int progress_ = 0;
+  bool failed_ = false;
 };
 
 }  // namespace kv218

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
 
 #include "ui/qt/fonts.h"
@@ -40,8 +41,9 @@ LogPane::LogPane(QWidget* parent) : QPlainTextEdit(parent) {
 int LogPane::AddLine(std::string_view line) {
   QTextCursor cursor(document());
   cursor.movePosition(QTextCursor::End);
-  if (!empty_) cursor.insertBlock();
-  cursor.insertText(LogText(line));
+  // Plain, whatever colour the line before it was given.
+  if (!empty_) cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+  cursor.insertText(LogText(line), QTextCharFormat());
   empty_ = false;
   FollowEnd();
   return cursor.blockNumber();
@@ -62,6 +64,25 @@ void LogPane::AppendToLastLine(std::string_view text) {
   cursor.movePosition(QTextCursor::EndOfBlock);
   cursor.insertText(LogText(text));
   FollowEnd();
+}
+
+void LogPane::ColourStepLine(const QColor& colour) {
+  const QTextBlock block = document()->findBlockByNumber(stepBlock_);
+  if (stepBlock_ < 0 || !block.isValid()) return;
+  QTextCursor cursor(block);
+  cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  QTextCharFormat format;
+  format.setForeground(colour);
+  format.setFontWeight(QFont::Bold);
+  cursor.mergeCharFormat(format);
+}
+
+QColor LogPane::LineColour(int line) const {
+  const QTextBlock block = document()->findBlockByNumber(line);
+  if (!block.isValid() || block.text().isEmpty()) return palette().color(QPalette::Text);
+  const QTextCharFormat format = block.begin().fragment().charFormat();
+  return format.hasProperty(QTextFormat::ForegroundBrush) ? format.foreground().color()
+                                                          : palette().color(QPalette::Text);
 }
 
 QStringList LogPane::Lines() const {

@@ -5,6 +5,7 @@
 // the end. Its context menu offers "Save Log..." (handled by the form) and "Copy" (the
 // selection, or every line when nothing is selected).
 
+#include <QColor>
 #include <QPlainTextEdit>
 #include <QStringList>
 #include <string_view>
@@ -19,6 +20,10 @@ class LogPane : public QPlainTextEdit {
   void AppendLog(std::string_view line);
   void AppendAside(std::string_view line);
   void AppendToLastLine(std::string_view text);
+  // Shows the step line (the last line AppendLog added) in colour: a run's verdict.
+  void ColourStepLine(const QColor& colour);
+  // The colour line number line is shown in (the pane's text colour unless coloured).
+  QColor LineColour(int line) const;
   QStringList Lines() const;  // empty while nothing was logged
   // The lines as shown, each ended by a line break: what "Save Log..." writes.
   QString LogFileText() const;

@@ -41,6 +41,26 @@ void QtWindowOps::ShowError(std::string_view message) {
   QMessageBox::critical(&form_, kApplicationTitle, LogText(message));
 }
 
+void QtWindowOps::SetSelectorsEnabled(bool enabled) {
+  form_.ComboBox1->setEnabled(enabled);
+  form_.ComboBox2->setEnabled(enabled);
+}
+
+bool QtWindowOps::Confirm(std::string_view question) {
+  return QMessageBox::question(&form_, kApplicationTitle, LogText(question),
+                               QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
+}
+
+void QtWindowOps::ShowVerdict(Verdict verdict) {
+  if (verdict == Verdict::Succeeded) form_.Memo1->ColourStepLine(kSucceededColour);
+  if (verdict == Verdict::Failed) form_.Memo1->ColourStepLine(kFailedColour);
+  form_.CGauge1->ShowFailure(verdict == Verdict::Failed);
+}
+
+// Flashes the task-bar entry when the window is not the active one; nothing otherwise.
+void QtWindowOps::CallOperator() { QApplication::alert(&form_); }
+
 std::optional<std::string> RunOpenDialog(QWidget* parent) {
   // Qt's spelling of the filter "Hex files|*.hex;*.a43".
   const QString path =

@@ -1,6 +1,7 @@
 #pragma once
 // The window operations on Form1's widgets.
 
+#include <QColor>
 #include <functional>
 #include <optional>
 #include <string>
@@ -16,6 +17,10 @@ class TForm1;
 // OpenDialog1 as the core sees it: the chosen path, nothing when cancelled.
 using HexFileChooser = std::function<std::optional<std::string>()>;
 
+// A run's closing line: dark green for success, red for failure.
+inline const QColor kSucceededColour{0x00, 0x80, 0x00};
+inline const QColor kFailedColour{0xD0, 0x00, 0x00};
+
 class QtWindowOps : public WindowOps {
  public:
   // An empty chooser runs the file-open dialog.
@@ -30,6 +35,10 @@ class QtWindowOps : public WindowOps {
   std::optional<std::string> ChooseHexFile() override;
   TargetType SelectedType() const override;
   void ShowError(std::string_view message) override;
+  void SetSelectorsEnabled(bool enabled) override;
+  bool Confirm(std::string_view question) override;
+  void ShowVerdict(Verdict verdict) override;
+  void CallOperator() override;
 
  private:
   TForm1& form_;

@@ -244,7 +244,8 @@ void TForm1::OnCommand(int id, WORD code) {
       if (code == BN_CLICKED) RunButton([this] { controller_->StoreInProgrammer(); });
       break;
     case layout::kIdComboBox1:
-      comboBox1_->OnNotify(code);
+      // Another type: panel 4 shows no checksum of another layout.
+      if (comboBox1_->OnNotify(code)) controller_->TypeChanged();
       break;
     case layout::kIdComboBox2:
       // A device unplugged since the list was last made is not offered.
@@ -258,9 +259,9 @@ void TForm1::OnCommand(int id, WORD code) {
 
 void TForm1::OnClose() {
   if (controller_->Running()) {
-    // The run's wait returns at its next message; the button's handler then closes again.
-    closePending_ = true;
-    controller_->RequestClose();
+    // Asked once; on yes the run's wait returns at its next message, and the button's
+    // handler then closes again.
+    if (!closePending_ && controller_->ConfirmClose()) closePending_ = true;
     return;
   }
   // The settings could not be written: that was shown, and the window stays.

@@ -76,7 +76,8 @@ class TForm1 {
   void ComboBox2Change(int itemIndex);
   // Files dropped on the window (WM_DROPFILES): the first is loaded.
   void FormDropFiles(HDROP drop);
-  // FormClose: a close asked for during a run first lets the run unwind.
+  // FormClose: a close asked for during a run asks the operator first, then lets the run
+  // unwind.
   void OnClose();
   void OnPaint();
   // Runs a button's handler; a close asked for while it ran is carried out afterwards.

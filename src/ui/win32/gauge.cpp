@@ -26,7 +26,7 @@ void TextClipped(HDC dc, const RECT& inside, const RECT& clip, const std::wstrin
 
 }  // namespace
 
-void PaintGauge(HDC dc, const RECT& box, int percent, HFONT font) {
+void PaintGauge(HDC dc, const RECT& box, int percent, HFONT font, COLORREF barColour) {
   const int shown = ClampPercent(percent);
   const RECT inside{box.left + 1, box.top + 1, box.right - 1, box.bottom - 1};
   const LONG filled = (inside.right - inside.left) * shown / 100;
@@ -34,7 +34,7 @@ void PaintGauge(HDC dc, const RECT& box, int percent, HFONT font) {
   const RECT rest{inside.left + filled, inside.top, inside.right, inside.bottom};
 
   FillBox(dc, rest, RGB(0xFF, 0xFF, 0xFF));
-  FillBox(dc, bar, RGB(0x00, 0x00, 0xFF));
+  FillBox(dc, bar, barColour);
   FrameRect(dc, &box, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 
   const std::wstring text = std::to_wstring(shown) + L"%";

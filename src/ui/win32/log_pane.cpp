@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "ground/utf8.h"
@@ -55,6 +56,11 @@ LRESULT CALLBACK LogPane::Subclass(HWND window, UINT message, WPARAM wParam, LPA
     if (pane->onDoubleClick_) pane->onDoubleClick_();
     return result;
   }
+  if (message == WM_PAINT) {
+    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    pane->PaintColouredLines();
+    return result;
+  }
   if (message == WM_CONTEXTMENU) {
     // The log's own menu in place of the edit control's (which offers editing a read-only
     // text cannot use). The point is signed: a second monitor may lie left of the first.
@@ -103,12 +109,15 @@ void LogPane::AppendAtEnd(const std::wstring& text) {
 }
 
 void LogPane::AppendLog(std::string_view line) {
+  stepStart_ = GetWindowTextLengthW(edit_) + (empty_ ? 0 : 2);
   AppendAtEnd(empty_ ? EditText(line) : L"\r\n" + EditText(line));
   stepEnd_ = GetWindowTextLengthW(edit_);
+  stepLine_ = lineCount_++;
 }
 
 void LogPane::AppendAside(std::string_view line) {
   AppendAtEnd(empty_ ? EditText(line) : L"\r\n" + EditText(line));
+  ++lineCount_;
 }
 
 void LogPane::AppendToLastLine(std::string_view text) {
@@ -119,7 +128,77 @@ void LogPane::AppendToLastLine(std::string_view text) {
   // Asides after the step line move along; the view stays where it was.
   const std::wstring wide = EditText(text);
   InsertAt(stepEnd_, wide);
-  stepEnd_ += static_cast<LRESULT>(wide.size());
+  const auto added = static_cast<LRESULT>(wide.size());
+  for (ColouredLine& line : coloured_) {
+    if (line.start == stepStart_) line.end += added;  // the coloured line itself grows
+    if (line.start > stepEnd_) line.start += added, line.end += added;
+  }
+  stepEnd_ += added;
+}
+
+void LogPane::ColourStepLine(COLORREF colour) {
+  if (stepEnd_ < 0) return;
+  if (!coloured_.empty() && coloured_.back().start == stepStart_) {
+    coloured_.back().colour = colour;
+  } else {
+    coloured_.push_back({stepStart_, stepEnd_, stepLine_, colour});
+  }
+  InvalidateRect(edit_, nullptr, FALSE);
+}
+
+COLORREF LogPane::LineColour(std::size_t line) const {
+  for (const ColouredLine& coloured : coloured_) {
+    if (coloured.line == line) return coloured.colour;
+  }
+  return GetSysColor(COLOR_WINDOWTEXT);
+}
+
+void LogPane::PaintColouredLines() {
+  if (coloured_.empty()) return;
+  DWORD selStart = 0;
+  DWORD selEnd = 0;
+  SendMessageW(edit_, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart),
+               reinterpret_cast<LPARAM>(&selEnd));
+  RECT client;
+  GetClientRect(edit_, &client);
+  const LRESULT firstShown =
+      SendMessageW(edit_, EM_LINEINDEX, SendMessageW(edit_, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+  HDC dc = GetDC(edit_);
+  const HGDIOBJ oldFont = SelectObject(dc, font_.get());
+  SetBkMode(dc, OPAQUE);
+  SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+  std::wstring row(512, L'\0');
+  for (const ColouredLine& coloured : coloured_) {
+    // Lines scrolled out above are passed over; a selected line keeps the selection's look.
+    if (coloured.end <= firstShown) continue;
+    if (static_cast<LRESULT>(selStart) < coloured.end &&
+        coloured.start < static_cast<LRESULT>(selEnd))
+      continue;
+    SetTextColor(dc, coloured.colour);
+    // The line as wrapped: one piece per row of the control.
+    for (LRESULT at = coloured.start; at < coloured.end;) {
+      const LRESULT rowNumber = SendMessageW(edit_, EM_LINEFROMCHAR, static_cast<WPARAM>(at), 0);
+      const LRESULT rowStart = SendMessageW(edit_, EM_LINEINDEX, static_cast<WPARAM>(rowNumber), 0);
+      const LRESULT rowLength = SendMessageW(edit_, EM_LINELENGTH, static_cast<WPARAM>(at), 0);
+      if (rowLength >= static_cast<LRESULT>(row.size())) break;
+      const LRESULT pieceEnd = std::min(coloured.end, rowStart + rowLength);
+      const LRESULT position = SendMessageW(edit_, EM_POSFROMCHAR, static_cast<WPARAM>(at), 0);
+      const int y = static_cast<short>(HIWORD(position));
+      if (position != -1 && y < client.bottom) {
+        row[0] = static_cast<wchar_t>(row.size());  // EM_GETLINE reads the buffer's size there
+        const LRESULT copied = SendMessageW(edit_, EM_GETLINE, static_cast<WPARAM>(rowNumber),
+                                            reinterpret_cast<LPARAM>(row.data()));
+        const LRESULT from = at - rowStart;
+        if (copied >= pieceEnd - rowStart) {
+          TextOutW(dc, static_cast<short>(LOWORD(position)), y, row.data() + from,
+                   static_cast<int>(pieceEnd - at));
+        }
+      }
+      at = pieceEnd > at ? pieceEnd : at + 1;  // a blank the wrap left at a row's end
+    }
+  }
+  SelectObject(dc, oldFont);
+  ReleaseDC(edit_, dc);
 }
 
 std::wstring LogPane::Text() const {

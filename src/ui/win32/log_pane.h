@@ -32,6 +32,11 @@ class LogPane {
   // Completes the last step line in place, even when asides followed it; with no step line
   // yet the text becomes a line of its own at the end.
   void AppendToLastLine(std::string_view text);
+  // Shows the step line (the last line AppendLog added) in colour: a run's verdict. The edit
+  // control draws plain text; the coloured lines are painted over it after each WM_PAINT.
+  void ColourStepLine(COLORREF colour);
+  // The colour line number line is shown in (the window text colour unless coloured).
+  COLORREF LineColour(std::size_t line) const;
   // The lines as shown, in UTF-8.
   std::vector<std::string> Lines() const;
   // The lines as shown, each ended by CR LF as Windows ends lines in text files, in UTF-8:
@@ -53,11 +58,24 @@ class LogPane {
   std::wstring Text() const;
   void AppendAtEnd(const std::wstring& text);
   void InsertAt(LRESULT at, const std::wstring& text);
+  void PaintColouredLines();
+
+  // A coloured line: its characters [start, end) in the control's text and its line number.
+  struct ColouredLine {
+    LRESULT start;
+    LRESULT end;
+    std::size_t line;
+    COLORREF colour;
+  };
 
   HWND edit_;
   Font font_;
   bool empty_ = true;
-  LRESULT stepEnd_ = -1;  // where the last step line ends in the control's text; -1: none yet
+  LRESULT stepEnd_ = -1;       // where the last step line ends in the control's text; -1: none yet
+  LRESULT stepStart_ = -1;     // where it starts
+  std::size_t lineCount_ = 0;  // lines added so far
+  std::size_t stepLine_ = 0;   // the step line's number
+  std::vector<ColouredLine> coloured_;  // in the order of the text; one per run at most
   std::function<void()> onDoubleClick_;
   std::function<void()> onSaveLog_;
 };

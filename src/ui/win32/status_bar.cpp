@@ -48,6 +48,16 @@ void StatusBar::SetProgress(int percent) {
   const int shown = ClampPercent(percent);
   if (shown == progress_) return;
   progress_ = shown;
+  RepaintGauge();
+}
+
+void StatusBar::ShowFailure(bool failed) {
+  if (failed == failed_) return;
+  failed_ = failed;
+  RepaintGauge();
+}
+
+void StatusBar::RepaintGauge() {
   RECT panel;
   if (SendMessageW(bar_, SB_GETRECT, layout::kGaugePanel, reinterpret_cast<LPARAM>(&panel))) {
     InvalidateRect(bar_, &panel, FALSE);
@@ -62,7 +72,7 @@ bool StatusBar::OnDrawItem(const DRAWITEMSTRUCT& item) {
                            item.rcItem.bottom - item.rcItem.top};
   const layout::Box gauge = layout::GaugeBox(inside);
   const RECT box{gauge.left, gauge.top, gauge.right(), gauge.bottom()};
-  PaintGauge(item.hDC, box, progress_, gaugeFont_.get());
+  PaintGauge(item.hDC, box, progress_, gaugeFont_.get(), BarColour());
   return true;
 }
 

@@ -9,6 +9,8 @@
 
 #include "ui/win32/fonts.h"
 
+#include "ui/win32/gauge.h"
+
 namespace kv218 {
 
 class StatusBar {
@@ -21,6 +23,9 @@ class StatusBar {
   // The gauge, clamped to 0..100; repaints panel 2 when the shown value changes.
   void SetProgress(int percent);
   int Progress() const { return progress_; }
+  // The gauge's bar red (a failure shown) or blue.
+  void ShowFailure(bool failed);
+  COLORREF BarColour() const { return failed_ ? kFailedGaugeColour : kGaugeColour; }
   // The parent's WM_SIZE: the bar spans the bottom edge.
   void FollowParent();
   // The parent's WM_DRAWITEM for the bar: paints the gauge. True when it was the bar's.
@@ -30,6 +35,8 @@ class StatusBar {
   HWND bar_;
   Font gaugeFont_;
   int progress_ = 0;
+  bool failed_ = false;
+  void RepaintGauge();
 };
 
 }  // namespace kv218

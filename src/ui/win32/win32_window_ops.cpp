@@ -44,6 +44,33 @@ TargetType Win32WindowOps::SelectedType() const {
 
 void Win32WindowOps::ShowError(std::string_view message) { ShowErrorBox(form_.Handle(), message); }
 
+void Win32WindowOps::SetSelectorsEnabled(bool enabled) {
+  EnableWindow(form_.ComboBox1().Handle(), enabled);
+  EnableWindow(form_.ComboBox2().Handle(), enabled);
+}
+
+bool Win32WindowOps::Confirm(std::string_view question) {
+  const std::wstring text = EditText(question);
+  return MessageBoxW(form_.Handle(), text.c_str(), kApplicationTitle,
+                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+void Win32WindowOps::ShowVerdict(Verdict verdict) {
+  if (verdict == Verdict::Succeeded) form_.Memo1().ColourStepLine(kSucceededColour);
+  if (verdict == Verdict::Failed) form_.Memo1().ColourStepLine(kFailedColour);
+  form_.StatusBar1().ShowFailure(verdict == Verdict::Failed);
+}
+
+void Win32WindowOps::CallOperator() {
+  // Only when another window is in front: the operator is already looking otherwise.
+  if (GetForegroundWindow() == form_.Handle()) return;
+  FLASHWINFO flash{};
+  flash.cbSize = sizeof flash;
+  flash.hwnd = form_.Handle();
+  flash.dwFlags = FLASHW_TRAY | FLASHW_TIMERNOFG;  // until the window comes to the front
+  FlashWindowEx(&flash);
+}
+
 std::optional<std::string> RunOpenDialog(HWND owner) {
   // "Hex files|*.hex;*.a43" as the dialog's pairs of description and pattern.
   static constexpr wchar_t kFilter[] = L"Hex files\0*.hex;*.a43\0";

@@ -19,6 +19,9 @@ using HexFileChooser = std::function<std::optional<std::string>()>;
 using LogFileChooser = std::function<std::optional<std::string>()>;
 
 inline constexpr wchar_t kApplicationTitle[] = L"Firmware Upgrade Application";
+// A run's closing line: dark green for success, red for failure.
+inline constexpr COLORREF kSucceededColour = RGB(0x00, 0x80, 0x00);
+inline constexpr COLORREF kFailedColour = RGB(0xD0, 0x00, 0x00);
 
 class Win32WindowOps : public WindowOps {
  public:
@@ -34,6 +37,10 @@ class Win32WindowOps : public WindowOps {
   std::optional<std::string> ChooseHexFile() override;
   TargetType SelectedType() const override;
   void ShowError(std::string_view message) override;
+  void SetSelectorsEnabled(bool enabled) override;
+  bool Confirm(std::string_view question) override;
+  void ShowVerdict(Verdict verdict) override;
+  void CallOperator() override;
 
  private:
   TForm1& form_;

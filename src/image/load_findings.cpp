@@ -1,0 +1,46 @@
+#include "image/load_findings.h"
+
+#include "ground/text.h"
+
+namespace kv218 {
+
+namespace {
+
+bool Fits(unsigned types, TargetType type) { return (types >> ItemIndexOf(type) & 1u) != 0; }
+
+// The types the ignored records fit, the smallest memory first: a file that fits a small
+// memory was most likely made for it.
+std::string FitText(unsigned types) {
+  if (Fits(types, TargetType::EcoMode)) return std::string(TargetTypeLabel(TargetType::EcoMode));
+  const bool mvrx = Fits(types, TargetType::MvrxSeries);
+  const bool cradle = Fits(types, TargetType::CradleSet);
+  if (mvrx && cradle) {
+    return std::string(TargetTypeLabel(TargetType::MvrxSeries)) + " or " +
+           std::string(TargetTypeLabel(TargetType::CradleSet));
+  }
+  if (Fits(types, TargetType::TkSeries)) return std::string(TargetTypeLabel(TargetType::TkSeries));
+  return {};
+}
+
+}  // namespace
+
+std::vector<std::string> LoadFindings(const LoadResult& result, TargetType targetType) {
+  std::vector<std::string> findings;
+  if (!result.ok()) return findings;
+  const RecordCounts& counts = result.counts;
+  if (counts.dataRecords == 0) findings.emplace_back("no data records");
+  if (!counts.endRecord) findings.emplace_back("no end-of-file record");
+  if (counts.ignoredRecords > 0) {
+    std::string text = std::to_string(counts.ignoredRecords) +
+                       (counts.ignoredRecords == 1 ? " record" : " records") +
+                       " outside the memory of " + std::string(TargetTypeLabel(targetType)) +
+                       " ignored (0x" + Hex(static_cast<std::uint64_t>(counts.ignoredFirst), 4) +
+                       " - 0x" + Hex(static_cast<std::uint64_t>(counts.ignoredLast), 4);
+    const std::string fit = FitText(counts.ignoredFitTypes);
+    if (!fit.empty()) text += (counts.ignoredRecords == 1 ? "; it fits " : "; they fit ") + fit;
+    findings.push_back(text + ")");
+  }
+  return findings;
+}
+
+}  // namespace kv218

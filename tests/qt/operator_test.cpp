@@ -1,0 +1,209 @@
+// The window as a production line's operator meets it, over the simulated programmer
+// in-process: the load's warnings, selectors a run disables, the close asked during a run,
+// the coloured verdict and gauge, the port that is not open, panel 4 after a type change.
+
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include "form_fixture.h"
+#include "sim/device_model.h"
+#include "sim/fault_set.h"
+#include "sim/in_process_port.h"
+#include "ui/qt/qt_window_ops.h"
+
+namespace kv218::test {
+namespace {
+
+const std::string kEcoMode = KV218_EXAMPLES_DIR "/eco_mode.hex";
+const std::string kTkSeries = KV218_EXAMPLES_DIR "/tk_series.hex";
+const QString kQuestion = "A run is in progress. Stop it and close?";
+
+// A Form1 whose port is the simulated programmer in-process (with the given faults), so a run
+// goes through at once; the fake port stands in until the form exists.
+class OperatorTest : public FormTest {
+ protected:
+  TForm1& MakeSimulatedForm(const std::vector<std::string>& faults = {}) {
+    std::string error;
+    sim::DeviceOptions options;
+    options.faults = *sim::FaultSet::Parse(faults, error);
+    form_.reset();  // the last form's ports go before the programmer they talk to
+    model_ = std::make_unique<sim::DeviceModel>(options);
+    TForm1& form = MakeForm();
+    form.controller().OpenPort("/dev/ttySIM");  // now the simulated programmer
+    return form;
+  }
+  std::unique_ptr<PortChannel> MakePort() override {
+    if (!form_ || !model_) return FormTest::MakePort();
+    auto port = std::make_unique<sim::InProcessPort>(*model_, form_->loop());
+    port->SetReceiver([this](const std::uint8_t* data, std::size_t count) {
+      form_->controller().OnBurst(data, count);
+    });
+    return port;
+  }
+  // Answers the next message box with button, noting its text.
+  void AnswerNextBox(QMessageBox::StandardButton button) {
+    QTimer::singleShot(0, [this, button] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      asked_.append(box->text());
+      box->button(button)->click();
+    });
+  }
+  void Load(TForm1& form, int type, const std::string& path) {
+    form.ComboBox1->SetItemIndex(type);
+    choices_ = {path};
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+  }
+
+  std::unique_ptr<sim::DeviceModel> model_;
+  QStringList asked_;
+};
+
+struct SuspectFile {
+  const char* name;
+  int type;
+  QByteArray content;  // empty: the example of type 0
+  QStringList warnings;
+};
+
+class LoadWarningTest : public OperatorTest, public testing::WithParamInterface<SuspectFile> {};
+
+TEST_P(LoadWarningTest, FollowTheLoadingLines) {
+  const SuspectFile& c = GetParam();
+  TForm1& form = MakeForm();
+  std::string path = kTkSeries;
+  if (!c.content.isNull()) {
+    path = dir_.filePath("suspect.hex").toStdString();
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(c.content);
+  }
+  Load(form, c.type, path);
+  const QStringList lines = form.Memo1->Lines();
+  ASSERT_EQ(lines.size(), 3 + c.warnings.size()) << lines.join('\n').toStdString();
+  EXPECT_TRUE(lines[2].startsWith("Loading ... OK ")) << lines[2].toStdString();
+  EXPECT_EQ(lines.mid(3), c.warnings);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, LoadWarningTest,
+    testing::Values(
+        SuspectFile{"Empty",
+                    0,
+                    QByteArray(""),
+                    {"<<WARNING>> No data records", "<<WARNING>> No end-of-file record"}},
+        SuspectFile{"SavedLog",
+                    2,
+                    QByteArray("\nC:\\tk.hex\nLoading ... OK ( 0x0 - 0x007FFF , 0x79c4 )\n"),
+                    {"<<WARNING>> No data records", "<<WARNING>> No end-of-file record"}},
+        SuspectFile{"Sound", 0, QByteArray(), {}}),
+    [](const testing::TestParamInfo<SuspectFile>& p) { return std::string(p.param.name); });
+
+// The type-0 example on a 16-bit target: its words above 32 KB and its configuration segment
+// have no room there.
+TEST_F(OperatorTest, AFileOfAnotherTypeIsNamedAsSuch) {
+  TForm1& form = MakeForm();
+  Load(form, 2, kTkSeries);
+  const QStringList lines = form.Memo1->Lines();
+  ASSERT_EQ(lines.size(), 4) << lines.join('\n').toStdString();
+  EXPECT_TRUE(lines[3].startsWith("<<WARNING>> ")) << lines[3].toStdString();
+  EXPECT_TRUE(lines[3].contains(" outside the memory of Cradle Set ignored (0x"));
+  EXPECT_TRUE(lines[3].endsWith("; they fit TK Series)")) << lines[3].toStdString();
+}
+
+TEST_F(OperatorTest, SelectorsAreDisabledWhileARunGoesOn) {
+  TForm1& form = MakeSimulatedForm();
+  Load(form, 3, kEcoMode);
+  std::vector<bool> enabled;
+  model_->SetFrameObserver([&](const sim::Frame& frame) {
+    if (frame.command != sim::Command::AutoProgram) return;
+    enabled = {form.ComboBox1->isEnabled(), form.ComboBox2->isEnabled(), form.BitBtn1->isEnabled()};
+  });
+  QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
+  EXPECT_EQ(enabled, (std::vector<bool>{false, false, false}));
+  EXPECT_TRUE(form.ComboBox1->isEnabled());
+  EXPECT_TRUE(form.ComboBox2->isEnabled());
+  EXPECT_TRUE(form.BitBtn1->isEnabled());
+}
+
+TEST_F(OperatorTest, ClosingDuringARunAsksFirst) {
+  for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+    TForm1& form = MakeSimulatedForm();
+    form.show();
+    Load(form, 3, kEcoMode);
+    model_->SetFrameObserver([&](const sim::Frame& frame) {
+      if (frame.command != sim::Command::AutoProgram) return;
+      AnswerNextBox(answer);
+      form.close();
+    });
+    QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
+    const bool yes = answer == QMessageBox::Yes;
+    EXPECT_EQ(form.controller().LastOutcome(),
+              yes ? RunOutcome::Interrupted : RunOutcome::Succeeded);
+    EXPECT_EQ(form.isVisible(), !yes);  // closed once the run had unwound
+  }
+  EXPECT_EQ(asked_, QStringList({kQuestion, kQuestion}));
+}
+
+TEST_F(OperatorTest, TheVerdictIsGreenOrRedAndTheGaugeRedAfterAFailure) {
+  const struct {
+    const char* name;
+    std::vector<std::string> faults;
+    QString closing;
+    QColor line;
+    QColor bar;
+  } cases[] = {
+      {"succeeded", {}, "PROGRAMMING SUCCEEDED. (", kSucceededColour, QColor(0, 0, 0xFF)},
+      {"failed", {"autoprogram-fails"}, "PROGRAMMING FAILED. (", kFailedColour, QColor(0xFF, 0, 0)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TForm1& form = MakeSimulatedForm(c.faults);
+    Load(form, 3, kEcoMode);
+    QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
+    const QStringList lines = form.Memo1->Lines();
+    const int closing = static_cast<int>(lines.size()) - 1;
+    ASSERT_TRUE(lines[closing].startsWith(c.closing)) << lines.join('\n').toStdString();
+    EXPECT_EQ(form.Memo1->LineColour(closing), c.line);
+    EXPECT_EQ(form.Memo1->LineColour(closing - 1), form.Memo1->palette().color(QPalette::Text));
+    EXPECT_EQ(form.CGauge1->BarColour(), c.bar);
+    // The next line is plain again, and the next run takes the red back.
+    form.Memo1->AppendLog("after");
+    EXPECT_EQ(form.Memo1->LineColour(closing + 1), form.Memo1->palette().color(QPalette::Text));
+    model_->SetFrameObserver([&](const sim::Frame& frame) {
+      if (frame.command == sim::Command::AutoProgram) {
+        EXPECT_EQ(form.CGauge1->BarColour(), QColor(0, 0, 0xFF));
+      }
+    });
+    QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
+  }
+}
+
+TEST_F(OperatorTest, ARunWithThePortNotOpenSaysSoAtOnce) {
+  line_.opens = false;
+  TForm1& form = MakeForm();
+  EXPECT_EQ(form.StatusBar1->PanelText(1), "N/A");
+  Load(form, 0, kTkSeries);
+  for (QPushButton* button : {form.BitBtn2, form.BitBtn3}) {
+    QTest::mouseClick(button, Qt::LeftButton);
+    const QStringList lines = form.Memo1->Lines();
+    EXPECT_EQ(lines.mid(lines.size() - 2),
+              QStringList({"", "<<WARNING>> Port \\\\.\\COM1 is not open"}));
+    EXPECT_FALSE(form.Timer1.isActive());
+    EXPECT_TRUE(button->isEnabled());
+  }
+  EXPECT_TRUE(line_.sent.empty());
+}
+
+TEST_F(OperatorTest, PickingAnotherTypeClearsTheChecksumPanel) {
+  TForm1& form = MakeForm();
+  Load(form, 0, kTkSeries);
+  EXPECT_NE(form.StatusBar1->PanelText(4), "N/A");
+  form.ComboBox1->setCurrentIndex(1);
+  emit form.ComboBox1->activated(1);  // as the operator picks it
+  EXPECT_EQ(form.StatusBar1->PanelText(4), "N/A");
+}
+
+}  // namespace
+}  // namespace kv218::test

@@ -1,0 +1,155 @@
+// Form1 as a production line's operator meets it: the load's warnings, selectors a run
+// disables, the close asked during a run, the coloured verdict and gauge, the port that is not
+// open, panel 4 after a type change.
+
+#include <fstream>
+
+#include "modal_watch.h"
+#include "window_fixture.h"
+
+namespace kv218::test {
+namespace {
+
+const std::string kTkSeries = KV218_EXAMPLES_DIR "/tk_series.hex";
+const std::string kMvrxSeries = KV218_EXAMPLES_DIR "/mvrx_series.hex";
+// Type 2's example lacks the block that lets a type-1 target's read-back verify.
+const std::string kCradleSet = KV218_EXAMPLES_DIR "/cradle_set.hex";
+const std::wstring kQuestion = L"A run is in progress. Stop it and close?";
+
+class OperatorTest : public WindowTest {
+ protected:
+  void SelectType(int type) { form_->ComboBox1().SetItemIndex(type); }
+  // Picks a type as the operator does: the selector's change reaches the form.
+  void PickType(int type) {
+    SelectType(type);
+    SendMessageW(form_->Handle(), WM_COMMAND, MAKEWPARAM(layout::kIdComboBox1, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(form_->ComboBox1().Handle()));
+  }
+  std::string WriteFile(const std::string& content) const {
+    const auto path = folder_ / "suspect.hex";
+    std::ofstream(path, std::ios::binary) << content;
+    return Utf8FromPath(path);
+  }
+};
+
+TEST_F(OperatorTest, SuspectFilesAreWarnedOfAfterTheLoadingLines) {
+  const std::vector<std::string> noRecords{"<<WARNING>> No data records",
+                                           "<<WARNING>> No end-of-file record"};
+  const struct {
+    const char* name;
+    int type;
+    std::string content;
+    std::vector<std::string> warnings;
+  } cases[] = {
+      {"empty", 0, "", noRecords},
+      {"saved log", 2, "\r\nC:\\tk.hex\r\nLoading ... OK ( 0x0 - 0x007FFF , 0x79c4 )\r\n",
+       noRecords},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MakeForm();
+    SelectType(c.type);
+    Load(WriteFile(c.content));
+    const std::vector<std::string> lines = Lines();
+    ASSERT_EQ(lines.size(), 3u + c.warnings.size());
+    EXPECT_EQ(lines[2].rfind("Loading ... OK ", 0), 0u) << lines[2];
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 3, lines.end()), c.warnings);
+  }
+  // The type-0 example on a 16-bit target: its words above 32 KB have no room there.
+  MakeForm();
+  SelectType(2);
+  Load(kTkSeries);
+  ASSERT_EQ(Lines().size(), 4u);
+  const std::string warning = Lines()[3];
+  EXPECT_EQ(warning.rfind("<<WARNING>> ", 0), 0u) << warning;
+  EXPECT_NE(warning.find(" outside the memory of Cradle Set ignored (0x"), std::string::npos);
+  EXPECT_TRUE(warning.ends_with("; they fit TK Series)")) << warning;
+}
+
+TEST_F(OperatorTest, SelectorsAreDisabledWhileARunGoesOn) {
+  Load(kTkSeries);
+  std::vector<bool> enabled;
+  onFrame_ = [&](const sim::Frame& frame) {
+    if (frame.command != sim::Command::BulkErase) return;
+    enabled = {IsWindowEnabled(form_->ComboBox1().Handle()) != FALSE,
+               IsWindowEnabled(form_->ComboBox2().Handle()) != FALSE};
+  };
+  Click(form_->BitBtn2(), layout::kIdBitBtn2);
+  EXPECT_EQ(enabled, (std::vector<bool>{false, false}));
+  EXPECT_TRUE(IsWindowEnabled(form_->ComboBox1().Handle()));
+  EXPECT_TRUE(IsWindowEnabled(form_->ComboBox2().Handle()));
+}
+
+TEST_F(OperatorTest, ClosingDuringARunAsksFirst) {
+  for (const int answer : {IDNO, IDYES}) {
+    MakeForm();
+    Load(kTkSeries);
+    const HWND window = form_->Handle();
+    onFrame_ = [window](const sim::Frame& frame) {
+      if (frame.command == sim::Command::BulkErase) PostMessageW(window, WM_CLOSE, 0, 0);
+    };
+    std::wstring title, question;
+    ModalWatch watch(AnswerMessageBox(title, question, answer));
+    Click(form_->BitBtn2(), layout::kIdBitBtn2);
+    onFrame_ = nullptr;
+    EXPECT_TRUE(watch.Done());
+    EXPECT_EQ(question, kQuestion);
+    EXPECT_EQ(title, kApplicationTitle);
+    const bool yes = answer == IDYES;
+    EXPECT_EQ(IsWindow(window) != FALSE, !yes);
+    EXPECT_EQ(form_->controller().LastOutcome(),
+              yes ? RunOutcome::Interrupted : RunOutcome::Succeeded);
+  }
+}
+
+TEST_F(OperatorTest, TheVerdictIsGreenOrRedAndTheGaugeRedAfterAFailure) {
+  const struct {
+    const char* name;
+    std::string file;
+    const char* closing;
+    COLORREF line;
+    COLORREF bar;
+  } cases[] = {
+      {"succeeded", kMvrxSeries, "PROGRAMMING SUCCEEDED. (", kSucceededColour, kGaugeColour},
+      {"failed", kCradleSet, "PROGRAMMING FAILED. (", kFailedColour, kFailedGaugeColour},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SelectType(1);
+    Load(c.file);
+    Click(form_->BitBtn2(), layout::kIdBitBtn2);
+    const std::vector<std::string> lines = Lines();
+    const std::size_t closing = lines.size() - 1;
+    ASSERT_EQ(lines[closing].rfind(c.closing, 0), 0u) << lines[closing];
+    EXPECT_EQ(form_->Memo1().LineColour(closing), c.line);
+    EXPECT_EQ(form_->Memo1().LineColour(closing - 1), GetSysColor(COLOR_WINDOWTEXT));
+    EXPECT_EQ(form_->StatusBar1().BarColour(), c.bar);
+  }
+}
+
+TEST_F(OperatorTest, ARunWithThePortNotOpenSaysSoAtOnce) {
+  portOpens_ = false;
+  MakeForm();
+  EXPECT_EQ(form_->StatusBar1().PanelText(1), L"N/A");
+  Load(kTkSeries);
+  frames_.clear();
+  for (const int id : {layout::kIdBitBtn2, layout::kIdBitBtn3}) {
+    Click(id == layout::kIdBitBtn2 ? form_->BitBtn2() : form_->BitBtn3(), id);
+    const std::vector<std::string> lines = Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "");
+    EXPECT_EQ(lines.back(), "<<WARNING>> Port \\\\.\\COM3 is not open");
+    EXPECT_TRUE(IsWindowEnabled(form_->BitBtn2().Handle()));
+  }
+  EXPECT_TRUE(frames_.empty());
+}
+
+TEST_F(OperatorTest, PickingAnotherTypeClearsTheChecksumPanel) {
+  Load(kTkSeries);
+  EXPECT_NE(form_->StatusBar1().PanelText(4), L"N/A");
+  PickType(1);
+  EXPECT_EQ(form_->StatusBar1().PanelText(4), L"N/A");
+}
+
+}  // namespace
+}  // namespace kv218::test
