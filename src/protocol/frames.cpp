@@ -139,13 +139,27 @@ void Frames::WriteProgram(int family) {
   Send(station_);
 }
 
-void Frames::ReadProgram() {
+constexpr std::string_view kReadProgramLine = "4. Reading Program Memory ...";
+
+void Frames::ReadProgram() { ReadProgram24(kReadProgramLine); }
+
+void Frames::ReadProgram(int family) { ReadProgram16(family, kReadProgramLine); }
+
+void Frames::ReadProgramAs(TargetType targetType, std::string_view stepLine) {
+  if (targetType == TargetType::TkSeries) {
+    ReadProgram24(stepLine);
+  } else {
+    ReadProgram16(FamilyOf(targetType), stepLine);
+  }
+}
+
+void Frames::ReadProgram24(std::string_view stepLine) {
   const TransferState& t = station_.transfer;
   TxBuffer& tx = station_.tx;
   switch (t.ReadPhase) {
     case 0:
       window_.SetProgress(0);
-      window_.AppendLog("4. Reading Program Memory ...");
+      window_.AppendLog(stepLine);
       PresetReadBack(station_.image);
       Begin(tx, "RDS");
       break;
@@ -174,12 +188,12 @@ void Frames::ReadProgram() {
   Send(station_);
 }
 
-void Frames::ReadProgram(int family) {
+void Frames::ReadProgram16(int family, std::string_view stepLine) {
   TxBuffer& tx = station_.tx;
   switch (station_.transfer.ReadPhase) {
     case 0:
       window_.SetProgress(0);
-      window_.AppendLog("4. Reading Program Memory ...");
+      window_.AppendLog(stepLine);
       PresetReadBack(station_.image);
       Begin(tx, family, "RDS");
       break;
@@ -200,9 +214,11 @@ void Frames::WriteConfig() {
   Send(station_);
 }
 
-void Frames::ReadConfig() {
+void Frames::ReadConfig() { ReadConfig("7. Reading Configuration Bits ..."); }
+
+void Frames::ReadConfig(std::string_view stepLine) {
   Begin(station_.tx, "RC");
-  window_.AppendLog("7. Reading Configuration Bits ...");
+  window_.AppendLog(stepLine);
   Send(station_);
 }
 

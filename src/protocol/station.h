@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "image/kept_image.h"
 #include "image/memory_image.h"
 #include "port/port_channel.h"
 #include "protocol/reply_flags.h"
@@ -22,6 +23,7 @@ struct RxBuffer {
 
 struct Station {
   MemoryImage image;
+  KeptImage fileImage;  // the file as loaded, kept by a run before its read-back
   std::string HexFileName;
   ReplyFlags flags;
   TransferState transfer;

@@ -4,7 +4,7 @@
 
 #include "ground/text.h"
 #include "image/blank.h"
-#include "image/checksums.h"
+#include "runs/read_back_check.h"
 #include "runs/run_start.h"
 
 namespace kv218 {
@@ -58,8 +58,7 @@ RunOutcome StoreConfiguration(RunContext& run) {
   run.frames.FlashReadConfig();
   wait = AwaitFlag(run, flags.FlashConfigReadDone, kFlashTimeoutTicks);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
-  if (ConfigByteSum(station.image) != station.image.ConfigChecksum) {
-    window.AppendToLastLine(" NG");
+  if (!FlashConfigAgrees(run)) {
     LogFailed(window);
     return RunOutcome::Failed;
   }
@@ -70,34 +69,15 @@ RunOutcome StoreConfiguration(RunContext& run) {
 
 // Step 17: the read-back compared with the reference by the type's rule.
 RunOutcome Verify(RunContext& run) {
-  Station& station = run.station;
   WindowOps& window = run.window;
   const TargetType type = window.SelectedType();
-  const std::uint16_t std_ = station.image.ImageChecksum;
-  if (type == TargetType::TkSeries) {
-    if (ProgramWordSum24(station.image) != std_) {
-      window.AppendToLastLine(" NG");
-      LogFailed(window);
-      return RunOutcome::Failed;
-    }
-    window.AppendToLastLine(" OK");
-    return StoreConfiguration(run);
-  }
-  std::uint16_t now = 0;
-  if (type == TargetType::MvrxSeries || type == TargetType::CradleSet) {
-    now = FlashReadBackSum16(station.image);
-    TakeConfigFromImage16(station.image);
-  } else if (type == TargetType::EcoMode) {
-    now = WindowByteSum1K(station.image);
-  } else {
-    return RunOutcome::Failed;  // no type selected: no rule, no result line
-  }
-  if (now != std_) {
-    window.AppendToLastLine(MismatchText(std_, now, false));
+  if (!IsTargetTypeItem(ItemIndexOf(type))) return RunOutcome::Failed;  // no rule, no result line
+  if (!FlashProgramAgrees(run, type)) {
     LogFailed(window);
     return RunOutcome::Failed;
   }
   window.AppendToLastLine(" OK");
+  if (type == TargetType::TkSeries) return StoreConfiguration(run);
   LogSucceeded(window);
   return RunOutcome::Succeeded;
 }
@@ -152,6 +132,7 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   window.AppendToLastLine(" OK");
 
   const TargetType blankType = window.SelectedType();
+  KeepFileImage(station);
   if (blankType == TargetType::TkSeries) {
     BlankImage24(station.image);
   } else if (blankType == TargetType::MvrxSeries || blankType == TargetType::CradleSet) {

@@ -4,7 +4,7 @@
 
 #include "ground/text.h"
 #include "image/blank.h"
-#include "image/checksums.h"
+#include "runs/read_back_check.h"
 #include "runs/run_start.h"
 
 namespace kv218 {
@@ -75,10 +75,7 @@ RunOutcome ConfigurationAndReset(RunContext& run) {
   wait = AwaitFlag(run, flags.ConfigReadDone, kTargetTimeoutTicks);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
   run.window.AppendLog("8. Verify Configuration Bits ...");
-  const std::uint16_t now = ConfigByteSum(station.image);
-  const std::uint16_t std_ = station.image.ConfigChecksum;
-  if (now != std_) {
-    run.window.AppendToLastLine(MismatchText(std_, now, true));
+  if (!TargetConfigAgrees(run)) {
     LogFailed(run.window);
     return RunOutcome::Failed;
   }
@@ -123,6 +120,7 @@ RunOutcome Converse(RunContext& run) {
   if (aborted) return Stopped(result);
 
   const TargetType readType = window.SelectedType();
+  KeepFileImage(station);
   if (readType == TargetType::TkSeries) {
     BlankImage24(station.image);
   } else if (readType == TargetType::MvrxSeries || readType == TargetType::CradleSet) {
@@ -139,24 +137,13 @@ RunOutcome Converse(RunContext& run) {
 
   window.AppendLog("5. Verify Program Memory ...");
   const TargetType verifyType = window.SelectedType();
-  const std::uint16_t std_ = station.image.ImageChecksum;
-  if (verifyType == TargetType::TkSeries) {
-    const std::uint16_t now = ProgramWordSum24(station.image);
-    if (now != std_) {
-      window.AppendToLastLine(MismatchText(std_, now, true));
+  if (verifyType == TargetType::TkSeries || verifyType == TargetType::MvrxSeries ||
+      verifyType == TargetType::CradleSet) {
+    if (!TargetProgramAgrees(run, verifyType)) {
       LogFailed(window);
       return RunOutcome::Failed;
     }
-    return ConfigurationAndReset(run);
-  }
-  if (verifyType == TargetType::MvrxSeries || verifyType == TargetType::CradleSet) {
-    const std::uint16_t now = TargetReadBackSum16(station.image, verifyType);
-    TakeConfigFromImage16(station.image);
-    if (now != std_) {
-      window.AppendToLastLine(MismatchText(std_, now, false));
-      LogFailed(window);
-      return RunOutcome::Failed;
-    }
+    if (verifyType == TargetType::TkSeries) return ConfigurationAndReset(run);
     window.AppendToLastLine(" OK");
     return ResetTarget(run, "6. Resetting ...");
   }

@@ -31,7 +31,7 @@ bool CheckTimeout(RunContext& run, std::int32_t limit, OnClose onClose) {
   if (run.station.TimeOutCount < limit) return false;
   run.loop.SetTickTimer(false);
   run.window.AppendLog("TimeOut !! No response with target !!");
-  run.window.AppendLog("PROGRAMMING FAILED. (" + TimeStampText() + ")");
+  run.window.AppendLog(std::string(run.verdictWord) + " FAILED. (" + TimeStampText() + ")");
   return true;
 }
 

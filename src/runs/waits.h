@@ -43,6 +43,9 @@ struct RunContext {
   RunControl& control;
   std::function<void(std::chrono::milliseconds)> sleep;
   ImageSource* images = nullptr;
+  // The first word of the run's failure line, which a time-out writes too: "PROGRAMMING",
+  // or "VERIFY" and "READ" for the sessions that only read.
+  const char* verdictWord = "PROGRAMMING";
 };
 
 enum class WaitResult {

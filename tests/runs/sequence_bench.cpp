@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "ground/text.h"
 #include "protocol/receive_handler.h"
 #include "runs/reply_watch.h"
 #include "sim/fault_set.h"
@@ -110,6 +111,12 @@ std::vector<std::string> RunLines(const SequenceBench& bench) {
   EXPECT_EQ(log[0], "");
   EXPECT_THAT(log[2], ::testing::StartsWith("Loading ... OK"));
   return std::vector<std::string>(log.begin() + 3, log.end());
+}
+
+std::string OneByteDifferenceText(std::int64_t address, std::uint8_t file, std::uint8_t flipped) {
+  return "First difference at 0x" + Hex(static_cast<std::uint64_t>(address), 4) + ": file " +
+         Hex(file, 2) + ", read " + Hex(static_cast<std::uint8_t>(file ^ flipped), 2) +
+         " (1 byte differs)";
 }
 
 void ExpectIdleAfterEndRun(const SequenceBench& bench) {

@@ -66,6 +66,10 @@ std::vector<std::string> WithoutTimeStamps(const std::vector<std::string>& log);
 // The log lines after the loader's three ("", path, "Loading ... OK ...").
 std::vector<std::string> RunLines(const SequenceBench& bench);
 
+// The aside after the NG line of a read-back that differs from the file in one byte only:
+// at that byte's HEX file address, the file's value and the bits the read-back changed.
+std::string OneByteDifferenceText(std::int64_t address, std::uint8_t file, std::uint8_t flipped);
+
 // The window is idle again, and the programmer was told the run began and is over.
 void ExpectIdleAfterEndRun(const SequenceBench& bench);
 
