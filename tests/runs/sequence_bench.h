@@ -29,6 +29,8 @@ class SequenceBench {
 
   RunOutcome Program(int type, const std::string& path);
   RunOutcome Store(int type, const std::string& path);
+  // Any session (the read-only ones among them) on the selector's type and the file path.
+  RunOutcome Run(RunOutcome (*session)(RunContext&), int type, const std::string& path = {});
 
   // Called with every frame the programmer receives, before it answers.
   void OnFrame(std::function<void(const sim::Frame&)> hook) { hook_ = std::move(hook); }
