@@ -10,6 +10,7 @@
 #include "port/system_port.h"
 #include "protocol/receive_handler.h"
 #include "runs/flash_download.h"
+#include "runs/read_only_sessions.h"
 #include "runs/reply_watch.h"
 #include "runs/target_sequence.h"
 
@@ -192,6 +193,22 @@ RunOutcome Controller::StoreInProgrammer() {
   return RunExclusive(&RunFlashDownload, RunRecord::Kind::Store);
 }
 
+RunOutcome Controller::VerifyTarget() {
+  return RunExclusive(&RunVerifyTarget, RunRecord::Kind::VerifyTarget);
+}
+
+RunOutcome Controller::VerifyProgrammer() {
+  return RunExclusive(&RunVerifyFlash, RunRecord::Kind::VerifyFlash);
+}
+
+RunOutcome Controller::ReadTarget() {
+  return RunExclusive(&RunReadTarget, RunRecord::Kind::ReadTarget);
+}
+
+RunOutcome Controller::ReadProgrammer() {
+  return RunExclusive(&RunReadFlash, RunRecord::Kind::ReadFlash);
+}
+
 RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunRecord::Kind kind) {
   if (control_.running) return RunOutcome::Busy;
   control_.running = true;
@@ -199,7 +216,10 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   replyEnd_.ExpectTargetType(window_.SelectedType());
   const bool recording = !recordFile_.empty();
   if (recording) {
-    recorder_.Begin({kind, portPath_, station_.HexFileName, ItemIndexOf(window_.SelectedType())},
+    // A read starts from no file.
+    const bool reads = kind == RunRecord::Kind::ReadTarget || kind == RunRecord::Kind::ReadFlash;
+    recorder_.Begin({kind, portPath_, reads ? std::string() : station_.HexFileName,
+                     ItemIndexOf(window_.SelectedType())},
                     clock_());
   }
   RunContext run{station_, window_, loop_, frames_, control_, sleep_, images_};

@@ -17,6 +17,14 @@ const char* OperationName(RunRecord::Kind kind) {
       return "program";
     case RunRecord::Kind::Store:
       return "store";
+    case RunRecord::Kind::VerifyTarget:
+      return "verify";
+    case RunRecord::Kind::VerifyFlash:
+      return "verify-flash";
+    case RunRecord::Kind::ReadTarget:
+      return "read";
+    case RunRecord::Kind::ReadFlash:
+      return "read-flash";
     case RunRecord::Kind::Standalone:
       break;
   }

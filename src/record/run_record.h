@@ -14,7 +14,7 @@ namespace kv218 {
 using WallTime = std::chrono::system_clock::time_point;
 
 struct RunRecord {
-  enum class Kind { Program, Store, Standalone };
+  enum class Kind { Program, Store, VerifyTarget, VerifyFlash, ReadTarget, ReadFlash, Standalone };
 
   Kind kind = Kind::Program;
   std::optional<WallTime> start;  // a stand-alone run whose opening report was missed has none
