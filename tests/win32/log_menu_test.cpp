@@ -55,8 +55,10 @@ class LogMenuTest : public WindowTest {
       "Loading C:\\m\xC3\xBC\\tk_series.hex ... OK\r\n<<NOTE>> FKV-218\r\nV1.3\r\n";
 };
 
-TEST_F(LogMenuTest, MenuOffersSaveLogAndCopy) {
-  EXPECT_EQ(RightClickAndPick(L""), (std::vector<std::wstring>{L"Save Log...", L"Copy"}));
+TEST_F(LogMenuTest, MenuOffersSaveLogCopyAndTheVerifications) {
+  EXPECT_EQ(
+      RightClickAndPick(L""),
+      (std::vector<std::wstring>{L"Save Log...", L"Copy", L"Verify Target", L"Verify KV-218"}));
 
   // From the keyboard (Shift+F10) the menu opens on the log, at its caret.
   const HWND log = form_->Memo1().Handle();
