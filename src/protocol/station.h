@@ -4,10 +4,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "image/kept_image.h"
 #include "image/memory_image.h"
+#include "image/read_back_difference.h"
 #include "port/port_channel.h"
 #include "protocol/reply_flags.h"
 #include "protocol/report_carry.h"
@@ -24,6 +26,8 @@ struct RxBuffer {
 struct Station {
   MemoryImage image;
   KeptImage fileImage;  // the file as loaded, kept by a run before its read-back
+  // Where the run's failed read-back differed from the file first; none in a run without one.
+  std::optional<ByteDifference> firstDifference;
   std::string HexFileName;
   ReplyFlags flags;
   TransferState transfer;

@@ -14,6 +14,7 @@ bool Agrees(RunContext& run, ReadBackSpan span, std::uint16_t std_, std::uint16_
   if (now == std_ && !difference) return true;
   run.window.AppendToLastLine(ngText);
   if (difference) run.window.AppendAside(DifferenceText(*difference));
+  run.station.firstDifference = difference;
   return false;
 }
 

@@ -207,6 +207,7 @@ std::optional<RunOutcome> OpenWithoutFile(RunContext& run) {
 // A type the session cannot serve (no read command for its target, or none selected) is
 // refused before anything is sent.
 std::optional<RunOutcome> Refuse(RunContext& run, bool flash) {
+  run.station.firstDifference.reset();  // this session's, from its start
   const TargetType type = run.window.SelectedType();
   if (flash ? IsTargetTypeItem(ItemIndexOf(type)) : TargetCanBeRead(type)) return std::nullopt;
   run.window.ShowError(type == TargetType::EcoMode

@@ -10,6 +10,7 @@ namespace kv218 {
 std::optional<RunOutcome> OpenRun(RunContext& run, std::int32_t biasForType1) {
   Station& station = run.station;
   WindowOps& window = run.window;
+  station.firstDifference.reset();
   if (station.HexFileName.empty()) {
     window.AppendLog("");
     window.AppendLog("<<WARNING>> Please load file first !!");
