@@ -85,6 +85,21 @@ TEST(Kv218Verify, PassesOnTheBoardItProgrammedAndNamesAChangeInTheFlash) {
   EXPECT_EQ(run({"verify", "--flash", cradle}, "2").exitCode, 0);
 }
 
+// Several boards at once, as program does: a blank type-2 board matches a file without data
+// (erased memory, the configuration's defaults), and the second board's read-back is corrupt.
+TEST(Kv218Verify, ServesSeveralBoardsAtOnceEachWithItsVerdict) {
+  TempDir dir;
+  const std::string blank = dir.Write("blank.hex", ":00000001FF\r\n");
+  const Finished run =
+      testing::Run(Kv218(dir, {"verify", "--simulate", "2", "--sim-baud", "max", "--fault",
+                               "2:corrupt-readback", "--type", "2", blank}));
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("[sim1] VERIFY SUCCEEDED. ("));
+  EXPECT_THAT(run.out, HasSubstr("[sim2] First difference at 0x0001: file FF, read FE (1 byte "
+                                 "differs)\n[sim2] VERIFY FAILED. ("));
+  EXPECT_THAT(run.out, HasSubstr("Exit status 1: failed on sim2"));
+}
+
 TEST(Kv218Verify, Type3TargetIsAnInputErrorWithNothingSent) {
   TempDir dir;
   ExternalSimulator sim(dir, {"--baud", "max"});
