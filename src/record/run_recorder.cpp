@@ -73,7 +73,8 @@ void RunRecorder::Begin(Opening opening, WallTime now) {
   // Absolute, so that the line still names the file wherever it is read.
   std::error_code error;
   const auto absolute = std::filesystem::absolute(PathFromUtf8(opening.hexFile), error);
-  record_.hexFile = error || opening.hexFile.empty() ? opening.hexFile : Utf8FromPath(absolute);
+  // A read starts from no file.
+  if (!opening.hexFile.empty()) record_.hexFile = error ? opening.hexFile : Utf8FromPath(absolute);
   record_.targetType = opening.targetType;
   inRun_ = true;
   pastLoading_ = false;
@@ -132,6 +133,7 @@ RunRecord RunRecorder::End(RunOutcome outcome, const Station& station, WallTime 
   if (record.targetType == 0 && record.imageChecksum) {
     record.configChecksum = Hex(station.image.ConfigChecksum, 4);
   }
+  record.firstDifference = station.firstDifference;
   for (const std::string& step : steps_) {
     if (step.starts_with(kIdentityStep)) record.deviceIdentity = IdentityValues(step);
   }
