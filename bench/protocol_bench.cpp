@@ -4,7 +4,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,23 +11,11 @@
 #include "protocol/frames.h"
 #include "protocol/receive_handler.h"
 #include "protocol/station.h"
+#include "testkit/immediate_loop.h"
 #include "testkit/recording_window.h"
 
 namespace kv218 {
 namespace {
-
-class IdleLoop final : public MessageLoop {
- public:
-  void PumpMessages() override {}
-  void WaitForMessages() override {}
-  bool RunOnWindowThread(const std::function<void()>& fn) override {
-    fn();
-    return true;
-  }
-  void Post(std::function<void()> fn) override { fn(); }
-  void SetTickTimer(bool) override {}
-  void SetTickHandler(std::function<void()>) override {}
-};
 
 class NullPort final : public PortChannel {
  public:
@@ -50,7 +37,7 @@ struct Host {
   Host() { station.port = &port; }
   Station station;
   RecordingWindow window;
-  IdleLoop loop;
+  testing::ImmediateLoop loop;
   NullPort port;
   Frames frames{station, window};
 };

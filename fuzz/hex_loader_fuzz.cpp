@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "image/hex_loader.h"
-#include "quiet_loop.h"
 #include "scratch_file.h"
+#include "testkit/immediate_loop.h"
 #include "testkit/recording_window.h"
 
 namespace {
@@ -26,7 +26,7 @@ LoadResult Load(MemoryImage& image, const std::string& path, int type, bool stri
   image = MemoryImage{};
   RecordingWindow window;
   window.targetType = type;
-  kv218::fuzz::QuietLoop loop;
+  kv218::testing::ImmediateLoop loop;
   const LoadResult result =
       LoadImage(image, path, kv218::TargetTypeAt(type), window, loop, LoadOptions{strict});
   switch (result.status) {

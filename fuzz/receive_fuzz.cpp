@@ -17,7 +17,7 @@
 #include "protocol/frames.h"
 #include "protocol/receive_handler.h"
 #include "protocol/station.h"
-#include "quiet_loop.h"
+#include "testkit/immediate_loop.h"
 #include "testkit/recording_window.h"
 
 namespace {
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   window.targetType = input.ConsumeIntegralInRange<int>(-1, 4);
   ArbitraryState(input, *station);
   kv218::Frames frames(*station, window);
-  kv218::fuzz::QuietLoop loop;
+  kv218::testing::ImmediateLoop loop;
 
   for (int burst = 0; burst < 16 && input.remaining_bytes() > 0; ++burst) {
     const auto length = input.ConsumeIntegral<std::uint16_t>();

@@ -24,7 +24,7 @@ constexpr std::chrono::milliseconds kCloseDrainLimit{2500};
 
 Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation settings,
                        PortFactory makePort)
-    : window_(window, recorder_),
+    : window_(window),
       loop_(loop),
       settingsLocation_(std::move(settings)),
       makePort_(std::move(makePort)),
@@ -33,18 +33,19 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
       reportRecordError_([this](const std::string& error) {
         // A line in the log rather than a message box: a production line is never stopped
         // by its record, and the warning stays in view with the run it belongs to.
-        window_.window().AppendLog("<<WARNING>> Run not recorded: " + error);
+        window_.AppendLog("<<WARNING>> Run not recorded: " + error);
       }),
       reportPortEvent_([this](PortEvent event, const std::string& path) {
         // Aside, as the programmer's own reports: a run in progress completes its step line.
-        window_.window().AppendAside(event == PortEvent::Lost
-                                         ? "<<WARNING>> Port " + path +
-                                               " lost; waiting for it to come back"
-                                         : "Port " + path + " is back");
+        window_.AppendAside(event == PortEvent::Lost
+                                ? "<<WARNING>> Port " + path + " lost; waiting for it to come back"
+                                : "Port " + path + " is back");
       }),
       hostName_(HostName()),
       frames_(station_, window_) {
   if (!makePort_) makePort_ = [] { return MakeSystemPort(); };
+  // The recorder hears every run and keeps what it heard only while it records one.
+  station_.events = &recorder_;
   loop_.SetTickHandler([this] { OnTick(); });
 }
 
@@ -178,11 +179,22 @@ void Controller::QueryNote() { frames_.QueryInfo(); }
 void Controller::LoadFile() {
   if (control_.running) return;
   const auto chosen = window_.ChooseHexFile();
-  if (!chosen) return;
-  station_.HexFileName = *chosen;
+  if (chosen) LoadFileNamed(*chosen);
+}
+
+bool Controller::LoadFileNamed(const std::string& path) {
+  if (control_.running) {
+    // The run reloads HexFileName at its start and reads the image throughout; a file taken
+    // now would change what it programs. The button is off, but a drop can still come. Aside:
+    // the step in progress still completes its own line.
+    window_.AppendAside("<<WARNING>> A run is in progress; " + path + " was not loaded");
+    return false;
+  }
+  station_.HexFileName = path;
   AppendLoadingLines(window_, station_.HexFileName);
   control_.lastLoad = LoadImage(station_.image, station_.HexFileName, window_.SelectedType(),
                                 window_, loop_, control_.loadOptions);
+  return true;
 }
 
 RunOutcome Controller::ProgramTarget() {

@@ -22,7 +22,6 @@
 #include "protocol/frames.h"
 #include "protocol/reply_decoder.h"
 #include "protocol/station.h"
-#include "record/log_tap.h"
 #include "record/run_recorder.h"
 #include "record/standalone_watch.h"
 #include "runs/run_outcome.h"
@@ -102,6 +101,9 @@ class Controller {
   void QueryNote();
   // The load command: file dialog, then the loader for the selected type.
   void LoadFile();
+  // Loads path as the load command loads a chosen file: a file named when the window starts,
+  // or dropped on it. During a run nothing is loaded and the log says so; false then.
+  bool LoadFileNamed(const std::string& path);
   // Program the target / store the image in the programmer's flash. A click while a run is
   // in progress does nothing (Busy).
   RunOutcome ProgramTarget();
@@ -163,7 +165,7 @@ class Controller {
   void WriteRecord(RunRecord record);
 
   RunRecorder recorder_;
-  LogTap window_;
+  WindowOps& window_;
   MessageLoop& loop_;
   const SettingsLocation settingsLocation_;
   PortFactory makePort_;

@@ -22,7 +22,9 @@ bool SameText(std::string_view a, std::string_view b) {
 
 SettingsLocation SettingsLocationOf(const CommonOptions& options) {
   if (!options.settingsPath.empty()) return options.settingsPath;
-  const std::filesystem::path self = RunningExecutablePath();
+  // Through UTF-8: a path made from a narrow string would take the ANSI code page on Windows
+  // and lose a non-ASCII install folder.
+  const std::filesystem::path self = PathFromUtf8(RunningExecutablePath());
   return LocateSettings(SettingsPathFor(Utf8FromPath(self.parent_path() / "kv218tool")),
                         SystemSettingsEnvironment());
 }

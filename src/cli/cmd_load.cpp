@@ -73,7 +73,9 @@ int RunLoad(const LoadArguments& args, const CommonOptions& common) {
   if (!type) return kExitUsage;
 
   ConsoleWindow window(std::cout, std::cerr,
-                       {.showLog = !common.quiet, .progressBar = !common.quiet && IsTerminal(2)});
+                       {.showLog = !common.quiet,
+                        .progressBar = !common.quiet && IsTerminal(2),
+                        .sequences = TerminalProcessesSequences(2)});
   window.SetSelectedType(*type);
   QueueLoop loop;
   const ZeroedImage image;

@@ -39,6 +39,10 @@ struct ConsoleOutput::Row {
   bool shown = false;  // the gauge has moved: the row is drawn
   std::string drawn;   // the text drawn last
   std::string text;    // the text to draw next
+  // Plain rows: the gauge's tenth written last (-1: none yet), and whether a step has begun
+  // since.
+  int plainTenth = -1;
+  bool plainStep = false;
 };
 
 ConsoleOutput::ConsoleOutput(std::ostream& out, std::ostream& err, Options options)
@@ -125,6 +129,10 @@ void ConsoleOutput::LineStarted(int row, std::string_view line) {
   std::lock_guard lock(mutex_);
   Row& r = *rows_.at(static_cast<std::size_t>(row));
   r.meter.LineStarted(line, options_.clock(), r.Bytes());
+  if (!options_.sequences) {
+    r.plainStep = r.plainStep || line.ends_with(" ...");
+    return;  // written with the gauge's next move, which shows the step's start
+  }
   if (r.shown) DrawRows(false);
 }
 
@@ -134,11 +142,27 @@ void ConsoleOutput::SetPercent(int row, int percent) {
   Row& r = *rows_.at(static_cast<std::size_t>(row));
   r.meter.SetPercent(percent, options_.clock(), r.Bytes());
   r.shown = true;
+  if (!options_.sequences) {
+    WritePlainRow(r);
+    return;
+  }
   DrawRows(false);
 }
 
+void ConsoleOutput::WritePlainRow(Row& row) {
+  const int tenth = std::clamp(row.meter.Percent(), 0, 100) / 10;
+  if (tenth == row.plainTenth && !row.plainStep) return;
+  row.plainTenth = tenth;
+  row.plainStep = false;
+  const std::size_t width = options_.columns > 1 ? options_.columns - 1 : 1;
+  row.meter.Format(row.prefix, options_.clock(), row.Bytes(), width, row.text);
+  out_.flush();
+  err_ << row.text << '\n';
+  err_.flush();
+}
+
 void ConsoleOutput::EndRow(int row) {
-  if (!options_.progress) return;
+  if (!options_.progress || !options_.sequences) return;  // plain rows stay as written
   std::lock_guard lock(mutex_);
   rows_.at(static_cast<std::size_t>(row))->meter.Stop(options_.clock());
   bool anyRunning = false;
@@ -151,6 +175,7 @@ void ConsoleOutput::EndRow(int row) {
 }
 
 void ConsoleOutput::Refresh() {
+  if (!options_.sequences) return;  // plain rows show only steps and tenths, not times
   std::lock_guard lock(mutex_);
   if (drawnRows_ > 0) DrawRows(false);
 }

@@ -5,7 +5,9 @@
 // from any port's window thread: each writes whole lines under one lock, so the lines of
 // several ports never mix within a line. The progress rows are drawn at the bottom of the
 // error stream (only where that is a terminal), taken off before a line is written and drawn
-// again after it, and redrawn only when what they show changes.
+// again after it, and redrawn only when what they show changes. A console that does not
+// process terminal sequences gets plain rows instead: a row written as a line of its own when
+// its step changes or its gauge passes another tenth, never redrawn.
 
 #include <chrono>
 #include <condition_variable>
@@ -43,6 +45,7 @@ class ConsoleOutput {
   struct Options {
     bool showLog = true;    // print the log lines on out
     bool progress = false;  // draw the progress rows on err; only for a terminal
+    bool sequences = true;  // the terminal processes cursor movement; false: plain rows
     std::size_t columns = 80;
     // With progress: how often the rows' times are brought up to date while nothing else
     // happens (an erase, a silent wait), by a thread started when the rows are first drawn.
@@ -88,6 +91,7 @@ class ConsoleOutput {
   void WriteOut(std::string_view prefix, std::string_view text, bool line);
   void EraseRows();                // with mutex_ held
   void DrawRows(bool evenIfSame);  // with mutex_ held
+  void WritePlainRow(Row& row);    // with mutex_ held
   void RefreshLoop();
 
   std::ostream& out_;

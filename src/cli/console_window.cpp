@@ -12,6 +12,7 @@ ConsoleWindow::ConsoleWindow(std::ostream& out, std::ostream& err, Options optio
           std::make_unique<ConsoleOutput>(out, err,
                                           ConsoleOutput::Options{.showLog = options.showLog,
                                                                  .progress = options.progressBar,
+                                                                 .sequences = options.sequences,
                                                                  .columns = options.columns,
                                                                  .refreshEvery = kProgressRefresh,
                                                                  .clock = {}})),

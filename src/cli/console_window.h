@@ -25,6 +25,7 @@ class ConsoleWindow : public WindowOps {
   struct Options {
     bool showLog = true;       // print the log lines on out
     bool progressBar = false;  // draw the gauge on err; only for a terminal
+    bool sequences = true;     // redrawn in place; false: plain rows (ConsoleOutput)
     std::size_t columns = 80;  // the terminal's width
   };
 

@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
   std::setlocale(LC_TIME, "");
   // Before any thread: they all inherit it.
   KeepRunningWithoutAReader();
+  // UTF-8 output and the progress rows' sequences for the run, the console as it was after.
+  const ConsoleSetup console(SystemConsole());
 
   CLI::App app{"kv218: the command line of the KV-218 device programmer's companion", "kv218"};
   app.set_version_flag("--version", "kv218 " KV218_VERSION);

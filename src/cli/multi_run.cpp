@@ -239,6 +239,7 @@ int RunOnSeveralPorts(const CommonOptions& common, const SessionOptions& options
   ConsoleOutput output(std::cout, std::cerr,
                        {.showLog = !common.quiet,
                         .progress = progress,
+                        .sequences = TerminalProcessesSequences(2),
                         .columns = TerminalColumns(2),
                         .refreshEvery = kProgressRefresh,
                         .clock = {}});

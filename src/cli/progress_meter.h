@@ -27,6 +27,7 @@ class ProgressMeter {
   // The run is over: the elapsed time stops and the row shows the last line.
   void Stop(TimePoint now);
   bool Stopped() const { return stoppedAt_.has_value(); }
+  int Percent() const { return percent_; }
 
   // The row as shown, prefix first, cut to width characters:
   // "[####      ]  40%   0:07   10.4 kB/s   0:10 left  3. Programming Program Memory".

@@ -116,6 +116,7 @@ Session::Session(const CommonOptions& common, const SessionOptions& options)
       window_(std::cout, std::cerr,
               {.showLog = !common.quiet,
                .progressBar = !common.quiet && IsTerminal(2),
+               .sequences = TerminalProcessesSequences(2),
                .columns = TerminalColumns(2)}) {
   window_.SetLineCounters(&line_);
 }

@@ -14,6 +14,21 @@ std::size_t TerminalColumns(int fd) {
   return 80;
 }
 
+bool TerminalProcessesSequences(int) { return true; }
+
+ConsoleCalls& SystemConsole() {
+  // A terminal has no console mode or code page to set: it takes what it is given.
+  class NoConsole : public ConsoleCalls {
+   public:
+    bool GetMode(std::uint32_t&) override { return false; }
+    bool SetMode(std::uint32_t) override { return false; }
+    std::uint32_t OutputCodePage() override { return 0; }
+    bool SetOutputCodePage(std::uint32_t) override { return false; }
+  };
+  static NoConsole console;
+  return console;
+}
+
 void KeepRunningWithoutAReader() { ::signal(SIGPIPE, SIG_IGN); }
 
 }  // namespace kv218::cli

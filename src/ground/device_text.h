@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ground/utf8.h"
+
 namespace kv218 {
 
 namespace detail {
@@ -18,33 +20,6 @@ inline void AppendEscaped(std::string& line, const std::uint8_t* bytes, std::siz
     line.push_back(kDigits[bytes[i] >> 4]);
     line.push_back(kDigits[bytes[i] & 0xF]);
   }
-}
-
-// Length of the well-formed UTF-8 sequence at bytes[0] (at most count bytes), 0 when there is
-// none; code gets its code point.
-inline std::size_t Utf8Sequence(const std::uint8_t* bytes, std::size_t count, char32_t& code) {
-  const std::uint8_t lead = bytes[0];
-  std::size_t length = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    code = lead & 0x1Fu;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    code = lead & 0x0Fu;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    code = lead & 0x07u;
-  } else {
-    return 0;
-  }
-  if (length > count) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((bytes[k] & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (bytes[k] & 0x3Fu);
-  }
-  const char32_t shortest = length == 3 ? 0x800 : length == 4 ? 0x10000 : 0x80;
-  if (code < shortest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return length;
 }
 
 }  // namespace detail
@@ -68,7 +43,7 @@ inline void AppendDeviceText(std::string& line, const std::uint8_t* bytes, std::
       continue;
     }
     char32_t code = 0;
-    std::size_t length = detail::Utf8Sequence(bytes + i, count - i, code);
+    std::size_t length = Utf8Sequence(bytes + i, count - i, code);
     if (length == 0) {
       length = 1;  // not UTF-8: one 8-bit character
       code = b;

@@ -8,28 +8,11 @@
 #include <vector>
 
 #include "ground/platform.h"
+#include "ground/utf8.h"
 
 namespace kv218 {
 
 namespace {
-
-std::wstring Wide(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int size = static_cast<int>(utf8.size());
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), n);
-  return wide;
-}
-
-std::string Utf8(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  const int size = static_cast<int>(wide.size());
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), n, nullptr, nullptr);
-  return utf8;
-}
 
 // A Windows text written by one of the Get...FormatEx calls (size in characters, NUL included).
 template <typename Format>
@@ -64,11 +47,11 @@ std::string LocalTimeStampText(std::time_t when) {
     return GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, text, size,
                            nullptr);
   });
-  if (local.tm_hour == 0 && local.tm_min == 0 && local.tm_sec == 0) return Utf8(date);
+  if (local.tm_hour == 0 && local.tm_min == 0 && local.tm_sec == 0) return Utf8FromWide(date);
   const std::wstring clock = Formatted([&](wchar_t* text, int size) {
     return GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &time, nullptr, text, size);
   });
-  return Utf8(date) + " " + Utf8(clock);
+  return Utf8FromWide(date) + " " + Utf8FromWide(clock);
 }
 
 std::string ExecutablePath() {
@@ -77,7 +60,7 @@ std::string ExecutablePath() {
     const DWORD size = static_cast<DWORD>(buffer.size());
     const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), size);
     if (n == 0) return {};
-    if (n < size) return Utf8(std::wstring_view(buffer.data(), n));
+    if (n < size) return Utf8FromWide(std::wstring_view(buffer.data(), n));
     buffer.resize(buffer.size() * 2);  // cut short: try a longer buffer
   }
 }
@@ -85,7 +68,7 @@ std::string ExecutablePath() {
 bool FolderTakesNewFiles(const std::string& folder) {
   const std::string probe = folder + "\\.kv218tool-probe-" + std::to_string(GetCurrentProcessId());
   const HANDLE file = CreateFileW(
-      Wide(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      WideFromUtf8(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
       FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);  // deletes it
@@ -94,11 +77,11 @@ bool FolderTakesNewFiles(const std::string& folder) {
 
 std::string UserConfigurationHome() {
   const wchar_t* value = _wgetenv(L"APPDATA");
-  return value != nullptr ? Utf8(value) : std::string();
+  return value != nullptr ? Utf8FromWide(value) : std::string();
 }
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
-  return _wfopen(Wide(path).c_str(), Wide(mode).c_str());
+  return _wfopen(WideFromUtf8(path).c_str(), WideFromUtf8(mode).c_str());
 }
 
 std::string LastErrorText() {
@@ -113,7 +96,7 @@ std::string LastErrorText() {
                               message.back() == L'.' || message.back() == L' ')) {
     message.pop_back();
   }
-  return message.empty() ? "error " + std::to_string(code) : Utf8(message);
+  return message.empty() ? "error " + std::to_string(code) : Utf8FromWide(message);
 }
 
 namespace {
@@ -203,7 +186,7 @@ struct ReplacementFile::Native {
 
 ReplacementFile::ReplacementFile(const std::string& target) : native_(new Native) {
   Native& n = *native_;
-  n.target = FollowLinks(Wide(target));
+  n.target = FollowLinks(WideFromUtf8(target));
   // A file its owner made read-only stays as it is (MoveFileExW would refuse it later
   // anyway, after the work).
   const DWORD attributes = GetFileAttributesW(n.target.c_str());

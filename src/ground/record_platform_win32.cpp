@@ -3,17 +3,10 @@
 #include <string>
 
 #include "ground/record_platform.h"
+#include "ground/utf8.h"
 
 namespace kv218 {
 namespace {
-
-std::wstring Widen(const std::string& utf8) {
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return wide;
-}
 
 std::string ErrorText(DWORD code) {
   char* text = nullptr;
@@ -74,7 +67,7 @@ std::optional<std::string> AppendWholeLine(const std::string& path, std::string_
   // With FILE_APPEND_DATA and no FILE_WRITE_DATA, every write goes to the end of the file as
   // one piece, for every handle that shares the file. Reading is asked for as well, to see
   // how the file ends; a file that may not be read is appended to all the same.
-  const std::wstring wide = Widen(path);
+  const std::wstring wide = WideFromUtf8(path);
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   bool readable = true;
   HANDLE file = CreateFileW(wide.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE, share,

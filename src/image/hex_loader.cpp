@@ -16,10 +16,18 @@ constexpr std::array<std::uint8_t, kConfigCount> kConfigDefaults24 = {
 
 LoadResult Failed(WindowOps& window, std::string message, const RecordCounts& counts) {
   window.ShowError(message);
-  return LoadResult{LoadStatus::Failed, std::move(message), counts};
+  return LoadResult{LoadStatus::Failed, std::move(message), counts, {}};
 }
 
-LoadResult Loaded(const RecordCounts& counts) { return LoadResult{LoadStatus::Loaded, {}, counts}; }
+LoadResult Loaded(const RecordCounts& counts, std::optional<std::uint16_t> shownChecksum) {
+  return LoadResult{LoadStatus::Loaded, {}, counts, shownChecksum};
+}
+
+// Shows checksum in status panel 4 and returns it, for the load's result.
+std::uint16_t ShowChecksum(WindowOps& window, std::uint16_t checksum) {
+  window.SetPanelText(kChecksumPanel, PanelChecksumText(checksum));
+  return checksum;
+}
 
 }  // namespace
 
@@ -41,12 +49,12 @@ LoadResult LoadHex24(MemoryImage& image, const std::string& path, WindowOps& win
 
   image.ImageChecksum = ProgramWordSum24(image);
   image.ByteChecksum = ProgramByteSum24(image);
-  window.SetPanelText(kChecksumPanel, PanelChecksumText(image.ImageChecksum));
+  const std::uint16_t shown = ShowChecksum(window, image.ImageChecksum);
   MaskConfig24(image);
   image.ConfigChecksum = ConfigByteSum(image);
   image.ByteChecksum = static_cast<std::uint16_t>(image.ByteChecksum + ConfigByteSum24(image));
   window.AppendToLastLine(LoadResultText24(image));
-  return Loaded(counts);
+  return Loaded(counts, shown);
 }
 
 LoadResult LoadHex16(MemoryImage& image, const std::string& path, std::uint8_t variant,
@@ -77,21 +85,22 @@ LoadResult LoadHex16(MemoryImage& image, const std::string& path, std::uint8_t v
   sum = static_cast<std::uint16_t>(sum + ConfigByteSum16(image));
   image.ByteChecksum = sum;
   window.AppendToLastLine(LoadResultText16(image, sum));
+  std::optional<std::uint16_t> shown;
   if (variant == 0) {
     // The status bar always shows the biased value; the reference carries the bias only for
     // target programming, whose read-back check adds its own constant.
     if (image.ChecksumBiasFlag == 1) {
       image.ByteChecksum = static_cast<std::uint16_t>(sum + kType1Bias);
-      window.SetPanelText(kChecksumPanel, PanelChecksumText(image.ByteChecksum));
+      shown = ShowChecksum(window, image.ByteChecksum);
     } else {
       image.BiasedDisplay = static_cast<std::uint16_t>(sum + kType1Bias);
-      window.SetPanelText(kChecksumPanel, PanelChecksumText(image.BiasedDisplay));
+      shown = ShowChecksum(window, image.BiasedDisplay);
     }
   } else if (variant == 1) {
-    window.SetPanelText(kChecksumPanel, PanelChecksumText(image.ByteChecksum));
+    shown = ShowChecksum(window, image.ByteChecksum);
   }
   image.ImageChecksum = image.ByteChecksum;
-  return Loaded(counts);
+  return Loaded(counts, shown);
 }
 
 LoadResult LoadHex1K(MemoryImage& image, const std::string& path, WindowOps& window,
@@ -110,9 +119,9 @@ LoadResult LoadHex1K(MemoryImage& image, const std::string& path, WindowOps& win
 
   window.SetProgress(100);
   image.ImageChecksum = WindowByteSum1K(image);
-  window.SetPanelText(kChecksumPanel, PanelChecksumText(image.ImageChecksum));
+  const std::uint16_t shown = ShowChecksum(window, image.ImageChecksum);
   window.AppendToLastLine(kLoadResultText1K);
-  return Loaded(counts);
+  return Loaded(counts, shown);
 }
 
 LoadResult LoadImage(MemoryImage& image, const std::string& path, TargetType targetType,

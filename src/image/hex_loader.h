@@ -7,6 +7,7 @@
 // placed stay, no checksum is computed and the log line gets no result.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,8 @@ struct LoadResult {
   // The window says nothing of it; the command line warns of a file without data records,
   // without its end-of-file record, or with records the type's memory has no room for.
   RecordCounts counts;
+  // The checksum status panel 4 shows after a load; none after an error or without a loader.
+  std::optional<std::uint16_t> shownChecksum;
   bool ok() const { return status == LoadStatus::Loaded; }
 };
 

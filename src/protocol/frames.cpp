@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "protocol/run_log.h"
+
 namespace kv218 {
 namespace {
 
@@ -67,6 +69,8 @@ void PresetReadBack(MemoryImage& image) {
 
 }  // namespace
 
+RunLog Frames::Log() { return RunLog(window_, *station_.events); }
+
 void Frames::BeginRun() {
   Begin(station_.tx, "MS");
   Send(station_);
@@ -81,7 +85,7 @@ void Frames::ReadDeviceId() { ReadDeviceId(-1); }
 
 void Frames::ReadDeviceId(int family) {
   Begin(station_.tx, family, "RI");
-  window_.AppendLog("1. Reading Device ID ...");
+  Log().Step(kReadDeviceIdStep);
   Send(station_);
 }
 
@@ -89,7 +93,7 @@ void Frames::BulkErase() { BulkErase(-1); }
 
 void Frames::BulkErase(int family) {
   Begin(station_.tx, family, "E");
-  window_.AppendLog("2. Bulk Erasing ...");
+  Log().Step(kBulkEraseStep);
   Send(station_);
 }
 
@@ -99,7 +103,7 @@ void Frames::WriteProgram() {
   switch (t.WritePhase) {
     case 0:
       Begin(tx, "WDS");
-      window_.AppendLog("3. Programming Program Memory ...");
+      Log().Step(kWriteProgramStep);
       t.WriteRow = 0;
       t.WriteBlocks = 0;
       break;
@@ -123,7 +127,7 @@ void Frames::WriteProgram(int family) {
   switch (t.WritePhase) {
     case 0:
       Begin(tx, family, "WS");
-      window_.AppendLog("3. Programming Program Memory ...");
+      Log().Step(kWriteProgramStep);
       t.WriteRow = 0;
       t.WriteBlocks = 0;
       break;
@@ -139,11 +143,9 @@ void Frames::WriteProgram(int family) {
   Send(station_);
 }
 
-constexpr std::string_view kReadProgramLine = "4. Reading Program Memory ...";
+void Frames::ReadProgram() { ReadProgram24(kReadProgramStep); }
 
-void Frames::ReadProgram() { ReadProgram24(kReadProgramLine); }
-
-void Frames::ReadProgram(int family) { ReadProgram16(family, kReadProgramLine); }
+void Frames::ReadProgram(int family) { ReadProgram16(family, kReadProgramStep); }
 
 void Frames::ReadProgramAs(TargetType targetType, std::string_view stepLine) {
   if (targetType == TargetType::TkSeries) {
@@ -159,7 +161,7 @@ void Frames::ReadProgram24(std::string_view stepLine) {
   switch (t.ReadPhase) {
     case 0:
       window_.SetProgress(0);
-      window_.AppendLog(stepLine);
+      Log().Step(stepLine);
       PresetReadBack(station_.image);
       Begin(tx, "RDS");
       break;
@@ -193,7 +195,7 @@ void Frames::ReadProgram16(int family, std::string_view stepLine) {
   switch (station_.transfer.ReadPhase) {
     case 0:
       window_.SetProgress(0);
-      window_.AppendLog(stepLine);
+      Log().Step(stepLine);
       PresetReadBack(station_.image);
       Begin(tx, family, "RDS");
       break;
@@ -210,15 +212,15 @@ void Frames::ReadProgram16(int family, std::string_view stepLine) {
 void Frames::WriteConfig() {
   Begin(station_.tx, "WC");
   for (std::uint8_t value : station_.image.ConfigBytes) station_.tx.TxAdd(value);
-  window_.AppendLog("6. Programming Configuration Bits ...");
+  Log().Step(kWriteConfigStep);
   Send(station_);
 }
 
-void Frames::ReadConfig() { ReadConfig("7. Reading Configuration Bits ..."); }
+void Frames::ReadConfig() { ReadConfig(kReadConfigStep); }
 
 void Frames::ReadConfig(std::string_view stepLine) {
   Begin(station_.tx, "RC");
-  window_.AppendLog(stepLine);
+  Log().Step(stepLine);
   Send(station_);
 }
 
@@ -231,9 +233,7 @@ void Frames::AutoProgram() {
   window_.SetProgress(0);
   Begin(station_.tx, "TA");
   AddRows(station_.tx, station_.image, 0, static_cast<std::int64_t>(kProgramRows1K));
-  // "Aoto" is the tool's own spelling, the one operators know and logs are searched for: it is
-  // not to be corrected.
-  window_.AppendLog("1. Aoto Programming Main Memory ...");
+  Log().Step(kAutoProgramStep);
   Send(station_);
 }
 

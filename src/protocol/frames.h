@@ -1,8 +1,9 @@
 #pragma once
 // The host-to-programmer command frames. Each builder builds its frame in the station's
-// TxBuffer (TxClear, TxAdd..., TxSend with TxLength), writes its log line first where it has
-// one, and sends at once. Family arguments (FamilyOf a target type): 0 gives '8' (type 1), 1
-// gives '9' (type 2), any other value no family byte.
+// TxBuffer (TxClear, TxAdd..., TxSend with TxLength), writes its step line first where it has
+// one (through RunLog, so the station's RunEvents hear of the step), and sends at once.
+// Family arguments (FamilyOf a target type): 0 gives '8' (type 1), 1 gives '9' (type 2), any
+// other value no family byte.
 
 #include <cstdint>
 #include <string_view>
@@ -13,6 +14,8 @@
 #include "protocol/station.h"
 
 namespace kv218 {
+
+class RunLog;
 
 class Frames final : public FollowUpSender {
  public:
@@ -49,6 +52,7 @@ class Frames final : public FollowUpSender {
  private:
   void ReadProgram24(std::string_view stepLine);
   void ReadProgram16(int family, std::string_view stepLine);
+  RunLog Log();
 
   Station& station_;
   WindowOps& window_;

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "ground/text.h"
+#include "protocol/run_log.h"
 #include "protocol/status_reports.h"
 
 namespace kv218 {
@@ -24,6 +25,7 @@ struct Reply {
   std::size_t count;
   std::time_t now;
   int family;  // 0 for the '8' replies (type 1), 1 for the '9' replies (type 2)
+  RunLog log;  // the step results and closing line, told to the station's RunEvents
 };
 
 using Handler = void (*)(Reply&);
@@ -61,13 +63,13 @@ std::uint8_t* ImageRow(MemoryImage& image, std::int64_t row) {
   return image.ProgramImage.data() + static_cast<std::size_t>(row) * kRowBytes;
 }
 
-void Complete(Reply& r) { r.window.AppendToLastLine(" OK"); }
+void Complete(Reply& r) { r.log.Result(" OK"); }
 
 // The end of a program-memory read-back: a read-back that lost data in any block is no
 // read-back of the target, whatever the image held where the data should have gone.
 void FinishReadBack(Reply& r) {
   const bool whole = r.station.transfer.ShortBlocks == 0;
-  r.window.AppendToLastLine(whole ? " OK" : " NG");
+  r.log.Result(whole ? " OK" : " NG");
   r.station.flags.target.ReadDone = whole ? 1 : 2;
 }
 
@@ -77,8 +79,8 @@ void Identity24(Reply& r) {
   const unsigned w1 = r.b[3] + 256u * r.b[4];
   const unsigned w2 = r.b[5] + 256u * r.b[6];
   const bool accepted = w1 == 0x00BF;
-  r.window.AppendToLastLine(accepted ? " OK" : " NG");
-  r.window.AppendToLastLine(" ( 0x" + Hex(w1, 2) + " , 0x" + Hex(w2, 4) + " )");
+  r.log.Result(accepted ? " OK" : " NG");
+  r.log.Identity("0x" + Hex(w1, 2) + " , 0x" + Hex(w2, 4));
   r.station.flags.target.DeviceIdResult = accepted ? 1 : 2;
 }
 
@@ -86,8 +88,8 @@ void Identity16(Reply& r) {
   const std::uint8_t b4 = r.b[4];
   const std::uint8_t b5 = r.b[5];
   const bool accepted = b5 == 0x1C && (b4 & 0x20) != 0;
-  r.window.AppendToLastLine(accepted ? " OK" : " NG");
-  r.window.AppendToLastLine(" ( 0x" + Hex(b5, 2) + " , 0x" + Hex(b4, 2) + " )");
+  r.log.Result(accepted ? " OK" : " NG");
+  r.log.Identity("0x" + Hex(b5, 2) + " , 0x" + Hex(b4, 2));
   r.station.flags.target.DeviceIdResult = accepted ? 1 : 2;
 }
 
@@ -115,13 +117,9 @@ void ResetAcknowledged(Reply& r) {
 void AutoProgramResult(Reply& r) {
   r.window.SetProgress(100);
   r.loop.PumpMessages();
-  if (r.b[3] != 0) {
-    r.window.AppendToLastLine(" OK");
-    r.window.AppendLog("PROGRAMMING SUCCEEDED. (" + TimeStampText(r.now) + ")");
-  } else {
-    r.window.AppendToLastLine(" NG");
-    r.window.AppendLog("PROGRAMMING FAILED. (" + TimeStampText(r.now) + ")");
-  }
+  const bool succeeded = r.b[3] != 0;
+  r.log.Result(succeeded ? " OK" : " NG");
+  r.log.Ended(succeeded, r.now);
   r.station.flags.target.DeviceIdResult = 1;  // the value that ends the sequence's wait
 }
 
@@ -382,9 +380,7 @@ void EraseCounterRead(Reply& r) {
   const std::uint32_t counter = (std::uint32_t{r.b[4]} << 24) | (std::uint32_t{r.b[5]} << 16) |
                                 (std::uint32_t{r.b[6]} << 8) | std::uint32_t{r.b[7]};
   r.station.transfer.EraseCounter = counter;
-  r.window.AppendLog("");
-  r.window.AppendLog("<<NOTE>> Internal Flash Bulk Erase Counter (Max:100,000): " +
-                     std::to_string(counter));
+  r.log.EraseCounter(counter);
   r.station.flags.flash.EraseCounterState = counter < kEraseCounterLimit ? 1 : 2;
 }
 
@@ -480,7 +476,9 @@ bool DecodeReply(Station& station, WindowOps& window, MessageLoop& loop, FollowU
     if (!HeadMatches(entry, bytes, count)) continue;
     // A reply cut short by a pause is not taken from what earlier reads left in the buffer.
     if (count < entry.length) return false;
-    Reply reply{station, window, loop, followUp, bytes, count, now, entry.family};
+    Reply reply{station,  window,       loop,
+                followUp, bytes,        count,
+                now,      entry.family, RunLog(window, *station.events)};
     entry.handle(reply);
     return true;
   }

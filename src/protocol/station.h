@@ -4,12 +4,11 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 
+#include "ground/run_events.h"
 #include "image/kept_image.h"
 #include "image/memory_image.h"
-#include "image/read_back_difference.h"
 #include "port/port_channel.h"
 #include "protocol/reply_flags.h"
 #include "protocol/report_carry.h"
@@ -26,8 +25,6 @@ struct RxBuffer {
 struct Station {
   MemoryImage image;
   KeptImage fileImage;  // the file as loaded, kept by a run before its read-back
-  // Where the run's failed read-back differed from the file first; none in a run without one.
-  std::optional<ByteDifference> firstDifference;
   std::string HexFileName;
   ReplyFlags flags;
   TransferState transfer;
@@ -35,7 +32,8 @@ struct Station {
   RxBuffer rx;
   ReportCarry reportCarry;
   std::int32_t TimeOutCount = 0;
-  PortChannel* port = nullptr;  // null while no port is open: frames go nowhere
+  PortChannel* port = nullptr;         // null while no port is open: frames go nowhere
+  RunEvents* events = &NoRunEvents();  // who keeps the record of a run (never null)
 };
 
 }  // namespace kv218

@@ -5,13 +5,10 @@
 
 #include "ground/device_text.h"
 #include "ground/text.h"
+#include "protocol/run_log.h"
 
 namespace kv218 {
 namespace {
-
-std::string Stamped(const char* head, std::time_t now) {
-  return std::string(head) + TimeStampText(now) + ")";
-}
 
 void LogReport(WindowOps& window, const StatusReport& report, std::time_t now) {
   static constexpr const char* kValueTitles[] = {
@@ -23,16 +20,16 @@ void LogReport(WindowOps& window, const StatusReport& report, std::time_t now) {
   switch (report.code) {
     case kReportStart:
       window.AppendAside("");
-      window.AppendAside(Stamped("KV-218 TO TARGET ... (", now));
+      window.AppendAside(TimedLine("KV-218 TO TARGET ... (", now));
       break;
     case kReportReady:
       window.AppendAside("1. Check Device Ready ( 0x" + Hex(report.value, 2) + " )");
       break;
     case kReportFailed:
-      window.AppendAside(Stamped("PROGRAMMING FAILED. (", now));
+      window.AppendAside(TimedLine(kFailedHead, now));
       break;
     case kReportSucceeded:
-      window.AppendAside(Stamped("PROGRAMMING SUCCEEDED. (", now));
+      window.AppendAside(TimedLine(kSucceededHead, now));
       break;
     default:
       window.AppendAside(std::string(kValueTitles[report.code - 2]) + Hex(report.value, 4) + " )");

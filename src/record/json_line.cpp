@@ -2,45 +2,17 @@
 
 #include <cstdio>
 
+#include "ground/utf8.h"
+
 namespace kv218 {
-namespace {
-
-// Length of the valid UTF-8 sequence at text[i], or 0 when the byte there starts none
-// (overlong forms, surrogates and values past U+10FFFF are not valid).
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  }
-  return length;
-}
-
-}  // namespace
 
 void AppendJsonString(std::string& out, std::string_view text) {
   out.push_back('"');
   for (std::size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80) {
-      const std::size_t length = Utf8SequenceLength(text, i);
+      char32_t code = 0;
+      const std::size_t length = Utf8Sequence(text, i, code);
       if (length == 0) {
         out.append("\\ufffd");
         ++i;

@@ -1,23 +1,23 @@
 #pragma once
-// Gathers the facts of one program or store run where they happen, without the sequences
-// knowing: the controller opens and closes the run (time, port, file, type, outcome); what
-// the run showed comes from the window operations it made (through LogTap): the checksum on
-// the status bar, the step lines with the identity values and the failing step, the time-out
-// or endurance line, a loader error, the erase counter's note; the configuration checksum
-// comes from the station at the end.
+// Gathers the facts of one program or store run as the run reports them (RunEvents): the
+// controller opens and closes the run (time, port, file, type, outcome); in between the
+// sequences tell the checksum the status bar shows, the steps with their results, the
+// identity read, the erase counter, a stop on its own line or a loader error. The
+// configuration checksum comes from the station at the end.
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "ground/run_events.h"
 #include "protocol/station.h"
 #include "record/run_record.h"
 #include "runs/run_outcome.h"
 
 namespace kv218 {
 
-class RunRecorder {
+class RunRecorder final : public RunEvents {
  public:
   struct Opening {
     RunRecord::Kind kind = RunRecord::Kind::Program;
@@ -31,21 +31,33 @@ class RunRecorder {
   void Begin(Opening opening, WallTime now);
   bool InRun() const { return inRun_; }
 
-  // What the run showed, in order. Nothing is noted outside a run.
-  void OnAppendLog(std::string_view line);
-  void OnAppendToLastLine(std::string_view text);
-  void OnPanelText(int panel, std::string_view text);
-  void OnShowError(std::string_view message);
+  // What the run did, in order. Nothing is noted outside a run.
+  void ImageLoaded(std::string_view checksum) override;
+  void LoadFailed(std::string_view message) override;
+  void StepStarted(std::string_view line) override;
+  void StepResult(std::string_view text) override;
+  void IdentityRead(std::string_view values) override;
+  void EraseCounterRead(std::uint32_t count) override;
+  void ReadBackDiffered(std::int64_t address, std::uint8_t file, std::uint8_t read,
+                        std::int64_t count) override;
+  void RunStopped(std::string_view line) override;
+  void RunEnded(bool succeeded) override;
 
   // The run ended with outcome; the record of it (host and version left to the caller).
   RunRecord End(RunOutcome outcome, const Station& station, WallTime now);
 
  private:
+  struct Step {
+    std::string title;  // "3. Programming Program Memory"
+    std::string line;   // as the log shows it, results included
+  };
+
   RunRecord record_;
   bool inRun_ = false;
-  bool pastLoading_ = false;           // the "Loading ..." line went by: step lines may follow
-  bool lastLineIsStep_ = false;        // completions go to the last step line
-  std::vector<std::string> steps_;     // the run's step lines as they stand
+  // The last step's line is still the log's last line: a result completes it. A line of the
+  // run's own (the erase counter's note, a stop, the closing line) ends that.
+  bool stepIsLastLine_ = false;
+  std::vector<Step> steps_;
   std::optional<std::string> notice_;  // time-out or endurance line, or the loader's error
 };
 

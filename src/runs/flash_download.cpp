@@ -1,8 +1,5 @@
 #include "runs/flash_download.h"
 
-#include <string>
-
-#include "ground/text.h"
 #include "image/blank.h"
 #include "runs/read_back_check.h"
 #include "runs/run_start.h"
@@ -10,22 +7,11 @@
 namespace kv218 {
 namespace {
 
-// The step and warning texts of this sequence are the tool's own, misspellings included
-// ("Writting", "Configuation", "Vreify", "llimit"): operators know them and logs and records
-// are searched for them as they stand. They are not to be corrected.
-
 // Erase-gauge full scale: the erase time is shown against 15 ticks.
 constexpr std::int32_t kEraseGaugeTicks = 15;
 
 RunOutcome Stopped(WaitResult result) {
   return result == WaitResult::Closed ? RunOutcome::Interrupted : RunOutcome::TimedOut;
-}
-
-void LogFailed(WindowOps& window) {
-  window.AppendLog("PROGRAMMING FAILED. (" + TimeStampText() + ")");
-}
-void LogSucceeded(WindowOps& window) {
-  window.AppendLog("PROGRAMMING SUCCEEDED. (" + TimeStampText() + ")");
 }
 
 // The erase wait: like AwaitFlag, but each pass also shows the silent ticks on the gauge.
@@ -47,38 +33,38 @@ WaitResult AwaitErase(RunContext& run, OnClose onClose) {
 RunOutcome StoreConfiguration(RunContext& run) {
   Station& station = run.station;
   FlashFlags& flags = station.flags.flash;
-  WindowOps& window = run.window;
-  window.AppendLog("4. Flash Memory Configuation Bits Writting ...");
+  RunLog log = LogOf(run);
+  log.Step(kFlashWriteConfigStep);
   run.frames.FlashWriteConfig();
   WaitResult wait = AwaitFlag(run, flags.FlashConfigWriteDone, kFlashTimeoutTicks);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
-  window.AppendToLastLine(" OK");
+  log.Result(" OK");
   ClearConfigBytes(station.image);
-  window.AppendLog("5. Vreify Flash Memory Configuation Bits ...");
+  log.Step(kFlashVerifyConfigStep);
   run.frames.FlashReadConfig();
   wait = AwaitFlag(run, flags.FlashConfigReadDone, kFlashTimeoutTicks);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
   if (!FlashConfigAgrees(run)) {
-    LogFailed(window);
+    log.Ended(false);
     return RunOutcome::Failed;
   }
-  window.AppendToLastLine(" OK");
-  LogSucceeded(window);
+  log.Result(" OK");
+  log.Ended(true);
   return RunOutcome::Succeeded;
 }
 
 // Step 17: the read-back compared with the reference by the type's rule.
 RunOutcome Verify(RunContext& run) {
-  WindowOps& window = run.window;
-  const TargetType type = window.SelectedType();
+  RunLog log = LogOf(run);
+  const TargetType type = run.window.SelectedType();
   if (!IsTargetTypeItem(ItemIndexOf(type))) return RunOutcome::Failed;  // no rule, no result line
   if (!FlashProgramAgrees(run, type)) {
-    LogFailed(window);
+    log.Ended(false);
     return RunOutcome::Failed;
   }
-  window.AppendToLastLine(" OK");
+  log.Result(" OK");
   if (type == TargetType::TkSeries) return StoreConfiguration(run);
-  LogSucceeded(window);
+  log.Ended(true);
   return RunOutcome::Succeeded;
 }
 
@@ -88,6 +74,7 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   Station& station = run.station;
   WindowOps& window = run.window;
   FlashFlags& flags = station.flags.flash;
+  RunLog log = LogOf(run);
 
   station.transfer.EraseCounter = 0;
   run.frames.ReadEraseCounter();
@@ -95,9 +82,7 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   if (wait != WaitResult::FlagSet) return Stopped(wait);
 
   if (flags.EraseCounterState == 2) {
-    window.AppendLog("");
-    window.AppendLog("FLASH MEMORY cycling endurance reach llimit !!");
-    window.AppendLog("Please contact with Velkor to repair it !!");
+    log.EnduranceReached();
     run.loop.SetTickTimer(false);
     window.SetButtonsEnabled(true);
     run.frames.EndRun();
@@ -106,8 +91,8 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   }
 
   window.AppendLog("");
-  window.AppendLog("PROGRAMMING FLASH MEMORY ... (" + TimeStampText() + ")");
-  window.AppendLog("1. Bulk Erasing Flash Memory ...");
+  window.AppendLog(TimedLine(kProgramFlashHead));
+  log.Step(kFlashEraseStep);
   // Once asked, the programmer erases whatever the host does next, and its count of erases
   // is right only when the host stores the new count: a close request waits for the erase's
   // acknowledgement and the count's (each within the time-out), then ends the run here.
@@ -123,13 +108,13 @@ RunOutcome Converse(RunContext& run, bool& ended) {
     return RunOutcome::Interrupted;
   }
 
-  window.AppendLog("2. Flash Memory Writting ...");
+  log.Step(kFlashWriteStep);
   station.transfer.FlashBlocks = 0;
   run.frames.FlashWriteData();
   wait = AwaitFlag(run, flags.FlashWriteDone, kFlashTimeoutTicks);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
   window.SetProgress(100);
-  window.AppendToLastLine(" OK");
+  log.Result(" OK");
 
   const TargetType blankType = window.SelectedType();
   KeepFileImage(station);
@@ -141,7 +126,7 @@ RunOutcome Converse(RunContext& run, bool& ended) {
     BlankImage1K(station.image);
   }
 
-  window.AppendLog("3. Verify Flash Memory ...");
+  log.Step(kFlashVerifyStep);
   station.transfer.ReadRow = 0;
   station.transfer.FlashBlocks = 0;
   station.transfer.ShortBlocks = 0;
@@ -150,8 +135,8 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   if (wait != WaitResult::FlagSet) return Stopped(wait);
   if (flags.FlashReadDone != 1) {
     // Data of a block never arrived: no sum over the image can stand for the flash.
-    window.AppendToLastLine(" NG");
-    LogFailed(window);
+    log.Result(" NG");
+    log.Ended(false);
     return RunOutcome::Failed;
   }
 

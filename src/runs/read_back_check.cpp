@@ -12,9 +12,9 @@ bool Agrees(RunContext& run, ReadBackSpan span, std::uint16_t std_, std::uint16_
             const std::string& ngText) {
   const auto difference = ReadBackDifference(run.station, span);
   if (now == std_ && !difference) return true;
-  run.window.AppendToLastLine(ngText);
-  if (difference) run.window.AppendAside(DifferenceText(*difference));
-  run.station.firstDifference = difference;
+  RunLog log = LogOf(run);
+  log.Result(ngText);
+  if (difference) log.Difference(*difference);
   return false;
 }
 

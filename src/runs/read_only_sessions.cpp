@@ -24,14 +24,13 @@ RunOutcome Stopped(WaitResult result) {
 
 // The closing line, and the run's outcome.
 RunOutcome Close(RunContext& run, bool succeeded) {
-  run.window.AppendLog(std::string(run.verdictWord) + (succeeded ? " SUCCEEDED. (" : " FAILED. (") +
-                       TimeStampText() + ")");
+  LogOf(run).Ended(succeeded);
   return succeeded ? RunOutcome::Succeeded : RunOutcome::Failed;
 }
 
 void Title(RunContext& run, const char* title) {
   run.window.AppendLog("");
-  run.window.AppendLog(std::string(title) + " (" + TimeStampText() + ")");
+  run.window.AppendLog(TimedLine(std::string(title) + " ("));
 }
 
 // A read-back's wait; nothing when its flag came, else how the run ended (already aborted).
@@ -80,9 +79,9 @@ std::optional<RunOutcome> ReadConfiguration(RunContext& run, const char* line) {
 // A step line judged by check: " OK", or the check's NG and the closing line.
 template <typename Check>
 std::optional<RunOutcome> Judge(RunContext& run, const char* line, Check check) {
-  run.window.AppendLog(line);
+  LogOf(run).Step(line);
   if (!check()) return Close(run, false);
-  run.window.AppendToLastLine(" OK");
+  LogOf(run).Result(" OK");
   return std::nullopt;
 }
 
@@ -126,7 +125,7 @@ std::optional<RunOutcome> ReadFlashMemory(RunContext& run, TargetType type, cons
   } else {
     BlankImage16(station.image);
   }
-  run.window.AppendLog(line);
+  LogOf(run).Step(line);
   station.transfer.ReadRow = 0;
   station.transfer.FlashBlocks = 0;
   station.transfer.ShortBlocks = 0;
@@ -136,19 +135,19 @@ std::optional<RunOutcome> ReadFlashMemory(RunContext& run, TargetType type, cons
   }
   run.window.SetProgress(100);
   const bool whole = station.flags.flash.FlashReadDone == 1;
-  run.window.AppendToLastLine(whole ? " OK" : " NG");
+  LogOf(run).Result(whole ? " OK" : " NG");
   if (!whole) return Close(run, false);
   return std::nullopt;
 }
 
 std::optional<RunOutcome> ReadFlashConfiguration(RunContext& run, const char* line) {
   ClearConfigBytes(run.station.image);
-  run.window.AppendLog(line);
+  LogOf(run).Step(line);
   run.frames.FlashReadConfig();
   if (auto stopped = Await(run, run.station.flags.flash.FlashConfigReadDone, kFlashTimeoutTicks)) {
     return stopped;
   }
-  run.window.AppendToLastLine(" OK");
+  LogOf(run).Result(" OK");
   return std::nullopt;
 }
 
@@ -207,7 +206,6 @@ std::optional<RunOutcome> OpenWithoutFile(RunContext& run) {
 // A type the session cannot serve (no read command for its target, or none selected) is
 // refused before anything is sent.
 std::optional<RunOutcome> Refuse(RunContext& run, bool flash) {
-  run.station.firstDifference.reset();  // this session's, from its start
   const TargetType type = run.window.SelectedType();
   if (flash ? IsTargetTypeItem(ItemIndexOf(type)) : TargetCanBeRead(type)) return std::nullopt;
   run.window.ShowError(type == TargetType::EcoMode

@@ -4,16 +4,16 @@
 
 #include "ground/text.h"
 #include "image/hex_loader.h"
+#include "image/load_texts.h"
 
 namespace kv218 {
 
 std::optional<RunOutcome> OpenRun(RunContext& run, std::int32_t biasForType1) {
   Station& station = run.station;
   WindowOps& window = run.window;
-  station.firstDifference.reset();
   if (station.HexFileName.empty()) {
     window.AppendLog("");
-    window.AppendLog("<<WARNING>> Please load file first !!");
+    window.AppendLog(kNoFileWarning);
     return RunOutcome::NoFile;
   }
   window.SetButtonsEnabled(false);
@@ -26,11 +26,15 @@ std::optional<RunOutcome> OpenRun(RunContext& run, std::int32_t biasForType1) {
                              : LoadImage(station.image, station.HexFileName, type, window, run.loop,
                                          run.control.loadOptions);
   const LoadResult& loaded = run.control.lastLoad;
+  if (loaded.shownChecksum) {
+    station.events->ImageLoaded(PanelChecksumText(*loaded.shownChecksum));
+  }
   // A type without a loader loads nothing and the run goes on, as with any other outcome but
   // an error.
   if (loaded.status == LoadStatus::Failed) {
     // The loader has shown its error; the window goes back to idle instead of staying with
     // its buttons disabled.
+    station.events->LoadFailed(loaded.error);
     window.SetButtonsEnabled(true);
     return RunOutcome::LoadFailed;
   }

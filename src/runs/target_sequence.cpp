@@ -1,8 +1,7 @@
 #include "runs/target_sequence.h"
 
-#include <string>
+#include <string_view>
 
-#include "ground/text.h"
 #include "image/blank.h"
 #include "runs/read_back_check.h"
 #include "runs/run_start.h"
@@ -44,20 +43,13 @@ RunOutcome Stopped(WaitResult result) {
   return result == WaitResult::Closed ? RunOutcome::Interrupted : RunOutcome::TimedOut;
 }
 
-void LogFailed(WindowOps& window) {
-  window.AppendLog("PROGRAMMING FAILED. (" + TimeStampText() + ")");
-}
-void LogSucceeded(WindowOps& window) {
-  window.AppendLog("PROGRAMMING SUCCEEDED. (" + TimeStampText() + ")");
-}
-
 // Reset and the closing line after a passed verification; "6." or "9." by type.
-RunOutcome ResetTarget(RunContext& run, const char* stepLine) {
-  run.window.AppendLog(stepLine);
+RunOutcome ResetTarget(RunContext& run, std::string_view stepLine) {
+  LogOf(run).Step(stepLine);
   run.frames.ResetTarget();
   const WaitResult reset = AwaitFlag(run, run.station.flags.target.ResetDone, kTargetTimeoutTicks);
   if (reset != WaitResult::FlagSet) return Stopped(reset);
-  LogSucceeded(run.window);
+  LogOf(run).Ended(true);
   return RunOutcome::Succeeded;
 }
 
@@ -66,7 +58,8 @@ RunOutcome ResetTarget(RunContext& run, const char* stepLine) {
 RunOutcome ConfigurationAndReset(RunContext& run) {
   Station& station = run.station;
   TargetFlags& flags = station.flags.target;
-  run.window.AppendToLastLine(" OK");
+  RunLog log = LogOf(run);
+  log.Result(" OK");
   run.frames.WriteConfig();
   WaitResult wait = AwaitFlag(run, flags.ConfigWriteDone, kTargetTimeoutTicks);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
@@ -74,13 +67,13 @@ RunOutcome ConfigurationAndReset(RunContext& run) {
   run.frames.ReadConfig();
   wait = AwaitFlag(run, flags.ConfigReadDone, kTargetTimeoutTicks);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
-  run.window.AppendLog("8. Verify Configuration Bits ...");
+  log.Step(kVerifyConfigStep);
   if (!TargetConfigAgrees(run)) {
-    LogFailed(run.window);
+    log.Ended(false);
     return RunOutcome::Failed;
   }
-  run.window.AppendToLastLine(" OK");
-  return ResetTarget(run, "9. Resetting ...");
+  log.Result(" OK");
+  return ResetTarget(run, kResetStep24);
 }
 
 // Steps 9 onward. A run stopped by a wait was already ended by AbortRun; any other outcome
@@ -89,6 +82,7 @@ RunOutcome Converse(RunContext& run) {
   Station& station = run.station;
   WindowOps& window = run.window;
   TargetFlags& flags = station.flags.target;
+  RunLog log = LogOf(run);
   bool aborted = false;
   auto wait = [&](const std::int32_t& flag) {
     const WaitResult result = AwaitFlag(run, flag, kTargetTimeoutTicks);
@@ -107,7 +101,7 @@ RunOutcome Converse(RunContext& run) {
     return run.control.AutoProgramResult > 0 ? RunOutcome::Succeeded : RunOutcome::Failed;
   }
   if (flags.DeviceIdResult != 1) {
-    LogFailed(window);
+    log.Ended(false);
     return RunOutcome::Failed;
   }
 
@@ -131,21 +125,21 @@ RunOutcome Converse(RunContext& run) {
   if (aborted) return Stopped(result);
   if (flags.ReadDone != 1) {
     // Data of a block never arrived: its step line says NG, and there is nothing to verify.
-    LogFailed(window);
+    log.Ended(false);
     return RunOutcome::Failed;
   }
 
-  window.AppendLog("5. Verify Program Memory ...");
+  log.Step(kVerifyProgramStep);
   const TargetType verifyType = window.SelectedType();
   if (verifyType == TargetType::TkSeries || verifyType == TargetType::MvrxSeries ||
       verifyType == TargetType::CradleSet) {
     if (!TargetProgramAgrees(run, verifyType)) {
-      LogFailed(window);
+      log.Ended(false);
       return RunOutcome::Failed;
     }
     if (verifyType == TargetType::TkSeries) return ConfigurationAndReset(run);
-    window.AppendToLastLine(" OK");
-    return ResetTarget(run, "6. Resetting ...");
+    log.Result(" OK");
+    return ResetTarget(run, kResetStep16);
   }
   // The selector shows a type without a verification rule (type 3 chosen during the run):
   // the run ends without a result line.
@@ -159,7 +153,7 @@ RunOutcome RunTargetSequence(RunContext& run) {
   run.station.flags.target = TargetFlags{};
   AnnounceRun(run);
   run.window.AppendLog("");
-  run.window.AppendLog("PROGRAMMING TARGET ... (" + TimeStampText() + ")");
+  run.window.AppendLog(TimedLine(kProgramTargetHead));
   const RunOutcome outcome = Converse(run);
   if (!WasAborted(outcome)) EndRunNormally(run);
   return outcome;

@@ -1,8 +1,5 @@
 #include "runs/waits.h"
 
-#include <string>
-
-#include "ground/text.h"
 #include "port/burst_wait.h"
 
 namespace kv218 {
@@ -30,8 +27,7 @@ bool CheckTimeout(RunContext& run, std::int32_t limit, OnClose onClose) {
   if (stopOnClose && run.control.closeRequested) return true;
   if (run.station.TimeOutCount < limit) return false;
   run.loop.SetTickTimer(false);
-  run.window.AppendLog("TimeOut !! No response with target !!");
-  run.window.AppendLog(std::string(run.verdictWord) + " FAILED. (" + TimeStampText() + ")");
+  LogOf(run).TimedOut();
   return true;
 }
 

@@ -13,6 +13,7 @@
 #include "image/hex_loader.h"
 #include "image/image_source.h"
 #include "protocol/frames.h"
+#include "protocol/run_log.h"
 #include "protocol/station.h"
 
 namespace kv218 {
@@ -47,6 +48,12 @@ struct RunContext {
   // or "VERIFY" and "READ" for the sessions that only read.
   const char* verdictWord = "PROGRAMMING";
 };
+
+// The run's lines that the record follows, written to its window and told to its station's
+// RunEvents.
+inline RunLog LogOf(RunContext& run) {
+  return RunLog(run.window, *run.station.events, run.verdictWord);
+}
 
 enum class WaitResult {
   FlagSet,   // the reply came

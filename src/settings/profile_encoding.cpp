@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "ground/utf8.h"
+
 namespace kv218 {
 
 namespace {
@@ -22,57 +24,8 @@ void AppendUnit(std::string& out, std::uint16_t unit, ProfileEncoding encoding) 
   out += BigEndian(encoding) ? low : high;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | code >> 6);
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | code >> 12);
-    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | code >> 18);
-    out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 bool IsHighSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-// The code point of the UTF-8 sequence at text[at] and its length; length 0 when the bytes
-// there are no well-formed sequence (surrogates in their three-byte form count as formed).
-std::uint32_t NextCodePoint(std::string_view text, std::size_t at, std::size_t& length) {
-  const auto lead = static_cast<std::uint8_t>(text[at]);
-  length = 0;
-  std::size_t count = 0;
-  std::uint32_t code = 0;
-  std::uint32_t least = 0;
-  if (lead < 0x80) {
-    length = 1;
-    return lead;
-  } else if ((lead & 0xE0) == 0xC0) {
-    count = 2, code = lead & 0x1F, least = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    count = 3, code = lead & 0x0F, least = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    count = 4, code = lead & 0x07, least = 0x10000;
-  } else {
-    return 0;
-  }
-  if (at + count > text.size()) return 0;
-  for (std::size_t i = 1; i < count; ++i) {
-    const auto next = static_cast<std::uint8_t>(text[at + i]);
-    if ((next & 0xC0) != 0x80) return 0;
-    code = code << 6 | (next & 0x3F);
-  }
-  if (code < least || code > 0x10FFFF) return 0;
-  length = count;
-  return code;
-}
 
 }  // namespace
 
@@ -109,8 +62,9 @@ std::string EncodeProfile(std::string_view text, ProfileEncoding encoding, std::
   bytes.reserve(2 + text.size() * 2 + tail.size());
   AppendUnit(bytes, 0xFEFF, encoding);
   for (std::size_t at = 0; at < text.size();) {
-    std::size_t length = 0;
-    std::uint32_t code = NextCodePoint(text, at, length);
+    char32_t code = 0;
+    // Unpaired surrogates were kept in their three-byte forms: they go out as they came.
+    std::size_t length = Utf8Sequence(text, at, code, Surrogates::Kept);
     if (length == 0) {
       code = static_cast<std::uint8_t>(text[at]);
       length = 1;

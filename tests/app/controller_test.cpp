@@ -86,7 +86,7 @@ class ControllerBench {
     return static_cast<std::size_t>(std::count(received.begin(), received.end(), command));
   }
 
-  testing::TempDir dir;
+  testing::TempFolder dir;
   std::string settingsPath;
   RecordingWindow window;
   VirtualTimeLoop loop;
@@ -226,20 +226,44 @@ TEST_F(ControllerTest, ButtonsLoadProgramAndStore) {
   EXPECT_EQ(controller.station().HexFileName, file);
 }
 
-TEST_F(ControllerTest, ClicksDuringARunDoNothing) {
+TEST_F(ControllerTest, ClicksDuringARunDoNothingAndADroppedFileIsRefused) {
   controller.Open();
   LoadThroughButton(2, dir.Write("cradle.hex", testing::Type16Hex(false)));
   RunOutcome nested = RunOutcome::Succeeded;
+  bool dropTaken = true;
   onFrame = [&](const sim::Frame& frame) {
     if (frame.command != Command::BulkErase) return;
     nested = controller.StoreInProgrammer();
     window.fileChoices.push_back("/elsewhere.hex");
     controller.LoadFile();
+    dropTaken = controller.LoadFileNamed("/dropped.hex");
   };
   EXPECT_EQ(controller.ProgramTarget(), RunOutcome::Succeeded);
   EXPECT_EQ(nested, RunOutcome::Busy);
   EXPECT_EQ(Count(Command::ReadEraseCounter), 0u);
   EXPECT_NE(controller.station().HexFileName, "/elsewhere.hex");
+  EXPECT_FALSE(dropTaken);
+  EXPECT_EQ(std::count(window.log.begin(), window.log.end(),
+                       "<<WARNING>> A run is in progress; /dropped.hex was not loaded"),
+            1);
+  EXPECT_NE(controller.station().HexFileName, "/dropped.hex");
+}
+
+TEST_F(ControllerTest, AFileNamedLoadsAsTheButtonLoadsIt) {
+  controller.Open();
+  const std::string file = dir.Write("tk.hex", testing::Type0Hex(64, 0x2ABF8));
+  LoadThroughButton(0, file);
+  const std::vector<std::string> byButton = window.log;
+  window.log.clear();
+  ASSERT_TRUE(controller.LoadFileNamed(file));
+  EXPECT_EQ(window.log, byButton);
+  EXPECT_EQ(controller.station().HexFileName, file);
+  EXPECT_TRUE(window.fileChoices.empty());  // no dialog was asked
+  // Loaded as the selected type: the checksum of the same file read as type 2 differs.
+  window.targetType = 2;
+  window.log.clear();
+  ASSERT_TRUE(controller.LoadFileNamed(file));
+  EXPECT_NE(window.log.back(), byButton.back());
 }
 
 TEST_F(SilentWriteTest, ClosingDuringARunEndsItAtOnceAndSavesTheSettings) {
@@ -282,7 +306,8 @@ TEST_F(ControllerTest, StoresClosedDuringTheEraseStillCountIt) {
   onFrame = [&](const sim::Frame& frame) {
     if (frame.command == Command::FlashErase) controller.RequestClose();
   };
-  for (int run = 0; run < 3; ++run) EXPECT_EQ(controller.StoreInProgrammer(), RunOutcome::Interrupted);
+  for (int run = 0; run < 3; ++run)
+    EXPECT_EQ(controller.StoreInProgrammer(), RunOutcome::Interrupted);
   onFrame = nullptr;
   EXPECT_EQ(controller.StoreInProgrammer(), RunOutcome::Succeeded);
   EXPECT_EQ(Count(Command::FlashErase), 4u);
@@ -370,7 +395,7 @@ class LostPortTest : public ::testing::Test {
     controller.LoadFile();
   }
 
-  testing::TempDir dir;
+  testing::TempFolder dir;
   std::string settingsPath = Utf8FromPath(dir.path() / "kv218tool.INI");
   RecordingWindow window;
   VirtualTimeLoop loop;

@@ -94,6 +94,43 @@ TEST_F(ConsoleOutputTest, WithoutProgressTheErrorStreamCarriesOnlyErrors) {
   EXPECT_EQ(err.str(), "[a] Cannot open port /dev/ttyUSB9\n");
 }
 
+// A console that cannot process terminal sequences: each row is a line of its own, written when
+// a step begins or the gauge reaches another tenth, never taken off or redrawn.
+TEST_F(ConsoleOutputTest, PlainRowsAreLinesAtEachStepAndTenthWithoutSequences) {
+  ConsoleOutput::Options options = Progress();
+  options.sequences = false;
+  options.columns = 120;
+  options.refreshEvery = 1ms;  // no refresher for plain rows: they would repeat the same line
+  ConsoleOutput output(out, err, options);
+  const int a = output.AddRow("[a] ");
+  output.LineStarted(a, "2. Bulk Erasing ...");
+  output.SetPercent(a, 0);
+  output.WriteLine(a, "2. Bulk Erasing ... OK");
+  output.LineStarted(a, "3. Programming Program Memory ...");
+  for (int percent = 0; percent <= 100; percent += 5) {
+    output.SetPercent(a, percent);
+    now += 1s;
+    output.Refresh();
+  }
+  output.EndRow(a);
+
+  const std::string written = err.str();
+  EXPECT_EQ(written.find_first_of("\x1b\r"), std::string::npos) << written;
+  std::vector<std::string> rows;
+  std::istringstream in(written);
+  for (std::string row; std::getline(in, row);) rows.push_back(row);
+  // The erase's row, then the programming's at 0 %, 10 % ... 100 %.
+  ASSERT_EQ(rows.size(), 12u) << written;
+  EXPECT_TRUE(rows[0].starts_with("[a] [                    ]   0%")) << rows[0];
+  EXPECT_TRUE(rows[0].ends_with("2. Bulk Erasing")) << rows[0];
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    SCOPED_TRACE(rows[i]);
+    EXPECT_NE(rows[i].find(std::to_string((i - 1) * 10) + "%"), std::string::npos);
+    EXPECT_TRUE(rows[i].ends_with("3. Programming Program Memory"));
+  }
+  EXPECT_EQ(out.str(), "[a] 2. Bulk Erasing ... OK\n");
+}
+
 // An output that takes so many bytes and then fails as a pipe without a reader does.
 class ClosingBuffer : public std::streambuf {
  public:

@@ -34,7 +34,7 @@ using ::testing::HasSubstr;
 using testing::Kv218;
 using testing::LogLines;
 using testing::RecordLines;
-using testing::TempDir;
+using testing::TempFolder;
 
 const std::string kExamples = KV218_EXAMPLES;
 
@@ -48,7 +48,7 @@ ChildSetup OutputTo(ChildSetup::Output output, std::string file = {}) {
 }
 
 TEST(Kv218ClosedOutput, AClosedTerminalEndsTheRunAsCtrlCDoes) {
-  TempDir dir;
+  TempFolder dir;
   ExternalSimulator sim(dir, {});  // paced at 115200 baud: the run takes a while
   ASSERT_TRUE(sim.ready);
   const std::string record = (dir.path() / "runs.jsonl").string();
@@ -79,7 +79,7 @@ TEST(Kv218ClosedOutput, AClosedTerminalEndsTheRunAsCtrlCDoes) {
 // "kv218 program ... | head -3": the reader leaves after the loader's lines; the run goes on
 // to its end (paced at 115200 baud it takes seconds after them) and is recorded.
 TEST(Kv218ClosedOutput, AReaderThatLeavesDoesNotEndTheRun) {
-  TempDir dir;
+  TempFolder dir;
   const std::string record = (dir.path() / "runs.jsonl").string();
   ChildProcess kv218(Kv218(dir, {"program", "--simulate", "--type", "2", "--record", record,
                                  kExamples + "/cradle_set.hex"}));
@@ -95,7 +95,7 @@ TEST(Kv218ClosedOutput, AReaderThatLeavesDoesNotEndTheRun) {
 }
 
 TEST(Kv218ClosedOutput, AnOutputWithNoRoomLosesOnlyTheLog) {
-  TempDir dir;
+  TempFolder dir;
   const std::string record = (dir.path() / "runs.jsonl").string();
   const Finished run =
       testing::Run(Kv218(dir, {"program", "--simulate", "--sim-baud", "max", "--type", "3",

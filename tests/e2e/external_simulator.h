@@ -17,7 +17,7 @@ namespace kv218::testing {
 // kv218-sim on its own pseudo-terminal, reachable through a symlink in dir.
 class ExternalSimulator {
  public:
-  ExternalSimulator(const TempDir& dir, std::vector<std::string> extra)
+  ExternalSimulator(const TempFolder& dir, std::vector<std::string> extra)
       : link((dir.path() / "kv218-port").string()),
         trace((dir.path() / "trace.txt").string()),
         process(Arguments(extra)) {

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "../runs/test_hex.h"
+#include "testkit/temp_folder.h"
 
 namespace kv218::testing {
 
-inline std::vector<std::string> Kv218(const TempDir& dir, std::vector<std::string> args) {
+inline std::vector<std::string> Kv218(const TempFolder& dir, std::vector<std::string> args) {
   std::vector<std::string> argv = {KV218_EXE, "--settings",
                                    (dir.path() / "kv218tool.INI").string()};
   argv.insert(argv.end(), args.begin(), args.end());

@@ -38,7 +38,7 @@ using testing::LogLines;
 using ::testing::MatchesRegex;
 using ::testing::Not;
 using ::testing::StartsWith;
-using testing::TempDir;
+using testing::TempFolder;
 
 using Lines = std::vector<std::string>;
 
@@ -90,7 +90,7 @@ class EachType : public ::testing::TestWithParam<int> {};
 
 TEST_P(EachType, ProgramsATargetFromTheExample) {
   const int type = GetParam();
-  TempDir dir;
+  TempFolder dir;
   const Finished run = testing::Run(Kv218(dir, {"program", "--simulate", "--sim-baud", "max",
                                                 "--type", std::to_string(type), Example(type)}));
   EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -100,7 +100,7 @@ TEST_P(EachType, ProgramsATargetFromTheExample) {
 
 TEST_P(EachType, StoresTheExampleInTheProgrammersFlash) {
   const int type = GetParam();
-  TempDir dir;
+  TempFolder dir;
   const Finished run = testing::Run(Kv218(dir, {"store", "--simulate", "--sim-baud", "max",
                                                 "--type", std::to_string(type), Example(type)}));
   EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -123,7 +123,7 @@ TEST_P(EachType, StoresTheExampleInTheProgrammersFlash) {
 INSTANTIATE_TEST_SUITE_P(Kv218, EachType, ::testing::Values(0, 1, 2, 3));
 
 TEST(Kv218, ACorruptedReadBackFails) {
-  TempDir dir;
+  TempFolder dir;
   // A one-block type-0 image keeps the exchange short.
   const std::string file = dir.Write("small.hex", testing::Type0Hex(64, 0x100));
   const Finished run =
@@ -145,7 +145,7 @@ TEST(Kv218, ACorruptedReadBackFails) {
 // Every read-back answer brings half its block, of an image so small that the missing half is
 // blank anyway: the sums would agree, yet the run fails on the read-back's own line.
 TEST(Kv218, AReadBackWithDataMissingFails) {
-  TempDir dir;
+  TempFolder dir;
   const struct {
     std::string command, type, fault;
     Lines tail;
@@ -175,7 +175,7 @@ TEST(Kv218, AReadBackWithDataMissingFails) {
 // each block is still taken whole and the run succeeds, where ending it at the 50 ms gap
 // would cut every block in two.
 TEST(Kv218, AProgrammerThatPausesInsideItsRepliesIsStillProgrammed) {
-  TempDir dir;
+  TempFolder dir;
   const Finished run =
       testing::Run(Kv218(dir, {"program", "--simulate", "--sim-baud", "max", "--type", "0",
                                "--fault", "pause-in-reply", Example(0)}));
@@ -184,7 +184,7 @@ TEST(Kv218, AProgrammerThatPausesInsideItsRepliesIsStillProgrammed) {
 }
 
 TEST(Kv218, TheEnduranceLimitFails) {
-  TempDir dir;
+  TempFolder dir;
   const Finished run =
       testing::Run(Kv218(dir, {"store", "--simulate", "--sim-baud", "max", "--type", "3", "--fault",
                                "erase-counter=100000", Example(3)}));
@@ -199,7 +199,7 @@ TEST(Kv218, TheEnduranceLimitFails) {
 
 // The one real-time time-out: six silent ticks of one second each.
 TEST(Kv218, ASilentProgrammerTimesOut) {
-  TempDir dir;
+  TempFolder dir;
   const Finished run =
       testing::Run(Kv218(dir, {"program", "--simulate", "--sim-baud", "max", "--type", "1",
                                "--fault", "silent-at=8RI", Example(1)}));
@@ -212,7 +212,7 @@ TEST(Kv218, ASilentProgrammerTimesOut) {
 }
 
 TEST(Kv218, TwoRunsAfterATimeOutBothSucceed) {
-  TempDir dir;
+  TempFolder dir;
   // The third write block of the programmer's life goes unanswered; ticks of 100 ms keep the
   // time-out short (the simulator erases at once, so no step needs more than a tick or two).
   ExternalSimulator sim(dir, {"--baud", "max", "--erase-ms", "0", "--fault", "silent-at=WDD#3"});
@@ -235,7 +235,7 @@ TEST(Kv218, TwoRunsAfterATimeOutBothSucceed) {
 }
 
 TEST(Kv218, CtrlCEndsARunWithEndRunAndSavesTheSettings) {
-  TempDir dir;
+  TempFolder dir;
   ExternalSimulator sim(dir, {});  // paced at 115200 baud: the run takes a while
   ASSERT_TRUE(sim.ready);
   ChildProcess kv218(Kv218(dir, {"program", "--port", sim.link, "--type", "0", Example(0)}));
@@ -260,7 +260,7 @@ TEST(Kv218, CtrlCEndsARunWithEndRunAndSavesTheSettings) {
 // erase's acknowledgement: a test process held up for the whole erase tries again, saying so.
 TEST(Kv218, CtrlCDuringTheEraseStillCountsIt) {
   for (int attempt = 1; attempt <= 3; ++attempt) {
-    TempDir dir;
+    TempFolder dir;
     ExternalSimulator sim(dir, {"--baud", "max", "--erase-ms", "3000"});
     ASSERT_TRUE(sim.ready);
     const auto args = Kv218(dir, {"store", "--port", sim.link, "--type", "3", Example(3)});
@@ -297,7 +297,7 @@ TEST(Kv218, CtrlCDuringTheEraseStillCountsIt) {
 }
 
 TEST(Kv218, InfoPrintsTheProgrammersNote) {
-  TempDir dir;
+  TempFolder dir;
   const Finished run = testing::Run(Kv218(dir, {"info", "--simulate", "--sim-baud", "max"}));
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(LogLines(run.out), (Lines{"<<NOTE>> FW 1.85 (simulated KV-218)"}));
@@ -305,7 +305,7 @@ TEST(Kv218, InfoPrintsTheProgrammersNote) {
 
 // A note that would clear the terminal and retitle it reaches standard output harmless.
 TEST(Kv218, InfoShowsTheControlCharactersOfANote) {
-  TempDir dir;
+  TempFolder dir;
   ExternalSimulator sim(dir, {"--baud", "max", "--note", "\x1B[2J\x1B]0;owned\x07 done\r\n"});
   ASSERT_TRUE(sim.ready);
   const Finished run = testing::Run(Kv218(dir, {"info", "--port", sim.link}));
@@ -314,7 +314,7 @@ TEST(Kv218, InfoShowsTheControlCharactersOfANote) {
 }
 
 TEST(Kv218, MonitorLogsAStandaloneRunUntilInterrupted) {
-  TempDir dir;
+  TempFolder dir;
   ChildProcess monitor(
       Kv218(dir, {"monitor", "--simulate", "--sim-baud", "max", "--sim-standalone"}));
   ASSERT_TRUE(monitor.WaitForOutput(
@@ -334,7 +334,7 @@ TEST(Kv218, MonitorLogsAStandaloneRunUntilInterrupted) {
 // same link: monitor says the port is lost, opens it again once it is back, and goes on logging
 // and recording the programmer's stand-alone runs.
 TEST(Kv218, MonitorWaitsForALostPortAndWatchesItAgain) {
-  TempDir dir;
+  TempFolder dir;
   const std::string record = (dir.path() / "runs.jsonl").string();
   const std::vector<std::string> unpaced = {"--baud", "max"};
   auto sim = std::make_unique<ExternalSimulator>(dir, unpaced);
@@ -374,7 +374,7 @@ TEST(Kv218, MonitorWaitsForALostPortAndWatchesItAgain) {
 // The programmer's line hangs up in the middle of a transfer: the run ends with the log of a
 // programmer that fell silent there, and standard error says the port was lost.
 TEST(Kv218, APortLostDuringARunTimesOutAndIsReported) {
-  TempDir dir;
+  TempFolder dir;
   ExternalSimulator sim(dir,
                         {"--baud", "max", "--erase-ms", "0", "--fault", "hangup-mid-transfer=1"});
   ASSERT_TRUE(sim.ready);
@@ -394,7 +394,7 @@ TEST(Kv218, APortLostDuringARunTimesOutAndIsReported) {
 // A plain file named as the port, on the command line or in the settings file, is refused as
 // no serial device, and not a byte of it changes.
 TEST(Kv218, AFileNamedAsThePortIsRefusedAndLeftUntouched) {
-  TempDir dir;
+  TempFolder dir;
   const std::string text = std::string(3000, 'r') + "\n";
   const std::string file = dir.Write("big.txt", text);
   for (const bool inSettings : {false, true}) {
@@ -416,7 +416,7 @@ TEST(Kv218, APortHeldByAnotherProgramIsReportedBusy) {
   ASSERT_TRUE(pty.Ok());
   PosixPort holder;
   ASSERT_TRUE(holder.Open(pty.SlavePath(), "115200,E,8,1"));
-  TempDir dir;
+  TempFolder dir;
   const Finished run =
       testing::Run(Kv218(dir, {"info", "--port", pty.SlavePath(), "--tick-ms", "100"}));
   EXPECT_EQ(run.exitCode, 4) << run.err;
@@ -434,7 +434,7 @@ std::string CutShort(int type, std::size_t lines) {
 // A file cut short programs as it always has, but the command line says so; --strict
 // refuses it before a frame goes out.
 TEST(Kv218, AFileCutShortIsNamedAndStrictRefusesIt) {
-  TempDir dir;
+  TempFolder dir;
   const std::string file = dir.Write("cut.hex", CutShort(3, 20));
   const auto args = Kv218(dir, {"program", "--simulate", "--sim-baud", "max", "--type", "3", file});
   const Finished run = testing::Run(args);
@@ -462,7 +462,7 @@ TEST(Kv218, AUsageOrInputErrorLeavesTheSettingsFileAlone) {
   const std::optional<std::string> before[] = {std::nullopt, "[INDEX]\r\nTYPE=0\r\n"};
   for (const auto& command : commands) {
     for (const auto& text : before) {
-      TempDir dir;
+      TempFolder dir;
       const auto settings = dir.path() / "kv218tool.INI";
       if (text) dir.Write("kv218tool.INI", *text);
       std::vector<std::string> args = command;
@@ -489,7 +489,7 @@ void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.message; }
 class Errors : public ::testing::TestWithParam<ErrorCase> {};
 
 TEST_P(Errors, EndWithTheirExitStatusAndAMessage) {
-  TempDir dir;
+  TempFolder dir;
   const Finished run = testing::Run(Kv218(dir, GetParam().args));
   EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.err;
   EXPECT_THAT(run.err, HasSubstr(GetParam().message));

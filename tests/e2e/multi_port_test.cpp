@@ -31,7 +31,7 @@ using testing::Finished;
 using ::testing::HasSubstr;
 using testing::Kv218;
 using ::testing::MatchesRegex;
-using testing::TempDir;
+using testing::TempFolder;
 
 using Lines = std::vector<std::string>;
 
@@ -71,7 +71,7 @@ Lines First(const Lines& lines, std::size_t count, Lines then = {}) {
 }
 
 TEST(SeveralPorts, OneTimesOutOneFailsTheRestSucceedAndNothingMixes) {
-  TempDir dir;
+  TempFolder dir;
   const std::string file = dir.Write("small.hex", testing::Type0Hex(64, 0x100));
   // What a single port's successful run prints.
   const Finished alone =
@@ -114,7 +114,7 @@ TEST(SeveralPorts, OneTimesOutOneFailsTheRestSucceedAndNothingMixes) {
 }
 
 TEST(SeveralPorts, StoreInEveryProgrammersFlash) {
-  TempDir dir;
+  TempFolder dir;
   const Finished run = testing::Run(
       Kv218(dir, {"store", "--simulate", "--simulate", "--sim-baud", "max", "--type", "3",
                   "--fault", "2:erase-counter=100000", KV218_EXAMPLES "/eco_mode.hex"}));
@@ -127,7 +127,7 @@ TEST(SeveralPorts, StoreInEveryProgrammersFlash) {
 }
 
 TEST(SeveralPorts, APortThatDoesNotOpenOutranksTheOthers) {
-  TempDir dir;
+  TempFolder dir;
   ExternalSimulator sim(dir, {"--baud", "max"});
   ASSERT_TRUE(sim.ready);
   const Finished run =
@@ -142,11 +142,11 @@ TEST(SeveralPorts, APortThatDoesNotOpenOutranksTheOthers) {
 
 // Ctrl-C in the middle: every programmer hears EndRun, the summary says interrupted.
 TEST(SeveralPorts, CtrlCEndsEveryRunWithEndRun) {
-  TempDir dir;
+  TempFolder dir;
   // Paced at 115,200 baud: the full example takes a while.
   auto first = std::make_unique<ExternalSimulator>(dir, std::vector<std::string>{});
   ASSERT_TRUE(first->ready);
-  TempDir other;
+  TempFolder other;
   auto second = std::make_unique<ExternalSimulator>(other, std::vector<std::string>{});
   ASSERT_TRUE(second->ready);
   ChildProcess kv218(Kv218(dir, {"program", "--port", first->link, "--port", second->link, "--type",
@@ -180,7 +180,7 @@ TEST(SeveralPorts, UsageErrors) {
       {{"info", "--simulate", "2"}, "more than one port"},
   };
   for (const Case& c : cases) {
-    TempDir dir;
+    TempFolder dir;
     const Finished run = testing::Run(Kv218(dir, c.args));
     EXPECT_EQ(run.exitCode, 2) << c.message;
     EXPECT_THAT(run.err, HasSubstr(c.message));

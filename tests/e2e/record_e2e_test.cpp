@@ -27,12 +27,12 @@ using ::testing::HasSubstr;
 using testing::Kv218;
 using testing::LogLines;
 using testing::RecordLines;
-using testing::TempDir;
+using testing::TempFolder;
 
 const std::string kExamples = KV218_EXAMPLES;
 
 TEST(Kv218Record, TwoProcessesAppendTheirRunsToOneFile) {
-  TempDir dir;
+  TempFolder dir;
   const std::string record = (dir.path() / "runs.jsonl").string();
   const std::string good = kExamples + "/mvrx_series.hex";
   const std::string bad = kExamples + "/eco_mode.hex";
@@ -67,7 +67,7 @@ TEST(Kv218Record, TwoProcessesAppendTheirRunsToOneFile) {
 }
 
 TEST(Kv218Record, ATimeOutAndAnInterruptionAreRecordedWithTheirStep) {
-  TempDir dir;
+  TempFolder dir;
   const std::string record = (dir.path() / "runs.jsonl").string();
   // Ticks of 100 ms keep the six silent ticks short.
   const Finished silent = testing::Run(
@@ -94,7 +94,7 @@ TEST(Kv218Record, ATimeOutAndAnInterruptionAreRecordedWithTheirStep) {
 }
 
 TEST(Kv218Record, AnUnwritableRecordLeavesTheRunsResultAndLog) {
-  TempDir dir;
+  TempFolder dir;
   const std::string file = kExamples + "/eco_mode.hex";
   const auto args = [&](std::vector<std::string> extra) {
     std::vector<std::string> a = {"program", "--simulate", "--sim-baud", "max", "--type", "3"};
@@ -114,7 +114,7 @@ TEST(Kv218Record, AnUnwritableRecordLeavesTheRunsResultAndLog) {
 // then fails): no part of the line stays, and the next run, with room again, adds a line that
 // reads whole.
 TEST(Kv218Record, AFullDiskLeavesNoPartOfALine) {
-  TempDir dir;
+  TempFolder dir;
   const std::string record = (dir.path() / "runs.jsonl").string();
   const std::string earlier = "{\"operation\":\"program\",\"result\":\"succeeded\",\"note\":\"" +
                               std::string(300, 'x') + "\"}\n";
@@ -140,7 +140,7 @@ TEST(Kv218Record, AFullDiskLeavesNoPartOfALine) {
 }
 
 TEST(Kv218Record, MonitorRecordsAndTalliesStandaloneRuns) {
-  TempDir dir;
+  TempFolder dir;
   const std::string record = (dir.path() / "standalone.jsonl").string();
   // The record file named in the settings, as the window takes it.
   std::ofstream(dir.path() / "kv218tool.INI") << "[RECORD]\r\nFILE=" << record << "\r\n";

@@ -27,14 +27,14 @@ using ::testing::HasSubstr;
 using testing::Kv218;
 using testing::LogLines;
 using ::testing::StartsWith;
-using testing::TempDir;
+using testing::TempFolder;
 
 using Lines = std::vector<std::string>;
 
 std::string Example(const char* name) { return std::string(KV218_EXAMPLES) + "/" + name; }
 
 // The files in dir besides the settings, the simulator's link and its trace.
-std::vector<std::string> OtherFiles(const TempDir& dir) {
+std::vector<std::string> OtherFiles(const TempFolder& dir) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
     const std::string name = entry.path().filename().string();
@@ -46,7 +46,7 @@ std::vector<std::string> OtherFiles(const TempDir& dir) {
 }
 
 // The checksums a load shows for a file ("Loading ... OK ( ... )").
-std::string LoadLine(const TempDir& dir, const std::string& type, const std::string& file) {
+std::string LoadLine(const TempFolder& dir, const std::string& type, const std::string& file) {
   const Finished load = testing::Run(Kv218(dir, {"load", "--type", type, file}));
   EXPECT_EQ(load.exitCode, 0) << load.err;
   const Lines lines = LogLines(load.out);
@@ -54,7 +54,7 @@ std::string LoadLine(const TempDir& dir, const std::string& type, const std::str
 }
 
 TEST(Kv218Verify, PassesOnTheBoardItProgrammedAndNamesAChangeInTheFlash) {
-  TempDir dir;
+  TempFolder dir;
   ExternalSimulator sim(dir, {"--baud", "max", "--erase-ms", "0"});
   ASSERT_TRUE(sim.ready);
   const std::string tk = Example("tk_series.hex");
@@ -88,7 +88,7 @@ TEST(Kv218Verify, PassesOnTheBoardItProgrammedAndNamesAChangeInTheFlash) {
 // Several boards at once, as program does: a blank type-2 board matches a file without data
 // (erased memory, the configuration's defaults), and the second board's read-back is corrupt.
 TEST(Kv218Verify, ServesSeveralBoardsAtOnceEachWithItsVerdict) {
-  TempDir dir;
+  TempFolder dir;
   const std::string blank = dir.Write("blank.hex", ":00000001FF\r\n");
   const Finished run =
       testing::Run(Kv218(dir, {"verify", "--simulate", "2", "--sim-baud", "max", "--fault",
@@ -101,7 +101,7 @@ TEST(Kv218Verify, ServesSeveralBoardsAtOnceEachWithItsVerdict) {
 }
 
 TEST(Kv218Verify, Type3TargetIsAnInputErrorWithNothingSent) {
-  TempDir dir;
+  TempFolder dir;
   ExternalSimulator sim(dir, {"--baud", "max"});
   ASSERT_TRUE(sim.ready);
   for (const char* command : {"verify", "read"}) {
@@ -130,7 +130,7 @@ TEST(Kv218Read, WritesAFileThatLoadsAsTheOneProgrammed) {
        {Case{"0", "tk_series.hex", "program", false}, Case{"2", "cradle_set.hex", "program", false},
         Case{"3", "eco_mode.hex", "store", true}, Case{"1", "mvrx_series.hex", "store", true}}) {
     SCOPED_TRACE(c.example);
-    TempDir dir;
+    TempFolder dir;
     ExternalSimulator sim(dir, {"--baud", "max", "--erase-ms", "0"});
     ASSERT_TRUE(sim.ready);
     const std::string example = Example(c.example);
@@ -148,7 +148,7 @@ TEST(Kv218Read, WritesAFileThatLoadsAsTheOneProgrammed) {
 }
 
 TEST(Kv218Read, ATimeOutOrCtrlCLeavesNoFile) {
-  TempDir dir;
+  TempFolder dir;
   {
     ExternalSimulator sim(dir, {"--baud", "max", "--fault", "silent-at=9RDD#5"});
     ASSERT_TRUE(sim.ready);

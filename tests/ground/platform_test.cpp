@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ground/utf8_path.h"
-#include "testkit/unique_folder.h"
+#include "testkit/temp_folder.h"
 
 namespace kv218 {
 namespace {
@@ -61,8 +61,6 @@ TEST(ExecutablePath, NamesThisTestProgram) {
 
 class FileTest : public ::testing::Test {
  protected:
-  void TearDown() override { fs::remove_all(folder); }
-
   std::string PathOf(const std::string& name) const {
     return Utf8FromPath(folder / PathFromUtf8(name));
   }
@@ -78,7 +76,8 @@ class FileTest : public ::testing::Test {
     return names;
   }
 
-  const fs::path folder = testing::MakeUniqueFolder("kv218-platform");
+  const testing::TempFolder temp{"kv218-platform"};
+  const fs::path& folder = temp.path();
 };
 
 TEST_F(FileTest, OpenFileKeepsANonAsciiNameWhole) {

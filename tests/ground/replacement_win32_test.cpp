@@ -15,7 +15,7 @@
 
 #include "ground/platform.h"
 #include "ground/utf8_path.h"
-#include "testkit/unique_folder.h"
+#include "testkit/temp_folder.h"
 
 namespace kv218 {
 namespace {
@@ -25,10 +25,10 @@ namespace fs = std::filesystem;
 class ReplacementOnWindows : public ::testing::Test {
  protected:
   void TearDown() override {
+    // A read-only file would keep the folder from being removed.
     for (const auto& entry : fs::directory_iterator(folder)) {
       SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
     }
-    fs::remove_all(folder);
   }
   std::string Read(const fs::path& path) const {
     std::ifstream in(path, std::ios::binary);
@@ -59,7 +59,8 @@ class ReplacementOnWindows : public ::testing::Test {
     CloseHandle(file);
   }
 
-  const fs::path folder = testing::MakeUniqueFolder("kv218-replace");
+  const testing::TempFolder temp{"kv218-replace"};
+  const fs::path folder = temp.path();
 };
 
 TEST_F(ReplacementOnWindows, LeavesAReadOnlyFileAsItIs) {

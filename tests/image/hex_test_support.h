@@ -1,15 +1,15 @@
 #pragma once
 // Helpers for the loader tests: HEX lines with correct checksums, files in a private temp
 // folder (TempFolder), and a message loop that counts how often the loader let the window
-// breathe.
+// breathe (ImmediateLoop).
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "ground/message_loop.h"
 #include "ground/text.h"
+#include "testkit/immediate_loop.h"
 #include "testkit/temp_folder.h"
 
 namespace kv218::testing {
@@ -33,25 +33,5 @@ inline std::string LinearLine(std::uint16_t segment) {
       4, 0, {static_cast<std::uint8_t>(segment >> 8), static_cast<std::uint8_t>(segment & 0xFF)});
 }
 inline const std::string kEndLine = ":00000001FF";
-
-// PumpMessages only counts; the loader never waits or posts.
-class CountingLoop : public MessageLoop {
- public:
-  void PumpMessages() override {
-    ++pumps;
-    if (onPump) onPump();
-  }
-  void WaitForMessages() override {}
-  bool RunOnWindowThread(const std::function<void()>& fn) override {
-    fn();
-    return true;
-  }
-  void Post(std::function<void()> fn) override { fn(); }
-  void SetTickTimer(bool) override {}
-  void SetTickHandler(std::function<void()>) override {}
-
-  int pumps = 0;
-  std::function<void()> onPump;
-};
 
 }  // namespace kv218::testing

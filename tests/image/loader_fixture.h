@@ -29,7 +29,7 @@ class LoaderTest : public ::testing::Test {
 
   TempFolder folder;
   RecordingWindow window;
-  CountingLoop loop;
+  ImmediateLoop loop;
   std::unique_ptr<MemoryImage> image = std::make_unique<MemoryImage>();
 };
 

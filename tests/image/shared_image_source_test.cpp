@@ -15,7 +15,6 @@
 namespace kv218 {
 namespace {
 
-using testing::CountingLoop;
 using testing::DataLine;
 using testing::kEndLine;
 using testing::TempFolder;
@@ -24,7 +23,7 @@ using testing::TempFolder;
 struct Reader {
   Reader() { AppendLoadingLines(window, "x"); }
   RecordingWindow window;
-  CountingLoop loop;
+  testing::ImmediateLoop loop;
   std::unique_ptr<MemoryImage> image = std::make_unique<MemoryImage>();
 };
 

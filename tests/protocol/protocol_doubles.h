@@ -1,16 +1,14 @@
 #pragma once
-// Small stand-ins for the protocol tests: a message loop that only counts pumps, a follow-up
-// sender that records what the decoding asked for, a port that keeps every frame sent, and
-// the byte-string helpers the tables are written with.
+// Small stand-ins for the protocol tests: a follow-up sender that records what the decoding
+// asked for, a port that keeps every frame sent, and the byte-string helpers the tables are
+// written with.
 
 #include <cstdint>
-#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "ground/message_loop.h"
 #include "port/port_channel.h"
 #include "protocol/follow_up.h"
 #include "protocol/reply_flags.h"
@@ -35,21 +33,6 @@ inline Bytes operator+(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
-
-class CountingLoop final : public MessageLoop {
- public:
-  void PumpMessages() override { ++pumps; }
-  void WaitForMessages() override { ++pumps; }
-  bool RunOnWindowThread(const std::function<void()>& fn) override {
-    fn();
-    return true;
-  }
-  void Post(std::function<void()> fn) override { fn(); }
-  void SetTickTimer(bool) override {}
-  void SetTickHandler(std::function<void()>) override {}
-
-  int pumps = 0;
-};
 
 class RecordingFollowUp final : public FollowUpSender {
  public:

@@ -1,5 +1,5 @@
 #pragma once
-// One station with a recording window, a counting loop and a recording follow-up sender:
+// One station with a recording window, an ImmediateLoop and a recording follow-up sender:
 // everything a read needs to be decoded in a test.
 
 #include <ctime>
@@ -9,6 +9,7 @@
 #include "protocol/receive_handler.h"
 #include "protocol/station.h"
 #include "protocol_doubles.h"
+#include "testkit/immediate_loop.h"
 #include "testkit/recording_window.h"
 
 namespace kv218::test {
@@ -21,7 +22,7 @@ inline std::string Stamped(const std::string& head) { return head + TimeStampTex
 struct ReplyHarness {
   Station station;
   RecordingWindow window;
-  CountingLoop loop;
+  testing::ImmediateLoop loop;
   RecordingFollowUp followUp;
 
   void Receive(const Bytes& bytes) {

@@ -33,9 +33,11 @@ class FormTest : public testing::Test {
   }
   Settings Saved() const { return ReadSettings(SettingsPath()); }
 
-  TForm1& MakeForm() {
+  // openFile: as named on the command line.
+  TForm1& MakeForm(std::string openFile = {}) {
     FormOptions options;
     options.settingsPath = SettingsPath();
+    options.openFile = std::move(openFile);
     options.portFactory = [this] { return std::make_unique<FakePort>(line_); };
     options.chooseHexFile = [this]() -> std::optional<std::string> {
       if (choices_.empty()) return std::nullopt;

@@ -3,15 +3,20 @@
 // close in the middle of a run.
 
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
+#include <QUrl>
 
 #include "form_fixture.h"
 #include "settings/settings.h"
+#include "ui/qt/application.h"
 
 namespace kv218::test {
 namespace {
@@ -309,6 +314,123 @@ TEST_F(FormHandlersTest, ClosingDuringARunEndsTheApplicationAndSaves) {
   EXPECT_EQ(std::vector<std::uint8_t>(line_.sent.end() - 3, line_.sent.end()),
             (std::vector<std::uint8_t>{0x1F, 0x4D, 0x45}));
   EXPECT_EQ(Saved().Type, 2);  // the settings were written at the close
+}
+
+// Drags what data holds over target and drops it, as the desktop does; whether the drop was
+// taken. The events go where the pointer is, and Qt passes them up to a parent that takes them.
+bool DragAndDrop(QWidget* target, QMimeData& data) {
+  const QPoint at(5, 5);
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  return drop.isAccepted();
+}
+
+bool DropFile(QWidget* target, const QString& path) {
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(path)});
+  return DragAndDrop(target, data);
+}
+
+TEST_F(FormHandlersTest, AFileNamedAtStartOrDroppedLoadsAsTheLoadButtonLoadsIt) {
+  // Loaded with the type the settings file selects: a file read as another type logs another
+  // result.
+  WriteSettings("[INDEX]\r\nTYPE=2\r\n");
+  const std::string cradle = KV218_EXAMPLES_DIR "/cradle_set.hex";
+  choices_ = {cradle};
+  QTest::mouseClick(MakeForm().BitBtn1, Qt::LeftButton);
+  const QStringList byButton = form_->Memo1->Lines();
+  ASSERT_EQ(byButton.size(), 3);
+  ASSERT_TRUE(byButton[2].startsWith("Loading ... OK")) << byButton[2].toStdString();
+  const QString checksum = form_->StatusBar1->PanelText(4);
+
+  TForm1& named = MakeForm(cradle);
+  EXPECT_EQ(named.ComboBox1->ItemIndex(), 2);
+  EXPECT_EQ(named.Memo1->Lines(), byButton);
+  EXPECT_EQ(named.StatusBar1->PanelText(4), checksum);
+
+  // Dropped on the log or on the window's face, from a folder with a non-ASCII name.
+  const QString copy = dir_.filePath("cradle série.hex");
+  ASSERT_TRUE(QFile::copy(QString::fromStdString(cradle), copy));
+  for (const bool onLog : {true, false}) {
+    SCOPED_TRACE(onLog ? "on the log" : "on the window");
+    TForm1& form = MakeForm();
+    ASSERT_TRUE(form.acceptDrops());
+    ASSERT_TRUE(DropFile(onLog ? form.Memo1->viewport() : static_cast<QWidget*>(&form), copy));
+    const QStringList lines = form.Memo1->Lines();
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[1], copy);
+    EXPECT_EQ(lines[2], byButton[2]);
+    EXPECT_EQ(form.controller().station().HexFileName, QFile::encodeName(copy).toStdString());
+  }
+}
+
+TEST_F(FormHandlersTest, OnlyLocalFilesMayBeDropped) {
+  TForm1& form = MakeForm();
+  QMimeData text;
+  text.setText("/tmp/tk_series.hex");
+  QMimeData web;
+  web.setUrls({QUrl("https://example.com/tk_series.hex")});
+  QMimeData nothing;
+  for (QMimeData* data : {&text, &web, &nothing}) {
+    EXPECT_FALSE(DragAndDrop(&form, *data));
+  }
+  EXPECT_TRUE(form.Memo1->Lines().isEmpty());
+  EXPECT_TRUE(form.controller().station().HexFileName.empty());
+}
+
+TEST_F(FormHandlersTest, ADropDuringARunIsRefusedWithAWarning) {
+  TForm1& form = MakeForm();  // the fake programmer never answers
+  form.show();
+  choices_ = {kExample};
+  QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+  const QString other = dir_.filePath("other.hex");
+  ASSERT_TRUE(QFile::copy(QString::fromStdString(kExample), other));
+
+  // While the run waits for its first answer, a file is dropped, then the window is closed.
+  bool dropped = false;
+  QObject::connect(form.Memo1->document(), &QTextDocument::contentsChanged, &form, [&] {
+    if (dropped || !form.Memo1->Lines().join('\n').contains("1. Reading Device ID ...")) return;
+    dropped = true;
+    QTimer::singleShot(0, &form, [&] {
+      DropFile(&form, other);
+      form.close();
+    });
+  });
+  QTimer::singleShot(0, form.BitBtn2, &QPushButton::click);
+  QTimer guard;  // only against a hang
+  QObject::connect(&guard, &QTimer::timeout, [] { QApplication::exit(1); });
+  guard.start(30000);
+  EXPECT_EQ(QApplication::exec(), 0);
+
+  EXPECT_TRUE(dropped);
+  EXPECT_EQ(
+      form.Memo1->Lines().count("<<WARNING>> A run is in progress; " + other + " was not loaded"),
+      1);
+  EXPECT_EQ(form.controller().station().HexFileName, kExample);
+}
+
+TEST(CommandLineTest, TheFirstArgumentIsTheFileToOpenMadeAbsolute) {
+  const std::string here = QFile::encodeName(QDir::currentPath()).toStdString();
+  const struct {
+    std::vector<std::string> arguments;
+    std::string file;
+  } cases[] = {
+      {{"kv218tool"}, ""},
+      {{"kv218tool", ""}, ""},
+      {{"kv218tool", "/srv/Prüfplatz/tk series.hex"}, "/srv/Prüfplatz/tk series.hex"},
+      {{"kv218tool", "/srv/a.hex", "/srv/b.hex"}, "/srv/a.hex"},
+      {{"kv218tool", "tk.hex"}, here + "/tk.hex"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.back());
+    std::vector<char*> argv;
+    for (const std::string& argument : c.arguments)
+      argv.push_back(const_cast<char*>(argument.data()));
+    EXPECT_EQ(FileNamedOnCommandLine(static_cast<int>(argv.size()), argv.data()), c.file);
+  }
 }
 
 }  // namespace

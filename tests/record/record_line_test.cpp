@@ -11,6 +11,7 @@
 #include <ctime>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "record/json_line.h"
 
@@ -41,16 +42,21 @@ INSTANTIATE_TEST_SUITE_P(
         Escape{"/tmp/tk.hex", "\"/tmp/tk.hex\"", "/tmp/tk.hex"},
         Escape{"say \"hi\" \\ bye", "\"say \\\"hi\\\" \\\\ bye\"", "say \"hi\" \\ bye"},
         Escape{"a\nb\r\tc", "\"a\\nb\\r\\tc\"", "a\nb\r\tc"},
+        // Backspace and form feed as \u escapes, as record files have always had them.
+        Escape{"\b\f", "\"\\u0008\\u000c\"", "\b\f"},
         Escape{std::string("\x01\x1f\x7f", 3), "\"\\u0001\\u001f\x7f\"",
                std::string("\x01\x1f\x7f", 3)},
         Escape{std::string("nul\0here", 8), "\"nul\\u0000here\"", std::string("nul\0here", 8)},
         // Valid UTF-8 is kept as it is, up to four-byte sequences.
         Escape{"Grüße 試 😀", "\"Grüße 試 😀\"", "Grüße 試 😀"},
-        // Bytes that are not UTF-8 (a Latin-1 name, a cut sequence, an overlong form, a
-        // surrogate) each become U+FFFD.
+        // Bytes that are not UTF-8 (a Latin-1 name, a cut sequence, an overlong form, a lone
+        // continuation byte, a code past U+10FFFF, a surrogate) each become U+FFFD.
         Escape{"caf\xe9.hex", "\"caf\\ufffd.hex\"", "caf\xef\xbf\xbd.hex"},
         Escape{"\xe8\xa9", "\"\\ufffd\\ufffd\"", "\xef\xbf\xbd\xef\xbf\xbd"},
         Escape{"\xc0\xaf", "\"\\ufffd\\ufffd\"", "\xef\xbf\xbd\xef\xbf\xbd"},
+        Escape{"a\x80z", "\"a\\ufffdz\"", "a\xef\xbf\xbdz"},
+        Escape{"\xf4\x90\x80\x80", "\"\\ufffd\\ufffd\\ufffd\\ufffd\"",
+               "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},
         Escape{"\xed\xa0\x80", "\"\\ufffd\\ufffd\\ufffd\"",
                "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"}));
 
@@ -114,6 +120,8 @@ TEST_F(ZoneTest, AHostRunIsOneLineOfJsonWithEveryField) {
   const std::string line = RecordLine(FailedStore());
   ASSERT_TRUE(line.ends_with("}\n"));
   EXPECT_EQ(line.find('\n'), line.size() - 1);  // the file name's line feed is escaped
+  // The duration with three decimals, whatever the locale.
+  EXPECT_NE(line.find(",\"duration_s\":12.345,"), std::string::npos) << line;
   const json j = json::parse(line);
   EXPECT_EQ(j["start"], "2000-01-01T00:00:00.000+00:00");
   EXPECT_EQ(j["end"], "2000-01-01T00:00:12.345+00:00");
@@ -135,6 +143,27 @@ TEST_F(ZoneTest, AHostRunIsOneLineOfJsonWithEveryField) {
   EXPECT_EQ(j["host"], "bench-7");
   EXPECT_EQ(j["version"], "1.85.11");
   EXPECT_FALSE(j.contains("device_ready"));  // stand-alone fields only on stand-alone lines
+}
+
+// The fields in the order readers of the file have always found them.
+TEST(RecordLine, KeepsItsFieldsInOrder) {
+  const auto keys = [](const std::string& line) {
+    const auto parsed = nlohmann::ordered_json::parse(line);
+    std::vector<std::string> names;
+    for (const auto& [key, value] : parsed.items()) names.push_back(key);
+    return names;
+  };
+  RunRecord standalone;
+  standalone.kind = RunRecord::Kind::Standalone;
+  EXPECT_EQ(keys(RecordLine(FailedStore())),
+            (std::vector<std::string>{"start", "end", "duration_s", "operation", "port", "hex_file",
+                                      "hex_sha256", "target_type", "image_checksum",
+                                      "config_checksum", "device_identity", "erase_counter",
+                                      "result", "failed_step", "failed_line", "host", "version"}));
+  EXPECT_EQ(keys(RecordLine(standalone)),
+            (std::vector<std::string>{"start", "end", "duration_s", "operation", "port", "result",
+                                      "device_ready", "code_programmed", "code_verified",
+                                      "config_programmed", "config_verified", "host", "version"}));
 }
 
 TEST_F(ZoneTest, AStandaloneRunWithoutItsOpeningHasNoStartOrDuration) {

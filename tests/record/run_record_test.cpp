@@ -83,7 +83,7 @@ class RecordBench {
     return lines;
   }
 
-  testing::TempDir dir;
+  testing::TempFolder dir;
   std::string settingsPath;
   std::string recordPath;
   RecordingWindow window;
@@ -323,7 +323,7 @@ TEST(RecordedRun, AReadNamesNoFile) {
 
 TEST(RecordedRun, ShowsTheSameLogAsARunNotRecorded) {
   std::vector<std::string> logs[2];
-  const testing::TempDir images;
+  const testing::TempFolder images;
   const std::string file = images.Write("tk.hex", testing::Type0Hex(64, 0x1000));
   for (const bool recording : {false, true}) {
     RecordBench bench;

@@ -18,7 +18,7 @@ namespace kv218 {
 namespace {
 
 using testing::SequenceBench;
-using testing::TempDir;
+using testing::TempFolder;
 using Lines = std::vector<std::string>;
 
 enum class Job { Program, Store };
@@ -276,7 +276,7 @@ class MatrixFiles {
   const std::string& ForType(int type) const { return files_[type]; }
 
  private:
-  TempDir dir_;
+  TempFolder dir_;
   std::string files_[4];
 };
 

@@ -25,7 +25,7 @@ using testing::OneByteDifferenceText;
 using testing::RunLines;
 using testing::SequenceBench;
 using ::testing::StartsWith;
-using testing::TempDir;
+using testing::TempFolder;
 
 using Lines = std::vector<std::string>;
 
@@ -37,7 +37,7 @@ class FlashFiles {
         type3(dir.Write("eco.hex", testing::Type1KHex())) {}
   std::string ForType(int type) const { return type == 0 ? type0 : type == 3 ? type3 : type16; }
 
-  TempDir dir;
+  TempFolder dir;
   std::string type0, type16, type3;
 };
 
@@ -234,7 +234,7 @@ class FlashShortReadBack : public ::testing::TestWithParam<int> {};
 // anyway: the sums would agree, but a read-back with data missing verifies nothing.
 TEST_P(FlashShortReadBack, FailsTheVerifyLineThoughTheSumsWouldAgree) {
   const int type = GetParam();
-  TempDir dir;
+  TempFolder dir;
   const std::string small = dir.Write("small.hex", testing::SmallHex(type));
   SequenceBench whole;
   ASSERT_EQ(whole.Store(type, small), RunOutcome::Succeeded);

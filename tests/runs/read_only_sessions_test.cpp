@@ -30,7 +30,7 @@ using testing::ExpectIdleAfterEndRun;
 using testing::OneByteDifferenceText;
 using testing::SequenceBench;
 using ::testing::StartsWith;
-using testing::TempDir;
+using testing::TempFolder;
 
 using Lines = std::vector<std::string>;
 
@@ -47,7 +47,7 @@ class SessionFiles {
         type3(dir.Write("eco.hex", testing::Type1KHex())) {}
   std::string ForType(int type) const { return type == 0 ? type0 : type == 3 ? type3 : type16; }
 
-  TempDir dir;
+  TempFolder dir;
   std::string type0, type16, type3;
 };
 
@@ -387,7 +387,7 @@ TEST_P(ReadRoundTrip, LoadsBackToTheImageAndConfigurationOfTheFileWritten) {
   const std::set<Command>& reads = c.flash ? kFlashReads : kTargetReads;
   EXPECT_TRUE(std::includes(reads.begin(), reads.end(), sentSince.begin(), sentSince.end()));
 
-  TempDir dir;
+  TempFolder dir;
   const std::string written =
       dir.Write("read.hex", HexTextOf(bench.station.image, TargetTypeAt(c.type)));
   auto original = std::make_unique<MemoryImage>();

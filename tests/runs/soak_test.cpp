@@ -97,7 +97,7 @@ class Session {
     return port;
   }
 
-  testing::TempDir dir_;
+  testing::TempFolder dir_;
   std::string settingsPath_;
   std::string files_[4];
   RecordingWindow window_;

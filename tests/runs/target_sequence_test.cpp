@@ -26,7 +26,7 @@ using testing::OneByteDifferenceText;
 using testing::RunLines;
 using testing::SequenceBench;
 using ::testing::StartsWith;
-using testing::TempDir;
+using testing::TempFolder;
 
 using Lines = std::vector<std::string>;
 
@@ -42,7 +42,7 @@ class TargetFiles {
         type3(dir.Write("eco.hex", testing::Type1KHex())) {}
   std::string ForType(int type) const { return type == 0 ? type0 : type == 3 ? type3 : type16; }
 
-  TempDir dir;
+  TempFolder dir;
   std::string type0, type0Blocks64, type16, type16Plain, type3;
 };
 
@@ -283,7 +283,7 @@ class ShortReadBack : public ::testing::TestWithParam<ShortReadCase> {};
 // anyway: the sums would agree, but a read-back with data missing is no read-back.
 TEST_P(ShortReadBack, FailsOnTheReadBackLineThoughTheSumsWouldAgree) {
   const ShortReadCase& c = GetParam();
-  TempDir dir;
+  TempFolder dir;
   const std::string small = dir.Write("small.hex", testing::SmallHex(c.type));
   SequenceBench whole;
   ASSERT_EQ(whole.Program(c.type, small), RunOutcome::Succeeded);
@@ -406,7 +406,7 @@ INSTANTIATE_TEST_SUITE_P(MidTransfer, PhasesAfterTimeout,
                                            PhaseCase{"silent-at=RDD#5", false}));
 
 TEST(TargetSequence, AFailedReloadReturnsToIdle) {
-  TempDir dir;
+  TempFolder dir;
   const std::string badHex = dir.Write("bad.hex", ":10000000ZZ\r\n");
   for (const std::string& path : {Utf8FromPath(dir.path() / "gone.hex"), badHex}) {
     SequenceBench bench;

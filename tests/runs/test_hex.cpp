@@ -1,12 +1,6 @@
 #include "test_hex.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <stdexcept>
-
-#include "ground/utf8_path.h"
-#include "testkit/unique_folder.h"
+#include <cstddef>
 
 namespace kv218::testing {
 namespace {
@@ -120,20 +114,6 @@ std::string SmallHex(int type) {
   if (type == 0) return Type0Hex(4, 0);
   if (type == 3) return Type1KHex(16);
   return Type16Hex(type == 1, 16);
-}
-
-TempDir::TempDir() : path_(MakeUniqueFolder("kv218-test")) {}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::string TempDir::Write(const std::string& name, const std::string& content) const {
-  const auto file = path_ / name;
-  std::ofstream out(file, std::ios::binary);
-  out << content;
-  return Utf8FromPath(file);
 }
 
 }  // namespace kv218::testing

@@ -1,11 +1,13 @@
 #pragma once
 // Small Intel HEX images of each target type, written by the tests themselves into a
-// temporary folder, with the content a case needs (block counts, the type-1 protected block).
+// temporary folder (TempFolder), with the content a case needs (block counts, the type-1
+// protected block).
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "testkit/temp_folder.h"
 
 namespace kv218::testing {
 
@@ -36,19 +38,5 @@ std::string Type1KHex(std::uint32_t windowBytes = 0x400);
 // 16 bytes at the start of the type's memory (type 1 with its protected block, so that it can
 // verify): every block of a read-back but the first holds only blank bytes.
 std::string SmallHex(int type);
-
-// A folder that lives as long as the object.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  std::string Write(const std::string& name, const std::string& content) const;
-
- private:
-  std::filesystem::path path_;
-};
 
 }  // namespace kv218::testing

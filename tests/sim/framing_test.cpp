@@ -125,7 +125,7 @@ std::string Type3() { return testing::Type1KHex(); }
 // One run against the simulated programmer over a pseudo-terminal, unpaced, with the case's
 // faults and the given unsteadiness; its trace goes to dir.
 Conversation Converse(const Case& c, bool silence, sim::Unsteady unsteady,
-                      const testing::TempDir& dir) {
+                      const testing::TempFolder& dir) {
   Conversation result;
   std::string error;
   sim::DeviceOptions device;
@@ -175,7 +175,7 @@ class FramingTest : public ::testing::TestWithParam<Case> {
     return Converse(GetParam(), silence, {seed, milliseconds(15), milliseconds(80)}, dir);
   }
 
-  testing::TempDir dir;
+  testing::TempFolder dir;
 };
 
 // The first entry in which two sequences differ, shortened, or nothing when they agree.
@@ -264,7 +264,7 @@ TEST_P(PauseInReplyTest, ReadBackBlocksAreTakenWholeAcrossThePause) {
   Case steady = GetParam();
   steady.faults.clear();
   for (int attempt = 1; attempt <= kAttempts; ++attempt) {
-    testing::TempDir dir;
+    testing::TempFolder dir;
     const Conversation paused = Converse(GetParam(), false, {}, dir);
     if (paused.longestPause >= kLongestPauseInReply) {
       std::cout << "[ NOTE     ] attempt " << attempt

@@ -8,15 +8,15 @@
 #include <fstream>
 
 #include "ground/utf8_path.h"
-#include "testkit/unique_folder.h"
+#include "testkit/temp_folder.h"
 
 namespace kv218::sim {
 namespace {
 
 class StateFileTest : public ::testing::Test {
  protected:
-  void TearDown() override { std::filesystem::remove_all(folder); }
-  const std::filesystem::path folder = kv218::testing::MakeUniqueFolder("kv218-sim-state");
+  const kv218::testing::TempFolder temp{"kv218-sim-state"};
+  const std::filesystem::path& folder = temp.path();
   const std::string path = Utf8FromPath(folder / "state");
 };
 

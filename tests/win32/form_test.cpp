@@ -1,11 +1,16 @@
 // Form1 on real Win32 controls: the layout of the design, the window ops, a load and a full
-// type-0 target run against the simulated programmer, and a close during a run.
+// type-0 target run against the simulated programmer, a close during a run, and files named on
+// the command line or dropped on the window.
 
 #include "window_fixture.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <algorithm>
+#include <cstring>
+
+#include "ui/win32/wide_text.h"
 
 namespace kv218::test {
 namespace {
@@ -45,6 +50,20 @@ void ExpectLines(const std::vector<std::string>& lines, std::size_t from,
       EXPECT_EQ(line.rfind(expected[i], 0), 0u);
     }
   }
+}
+
+// Drops path on the window as the shell does (WM_DROPFILES with the file list it allocates);
+// the window frees the list.
+void DropFile(HWND window, const std::string& path) {
+  const std::wstring wide = WideText(path);
+  // Zeroed, so the list ends with the two NULs it needs.
+  const HGLOBAL list = GlobalAlloc(GHND, sizeof(DROPFILES) + (wide.size() + 2) * sizeof(wchar_t));
+  auto* files = static_cast<DROPFILES*>(GlobalLock(list));
+  files->pFiles = sizeof(DROPFILES);
+  files->fWide = TRUE;
+  std::memcpy(files + 1, wide.c_str(), wide.size() * sizeof(wchar_t));
+  GlobalUnlock(list);
+  SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(list), 0);
 }
 
 TEST_F(WindowTest, ControlsSitAtTheirDesignPlacesInTheDesignClientArea) {
@@ -198,6 +217,75 @@ TEST_F(WindowTest, ACloseDuringARunEndsItAndThenClosesTheWindow) {
   EXPECT_EQ(frames_.back(), sim::Command::EndRun);
   EXPECT_EQ(std::count(frames_.begin(), frames_.end(), sim::Command::WriteData), 0);
   EXPECT_EQ(ReadSettings(SettingsPath()).Com, 4);  // saved at the close
+}
+
+TEST_F(WindowTest, AFileNamedAtStartOrDroppedLoadsAsTheLoadButtonLoadsIt) {
+  // Loaded with the type the settings file selects: a file read as another type logs another
+  // result.
+  Settings settings = ReadSettings(SettingsPath());
+  settings.Type = 2;
+  ASSERT_FALSE(WriteSettings(SettingsPath(), settings).has_value());
+  const std::string cradle = KV218_EXAMPLES_DIR "/cradle_set.hex";
+  MakeForm();
+  Load(cradle);
+  const std::vector<std::string> byButton = Lines();
+  ASSERT_EQ(byButton.size(), 3u);
+  ASSERT_EQ(byButton[2].rfind("Loading ... OK", 0), 0u) << byButton[2];
+  const std::wstring checksum = form_->StatusBar1().PanelText(4);
+
+  MakeForm(cradle);
+  EXPECT_EQ(form_->ComboBox1().ItemIndex(), 2);
+  EXPECT_EQ(Lines(), byButton);
+  EXPECT_EQ(form_->StatusBar1().PanelText(4), checksum);
+
+  // Then dropped, from a folder with a non-ASCII name: the same lines under that name.
+  const std::string copy = Utf8FromPath(folder_ / "cradle série.hex");
+  std::filesystem::copy_file(PathFromUtf8(cradle), PathFromUtf8(copy));
+  DropFile(form_->Handle(), copy);
+  ASSERT_EQ(Lines().size(), 6u);
+  EXPECT_EQ(Lines()[3], "");
+  EXPECT_EQ(Lines()[4], copy);
+  EXPECT_EQ(Lines()[5], byButton[2]);
+  EXPECT_EQ(form_->controller().station().HexFileName, copy);
+}
+
+TEST_F(WindowTest, ADropDuringARunIsRefusedWithAWarning) {
+  Load(kExample);
+  const HWND window = form_->Handle();
+  const std::string dropped = Utf8FromPath(folder_ / "other.hex");
+  onFrame_ = [window, dropped](const sim::Frame& frame) {
+    if (frame.command == sim::Command::BulkErase) DropFile(window, dropped);
+  };
+  Click(form_->BitBtn2(), layout::kIdBitBtn2);
+  EXPECT_EQ(form_->controller().LastOutcome(), RunOutcome::Succeeded);
+  const std::vector<std::string> lines = Lines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                       "<<WARNING>> A run is in progress; " + dropped + " was not loaded"),
+            1);
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "2. Bulk Erasing ... OK"), lines.end());
+  EXPECT_EQ(form_->controller().station().HexFileName, kExample);
+}
+
+TEST(CommandLineTest, TheFirstArgumentIsTheFileToOpenMadeAbsolute) {
+  wchar_t folder[MAX_PATH];
+  ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, folder), 0u);
+  std::string here = Utf8Text(folder);
+  if (here.back() != '\\') here += '\\';
+  const struct {
+    const wchar_t* commandLine;
+    std::string file;
+  } cases[] = {
+      {L"kv218tool.exe", ""},
+      {L"kv218tool.exe \"\"", ""},
+      {L"\"C:\\Program Files\\kv218tool\\kv218tool.exe\" \"D:\\Prüfplatz\\tk series.hex\"",
+       "D:\\Prüfplatz\\tk series.hex"},
+      {L"kv218tool.exe D:\\a.hex D:\\b.hex", "D:\\a.hex"},
+      {L"kv218tool.exe tk.hex", here + "tk.hex"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf8Text(c.commandLine));
+    EXPECT_EQ(FileNamedOnCommandLine(c.commandLine), c.file);
+  }
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 #include "settings/settings.h"
 #include "sim/device_model.h"
 #include "sim/in_process_port.h"
-#include "testkit/unique_folder.h"
+#include "testkit/temp_folder.h"
 #include "ui/win32/application.h"
 #include "ui/win32/form_layout.h"
 
@@ -38,17 +38,15 @@ class WindowTest : public ::testing::Test {
     ASSERT_FALSE(WriteSettings(SettingsPath(), settings).has_value());
     MakeForm();
   }
-  void TearDown() override {
-    form_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
+  void TearDown() override { form_.reset(); }
 
-  // A new window (in place of the one there is) from the settings file, shown.
-  void MakeForm() {
+  // A new window (in place of the one there is) from the settings file, shown; openFile as
+  // named on the command line.
+  void MakeForm(std::string openFile = {}) {
     form_.reset();
     FormOptions options;
     options.settingsPath = SettingsPath();
+    options.openFile = std::move(openFile);
     options.makePort = [this](TForm1& form) {
       ++portsMade_;
       auto port = std::make_unique<sim::InProcessPort>(model_, form.loop());
@@ -78,7 +76,8 @@ class WindowTest : public ::testing::Test {
     Click(form_->BitBtn1(), layout::kIdBitBtn1);
   }
 
-  const std::filesystem::path folder_ = testing::MakeUniqueFolder("kv218-window");
+  const testing::TempFolder temp_{"kv218-window"};
+  const std::filesystem::path& folder_ = temp_.path();
   sim::DeviceModel model_;
   std::vector<sim::Command> frames_;
   std::function<void(const sim::Frame&)> onFrame_;

@@ -1,5 +1,7 @@
 #include "ui/qt/application.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <exception>
 
@@ -20,6 +22,12 @@ bool Application::notify(QObject* receiver, QEvent* event) {
     ShowUncaughtError();
     return false;
   }
+}
+
+std::string FileNamedOnCommandLine(int argc, char** argv) {
+  if (argc < 2 || argv[1][0] == '\0') return {};
+  // As the file dialog would give it: the log names the file, and a run reloads it by name.
+  return QFile::encodeName(QFileInfo(QFile::decodeName(argv[1])).absoluteFilePath()).toStdString();
 }
 
 void ShowUncaughtError() {

@@ -3,6 +3,7 @@
 // caught (shown, then the application goes on).
 
 #include <QApplication>
+#include <string>
 
 namespace kv218 {
 
@@ -17,6 +18,10 @@ class Application : public QApplication {
   Application(int& argc, char** argv);
   bool notify(QObject* receiver, QEvent* event) override;
 };
+
+// The file named first on the command line (arguments as QApplication leaves them, the
+// program first), made absolute, as the system names it; empty when none is named.
+std::string FileNamedOnCommandLine(int argc, char** argv);
 
 // The application's standard error display: a message box titled with the application title.
 // A thrown object that is not an error of ours shows an empty message.

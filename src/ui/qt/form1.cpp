@@ -2,13 +2,18 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPixmap>
 #include <QSaveFile>
+#include <QUrl>
 
+#include "ui/common/form_layout.h"
 #include "ui/qt/application.h"
 #include "ui/qt/fonts.h"
 #include "ui/qt/pictures.h"
@@ -17,8 +22,9 @@ namespace kv218 {
 
 namespace {
 
-constexpr int kGaugePanel = 2;
-constexpr int kComItems = 20;  // "COM1".."COM20"; the serial devices found follow them
+void Place(QWidget* widget, const layout::Box& box) {
+  widget->setGeometry(box.left, box.top, box.width, box.height);
+}
 
 QPushButton* PictureButton(QWidget* parent, const char* name, const QImage& picture) {
   auto* button = new QPushButton(parent);
@@ -27,6 +33,15 @@ QPushButton* PictureButton(QWidget* parent, const char* name, const QImage& pict
   button->setIconSize(picture.size());
   button->setFocusPolicy(Qt::StrongFocus);
   return button;
+}
+
+// The first local file among what is dragged (as the system names it); empty when none.
+std::string FirstLocalFile(const QMimeData* data) {
+  if (data == nullptr) return {};
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) return QFile::encodeName(url.toLocalFile()).toStdString();
+  }
+  return {};
 }
 
 }  // namespace
@@ -43,6 +58,7 @@ TForm1::TForm1(FormOptions options, QWidget* parent)
                                              std::move(options.portFactory));
   loop_.SetTickHandler([this] { Timer1Timer(); });
   FormCreate();
+  if (!options.openFile.empty()) controller_->LoadFileNamed(options.openFile);
 }
 
 TForm1::~TForm1() {
@@ -58,50 +74,55 @@ void TForm1::BuildControls() {
   setFont(FormFont());
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Button);  // the button face
-  resize(kClientWidth, kClientHeight);
+  setAcceptDrops(true);                 // a HEX file dropped on the window loads
+  resize(layout::kClientWidth, layout::kClientHeight);
 
   // A picture, not a window: drawn first so that the port selector covers its empty part.
   Image1 = new QLabel(this);
   Image1->setObjectName("Image1");
   Image1->setPixmap(QPixmap::fromImage(SerialPlugIcon()));
   Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Image1->setGeometry(107, 54, 33, 25);
+  Place(Image1, layout::kImage1);
 
   BitBtn1 = PictureButton(this, "BitBtn1", LoadFilePicture());
-  BitBtn1->setGeometry(8, 8, 89, 90);
+  Place(BitBtn1, layout::kBitBtn1);
   BitBtn2 = PictureButton(this, "BitBtn2", PcToTargetPicture());
-  BitBtn2->setGeometry(200, 8, 89, 90);
+  Place(BitBtn2, layout::kBitBtn2);
   BitBtn3 = PictureButton(this, "BitBtn3", PcToKv218Picture());
-  BitBtn3->setGeometry(296, 8, 89, 90);
+  Place(BitBtn3, layout::kBitBtn3);
   BitBtn1->setAccessibleName("Load File");
   BitBtn2->setAccessibleName("PC to Target");
   BitBtn3->setAccessibleName("PC to KV-218");
 
   ComboBox2 = new SelectorBox(this);
   ComboBox2->setObjectName("ComboBox2");
-  for (int port = 1; port <= kComItems; ++port) ComboBox2->addItem(QString("COM%1").arg(port));
+  for (int port = 1; port <= layout::kComItems; ++port) {
+    ComboBox2->addItem(QString("COM%1").arg(port));
+  }
   ListSerialDeviceItems();
   ComboBox2->SetItemIndex(0);
-  ComboBox2->setGeometry(128, 52, 65, 21);
+  Place(ComboBox2, layout::kComboBox2);
 
   ComboBox1 = new SelectorBox(this);
   ComboBox1->setObjectName("ComboBox1");
   ComboBox1->addItems({"TK Series", "MVRx Series", "Cradle Set", "Eco Mode"});
   ComboBox1->SetItemIndex(0);
-  ComboBox1->setGeometry(104, 76, 89, 21);
+  Place(ComboBox1, layout::kComboBox1);
 
   Memo1 = new LogPane(this);
   Memo1->setObjectName("Memo1");
-  Memo1->setGeometry(8, 104, 377, 193);
+  Place(Memo1, layout::kMemo1);
 
   StatusBar1 = new StatusBar(this);
   StatusBar1->setObjectName("StatusBar1");
-  StatusBar1->AddPanel(35, "PORT");
-  StatusBar1->AddPanel(50, "N/A");
-  StatusBar1->AddPanel(190, "processbar", true);
-  StatusBar1->AddPanel(60, "checksum");
-  StatusBar1->AddPanel(35, "N/A");
-  StatusBar1->setGeometry(0, kClientHeight - StatusBar::kHeight, kClientWidth, StatusBar::kHeight);
+  const auto& widths = layout::kPanelWidths;
+  StatusBar1->AddPanel(widths[0], "PORT");
+  StatusBar1->AddPanel(widths[1], "N/A");
+  StatusBar1->AddPanel(widths[2], "processbar", true);
+  StatusBar1->AddPanel(widths[3], "checksum");
+  StatusBar1->AddPanel(widths[4], "N/A");
+  StatusBar1->setGeometry(0, layout::kClientHeight - StatusBar::kHeight, layout::kClientWidth,
+                          StatusBar::kHeight);
 
   CGauge1 = new Gauge(StatusBar1);
   CGauge1->setObjectName("CGauge1");
@@ -139,11 +160,11 @@ void TForm1::ListSerialDeviceItems() {
     if (!description.empty()) tip += "\n" + QString::fromLocal8Bit(description);
     items.push_back({path, path, tip});
   }
-  ComboBox2->ReplaceItemsFrom(kComItems, items);
+  ComboBox2->ReplaceItemsFrom(layout::kComItems, items);
 }
 
 void TForm1::FormCreate() {
-  move(kLeft, kTop);
+  move(layout::kFormLeft, layout::kFormTop);
   StatusBar1->setFont(StatusBarFont());
   controller_->Open();
   // Selected without running ComboBox2Change; an index outside the items selects nothing.
@@ -152,10 +173,9 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::StatusBar1DrawPanel(int panel, const QRect& rect) {
-  if (panel != kGaugePanel) return;
+  if (panel != layout::kGaugePanel) return;
   CGauge1->setParent(StatusBar1);
-  CGauge1->setGeometry(rect.left(), rect.top(), StatusBar1->PanelWidth(kGaugePanel) - 4,
-                       rect.height());
+  Place(CGauge1, layout::GaugeBox({rect.left(), rect.top(), rect.width(), rect.height()}));
   CGauge1->show();
 }
 
@@ -233,6 +253,18 @@ void TForm1::closeEvent(QCloseEvent* event) {
     return;
   }
   event->accept();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!FirstLocalFile(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const std::string path = FirstLocalFile(event->mimeData());
+  if (path.empty()) return;
+  event->acceptProposedAction();
+  // A drop arrives even during a run (the run's waits handle events); the controller refuses it.
+  controller_->LoadFileNamed(path);
 }
 
 void TForm1::resizeEvent(QResizeEvent*) {

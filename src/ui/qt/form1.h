@@ -36,18 +36,13 @@ struct FormOptions {
   LogFileChooser chooseLogFile;         // empty: the save dialog
   // The serial devices offered after "COM1".."COM20"; empty: those of the machine.
   std::function<std::vector<SerialDeviceInfo>()> listSerialDevices;
+  // A file named when the program starts, loaded once the window is made; empty: none.
+  std::string openFile;
 };
 
 class TForm1 : public QWidget {
   Q_OBJECT
  public:
-  // The client area that the design's control positions refer to. With the usual frame
-  // (4-pixel borders, 26-pixel caption at 96 dpi) the outer size is 399 x 352.
-  static constexpr int kClientWidth = 391;
-  static constexpr int kClientHeight = 322;
-  static constexpr int kLeft = 10;
-  static constexpr int kTop = 30;
-
   explicit TForm1(FormOptions options, QWidget* parent = nullptr);
   ~TForm1() override;
 
@@ -89,6 +84,9 @@ class TForm1 : public QWidget {
   // FormClose: a close asked for during a run first lets the run unwind.
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  // A local file dragged over the window may be dropped; the first one dropped is loaded.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildControls();

@@ -1,6 +1,6 @@
 // kv218tool: the window. Reads kv218tool.INI when the window is created and writes it when the
 // window closes: beside the executable, or for an installed copy in the user's configuration
-// folder.
+// folder. A file named on the command line (the desktop's "Open With") is loaded at once.
 
 #include "settings/settings.h"
 #include "settings/settings_location.h"
@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     kv218::FormOptions options;
     options.settingsPath = kv218::LocateSettings(
         kv218::SettingsPathFor(kv218::RunningExecutablePath()), kv218::SystemSettingsEnvironment());
+    options.openFile = kv218::FileNamedOnCommandLine(argc, argv);  // Qt's own options taken out
     kv218::TForm1 form(std::move(options));
     form.show();
     kv218::Application::exec();

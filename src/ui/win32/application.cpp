@@ -1,10 +1,13 @@
 #include "ui/win32/application.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <shobjidl.h>
 
 #include <exception>
 #include <string>
+
+#include "ui/win32/wide_text.h"
 
 namespace kv218 {
 
@@ -27,6 +30,23 @@ void ShowUncaughtError(HWND owner) {
   } catch (...) {
   }
   ShowErrorBox(owner, message);
+}
+
+std::string FileNamedOnCommandLine(const wchar_t* commandLine) {
+  int count = 0;
+  wchar_t** arguments = CommandLineToArgvW(commandLine, &count);
+  if (arguments == nullptr) return {};
+  std::wstring named = count > 1 ? arguments[1] : L"";
+  LocalFree(arguments);
+  if (named.empty()) return {};
+  // As the file dialog would give it: the log names the file, and a run reloads it by name.
+  const DWORD size = GetFullPathNameW(named.c_str(), 0, nullptr, nullptr);
+  if (size > 0) {
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(named.c_str(), size, full.data(), nullptr);
+    if (length > 0 && length < size) named.assign(full.data(), length);
+  }
+  return Utf8Text(named);
 }
 
 int RunForm(FormOptions options, int showCommand, const std::function<void(TForm1&)>& started) {

@@ -1,6 +1,7 @@
 #include "ui/win32/form1.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include "ground/platform.h"
 #include "ui/win32/application.h"
@@ -14,9 +15,8 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TForm1";
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-constexpr DWORD kExStyle = 0;
+constexpr DWORD kExStyle = WS_EX_ACCEPTFILES;  // a HEX file dropped on the window loads
 constexpr int kIconResource = 1;
-constexpr int kComItems = 20;  // "COM1".."COM20"; the serial devices found follow them
 
 void RegisterFormClass(WNDPROC procedure) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -63,6 +63,7 @@ TForm1::TForm1(FormOptions options)
                                              std::move(makePort));
   loop_.SetTickHandler([this] { controller_->OnTick(); });
   FormCreate();
+  if (!options.openFile.empty()) controller_->LoadFileNamed(options.openFile);
 }
 
 TForm1::~TForm1() {
@@ -93,7 +94,9 @@ void TForm1::BuildControls() {
       layout::kComboBox1.width, layout::kDropDownHeight,
       std::vector<std::wstring>{L"TK Series", L"MVRx Series", L"Cradle Set", L"Eco Mode"});
   std::vector<std::wstring> ports;
-  for (int port = 1; port <= kComItems; ++port) ports.push_back(L"COM" + std::to_wstring(port));
+  for (int port = 1; port <= layout::kComItems; ++port) {
+    ports.push_back(L"COM" + std::to_wstring(port));
+  }
   comboBox2_ = std::make_unique<SelectorBox>(
       window_, id(layout::kIdComboBox2), layout::kComboBox2.left, layout::kComboBox2.top,
       layout::kComboBox2.width, layout::kDropDownHeight, ports);
@@ -113,7 +116,7 @@ void TForm1::ListSerialDeviceItems() {
   for (const SerialDeviceInfo& device : listSerialDevices_()) {
     items.push_back({WideText(device.path), device.path});
   }
-  comboBox2_->ReplaceItemsFrom(kComItems, items);
+  comboBox2_->ReplaceItemsFrom(layout::kComItems, items);
 }
 
 void TForm1::ComboBox2Change(int itemIndex) {
@@ -124,6 +127,18 @@ void TForm1::ComboBox2Change(int itemIndex) {
   } else {
     controller_->SelectPort(itemIndex);
   }
+}
+
+void TForm1::FormDropFiles(HDROP drop) {
+  std::wstring path;
+  const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+  if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) > 0 && length > 0) {
+    path.resize(length + 1);
+    path.resize(DragQueryFileW(drop, 0, path.data(), length + 1));
+  }
+  DragFinish(drop);
+  // A drop arrives even during a run (the run's waits pump messages); the controller refuses it.
+  if (!path.empty()) controller_->LoadFileNamed(Utf8Text(path));
 }
 
 void TForm1::Memo1SaveLog() {
@@ -185,6 +200,9 @@ LRESULT TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_PAINT:
       OnPaint();
+      return 0;
+    case WM_DROPFILES:
+      FormDropFiles(reinterpret_cast<HDROP>(wParam));
       return 0;
     case WM_CLOSE:
       OnClose();

@@ -24,13 +24,15 @@ namespace kv218 {
 class TForm1;
 
 struct FormOptions {
-  std::string settingsPath;  // the settings file read at creation and written at close
+  SettingsLocation settingsPath{""};  // the settings file read at creation and written at close
   // Makes each port the controller opens; empty: the platform's serial port.
   std::function<std::unique_ptr<PortChannel>(TForm1&)> makePort;
   HexFileChooser chooseHexFile;  // empty: the file-open dialog
   LogFileChooser chooseLogFile;  // empty: the save dialog
   // The serial devices offered after "COM1".."COM20"; empty: those of the machine.
   std::function<std::vector<SerialDeviceInfo>()> listSerialDevices;
+  // A file named when the program starts, loaded once the window is made; empty: none.
+  std::string openFile;
 };
 
 class TForm1 {
@@ -72,6 +74,8 @@ class TForm1 {
   // The port selector's items after "COM20": the serial devices present now.
   void ListSerialDeviceItems();
   void ComboBox2Change(int itemIndex);
+  // Files dropped on the window (WM_DROPFILES): the first is loaded.
+  void FormDropFiles(HDROP drop);
   // FormClose: a close asked for during a run first lets the run unwind.
   void OnClose();
   void OnPaint();

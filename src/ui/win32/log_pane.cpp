@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "ground/utf8.h"
 #include "ui/win32/wide_text.h"
 
 namespace kv218 {
@@ -139,7 +140,7 @@ std::vector<std::string> LogPane::Lines() const {
   std::size_t start = 0;
   for (;;) {
     const std::size_t end = text.find(L"\r\n", start);
-    lines.push_back(Utf8Text(std::wstring_view(text).substr(start, end - start)));
+    lines.push_back(Utf8FromWide(std::wstring_view(text).substr(start, end - start)));
     if (end == std::wstring::npos) break;
     start = end + 2;
   }

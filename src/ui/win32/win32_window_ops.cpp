@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "ground/utf8.h"
 #include "ui/win32/form1.h"
 #include "ui/win32/wide_text.h"
 
@@ -57,7 +58,7 @@ std::optional<std::string> RunOpenDialog(HWND owner) {
   dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
   if (!GetOpenFileNameW(&dialog)) return std::nullopt;
   path.resize(wcslen(path.c_str()));
-  return Utf8Text(path);
+  return Utf8FromWide(path);
 }
 
 std::optional<std::string> RunSaveLogDialog(HWND owner) {
@@ -77,7 +78,7 @@ std::optional<std::string> RunSaveLogDialog(HWND owner) {
   dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
   if (!GetSaveFileNameW(&dialog)) return std::nullopt;
   path.resize(wcslen(path.c_str()));
-  return Utf8Text(path);
+  return Utf8FromWide(path);
 }
 
 void ShowErrorBox(HWND owner, std::string_view message) {
