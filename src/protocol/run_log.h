@@ -41,6 +41,27 @@ inline constexpr std::string_view kFlashWriteConfigStep =
 inline constexpr std::string_view kFlashVerifyConfigStep =
     "5. Vreify Flash Memory Configuation Bits ...";
 
+// Verifying and reading, which write nothing: the target's and the programmer's flash's.
+inline constexpr std::string_view kVerifyReadProgramStep = "2. Reading Program Memory ...";
+inline constexpr std::string_view kVerifyProgramOnlyStep = "3. Verify Program Memory ...";
+inline constexpr std::string_view kVerifyReadConfigStep = "4. Reading Configuration Bits ...";
+inline constexpr std::string_view kVerifyConfigOnlyStep = "5. Verify Configuration Bits ...";
+inline constexpr std::string_view kReadReadConfigStep = "3. Reading Configuration Bits ...";
+inline constexpr std::string_view kReadFlashStep = "1. Reading Flash Memory ...";
+inline constexpr std::string_view kVerifyFlashStep = "2. Verify Flash Memory ...";
+inline constexpr std::string_view kVerifyReadFlashConfigStep =
+    "3. Reading Flash Memory Configuration Bits ...";
+inline constexpr std::string_view kVerifyFlashConfigStep =
+    "4. Verify Flash Memory Configuration Bits ...";
+inline constexpr std::string_view kReadFlashConfigStep =
+    "2. Reading Flash Memory Configuration Bits ...";
+inline constexpr std::string_view kVerifyTargetHead = "VERIFYING TARGET ... (";
+inline constexpr std::string_view kVerifyFlashHead = "VERIFYING KV-218 ... (";
+inline constexpr std::string_view kReadTargetHead = "READING TARGET ... (";
+inline constexpr std::string_view kReadFlashHead = "READING KV-218 ... (";
+inline constexpr std::string_view kVerifyVerdict = "VERIFY";
+inline constexpr std::string_view kReadVerdict = "READ";
+
 // The run's own lines. A head is followed by the time stamp and ")" (TimedLine).
 inline constexpr std::string_view kProgramTargetHead = "PROGRAMMING TARGET ... (";
 inline constexpr std::string_view kProgramFlashHead = "PROGRAMMING FLASH MEMORY ... (";

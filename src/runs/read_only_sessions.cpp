@@ -11,9 +11,6 @@
 namespace kv218 {
 namespace {
 
-constexpr const char* kVerify = "VERIFY";
-constexpr const char* kRead = "READ";
-
 // The last word address of the type-0 program window: a read of the whole window moves the
 // blocks a file reaching it would.
 constexpr std::int64_t kLastWord24 = kProgramWords24 - 2;
@@ -28,9 +25,9 @@ RunOutcome Close(RunContext& run, bool succeeded) {
   return succeeded ? RunOutcome::Succeeded : RunOutcome::Failed;
 }
 
-void Title(RunContext& run, const char* title) {
+void Title(RunContext& run, std::string_view head) {
   run.window.AppendLog("");
-  run.window.AppendLog(TimedLine(std::string(title) + " ("));
+  run.window.AppendLog(TimedLine(head));
 }
 
 // A read-back's wait; nothing when its flag came, else how the run ended (already aborted).
@@ -55,7 +52,8 @@ std::optional<RunOutcome> ReadIdentity(RunContext& run, TargetType type) {
 
 // The program run's read-back of the program memory, with this session's step line; its line
 // is completed by the reply decoding (" NG" when data of a block never came).
-std::optional<RunOutcome> ReadProgramMemory(RunContext& run, TargetType type, const char* line) {
+std::optional<RunOutcome> ReadProgramMemory(RunContext& run, TargetType type,
+                                            std::string_view line) {
   if (type == TargetType::TkSeries) {
     BlankImage24(run.station.image);
   } else {
@@ -70,7 +68,7 @@ std::optional<RunOutcome> ReadProgramMemory(RunContext& run, TargetType type, co
 }
 
 // Type 0: the configuration bits, the registers cleared first as in the program run.
-std::optional<RunOutcome> ReadConfiguration(RunContext& run, const char* line) {
+std::optional<RunOutcome> ReadConfiguration(RunContext& run, std::string_view line) {
   ClearConfigBytes(run.station.image);
   run.frames.ReadConfig(line);
   return Await(run, run.station.flags.target.ConfigReadDone, kTargetTimeoutTicks);
@@ -78,7 +76,7 @@ std::optional<RunOutcome> ReadConfiguration(RunContext& run, const char* line) {
 
 // A step line judged by check: " OK", or the check's NG and the closing line.
 template <typename Check>
-std::optional<RunOutcome> Judge(RunContext& run, const char* line, Check check) {
+std::optional<RunOutcome> Judge(RunContext& run, std::string_view line, Check check) {
   LogOf(run).Step(line);
   if (!check()) return Close(run, false);
   LogOf(run).Result(" OK");
@@ -88,15 +86,14 @@ std::optional<RunOutcome> Judge(RunContext& run, const char* line, Check check) 
 RunOutcome VerifyTarget(RunContext& run, TargetType type) {
   if (auto ended = ReadIdentity(run, type)) return *ended;
   KeepFileImage(run.station);
-  if (auto ended = ReadProgramMemory(run, type, "2. Reading Program Memory ...")) return *ended;
-  if (auto ended = Judge(run, "3. Verify Program Memory ...",
-                         [&] { return TargetProgramAgrees(run, type); })) {
+  if (auto ended = ReadProgramMemory(run, type, kVerifyReadProgramStep)) return *ended;
+  if (auto ended =
+          Judge(run, kVerifyProgramOnlyStep, [&] { return TargetProgramAgrees(run, type); })) {
     return *ended;
   }
   if (type == TargetType::TkSeries) {
-    if (auto ended = ReadConfiguration(run, "4. Reading Configuration Bits ...")) return *ended;
-    if (auto ended = Judge(run, "5. Verify Configuration Bits ...",
-                           [&] { return TargetConfigAgrees(run); })) {
+    if (auto ended = ReadConfiguration(run, kVerifyReadConfigStep)) return *ended;
+    if (auto ended = Judge(run, kVerifyConfigOnlyStep, [&] { return TargetConfigAgrees(run); })) {
       return *ended;
     }
   }
@@ -106,9 +103,9 @@ RunOutcome VerifyTarget(RunContext& run, TargetType type) {
 RunOutcome ReadTarget(RunContext& run, TargetType type) {
   if (auto ended = ReadIdentity(run, type)) return *ended;
   if (type == TargetType::TkSeries) run.station.image.HighestAddress = kLastWord24;
-  if (auto ended = ReadProgramMemory(run, type, "2. Reading Program Memory ...")) return *ended;
+  if (auto ended = ReadProgramMemory(run, type, kVerifyReadProgramStep)) return *ended;
   if (type == TargetType::TkSeries) {
-    if (auto ended = ReadConfiguration(run, "3. Reading Configuration Bits ...")) return *ended;
+    if (auto ended = ReadConfiguration(run, kReadReadConfigStep)) return *ended;
   }
   return Close(run, true);
 }
@@ -116,7 +113,7 @@ RunOutcome ReadTarget(RunContext& run, TargetType type) {
 // --- the programmer's flash -------------------------------------------------------------
 
 // The store's read-back: FlashReadData block after block into the blanked image.
-std::optional<RunOutcome> ReadFlashMemory(RunContext& run, TargetType type, const char* line) {
+std::optional<RunOutcome> ReadFlashMemory(RunContext& run, TargetType type, std::string_view line) {
   Station& station = run.station;
   if (type == TargetType::TkSeries) {
     BlankImage24(station.image);
@@ -140,7 +137,7 @@ std::optional<RunOutcome> ReadFlashMemory(RunContext& run, TargetType type, cons
   return std::nullopt;
 }
 
-std::optional<RunOutcome> ReadFlashConfiguration(RunContext& run, const char* line) {
+std::optional<RunOutcome> ReadFlashConfiguration(RunContext& run, std::string_view line) {
   ClearConfigBytes(run.station.image);
   LogOf(run).Step(line);
   run.frames.FlashReadConfig();
@@ -153,18 +150,15 @@ std::optional<RunOutcome> ReadFlashConfiguration(RunContext& run, const char* li
 
 RunOutcome VerifyFlash(RunContext& run, TargetType type) {
   KeepFileImage(run.station);
-  if (auto ended = ReadFlashMemory(run, type, "1. Reading Flash Memory ...")) return *ended;
-  if (auto ended =
-          Judge(run, "2. Verify Flash Memory ...", [&] { return FlashProgramAgrees(run, type); })) {
+  if (auto ended = ReadFlashMemory(run, type, kReadFlashStep)) return *ended;
+  if (auto ended = Judge(run, kVerifyFlashStep, [&] { return FlashProgramAgrees(run, type); })) {
     return *ended;
   }
   if (type == TargetType::TkSeries) {
-    if (auto ended =
-            ReadFlashConfiguration(run, "3. Reading Flash Memory Configuration Bits ...")) {
+    if (auto ended = ReadFlashConfiguration(run, kVerifyReadFlashConfigStep)) {
       return *ended;
     }
-    if (auto ended = Judge(run, "4. Verify Flash Memory Configuration Bits ...",
-                           [&] { return FlashConfigAgrees(run); })) {
+    if (auto ended = Judge(run, kVerifyFlashConfigStep, [&] { return FlashConfigAgrees(run); })) {
       return *ended;
     }
   }
@@ -172,10 +166,9 @@ RunOutcome VerifyFlash(RunContext& run, TargetType type) {
 }
 
 RunOutcome ReadFlash(RunContext& run, TargetType type) {
-  if (auto ended = ReadFlashMemory(run, type, "1. Reading Flash Memory ...")) return *ended;
+  if (auto ended = ReadFlashMemory(run, type, kReadFlashStep)) return *ended;
   if (type == TargetType::TkSeries) {
-    if (auto ended =
-            ReadFlashConfiguration(run, "2. Reading Flash Memory Configuration Bits ...")) {
+    if (auto ended = ReadFlashConfiguration(run, kReadFlashConfigStep)) {
       return *ended;
     }
   }
@@ -223,42 +216,42 @@ bool TargetCanBeRead(TargetType type) {
 }
 
 RunOutcome RunVerifyTarget(RunContext& run) {
-  run.verdictWord = kVerify;
+  run.verdictWord = kVerifyVerdict;
   if (auto refused = Refuse(run, false)) return *refused;
   if (auto ended = OpenRun(run, 1)) return *ended;
   run.station.flags.target = TargetFlags{};
   AnnounceRun(run);
-  Title(run, "VERIFYING TARGET ...");
+  Title(run, kVerifyTargetHead);
   return Finish(run, VerifyTarget(run, run.window.SelectedType()));
 }
 
 RunOutcome RunVerifyFlash(RunContext& run) {
-  run.verdictWord = kVerify;
+  run.verdictWord = kVerifyVerdict;
   if (auto refused = Refuse(run, true)) return *refused;
   if (auto ended = OpenRun(run, 0)) return *ended;
   run.station.flags.flash = FlashFlags{};
   AnnounceRun(run);
-  Title(run, "VERIFYING KV-218 ...");
+  Title(run, kVerifyFlashHead);
   return Finish(run, VerifyFlash(run, run.window.SelectedType()));
 }
 
 RunOutcome RunReadTarget(RunContext& run) {
-  run.verdictWord = kRead;
+  run.verdictWord = kReadVerdict;
   if (auto refused = Refuse(run, false)) return *refused;
   if (auto ended = OpenWithoutFile(run)) return *ended;
   run.station.flags.target = TargetFlags{};
   AnnounceRun(run);
-  Title(run, "READING TARGET ...");
+  Title(run, kReadTargetHead);
   return Finish(run, ReadTarget(run, run.window.SelectedType()));
 }
 
 RunOutcome RunReadFlash(RunContext& run) {
-  run.verdictWord = kRead;
+  run.verdictWord = kReadVerdict;
   if (auto refused = Refuse(run, true)) return *refused;
   if (auto ended = OpenWithoutFile(run)) return *ended;
   run.station.flags.flash = FlashFlags{};
   AnnounceRun(run);
-  Title(run, "READING KV-218 ...");
+  Title(run, kReadFlashHead);
   return Finish(run, ReadFlash(run, run.window.SelectedType()));
 }
 

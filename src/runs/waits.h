@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <string_view>
 
 #include "ground/message_loop.h"
 #include "ground/window_ops.h"
@@ -46,7 +47,7 @@ struct RunContext {
   ImageSource* images = nullptr;
   // The first word of the run's failure line, which a time-out writes too: "PROGRAMMING",
   // or "VERIFY" and "READ" for the sessions that only read.
-  const char* verdictWord = "PROGRAMMING";
+  std::string_view verdictWord = kProgrammingVerdict;
 };
 
 // The run's lines that the record follows, written to its window and told to its station's
