@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ground/utf8.h"
 #include "ui/win32/wide_text.h"
 
 namespace kv218::test {
@@ -269,7 +270,7 @@ TEST_F(WindowTest, ADropDuringARunIsRefusedWithAWarning) {
 TEST(CommandLineTest, TheFirstArgumentIsTheFileToOpenMadeAbsolute) {
   wchar_t folder[MAX_PATH];
   ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, folder), 0u);
-  std::string here = Utf8Text(folder);
+  std::string here = Utf8FromWide(folder);
   if (here.back() != '\\') here += '\\';
   const struct {
     const wchar_t* commandLine;
@@ -283,7 +284,7 @@ TEST(CommandLineTest, TheFirstArgumentIsTheFileToOpenMadeAbsolute) {
       {L"kv218tool.exe tk.hex", here + "tk.hex"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(Utf8Text(c.commandLine));
+    SCOPED_TRACE(Utf8FromWide(c.commandLine));
     EXPECT_EQ(FileNamedOnCommandLine(c.commandLine), c.file);
   }
 }

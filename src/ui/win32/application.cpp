@@ -7,6 +7,7 @@
 #include <exception>
 #include <string>
 
+#include "ground/utf8.h"
 #include "ui/win32/wide_text.h"
 
 namespace kv218 {
@@ -46,7 +47,7 @@ std::string FileNamedOnCommandLine(const wchar_t* commandLine) {
     const DWORD length = GetFullPathNameW(named.c_str(), size, full.data(), nullptr);
     if (length > 0 && length < size) named.assign(full.data(), length);
   }
-  return Utf8Text(named);
+  return Utf8FromWide(named);
 }
 
 int RunForm(FormOptions options, int showCommand, const std::function<void(TForm1&)>& started) {

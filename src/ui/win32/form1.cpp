@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "ground/platform.h"
+#include "ground/utf8.h"
 #include "ui/win32/application.h"
 #include "ui/win32/form_layout.h"
 #include "ui/win32/pictures.h"
@@ -138,7 +139,7 @@ void TForm1::FormDropFiles(HDROP drop) {
   }
   DragFinish(drop);
   // A drop arrives even during a run (the run's waits pump messages); the controller refuses it.
-  if (!path.empty()) controller_->LoadFileNamed(Utf8Text(path));
+  if (!path.empty()) controller_->LoadFileNamed(Utf8FromWide(path));
 }
 
 void TForm1::Memo1SaveLog() {
