@@ -145,7 +145,8 @@ TEST_F(ZoneTest, AHostRunIsOneLineOfJsonWithEveryField) {
   EXPECT_FALSE(j.contains("device_ready"));  // stand-alone fields only on stand-alone lines
 }
 
-// The fields in the order readers of the file have always found them.
+// The fields in the order readers of the file have always found them; first_difference, new,
+// follows the failed line it explains.
 TEST(RecordLine, KeepsItsFieldsInOrder) {
   const auto keys = [](const std::string& line) {
     const auto parsed = nlohmann::ordered_json::parse(line);
@@ -155,11 +156,12 @@ TEST(RecordLine, KeepsItsFieldsInOrder) {
   };
   RunRecord standalone;
   standalone.kind = RunRecord::Kind::Standalone;
-  EXPECT_EQ(keys(RecordLine(FailedStore())),
-            (std::vector<std::string>{"start", "end", "duration_s", "operation", "port", "hex_file",
-                                      "hex_sha256", "target_type", "image_checksum",
-                                      "config_checksum", "device_identity", "erase_counter",
-                                      "result", "failed_step", "failed_line", "host", "version"}));
+  EXPECT_EQ(
+      keys(RecordLine(FailedStore())),
+      (std::vector<std::string>{"start", "end", "duration_s", "operation", "port", "hex_file",
+                                "hex_sha256", "target_type", "image_checksum", "config_checksum",
+                                "device_identity", "erase_counter", "result", "failed_step",
+                                "failed_line", "first_difference", "host", "version"}));
   EXPECT_EQ(keys(RecordLine(standalone)),
             (std::vector<std::string>{"start", "end", "duration_s", "operation", "port", "result",
                                       "device_ready", "code_programmed", "code_verified",
