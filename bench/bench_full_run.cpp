@@ -1,5 +1,5 @@
-// A full type-0 target run and a full flash download through the controller, the POSIX port
-// and the receive thread, against kv218-sim paced at 115,200 baud on a pseudo-terminal.
+// A full type-0 target run, a full flash download and a verification through the controller, the
+// POSIX port and the receive thread, against kv218-sim paced at 115,200 baud on a pseudo-terminal.
 // Prints each run's time next to its wire-time floor (the bytes each way at the line rate,
 // the simulator's erase and block-programming times, 50 ms of silence that ends each reply's
 // read, and the 100 ms pause after BeginRun) and their ratio, and the CPU time this process
@@ -55,6 +55,11 @@ struct Traffic {
   std::atomic<std::uint64_t> beginRuns{0};
   std::atomic<std::uint64_t> erases{0};
   std::atomic<std::uint64_t> programmedBlocks{0};
+  void Reset() {
+    for (auto* counter : {&bytesOut, &bytesIn, &bursts, &beginRuns, &erases, &programmedBlocks}) {
+      *counter = 0;
+    }
+  }
 };
 
 bool Starts(const std::uint8_t* data, std::size_t count, std::initializer_list<std::uint8_t> head) {
@@ -154,7 +159,10 @@ double FloorSeconds(const Traffic& traffic) {
          static_cast<double>(traffic.beginRuns) * kBeginRunPauseSeconds;
 }
 
-void FullRun(benchmark::State& state, const char* name, RunOutcome (Controller::*button)()) {
+// before, when given, runs first and untimed (a verification needs a board that holds the
+// file); only the traffic of the timed run counts.
+void FullRun(benchmark::State& state, const char* name, RunOutcome (Controller::*button)(),
+             RunOutcome (Controller::*before)() = nullptr) {
   const std::string file = bench::FullImageFile();
   for (auto _ : state) {
     Simulator sim({});
@@ -164,6 +172,13 @@ void FullRun(benchmark::State& state, const char* name, RunOutcome (Controller::
       return;
     }
     host.controller.station().HexFileName = file;
+    if (before != nullptr) {
+      if ((host.controller.*before)() != RunOutcome::Succeeded) {
+        state.SkipWithError("the preparing run did not succeed");
+        return;
+      }
+      host.traffic.Reset();
+    }
     const double cpu0 = ProcessCpuSeconds();
     const auto t0 = Clock::now();
     const RunOutcome outcome = (host.controller.*button)();
@@ -193,6 +208,11 @@ void BM_TargetRunType0(benchmark::State& state) {
 }
 void BM_FlashDownloadType0(benchmark::State& state) {
   FullRun(state, "flash download, type 0", &Controller::StoreInProgrammer);
+}
+// kv218 verify of a board programmed with the file just before: identity, the 86 read-back
+// blocks, the configuration bits.
+void BM_VerifyTargetType0(benchmark::State& state) {
+  FullRun(state, "verify target, type 0", &Controller::VerifyTarget, &Controller::ProgramTarget);
 }
 
 // The programmer says nothing after the identity request: the run waits six ticks of one
@@ -271,6 +291,7 @@ void BM_FramingsFlashDownloadType0(benchmark::State& state) {
 
 BENCHMARK(BM_TargetRunType0)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_FlashDownloadType0)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_VerifyTargetType0)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_SilentWaitCpu)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 // Argument: 1 paced at 115,200 baud, 0 unpaced (kv218-sim --baud max).
 BENCHMARK(BM_FramingsTargetRunType0)

@@ -12,6 +12,7 @@
 #include "port/system_port.h"
 #include "protocol/receive_handler.h"
 #include "runs/flash_download.h"
+#include "runs/read_only_sessions.h"
 #include "runs/reply_watch.h"
 #include "runs/target_sequence.h"
 
@@ -50,9 +51,8 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
       reportPortEvent_([this](PortEvent event, const std::string& path) {
         // Aside, as the programmer's own reports: a run in progress completes its step line.
         window_.AppendAside(event == PortEvent::Lost
-                                         ? "<<WARNING>> Port " + path +
-                                               " lost; waiting for it to come back"
-                                         : "Port " + path + " is back");
+                                ? "<<WARNING>> Port " + path + " lost; waiting for it to come back"
+                                : "Port " + path + " is back");
       }),
       reportLoadFinding_([this](const std::string& finding) {
         // A line of its own after the loading lines: the file loads all the same.
@@ -235,6 +235,22 @@ RunOutcome Controller::StoreInProgrammer() {
   return RunExclusive(&RunFlashDownload, RunRecord::Kind::Store);
 }
 
+RunOutcome Controller::VerifyTarget() {
+  return RunExclusive(&RunVerifyTarget, RunRecord::Kind::VerifyTarget);
+}
+
+RunOutcome Controller::VerifyProgrammer() {
+  return RunExclusive(&RunVerifyFlash, RunRecord::Kind::VerifyFlash);
+}
+
+RunOutcome Controller::ReadTarget() {
+  return RunExclusive(&RunReadTarget, RunRecord::Kind::ReadTarget);
+}
+
+RunOutcome Controller::ReadProgrammer() {
+  return RunExclusive(&RunReadFlash, RunRecord::Kind::ReadFlash);
+}
+
 RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunRecord::Kind kind) {
   if (control_.running) return RunOutcome::Busy;
   if (!station_.HexFileName.empty() && !portOpen_) {
@@ -254,7 +270,11 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   replyEnd_.ExpectTargetType(type);
   const bool recording = !recordFile_.empty();
   if (recording) {
-    recorder_.Begin({kind, portPath_, station_.HexFileName, ItemIndexOf(type)}, clock_());
+    // A read starts from no file.
+    const bool reads = kind == RunRecord::Kind::ReadTarget || kind == RunRecord::Kind::ReadFlash;
+    recorder_.Begin(
+        {kind, portPath_, reads ? std::string() : station_.HexFileName, ItemIndexOf(type)},
+        clock_());
   }
   RunContext run{
       station_, window_,

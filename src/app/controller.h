@@ -128,6 +128,15 @@ class Controller {
   RunOutcome StoreInProgrammer();
   // The type selector changed: panel 4 no longer shows a checksum of another layout.
   void TypeChanged();
+  // Check the target / the image stored in the programmer against the loaded file, reading
+  // only: nothing is erased or written, the erase counter stays. Type 3 has no target read
+  // command: VerifyTarget shows an error and sends nothing.
+  RunOutcome VerifyTarget();
+  RunOutcome VerifyProgrammer();
+  // Read the target / the programmer's stored image into the station's image (no file); the
+  // command line writes it out as HEX.
+  RunOutcome ReadTarget();
+  RunOutcome ReadProgrammer();
 
   bool Running() const { return control_.running; }
   // Ends the run in progress at its next wait (EndRun sent, buttons enabled, the tick timer

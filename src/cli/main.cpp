@@ -9,7 +9,9 @@
 #include "cli/cmd_monitor.h"
 #include "cli/cmd_ports.h"
 #include "cli/cmd_program.h"
+#include "cli/cmd_read.h"
 #include "cli/cmd_store.h"
+#include "cli/cmd_verify.h"
 #include "cli/terminal.h"
 
 int main(int argc, char** argv) {
@@ -39,6 +41,8 @@ int main(int argc, char** argv) {
   AddLoadCommand(app, common, exitCode);
   AddProgramCommand(app, common, exitCode);
   AddStoreCommand(app, common, exitCode);
+  AddVerifyCommand(app, common, exitCode);
+  AddReadCommand(app, common, exitCode);
   AddInfoCommand(app, common, exitCode);
   AddMonitorCommand(app, common, exitCode);
   AddPortsCommand(app, exitCode);

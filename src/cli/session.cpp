@@ -17,8 +17,8 @@ namespace kv218::cli {
 void AddSessionOptions(CLI::App& command, SessionOptions& options) {
   command.add_option("--port", options.ports,
                      "Serial port: a device path (/dev/ttyUSB0) or \\\\.\\COMn for /dev/ttyS(n-1) "
-                     "(default: PORT from the settings file); program and store take it again "
-                     "for each further programmer, all programmed at once");
+                     "(default: PORT from the settings file); program, store and verify take it "
+                     "again for each further programmer, all served at once");
   command.add_option("--type", options.type,
                      "Target type: 0..3 or \"TK Series\", \"MVRx Series\", \"Cradle Set\", "
                      "\"Eco Mode\" (default: TYPE from the settings file)");
@@ -32,7 +32,7 @@ void AddSessionOptions(CLI::App& command, SessionOptions& options) {
             }
           },
           "Talk to simulated KV-218s started in-process on pseudo-terminals: one, or N "
-          "(program and store program them all at once)")
+          "(program, store and verify serve them all at once)")
       ->expected(0, 1)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
       ->check(CLI::Range(1, kMostPorts) | CLI::IsMember({""}))
@@ -75,6 +75,12 @@ std::optional<TargetType> TargetTypeOf(const SessionOptions& options, const Sett
     return std::nullopt;
   }
   return TargetTypeAt(settings.Type);
+}
+
+std::optional<TargetType> TargetTypeFor(const CommonOptions& common,
+                                        const SessionOptions& options) {
+  const std::string path = SettingsPathOf(common);
+  return TargetTypeOf(options, ReadSettings(path), path);
 }
 
 void AddRecordOption(CLI::App& command, SessionOptions& options) {
@@ -131,7 +137,7 @@ int Session::Open() {
 
 int Session::OpenSession() {
   if (SeveralPorts(options_)) {
-    std::cerr << "Only program and store take more than one port\n";
+    std::cerr << "Only program, store and verify take more than one port\n";
     return kExitUsage;
   }
   signals_ = std::make_unique<SignalWatcher>([this] {

@@ -45,8 +45,8 @@ struct SessionOptions {
 // subcommand.
 void AddSessionOptions(CLI::App& command, SessionOptions& options);
 
-// More than one port: program and store run on each at once (cli/multi_run.h); the other
-// commands take one.
+// More than one port: program, store and verify run on each at once (cli/multi_run.h); the
+// other commands take one.
 bool SeveralPorts(const SessionOptions& options);
 
 // The target type of --type, or else TYPE of the settings read from settingsPath; nothing,
@@ -54,7 +54,11 @@ bool SeveralPorts(const SessionOptions& options);
 std::optional<TargetType> TargetTypeOf(const SessionOptions& options, const Settings& settings,
                                        const std::string& settingsPath);
 
-// Adds --record FILE (program, store, monitor).
+// The target type a command will run with, from its options and the settings file, before
+// any session opens; nothing, after a message on standard error, when there is none.
+std::optional<TargetType> TargetTypeFor(const CommonOptions& common, const SessionOptions& options);
+
+// Adds --record FILE (program, store, verify, read, monitor).
 void AddRecordOption(CLI::App& command, SessionOptions& options);
 
 // The exit status of a finished run.
@@ -63,8 +67,8 @@ int ExitCodeFor(RunOutcome outcome);
 class Session;
 class SignalWatcher;
 
-// program and store: open the session, run one sequence on FILE, close; the exit status of
-// the run (or of the failed open).
+// program, store and verify: open the session, run one sequence on FILE, close; the exit status
+// of the run (or of the failed open).
 int RunSequenceCommand(const CommonOptions& common, const SessionOptions& options,
                        const std::string& file, RunOutcome (Controller::*operation)());
 

@@ -1,7 +1,7 @@
 #pragma once
-// What a program or store run did, told as it happens to whoever keeps the run's record (the
-// run recorder); the log shows the same in words, and the record never has to read them back.
-// Header-only seam, like WindowOps. All calls are made on the window thread.
+// What a program, store, verify or read run did, told as it happens to whoever keeps the run's
+// record (the run recorder); the log shows the same in words, and the record never has to read them
+// back. Header-only seam, like WindowOps. All calls are made on the window thread.
 
 #include <cstdint>
 #include <string_view>
@@ -25,9 +25,15 @@ class RunEvents {
   virtual void IdentityRead(std::string_view values) = 0;
   // The programmer's flash erase counter as it reported it (its note follows in the log).
   virtual void EraseCounterRead(std::uint32_t count) = 0;
+  // A read-back differed from the file: the first differing byte's address in the HEX file,
+  // the file's and the read-back's byte, and how many bytes differ in all. Its step's NG
+  // result comes first.
+  virtual void ReadBackDiffered(std::int64_t address, std::uint8_t file, std::uint8_t read,
+                                std::int64_t count) = 0;
   // The run stopped with a line of its own: no reply in time, or the flash's endurance limit.
   virtual void RunStopped(std::string_view line) = 0;
-  // The run's closing line: "PROGRAMMING SUCCEEDED." or "PROGRAMMING FAILED.".
+  // The run's closing line: "PROGRAMMING SUCCEEDED." or "PROGRAMMING FAILED." (or VERIFY,
+  // READ).
   virtual void RunEnded(bool succeeded) = 0;
 };
 
@@ -40,6 +46,7 @@ class NullRunEvents final : public RunEvents {
   void StepResult(std::string_view) override {}
   void IdentityRead(std::string_view) override {}
   void EraseCounterRead(std::uint32_t) override {}
+  void ReadBackDiffered(std::int64_t, std::uint8_t, std::uint8_t, std::int64_t) override {}
   void RunStopped(std::string_view) override {}
   void RunEnded(bool) override {}
 };

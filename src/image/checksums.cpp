@@ -15,30 +15,26 @@ std::uint16_t ByteSum(const MemoryImage& image, std::size_t begin, std::size_t e
   return static_cast<std::uint16_t>(sum);
 }
 
-// The six registers a 16-bit image carries, as read from its copy at 0x7FF8, masked.
-struct Config16 {
-  std::uint8_t reg[6];
-};
-Config16 ConfigFromImage16(const MemoryImage& image) {
-  const auto* copy = &image.ProgramImage[kConfigOffset16];
-  return Config16{
-      {static_cast<std::uint8_t>(copy[1] & 0xE1), static_cast<std::uint8_t>(copy[0] & 0x04),
-       static_cast<std::uint8_t>(copy[3] & 0xC7), static_cast<std::uint8_t>(copy[2] & 0x0F),
-       copy[5], static_cast<std::uint8_t>(copy[4] & 0x01)}};
-}
-
 std::uint16_t ReadBackSum16(const MemoryImage& image, bool skipType1Rows) {
   std::uint16_t sum = ProgramByteSum16(image);
   if (skipType1Rows) {
     sum = static_cast<std::uint16_t>(
         sum - ByteSum(image, kType1SkippedFirstRow * kRowBytes, kType1SkippedEndRow * kRowBytes));
   }
-  const Config16 config = ConfigFromImage16(image);
+  const Config16 config = ReadBackConfig16(image);
   for (int k : {0, 1, 2, 3, 5}) sum = static_cast<std::uint16_t>(sum + config.reg[k]);
   return sum;
 }
 
 }  // namespace
+
+Config16 ReadBackConfig16(const MemoryImage& image) {
+  const auto* copy = &image.ProgramImage[kConfigOffset16];
+  return Config16{
+      {static_cast<std::uint8_t>(copy[1] & 0xE1), static_cast<std::uint8_t>(copy[0] & 0x04),
+       static_cast<std::uint8_t>(copy[3] & 0xC7), static_cast<std::uint8_t>(copy[2] & 0x0F),
+       copy[5], static_cast<std::uint8_t>(copy[4] & 0x01)}};
+}
 
 std::uint16_t ProgramWordSum24(const MemoryImage& image) {
   std::uint32_t sum = 0;
@@ -102,7 +98,7 @@ void CopyConfigToImage16(MemoryImage& image) {
 }
 
 void TakeConfigFromImage16(MemoryImage& image) {
-  const Config16 config = ConfigFromImage16(image);
+  const Config16 config = ReadBackConfig16(image);
   for (std::size_t k = 0; k < 6; ++k) image.ConfigBytes[k] = config.reg[k];
 }
 

@@ -40,6 +40,12 @@ void MaskConfig24(MemoryImage& image);
 void MaskConfig16(MemoryImage& image);
 // Types 1 and 2: registers 1,0,3,2,5,4 into offsets 0x7FF8..0x7FFD (each word's bytes swapped).
 void CopyConfigToImage16(MemoryImage& image);
+// Types 1 and 2: the six registers a read-back image carries in its copy at 0x7FF8 (pairwise
+// swapped), masked as by MaskConfig16.
+struct Config16 {
+  std::uint8_t reg[6];
+};
+Config16 ReadBackConfig16(const MemoryImage& image);
 // Types 1 and 2, after a read-back: registers 0..5 from offsets 0x7FF8..0x7FFD (pairwise
 // swapped), then masked as by MaskConfig16. Registers 6..11 keep their values.
 void TakeConfigFromImage16(MemoryImage& image);

@@ -143,13 +143,25 @@ void Frames::WriteProgram(int family) {
   Send(station_);
 }
 
-void Frames::ReadProgram() {
+void Frames::ReadProgram() { ReadProgram24(kReadProgramStep); }
+
+void Frames::ReadProgram(int family) { ReadProgram16(family, kReadProgramStep); }
+
+void Frames::ReadProgramAs(TargetType targetType, std::string_view stepLine) {
+  if (targetType == TargetType::TkSeries) {
+    ReadProgram24(stepLine);
+  } else {
+    ReadProgram16(FamilyOf(targetType), stepLine);
+  }
+}
+
+void Frames::ReadProgram24(std::string_view stepLine) {
   const TransferState& t = station_.transfer;
   TxBuffer& tx = station_.tx;
   switch (t.ReadPhase) {
     case 0:
       window_.SetProgress(0);
-      Log().Step(kReadProgramStep);
+      Log().Step(stepLine);
       PresetReadBack(station_.image);
       Begin(tx, "RDS");
       break;
@@ -178,12 +190,12 @@ void Frames::ReadProgram() {
   Send(station_);
 }
 
-void Frames::ReadProgram(int family) {
+void Frames::ReadProgram16(int family, std::string_view stepLine) {
   TxBuffer& tx = station_.tx;
   switch (station_.transfer.ReadPhase) {
     case 0:
       window_.SetProgress(0);
-      Log().Step(kReadProgramStep);
+      Log().Step(stepLine);
       PresetReadBack(station_.image);
       Begin(tx, family, "RDS");
       break;
@@ -204,9 +216,11 @@ void Frames::WriteConfig() {
   Send(station_);
 }
 
-void Frames::ReadConfig() {
+void Frames::ReadConfig() { ReadConfig(kReadConfigStep); }
+
+void Frames::ReadConfig(std::string_view stepLine) {
   Begin(station_.tx, "RC");
-  Log().Step(kReadConfigStep);
+  Log().Step(stepLine);
   Send(station_);
 }
 

@@ -6,6 +6,7 @@
 // other value no family byte.
 
 #include <cstdint>
+#include <string_view>
 
 #include "ground/target_type.h"
 #include "ground/window_ops.h"
@@ -30,8 +31,13 @@ class Frames final : public FollowUpSender {
   void WriteProgram(int family) override;
   void ReadProgram() override;
   void ReadProgram(int family) override;
+  // The read-back frame of the type's family (type 0: its own), starting with stepLine where
+  // the program run starts with "4. Reading Program Memory ...": a session that only reads
+  // numbers its steps its own way.
+  void ReadProgramAs(TargetType targetType, std::string_view stepLine);
   void WriteConfig();
   void ReadConfig();
+  void ReadConfig(std::string_view stepLine);
   void ResetTarget();
   void AutoProgram();
   void FlashErase(TargetType targetType);  // family none, '8', '9', 'T' for types 0..3
@@ -44,6 +50,8 @@ class Frames final : public FollowUpSender {
   void QueryInfo();
 
  private:
+  void ReadProgram24(std::string_view stepLine);
+  void ReadProgram16(int family, std::string_view stepLine);
   RunLog Log();
 
   Station& station_;

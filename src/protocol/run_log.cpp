@@ -31,6 +31,11 @@ void RunLog::EraseCounter(std::uint32_t count) {
   events_.EraseCounterRead(count);
 }
 
+void RunLog::Difference(const ByteDifference& d) {
+  window_.AppendAside(DifferenceText(d));
+  events_.ReadBackDiffered(d.address, d.file, d.read, d.count);
+}
+
 void RunLog::TimedOut() {
   window_.AppendLog(kTimeOutLine);
   events_.RunStopped(kTimeOutLine);
@@ -45,7 +50,8 @@ void RunLog::EnduranceReached() {
 }
 
 void RunLog::Ended(bool succeeded, std::time_t now) {
-  window_.AppendLog(TimedLine(succeeded ? kSucceededHead : kFailedHead, now));
+  const std::string head = std::string(verdict_) + (succeeded ? " SUCCEEDED. (" : " FAILED. (");
+  window_.AppendLog(TimedLine(head, now));
   events_.RunEnded(succeeded);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The lines a program or store run writes in the log, each defined once, and RunLog, which
-// writes a run's steps, results and closing lines and tells the station's RunEvents of each,
+// The lines a program, store, verify or read run writes in the log, each defined once, and RunLog,
+// which writes a run's steps, results and closing lines and tells the station's RunEvents of each,
 // so the record follows the run without reading the log.
 // The texts are the operators' as they have always read them, misspellings included
 // ("Aoto", "Writting", "Configuation", "Vreify", "llimit"); they are not to be corrected.
@@ -12,6 +12,7 @@
 
 #include "ground/run_events.h"
 #include "ground/window_ops.h"
+#include "image/read_back_difference.h"
 
 namespace kv218 {
 
@@ -40,6 +41,27 @@ inline constexpr std::string_view kFlashWriteConfigStep =
 inline constexpr std::string_view kFlashVerifyConfigStep =
     "5. Vreify Flash Memory Configuation Bits ...";
 
+// Verifying and reading, which write nothing: the target's and the programmer's flash's.
+inline constexpr std::string_view kVerifyReadProgramStep = "2. Reading Program Memory ...";
+inline constexpr std::string_view kVerifyProgramOnlyStep = "3. Verify Program Memory ...";
+inline constexpr std::string_view kVerifyReadConfigStep = "4. Reading Configuration Bits ...";
+inline constexpr std::string_view kVerifyConfigOnlyStep = "5. Verify Configuration Bits ...";
+inline constexpr std::string_view kReadReadConfigStep = "3. Reading Configuration Bits ...";
+inline constexpr std::string_view kReadFlashStep = "1. Reading Flash Memory ...";
+inline constexpr std::string_view kVerifyFlashStep = "2. Verify Flash Memory ...";
+inline constexpr std::string_view kVerifyReadFlashConfigStep =
+    "3. Reading Flash Memory Configuration Bits ...";
+inline constexpr std::string_view kVerifyFlashConfigStep =
+    "4. Verify Flash Memory Configuration Bits ...";
+inline constexpr std::string_view kReadFlashConfigStep =
+    "2. Reading Flash Memory Configuration Bits ...";
+inline constexpr std::string_view kVerifyTargetHead = "VERIFYING TARGET ... (";
+inline constexpr std::string_view kVerifyFlashHead = "VERIFYING KV-218 ... (";
+inline constexpr std::string_view kReadTargetHead = "READING TARGET ... (";
+inline constexpr std::string_view kReadFlashHead = "READING KV-218 ... (";
+inline constexpr std::string_view kVerifyVerdict = "VERIFY";
+inline constexpr std::string_view kReadVerdict = "READ";
+
 // The run's own lines. A head is followed by the time stamp and ")" (TimedLine).
 inline constexpr std::string_view kProgramTargetHead = "PROGRAMMING TARGET ... (";
 inline constexpr std::string_view kProgramFlashHead = "PROGRAMMING FLASH MEMORY ... (";
@@ -63,10 +85,15 @@ constexpr std::string_view StepTitle(std::string_view stepLine) {
 std::string TimedLine(std::string_view head, std::time_t now);
 inline std::string TimedLine(std::string_view head) { return TimedLine(head, std::time(nullptr)); }
 
+// The closing lines' first word of the runs that write; the sessions that only read close
+// with "VERIFY" or "READ" ("VERIFY SUCCEEDED. (...)").
+inline constexpr std::string_view kProgrammingVerdict = "PROGRAMMING";
+
 // Writes the run's lines that the record follows, to the window and as events.
 class RunLog {
  public:
-  RunLog(WindowOps& window, RunEvents& events) : window_(window), events_(events) {}
+  RunLog(WindowOps& window, RunEvents& events, std::string_view verdict = kProgrammingVerdict)
+      : window_(window), events_(events), verdict_(verdict) {}
 
   // A step's line.
   void Step(std::string_view line);
@@ -76,6 +103,8 @@ class RunLog {
   void Identity(std::string_view values);
   // An empty line, then the note with the erase counter the programmer reported.
   void EraseCounter(std::uint32_t count);
+  // The line aside after a read-back's NG line: where it differed from the file first.
+  void Difference(const ByteDifference& difference);
   // The time-out line, then the failed closing line.
   void TimedOut();
   // An empty line, the endurance line and the repair line.
@@ -87,6 +116,7 @@ class RunLog {
  private:
   WindowOps& window_;
   RunEvents& events_;
+  std::string_view verdict_;
 };
 
 }  // namespace kv218

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ground/run_events.h"
+#include "image/kept_image.h"
 #include "image/memory_image.h"
 #include "port/port_channel.h"
 #include "protocol/reply_flags.h"
@@ -23,6 +24,7 @@ struct RxBuffer {
 
 struct Station {
   MemoryImage image;
+  KeptImage fileImage;  // the file as loaded, kept by a run before its read-back
   std::string HexFileName;
   ReplyFlags flags;
   TransferState transfer;

@@ -64,6 +64,13 @@ JsonLine& JsonLine::Text(std::string_view key, std::string_view value) {
   return *this;
 }
 
+JsonLine& JsonLine::ObjectOrNull(std::string_view key, const std::optional<JsonLine>& value) {
+  if (!value) return Null(key);
+  Key(key);
+  text_.append(value->text_).push_back('}');
+  return *this;
+}
+
 JsonLine& JsonLine::Null(std::string_view key) {
   Key(key);
   text_.append("null");

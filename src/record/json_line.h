@@ -23,6 +23,8 @@ class JsonLine {
   JsonLine& TextOrNull(std::string_view key, const std::optional<std::string>& value);
   JsonLine& Integer(std::string_view key, std::int64_t value);
   JsonLine& IntegerOrNull(std::string_view key, const std::optional<std::int64_t>& value);
+  // A nested object, or null when there is none.
+  JsonLine& ObjectOrNull(std::string_view key, const std::optional<JsonLine>& value);
   // A duration as a number of seconds with three decimals, whatever the locale.
   JsonLine& Seconds(std::string_view key, std::chrono::milliseconds value);
 

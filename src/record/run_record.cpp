@@ -17,6 +17,14 @@ const char* OperationName(RunRecord::Kind kind) {
       return "program";
     case RunRecord::Kind::Store:
       return "store";
+    case RunRecord::Kind::VerifyTarget:
+      return "verify";
+    case RunRecord::Kind::VerifyFlash:
+      return "verify-flash";
+    case RunRecord::Kind::ReadTarget:
+      return "read";
+    case RunRecord::Kind::ReadFlash:
+      return "read-flash";
     case RunRecord::Kind::Standalone:
       break;
   }
@@ -26,6 +34,24 @@ const char* OperationName(RunRecord::Kind kind) {
 std::optional<std::string> IsoTimeOf(const std::optional<WallTime>& when) {
   if (!when) return std::nullopt;
   return IsoTimeText(*when);
+}
+
+// The first difference as the log's aside tells it: the file address and the two bytes in
+// hexadecimal, the count of differing bytes as a number.
+std::optional<JsonLine> DifferenceObject(const std::optional<ByteDifference>& d) {
+  if (!d) return std::nullopt;
+  // (ground/text.h's Hex would bring the platform's LocalTime beside the record's.)
+  std::array<char, 24> address{}, file{}, read{};
+  std::snprintf(address.data(), address.size(), "0x%04llX",
+                static_cast<unsigned long long>(d->address));
+  std::snprintf(file.data(), file.size(), "%02X", d->file);
+  std::snprintf(read.data(), read.size(), "%02X", d->read);
+  JsonLine object;
+  object.Text("address", address.data())
+      .Text("file", file.data())
+      .Text("read", read.data())
+      .Integer("count", d->count);
+  return object;
 }
 
 }  // namespace
@@ -78,7 +104,8 @@ std::string RecordLine(const RunRecord& r) {
         .IntegerOrNull("erase_counter", r.eraseCounter)
         .Text("result", r.result)
         .TextOrNull("failed_step", r.failedStep)
-        .TextOrNull("failed_line", r.failedLine);
+        .TextOrNull("failed_line", r.failedLine)
+        .ObjectOrNull("first_difference", DifferenceObject(r.firstDifference));
   }
   line.Text("host", r.host).Text("version", r.version);
   return line.Finish();

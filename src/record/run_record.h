@@ -1,7 +1,7 @@
 #pragma once
 // One line of the record file: the facts of one run on one port, for traceability. A run the
-// host drove (program, store) and a stand-alone run the programmer reported share the line's
-// opening and closing fields; each kind adds its own in between.
+// host drove (program, store, verify, read) and a stand-alone run the programmer reported share the
+// line's opening and closing fields; each kind adds its own in between.
 
 #include <chrono>
 #include <cstdint>
@@ -9,12 +9,14 @@
 #include <string>
 #include <string_view>
 
+#include "image/read_back_difference.h"
+
 namespace kv218 {
 
 using WallTime = std::chrono::system_clock::time_point;
 
 struct RunRecord {
-  enum class Kind { Program, Store, Standalone };
+  enum class Kind { Program, Store, VerifyTarget, VerifyFlash, ReadTarget, ReadFlash, Standalone };
 
   Kind kind = Kind::Program;
   std::optional<WallTime> start;  // a stand-alone run whose opening report was missed has none
@@ -22,16 +24,17 @@ struct RunRecord {
   std::string port;
   std::string result;  // "succeeded", "failed", "time-out", "interrupted"
 
-  // Program and store.
+  // Program, store, verify and read.
   std::optional<std::string> hexFile;
   std::optional<std::string> hexSha256;
   std::optional<std::int64_t> targetType;
-  std::optional<std::string> imageChecksum;   // as the status bar shows it
-  std::optional<std::string> configChecksum;  // type 0, as the load line shows it
-  std::optional<std::string> deviceIdentity;  // the values on the identity step line
-  std::optional<std::int64_t> eraseCounter;   // store: the count the programmer reported
-  std::optional<std::string> failedStep;      // the step line's title ("3. Programming ...")
-  std::optional<std::string> failedLine;      // the line that tells the failure, as logged
+  std::optional<std::string> imageChecksum;       // as the status bar shows it
+  std::optional<std::string> configChecksum;      // type 0, as the load line shows it
+  std::optional<std::string> deviceIdentity;      // the values on the identity step line
+  std::optional<std::int64_t> eraseCounter;       // store: the count the programmer reported
+  std::optional<std::string> failedStep;          // the step line's title ("3. Programming ...")
+  std::optional<std::string> failedLine;          // the line that tells the failure, as logged
+  std::optional<ByteDifference> firstDifference;  // where a failed read-back differed first
 
   // Stand-alone: the values its reports carried, in hexadecimal as the log shows them.
   std::optional<std::string> deviceReady;

@@ -36,7 +36,8 @@ void RunRecorder::Begin(Opening opening, WallTime now) {
   // Absolute, so that the line still names the file wherever it is read.
   std::error_code error;
   const auto absolute = std::filesystem::absolute(PathFromUtf8(opening.hexFile), error);
-  record_.hexFile = error || opening.hexFile.empty() ? opening.hexFile : Utf8FromPath(absolute);
+  // A read starts from no file.
+  if (!opening.hexFile.empty()) record_.hexFile = error ? opening.hexFile : Utf8FromPath(absolute);
   record_.targetType = opening.targetType;
   inRun_ = true;
   stepIsLastLine_ = false;
@@ -73,6 +74,14 @@ void RunRecorder::IdentityRead(std::string_view values) {
 void RunRecorder::EraseCounterRead(std::uint32_t count) {
   stepIsLastLine_ = false;
   if (inRun_) record_.eraseCounter = count;
+}
+
+void RunRecorder::ReadBackDiffered(std::int64_t address, std::uint8_t file, std::uint8_t read,
+                                   std::int64_t count) {
+  if (!inRun_) return;
+  // The first read-back that differed: a run ends at its first NG.
+  if (!record_.firstDifference)
+    record_.firstDifference = ByteDifference{address, file, read, count};
 }
 
 void RunRecorder::RunStopped(std::string_view line) {

@@ -38,6 +38,8 @@ class RunRecorder final : public RunEvents {
   void StepResult(std::string_view text) override;
   void IdentityRead(std::string_view values) override;
   void EraseCounterRead(std::uint32_t count) override;
+  void ReadBackDiffered(std::int64_t address, std::uint8_t file, std::uint8_t read,
+                        std::int64_t count) override;
   void RunStopped(std::string_view line) override;
   void RunEnded(bool succeeded) override;
 

@@ -1,7 +1,7 @@
 #include "runs/flash_download.h"
 
 #include "image/blank.h"
-#include "image/checksums.h"
+#include "runs/read_back_check.h"
 #include "runs/run_start.h"
 
 namespace kv218 {
@@ -44,8 +44,7 @@ RunOutcome StoreConfiguration(RunContext& run) {
   run.frames.FlashReadConfig();
   wait = AwaitFlag(run, flags.FlashConfigReadDone, kFlashTimeoutTicks);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
-  if (ConfigByteSum(station.image) != station.image.ConfigChecksum) {
-    log.Result(" NG");
+  if (!FlashConfigAgrees(run)) {
     log.Ended(false);
     return RunOutcome::Failed;
   }
@@ -56,34 +55,15 @@ RunOutcome StoreConfiguration(RunContext& run) {
 
 // Step 17: the read-back compared with the reference by the type's rule.
 RunOutcome Verify(RunContext& run) {
-  Station& station = run.station;
   RunLog log = LogOf(run);
   const TargetType type = run.window.SelectedType();
-  const std::uint16_t std_ = station.image.ImageChecksum;
-  if (type == TargetType::TkSeries) {
-    if (ProgramWordSum24(station.image) != std_) {
-      log.Result(" NG");
-      log.Ended(false);
-      return RunOutcome::Failed;
-    }
-    log.Result(" OK");
-    return StoreConfiguration(run);
-  }
-  std::uint16_t now = 0;
-  if (type == TargetType::MvrxSeries || type == TargetType::CradleSet) {
-    now = FlashReadBackSum16(station.image);
-    TakeConfigFromImage16(station.image);
-  } else if (type == TargetType::EcoMode) {
-    now = WindowByteSum1K(station.image);
-  } else {
-    return RunOutcome::Failed;  // no type selected: no rule, no result line
-  }
-  if (now != std_) {
-    log.Result(MismatchText(std_, now, false));
+  if (!IsTargetTypeItem(ItemIndexOf(type))) return RunOutcome::Failed;  // no rule, no result line
+  if (!FlashProgramAgrees(run, type)) {
     log.Ended(false);
     return RunOutcome::Failed;
   }
   log.Result(" OK");
+  if (type == TargetType::TkSeries) return StoreConfiguration(run);
   log.Ended(true);
   return RunOutcome::Succeeded;
 }
@@ -138,6 +118,7 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   log.Result(" OK");
 
   const TargetType blankType = window.SelectedType();
+  KeepFileImage(station);
   if (blankType == TargetType::TkSeries) {
     BlankImage24(station.image);
   } else if (blankType == TargetType::MvrxSeries || blankType == TargetType::CradleSet) {

@@ -46,12 +46,16 @@ std::optional<RunOutcome> OpenRun(RunContext& run, std::int32_t biasForType1) {
     window.SetButtonsEnabled(true);
     return RunOutcome::Interrupted;
   }
+  ArmRun(run);
+  return std::nullopt;
+}
+
+void ArmRun(RunContext& run) {
   // A run that timed out in the middle of a block transfer left its phase behind; the next
   // run must start its transfers with the start frames.
-  station.transfer.WritePhase = 0;
-  station.transfer.ReadPhase = 0;
+  run.station.transfer.WritePhase = 0;
+  run.station.transfer.ReadPhase = 0;
   run.loop.SetTickTimer(true);
-  return std::nullopt;
 }
 
 void AnnounceRun(RunContext& run) {

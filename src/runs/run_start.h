@@ -16,6 +16,10 @@ namespace kv218 {
 // with the window back in its idle state; nothing when the run goes on.
 std::optional<RunOutcome> OpenRun(RunContext& run, std::int32_t biasForType1);
 
+// The transfers' phases back to their start frames and the tick timer on: the last step of
+// every opening.
+void ArmRun(RunContext& run);
+
 // BeginRun, then the blocking pause without handling messages.
 void AnnounceRun(RunContext& run);
 

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "image/blank.h"
-#include "image/checksums.h"
+#include "runs/read_back_check.h"
 #include "runs/run_start.h"
 
 namespace kv218 {
@@ -68,10 +68,7 @@ RunOutcome ConfigurationAndReset(RunContext& run) {
   wait = AwaitFlag(run, flags.ConfigReadDone, kTargetTimeoutTicks);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
   log.Step(kVerifyConfigStep);
-  const std::uint16_t now = ConfigByteSum(station.image);
-  const std::uint16_t std_ = station.image.ConfigChecksum;
-  if (now != std_) {
-    log.Result(MismatchText(std_, now, true));
+  if (!TargetConfigAgrees(run)) {
     log.Ended(false);
     return RunOutcome::Failed;
   }
@@ -117,6 +114,7 @@ RunOutcome Converse(RunContext& run) {
   if (aborted) return Stopped(result);
 
   const TargetType readType = window.SelectedType();
+  KeepFileImage(station);
   if (readType == TargetType::TkSeries) {
     BlankImage24(station.image);
   } else if (readType == TargetType::MvrxSeries || readType == TargetType::CradleSet) {
@@ -133,24 +131,13 @@ RunOutcome Converse(RunContext& run) {
 
   log.Step(kVerifyProgramStep);
   const TargetType verifyType = window.SelectedType();
-  const std::uint16_t std_ = station.image.ImageChecksum;
-  if (verifyType == TargetType::TkSeries) {
-    const std::uint16_t now = ProgramWordSum24(station.image);
-    if (now != std_) {
-      log.Result(MismatchText(std_, now, true));
+  if (verifyType == TargetType::TkSeries || verifyType == TargetType::MvrxSeries ||
+      verifyType == TargetType::CradleSet) {
+    if (!TargetProgramAgrees(run, verifyType)) {
       log.Ended(false);
       return RunOutcome::Failed;
     }
-    return ConfigurationAndReset(run);
-  }
-  if (verifyType == TargetType::MvrxSeries || verifyType == TargetType::CradleSet) {
-    const std::uint16_t now = TargetReadBackSum16(station.image, verifyType);
-    TakeConfigFromImage16(station.image);
-    if (now != std_) {
-      log.Result(MismatchText(std_, now, false));
-      log.Ended(false);
-      return RunOutcome::Failed;
-    }
+    if (verifyType == TargetType::TkSeries) return ConfigurationAndReset(run);
     log.Result(" OK");
     return ResetTarget(run, kResetStep16);
   }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <string_view>
 
 #include "ground/message_loop.h"
 #include "ground/window_ops.h"
@@ -49,11 +50,16 @@ struct RunContext {
   std::function<void(std::chrono::milliseconds)> sleep;
   ImageSource* images = nullptr;
   std::function<void(const LoadResult&)> loaded = {};
+  // The first word of the run's failure line, which a time-out writes too: "PROGRAMMING",
+  // or "VERIFY" and "READ" for the sessions that only read.
+  std::string_view verdictWord = kProgrammingVerdict;
 };
 
 // The run's lines that the record follows, written to its window and told to its station's
 // RunEvents.
-inline RunLog LogOf(RunContext& run) { return RunLog(run.window, *run.station.events); }
+inline RunLog LogOf(RunContext& run) {
+  return RunLog(run.window, *run.station.events, run.verdictWord);
+}
 
 enum class WaitResult {
   FlagSet,   // the reply came

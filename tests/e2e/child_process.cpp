@@ -175,8 +175,10 @@ std::vector<std::string> LogLines(const std::string& text) {
     std::size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
     std::string line = text.substr(start, end - start);
-    const bool stamped =
-        line.rfind("PROGRAMMING ", 0) == 0 || line.rfind("KV-218 TO TARGET", 0) == 0;
+    bool stamped = false;
+    for (const char* opening : {"PROGRAMMING ", "KV-218 TO TARGET", "VERIFY", "READ"}) {
+      stamped = stamped || line.rfind(opening, 0) == 0;
+    }
     const auto open = line.rfind('(');
     if (stamped && open != std::string::npos && !line.empty() && line.back() == ')') {
       line = line.substr(0, open + 1) + "T)";

@@ -131,10 +131,14 @@ TEST(Kv218, ACorruptedReadBackFails) {
                                "--fault", "corrupt-readback", file}));
   EXPECT_EQ(run.exitCode, 1);
   const Lines lines = RunLines(run, file);
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_THAT(lines[lines.size() - 2],
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_THAT(lines[lines.size() - 3],
               MatchesRegex("5\\. Verify Program Memory \\.\\.\\. NG \\( std : 0x[0-9A-F]{4} , now "
                            ": 0x[0-9A-F]{4} \\)"));
+  // The fault changes the middle byte of the first word, file address 1.
+  EXPECT_THAT(lines[lines.size() - 2],
+              MatchesRegex("First difference at 0x0001: file [0-9A-F]{2}, read [0-9A-F]{2} \\(1 "
+                           "byte differs\\)"));
   EXPECT_EQ(lines.back(), "PROGRAMMING FAILED. (T)");
 }
 

@@ -12,6 +12,7 @@
 #include <QWindow>
 
 #include "form_fixture.h"
+#include "log_menu.h"
 
 namespace kv218::test {
 namespace {
@@ -28,26 +29,7 @@ class LogMenuTest : public FormTest {
     form->Memo1->AppendLog("<<NOTE>> FKV-218\r\nV1.3");
   }
 
-  // Right-clicks the log and picks the entry called action; returns the menu's entries.
-  QStringList PickFromMenu(const QString& action) {
-    QStringList entries;
-    QTimer::singleShot(0, [&] {
-      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-      ASSERT_NE(menu, nullptr);
-      QAction* picked = nullptr;
-      for (QAction* entry : menu->actions()) {
-        entries.append(entry->text());
-        if (entry->text() == action) picked = entry;
-      }
-      menu->close();
-      if (picked) picked->trigger();
-    });
-    const QPoint inside(20, 20);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, inside,
-                            form->Memo1->viewport()->mapToGlobal(inside));
-    QApplication::sendEvent(form->Memo1->viewport(), &event);
-    return entries;
-  }
+  QStringList PickFromMenu(const QString& action) { return PickFromLogMenu(*form, action); }
 
   static QByteArray FileBytes(const QString& path) {
     QFile file(path);
@@ -58,8 +40,9 @@ class LogMenuTest : public FormTest {
   const QByteArray shown = "Loading /home/m\xC3\xBC/tk_series.hex ... OK\n<<NOTE>> FKV-218\nV1.3\n";
 };
 
-TEST_F(LogMenuTest, MenuOffersSaveLogAndCopy) {
-  EXPECT_EQ(PickFromMenu(""), QStringList({"Save Log...", "Copy"}));
+TEST_F(LogMenuTest, MenuOffersSaveLogCopyAndTheVerifications) {
+  EXPECT_EQ(PickFromMenu(""),
+            QStringList({"Save Log...", "Copy", "Verify Target", "Verify KV-218"}));
 }
 
 TEST_F(LogMenuTest, SaveLogWritesTheLinesAsShown) {

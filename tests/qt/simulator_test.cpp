@@ -3,6 +3,7 @@
 
 #include <QRegularExpression>
 
+#include "log_menu.h"
 #include "simulator_fixture.h"
 
 namespace kv218::test {
@@ -79,6 +80,37 @@ TEST_F(WindowAgainstSimulator, ProgramsTheTargetAndStoresTheImageInTheProgrammer
   server_->RequestStandaloneRun();
   ASSERT_TRUE(WaitForLine("PROGRAMMING SUCCEEDED. (", standalone));
   ExpectLines(Lines(), standalone, {"", "KV-218 TO TARGET ... (", "1. Check Device Ready ( 0x"});
+}
+
+// The log's menu checks the loaded file against the target and the programmer's flash,
+// reading only: the same lines as on the command line, the buttons back afterwards.
+TEST_F(WindowAgainstSimulator, VerifiesTheTargetAndTheProgrammerFromTheLogMenu) {
+  TForm1& form = *form_;
+  form.ComboBox1->SetItemIndex(2);
+  choice_ = KV218_EXAMPLES_DIR "/cradle_set.hex";
+  QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+  QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
+  ASSERT_TRUE(Lines().back().startsWith("PROGRAMMING SUCCEEDED. ("))
+      << Lines().back().toStdString();
+
+  int before = static_cast<int>(Lines().size());
+  PickFromLogMenu(form, "Verify Target");
+  ExpectLines(Lines(), before,
+              {"", QString::fromStdString(*choice_), "Loading ... OK", "", "VERIFYING TARGET ... (",
+               "1. Reading Device ID ... OK", "2. Reading Program Memory ... OK",
+               "3. Verify Program Memory ... OK", "VERIFY SUCCEEDED. ("});
+  EXPECT_EQ(Lines().size(), before + 9);
+
+  // The programmer's flash holds no image: it differs from the first byte on.
+  before = static_cast<int>(Lines().size());
+  PickFromLogMenu(form, "Verify KV-218");
+  ExpectLines(Lines(), before,
+              {"", QString::fromStdString(*choice_), "Loading ... OK", "", "VERIFYING KV-218 ... (",
+               "1. Reading Flash Memory ... OK", "2. Verify Flash Memory ... NG ( std : 0x",
+               "First difference at 0x0000: file ", "VERIFY FAILED. ("});
+  EXPECT_TRUE(form.BitBtn1->isEnabled() && form.BitBtn2->isEnabled() && form.BitBtn3->isEnabled());
+  EXPECT_FALSE(form.Timer1.isActive());
+  EXPECT_EQ(model_->Memory().flash.EraseCounter, 0u);
 }
 
 }  // namespace

@@ -109,6 +109,7 @@ RunRecord FailedStore() {
   r.result = "failed";
   r.failedStep = "3. Verify Flash Memory";
   r.failedLine = "3. Verify Flash Memory ... NG";
+  r.firstDifference = ByteDifference{0x1F00014, 0xDF, 0xD7, 2};
   r.host = "bench-7";
   r.version = "1.85.11";
   return r;
@@ -137,12 +138,15 @@ TEST_F(ZoneTest, AHostRunIsOneLineOfJsonWithEveryField) {
   EXPECT_EQ(j["result"], "failed");
   EXPECT_EQ(j["failed_step"], "3. Verify Flash Memory");
   EXPECT_EQ(j["failed_line"], "3. Verify Flash Memory ... NG");
+  EXPECT_EQ(j["first_difference"],
+            json({{"address", "0x1F00014"}, {"file", "DF"}, {"read", "D7"}, {"count", 2}}));
   EXPECT_EQ(j["host"], "bench-7");
   EXPECT_EQ(j["version"], "1.85.11");
   EXPECT_FALSE(j.contains("device_ready"));  // stand-alone fields only on stand-alone lines
 }
 
-// The fields in the order readers of the file have always found them.
+// The fields in the order readers of the file have always found them; first_difference, new,
+// follows the failed line it explains.
 TEST(RecordLine, KeepsItsFieldsInOrder) {
   const auto keys = [](const std::string& line) {
     const auto parsed = nlohmann::ordered_json::parse(line);
@@ -152,11 +156,12 @@ TEST(RecordLine, KeepsItsFieldsInOrder) {
   };
   RunRecord standalone;
   standalone.kind = RunRecord::Kind::Standalone;
-  EXPECT_EQ(keys(RecordLine(FailedStore())),
-            (std::vector<std::string>{"start", "end", "duration_s", "operation", "port", "hex_file",
-                                      "hex_sha256", "target_type", "image_checksum",
-                                      "config_checksum", "device_identity", "erase_counter",
-                                      "result", "failed_step", "failed_line", "host", "version"}));
+  EXPECT_EQ(
+      keys(RecordLine(FailedStore())),
+      (std::vector<std::string>{"start", "end", "duration_s", "operation", "port", "hex_file",
+                                "hex_sha256", "target_type", "image_checksum", "config_checksum",
+                                "device_identity", "erase_counter", "result", "failed_step",
+                                "failed_line", "first_difference", "host", "version"}));
   EXPECT_EQ(keys(RecordLine(standalone)),
             (std::vector<std::string>{"start", "end", "duration_s", "operation", "port", "result",
                                       "device_ready", "code_programmed", "code_verified",

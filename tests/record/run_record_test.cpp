@@ -252,6 +252,75 @@ INSTANTIATE_TEST_SUITE_P(Outcomes, RecordOfARun,
                          [](const auto& test) { return test.param.name; });
 
 // Recording adds nothing to the log and changes no frame: the same run, recorded or not.
+// Every operation that reads back tells where a failed read-back differed first, as its log's
+// aside does; a read starts from no file.
+struct DifferenceCase {
+  std::string name;
+  RunOutcome (Controller::*operation)();
+  int type;
+  std::vector<std::string> faults;
+  std::string operationName;
+  json address;  // the first difference's, or null for none
+};
+void PrintTo(const DifferenceCase& c, std::ostream* os) { *os << c.name; }
+
+class RecordedDifference : public ::testing::TestWithParam<DifferenceCase> {};
+
+TEST_P(RecordedDifference, IsTheAsidesFirstDifferenceOrNull) {
+  const DifferenceCase& c = GetParam();
+  RecordBench bench(c.faults);
+  bench.Open();
+  bench.window.targetType = c.type;
+  const std::string file = bench.dir.Write(
+      "image.hex", c.type == 0 ? testing::Type0Hex(64, 0x1000) : testing::Type16Hex(false));
+  bench.controller.station().HexFileName = file;
+  (bench.controller.*c.operation)();
+
+  const auto lines = bench.Lines();
+  ASSERT_EQ(lines.size(), 1u);
+  const json& r = lines[0];
+  EXPECT_EQ(r["operation"], c.operationName);
+  if (c.address.is_null()) {
+    EXPECT_TRUE(r["first_difference"].is_null()) << r["first_difference"];
+    return;
+  }
+  const json& d = r["first_difference"];
+  ASSERT_TRUE(d.is_object()) << r;
+  EXPECT_EQ(d["address"], c.address);
+  const std::string aside = "First difference at " + d["address"].get<std::string>() + ": file " +
+                            d["file"].get<std::string>() + ", read " +
+                            d["read"].get<std::string>() + " (";
+  EXPECT_THAT(bench.window.log, ::testing::Contains(StartsWith(aside)));
+  EXPECT_GE(d["count"].get<int>(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, RecordedDifference,
+    ::testing::Values(
+        // The fault changes the first word's middle byte: file address 1.
+        DifferenceCase{
+            "program", &Controller::ProgramTarget, 0, {"corrupt-readback"}, "program", "0x0001"},
+        DifferenceCase{"program_passes", &Controller::ProgramTarget, 0, {}, "program", nullptr},
+        // A board never programmed: erased from the first byte on.
+        DifferenceCase{"verify_blank", &Controller::VerifyTarget, 2, {}, "verify", "0x0000"},
+        DifferenceCase{
+            "verify_flash", &Controller::VerifyProgrammer, 2, {}, "verify-flash", "0x0000"},
+        DifferenceCase{"read", &Controller::ReadTarget, 2, {}, "read", nullptr}),
+    [](const ::testing::TestParamInfo<DifferenceCase>& param) { return param.param.name; });
+
+TEST(RecordedRun, AReadNamesNoFile) {
+  RecordBench bench;
+  bench.Open();
+  bench.window.targetType = 0;
+  ASSERT_EQ(bench.controller.ReadProgrammer(), RunOutcome::Succeeded);
+  const auto lines = bench.Lines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0]["operation"], "read-flash");
+  EXPECT_TRUE(lines[0]["hex_file"].is_null());
+  EXPECT_TRUE(lines[0]["hex_sha256"].is_null());
+  EXPECT_EQ(lines[0]["result"], "succeeded");
+}
+
 TEST(RecordedRun, ShowsTheSameLogAsARunNotRecorded) {
   std::vector<std::string> logs[2];
   const testing::TempFolder images;

@@ -174,11 +174,13 @@ std::vector<MatrixCase> BuildMatrix() {
     }
     untouched("bad-identity", Job::Store, type);
 
-    // Data that come back changed fail the verification; data that come back short fail the
-    // read-back itself, whatever the image holds where they are missing.
-    const Lines targetNg = {"5. Verify Program Memory ... NG*", kFailed};
+    // Data that come back changed fail the verification, which names where they differ;
+    // data that come back short fail the read-back itself, whatever the image holds where
+    // they are missing.
+    const std::string differs = "First difference at 0x*";
+    const Lines targetNg = {"5. Verify Program Memory ... NG*", differs, kFailed};
     const Lines targetShort = {"4. Reading Program Memory ... NG", kFailed};
-    const Lines flashNg = {"3. Verify Flash Memory ... NG*", kFailed};
+    const Lines flashNg = {"3. Verify Flash Memory ... NG*", differs, kFailed};
     for (const char* fault : {"corrupt-readback", "status-in-data"}) {
       if (readsBack) {
         add(fault, Job::Program, type, RunOutcome::Failed, targetNg);
@@ -190,7 +192,7 @@ std::vector<MatrixCase> BuildMatrix() {
     // The report in every block is logged as it comes, after the step line it interrupts;
     // the verdict still lands on that step line.
     add("status-in-data", Job::Store, type, RunOutcome::Failed,
-        {"2. Programming Code Memory ( 0x*", kFailed}, "3. Verify Flash Memory ... NG");
+        {"2. Programming Code Memory ( 0x*", differs, kFailed}, "3. Verify Flash Memory ... NG");
     add("corrupt-flash-readback", Job::Store, type, RunOutcome::Failed, flashNg);
     untouched("corrupt-flash-readback", Job::Program, type);
 

@@ -21,6 +21,7 @@ namespace {
 using sim::Command;
 using ::testing::ElementsAreArray;
 using testing::ExpectIdleAfterEndRun;
+using testing::OneByteDifferenceText;
 using testing::RunLines;
 using testing::SequenceBench;
 using ::testing::StartsWith;
@@ -169,6 +170,12 @@ INSTANTIATE_TEST_SUITE_P(
 struct MismatchCase {
   int type;
   std::string fault;
+  // Where the changed byte stands: its HEX file address, and its place in the image as
+  // loaded (an offset in the program image, or a configuration register).
+  std::int64_t address;
+  std::size_t offset;
+  bool inConfig;
+  std::uint8_t flipped;  // the bits the programmer changed
 };
 void PrintTo(const MismatchCase& c, std::ostream* os) {
   *os << "type " << c.type << " " << (c.fault.empty() ? "config" : c.fault);
@@ -198,21 +205,28 @@ TEST_P(FlashMismatch, LogsTheTypesNgTextAndFails) {
     ng = "3. Verify Flash Memory ... NG ( std : 0x" + HexLower(image.ImageChecksum, 4) +
          " , now : 0x" + HexLower(now, 4) + " )";
   }
+  const MemoryImage& file = *bench.station.fileImage.get();
+  const std::uint8_t was = c.inConfig ? file.ConfigBytes[c.offset] : file.ProgramImage[c.offset];
   const Lines log = bench.Log();
-  EXPECT_THAT(Lines(log.end() - 2, log.end()),
-              ElementsAreArray(Lines{ng, "PROGRAMMING FAILED. (T)"}));
+  EXPECT_THAT(Lines(log.end() - 3, log.end()),
+              ElementsAreArray(Lines{ng, OneByteDifferenceText(c.address, was, c.flipped),
+                                     "PROGRAMMING FAILED. (T)"}));
   if (c.type == 0 && !config) {
     EXPECT_EQ(bench.CountReceived(Command::FlashWriteConfig), 0u);
   }
   ExpectIdleAfterEndRun(bench);
 }
 
-INSTANTIATE_TEST_SUITE_P(EachRule, FlashMismatch,
-                         ::testing::Values(MismatchCase{0, "corrupt-flash-readback"},
-                                           MismatchCase{1, "corrupt-flash-readback"},
-                                           MismatchCase{2, "corrupt-flash-readback"},
-                                           MismatchCase{3, "corrupt-flash-readback"},
-                                           MismatchCase{0, ""}));  // configuration bits
+INSTANTIATE_TEST_SUITE_P(
+    EachRule, FlashMismatch,
+    // The fault flips bit 0 of the second byte of flash block 0: image
+    // offset 1, the high byte of the first type-0 word, the low byte of
+    // the first 16-bit word.
+    ::testing::Values(MismatchCase{0, "corrupt-flash-readback", 2, 1, false, 0x01},
+                      MismatchCase{1, "corrupt-flash-readback", 0, 1, false, 0x01},
+                      MismatchCase{2, "corrupt-flash-readback", 0, 1, false, 0x01},
+                      MismatchCase{3, "corrupt-flash-readback", 0xFC00, 1, false, 0x01},
+                      MismatchCase{0, "", 0x1F00000, 0, true, 0x40}));  // configuration
 
 class FlashShortReadBack : public ::testing::TestWithParam<int> {};
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "ground/text.h"
 #include "protocol/receive_handler.h"
 #include "runs/reply_watch.h"
 #include "sim/fault_set.h"
@@ -51,19 +52,20 @@ SequenceBench::~SequenceBench() {
 }
 
 RunOutcome SequenceBench::Program(int type, const std::string& path) {
-  window.targetType = type;
-  station.HexFileName = path;
-  control.running = true;
-  const RunOutcome outcome = RunTargetSequence(run);
-  control.running = false;
-  return outcome;
+  return Run(&RunTargetSequence, type, path);
 }
 
 RunOutcome SequenceBench::Store(int type, const std::string& path) {
+  return Run(&RunFlashDownload, type, path);
+}
+
+RunOutcome SequenceBench::Run(RunOutcome (*session)(RunContext&), int type,
+                              const std::string& path) {
   window.targetType = type;
   station.HexFileName = path;
   control.running = true;
-  const RunOutcome outcome = RunFlashDownload(run);
+  RunContext context = run;  // each session names its own closing lines
+  const RunOutcome outcome = session(context);
   control.running = false;
   return outcome;
 }
@@ -91,8 +93,10 @@ std::vector<std::string> SequenceBench::Log() const { return WithoutTimeStamps(w
 std::vector<std::string> WithoutTimeStamps(const std::vector<std::string>& log) {
   std::vector<std::string> lines;
   for (const std::string& line : log) {
-    const bool stamped =
-        line.rfind("PROGRAMMING ", 0) == 0 || line.rfind("KV-218 TO TARGET", 0) == 0;
+    bool stamped = false;
+    for (const char* opening : {"PROGRAMMING ", "KV-218 TO TARGET", "VERIFY", "READ"}) {
+      stamped = stamped || line.rfind(opening, 0) == 0;
+    }
     const auto open = line.rfind('(');
     if (stamped && open != std::string::npos && !line.empty() && line.back() == ')') {
       lines.push_back(line.substr(0, open + 1) + "T)");
@@ -110,6 +114,12 @@ std::vector<std::string> RunLines(const SequenceBench& bench) {
   EXPECT_EQ(log[0], "");
   EXPECT_THAT(log[2], ::testing::StartsWith("Loading ... OK"));
   return std::vector<std::string>(log.begin() + 3, log.end());
+}
+
+std::string OneByteDifferenceText(std::int64_t address, std::uint8_t file, std::uint8_t flipped) {
+  return "First difference at 0x" + Hex(static_cast<std::uint64_t>(address), 4) + ": file " +
+         Hex(file, 2) + ", read " + Hex(static_cast<std::uint8_t>(file ^ flipped), 2) +
+         " (1 byte differs)";
 }
 
 void ExpectIdleAfterEndRun(const SequenceBench& bench) {

@@ -29,6 +29,8 @@ class SequenceBench {
 
   RunOutcome Program(int type, const std::string& path);
   RunOutcome Store(int type, const std::string& path);
+  // Any session (the read-only ones among them) on the selector's type and the file path.
+  RunOutcome Run(RunOutcome (*session)(RunContext&), int type, const std::string& path = {});
 
   // Called with every frame the programmer receives, before it answers.
   void OnFrame(std::function<void(const sim::Frame&)> hook) { hook_ = std::move(hook); }
@@ -65,6 +67,10 @@ std::vector<std::string> WithoutTimeStamps(const std::vector<std::string>& log);
 
 // The log lines after the loader's three ("", path, "Loading ... OK ...").
 std::vector<std::string> RunLines(const SequenceBench& bench);
+
+// The aside after the NG line of a read-back that differs from the file in one byte only:
+// at that byte's HEX file address, the file's value and the bits the read-back changed.
+std::string OneByteDifferenceText(std::int64_t address, std::uint8_t file, std::uint8_t flipped);
 
 // The window is idle again, and the programmer was told the run began and is over.
 void ExpectIdleAfterEndRun(const SequenceBench& bench);

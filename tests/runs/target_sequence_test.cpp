@@ -22,6 +22,7 @@ namespace {
 using sim::Command;
 using ::testing::ElementsAreArray;
 using testing::ExpectIdleAfterEndRun;
+using testing::OneByteDifferenceText;
 using testing::RunLines;
 using testing::SequenceBench;
 using ::testing::StartsWith;
@@ -214,6 +215,11 @@ struct MismatchCase {
   int type;
   std::string fault;
   bool config;  // the configuration bits differ, not the program memory
+  // Where the changed byte stands: its HEX file address, and its place in the image as
+  // loaded (an offset in the program image, or a configuration register).
+  std::int64_t address;
+  std::size_t offset;
+  std::uint8_t flipped;  // the bits the target changed
 };
 void PrintTo(const MismatchCase& c, std::ostream* os) {
   *os << "type " << c.type << " " << (c.fault.empty() ? "config" : c.fault);
@@ -243,21 +249,27 @@ TEST_P(VerificationMismatch, LogsBothSumsInTheTypesCaseAndDoesNotReset) {
   }
   ASSERT_NE(std_, now);
   auto digits = c.type == 0 ? &Hex : &HexLower;
+  const MemoryImage& file = *bench.station.fileImage.get();
+  const std::uint8_t was = c.config ? file.ConfigBytes[c.offset] : file.ProgramImage[c.offset];
   const Lines log = bench.Log();
-  EXPECT_THAT(Lines(log.end() - 2, log.end()),
+  EXPECT_THAT(Lines(log.end() - 3, log.end()),
               ElementsAreArray(Lines{
                   step + " NG ( std : 0x" + digits(std_, 4) + " , now : 0x" + digits(now, 4) + " )",
-                  "PROGRAMMING FAILED. (T)"}));
+                  OneByteDifferenceText(c.address, was, c.flipped), "PROGRAMMING FAILED. (T)"}));
   EXPECT_EQ(bench.CountReceived(Command::ResetTarget), 0u);
   EXPECT_EQ(bench.CountReceived(Command::WriteConfig), c.config ? 1u : 0u);
   ExpectIdleAfterEndRun(bench);
 }
 
 INSTANTIATE_TEST_SUITE_P(EachRule, VerificationMismatch,
-                         ::testing::Values(MismatchCase{0, "corrupt-readback", false},
-                                           MismatchCase{1, "corrupt-readback", false},
-                                           MismatchCase{2, "corrupt-readback", false},
-                                           MismatchCase{0, "", true}));
+                         // The fault flips bit 0 of the second data byte of the first block:
+                         // the middle byte of the first type-0 word (file address 1, image
+                         // offset 2), the high byte of the first 16-bit word (file address 1,
+                         // image offset 0).
+                         ::testing::Values(MismatchCase{0, "corrupt-readback", false, 1, 2, 0x01},
+                                           MismatchCase{1, "corrupt-readback", false, 1, 0, 0x01},
+                                           MismatchCase{2, "corrupt-readback", false, 1, 0, 0x01},
+                                           MismatchCase{0, "", true, 0x1F0000C, 3, 0x04}));
 
 struct ShortReadCase {
   int type;

@@ -55,8 +55,10 @@ class LogMenuTest : public WindowTest {
       "Loading C:\\m\xC3\xBC\\tk_series.hex ... OK\r\n<<NOTE>> FKV-218\r\nV1.3\r\n";
 };
 
-TEST_F(LogMenuTest, MenuOffersSaveLogAndCopy) {
-  EXPECT_EQ(RightClickAndPick(L""), (std::vector<std::wstring>{L"Save Log...", L"Copy"}));
+TEST_F(LogMenuTest, MenuOffersSaveLogCopyAndTheVerifications) {
+  EXPECT_EQ(
+      RightClickAndPick(L""),
+      (std::vector<std::wstring>{L"Save Log...", L"Copy", L"Verify Target", L"Verify KV-218"}));
 
   // From the keyboard (Shift+F10) the menu opens on the log, at its caret.
   const HWND log = form_->Memo1().Handle();
@@ -132,6 +134,32 @@ TEST_F(LogMenuTest, CopyTakesTheSelectionOrTheWholeLog) {
   SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(length - 4), length);
   RightClickAndPick(L"Copy");
   EXPECT_EQ(ClipboardText(), L"V1.3");
+}
+
+// "Verify Target" checks the loaded file against the board it programmed, reading only;
+// "Verify KV-218" the programmer's flash, which holds no image yet.
+TEST_F(LogMenuTest, TheVerificationsReadTheBoardAndTheProgrammer) {
+  const std::string cradle = KV218_EXAMPLES_DIR "/cradle_set.hex";
+  form_->ComboBox1().SetItemIndex(2);
+  Load(cradle);
+  Click(form_->BitBtn2(), layout::kIdBitBtn2);
+  ASSERT_EQ(form_->controller().LastOutcome(), RunOutcome::Succeeded);
+  frames_.clear();
+  RightClickAndPick(L"Verify Target");
+  EXPECT_EQ(form_->controller().LastOutcome(), RunOutcome::Succeeded);
+  EXPECT_EQ(Lines().back().rfind("VERIFY SUCCEEDED. (", 0), 0u) << Lines().back();
+  for (sim::Command command : frames_) {
+    EXPECT_TRUE(command == sim::Command::BeginRun || command == sim::Command::ReadDeviceId ||
+                command == sim::Command::ReadStart || command == sim::Command::ReadData ||
+                command == sim::Command::EndRun)
+        << static_cast<int>(command);
+  }
+  RightClickAndPick(L"Verify KV-218");
+  EXPECT_EQ(form_->controller().LastOutcome(), RunOutcome::Failed);
+  const std::vector<std::string> lines = Lines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 2].rfind("First difference at 0x0000: file ", 0), 0u);
+  EXPECT_TRUE(IsWindowEnabled(form_->BitBtn2().Handle()));
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 # kv218.exe under Wine against kv218-sim (Linux) on a pseudo-terminal that the Wine prefix
 # sees as COM5 (the dosdevices/com5 link, made afresh by kv218-sim for every run).
 #   kv218_under_wine.sh CASE KV218_EXE KV218_SIM EXAMPLES_DIR WINE_BUILD_DIR
-# CASE: info | program | paced | pause | store | silent | busy | interrupt | lost | simulate |
-# several | window.
+# CASE: info | program | paced | pause | verify | store | silent | busy | interrupt | lost |
+# simulate | several | window.
 # Exits non-zero with the
 # difference when kv218.exe's exit status or log lines are not the expected ones.
 set -u
@@ -147,6 +147,24 @@ case $case_name in
     # The in-process programmer: no port at all.
     kv218 program --simulate --type 0 "$file"
     expect 0 "" "$file" "$loaded" "$(program_lines)"
+    ;;
+  verify)
+    # The board program wrote, verified and read back through COM5: the read file loads as
+    # the one programmed; a type-3 target is refused.
+    start_sim --baud max --erase-ms 0 --program-ms 0
+    kv218 program --port COM5 --type 0 "$file"
+    [ "$rc" -eq 0 ] || fail "program: exit status $rc; stderr: $(cat "$work/err")"
+    kv218 verify --port COM5 --type 0 "$file"
+    expect 0 "" "$file" "$loaded" "" "VERIFYING TARGET ... (T)" \
+      "1. Reading Device ID ... OK ( 0xBF , 0x2118 )" "2. Reading Program Memory ... OK" \
+      "3. Verify Program Memory ... OK" "4. Reading Configuration Bits ... OK" \
+      "5. Verify Configuration Bits ... OK" "VERIFY SUCCEEDED. (T)"
+    kv218 read --port COM5 --type 0 --out "Z:$(echo "$work/read.hex" | tr / '\\')"
+    [ "$rc" -eq 0 ] || fail "read: exit status $rc; stderr: $(cat "$work/err")"
+    kv218 load --type 0 "$work/read.hex"
+    [ "$(sed -n 3p "$work/out")" = "$loaded" ] || fail "the read file loads as: $(cat "$work/out")"
+    kv218 verify --port COM5 --type 3 "$examples/eco_mode.hex"
+    [ "$rc" -eq 2 ] || fail "type 3: exit status $rc, expected 2"
     ;;
   store)
     start_sim --baud max --erase-ms 0 --program-ms 0

@@ -143,6 +143,8 @@ void TForm1::BuildControls() {
   connect(BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
   connect(Memo1, &LogPane::DoubleClicked, this, &TForm1::Memo1DblClick);
   connect(Memo1, &LogPane::SaveLogRequested, this, &TForm1::Memo1SaveLog);
+  connect(Memo1, &LogPane::VerifyTargetRequested, this, &TForm1::Memo1VerifyTarget);
+  connect(Memo1, &LogPane::VerifyProgrammerRequested, this, &TForm1::Memo1VerifyKv218);
   connect(ComboBox2, &SelectorBox::Changed, this, &TForm1::ComboBox2Change);
   connect(ComboBox1, &SelectorBox::Changed, this, &TForm1::ComboBox1Change);
   // A device unplugged since the list was last made is not offered.
@@ -197,6 +199,14 @@ void TForm1::BitBtn2Click() {
 
 void TForm1::BitBtn3Click() {
   RunButton([this] { controller_->StoreInProgrammer(); });
+}
+
+void TForm1::Memo1VerifyTarget() {
+  RunButton([this] { controller_->VerifyTarget(); });
+}
+
+void TForm1::Memo1VerifyKv218() {
+  RunButton([this] { controller_->VerifyProgrammer(); });
 }
 
 void TForm1::Timer1Timer() { controller_->OnTick(); }

@@ -74,6 +74,10 @@ class TForm1 : public QWidget {
   void Memo1DblClick();
   // "Save Log..." from the log's context menu: the lines as shown into a text file.
   void Memo1SaveLog();
+  // "Verify Target" and "Verify KV-218" from the log's context menu: the file checked against
+  // the target or the programmer's stored image, reading only; handled like the buttons.
+  void Memo1VerifyTarget();
+  void Memo1VerifyKv218();
   void ComboBox2Change(int itemIndex);
   // The type selector changed: panel 4 shows no checksum of another layout.
   void ComboBox1Change();

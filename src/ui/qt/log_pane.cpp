@@ -115,6 +115,8 @@ void LogPane::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   menu.addAction("Save Log...", this, &LogPane::SaveLogRequested);
   menu.addAction("Copy", this, &LogPane::CopyToClipboard);
+  menu.addAction("Verify Target", this, &LogPane::VerifyTargetRequested);
+  menu.addAction("Verify KV-218", this, &LogPane::VerifyProgrammerRequested);
   menu.exec(event->globalPos());
 }
 

@@ -2,8 +2,9 @@
 // Memo1: the log. Read-only, monospaced, a vertical scroll bar, long lines wrapped at the
 // pane's width; the program only ever adds lines or completes its step line (the last line
 // AppendLog added, which lines the programmer volunteered may follow), and the view follows
-// the end. Its context menu offers "Save Log..." (handled by the form) and "Copy" (the
-// selection, or every line when nothing is selected).
+// the end. Its context menu offers "Save Log..." (handled by the form), "Copy" (the
+// selection, or every line when nothing is selected), and the read-only sessions "Verify
+// Target" and "Verify KV-218" (handled by the form).
 
 #include <QColor>
 #include <QPlainTextEdit>
@@ -33,6 +34,8 @@ class LogPane : public QPlainTextEdit {
  signals:
   void DoubleClicked();
   void SaveLogRequested();
+  void VerifyTargetRequested();
+  void VerifyProgrammerRequested();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

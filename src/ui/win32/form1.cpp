@@ -81,6 +81,9 @@ void TForm1::BuildControls() {
                                 layout::kMemo1.top, layout::kMemo1.width, layout::kMemo1.height);
   memo1_->SetDoubleClickHandler([this] { controller_->QueryNote(); });
   memo1_->SetSaveLogHandler([this] { Memo1SaveLog(); });
+  // The read-only sessions, handled like the buttons.
+  memo1_->SetVerifyHandlers([this] { RunButton([this] { controller_->VerifyTarget(); }); },
+                            [this] { RunButton([this] { controller_->VerifyProgrammer(); }); });
   bitBtn1_ = std::make_unique<PictureButton>(window_, id(layout::kIdBitBtn1), layout::kBitBtn1,
                                              Picture::LoadFile, L"Load File");
   bitBtn2_ = std::make_unique<PictureButton>(window_, id(layout::kIdBitBtn2), layout::kBitBtn2,

@@ -14,7 +14,7 @@ namespace {
 
 constexpr UINT_PTR kSubclassId = 1;
 
-enum MenuCommand : UINT { kSaveLog = 1, kCopy };
+enum MenuCommand : UINT { kSaveLog = 1, kCopy, kVerifyTarget, kVerifyProgrammer };
 
 // Puts text on the clipboard as Unicode text, in place of what was there.
 void SetClipboardText(HWND owner, const std::wstring& text) {
@@ -79,11 +79,15 @@ void LogPane::ShowContextMenu(POINT at) {
   HMENU menu = CreatePopupMenu();
   AppendMenuW(menu, MF_STRING, kSaveLog, L"Save Log...");
   AppendMenuW(menu, MF_STRING, kCopy, L"Copy");
+  AppendMenuW(menu, MF_STRING, kVerifyTarget, L"Verify Target");
+  AppendMenuW(menu, MF_STRING, kVerifyProgrammer, L"Verify KV-218");
   const auto picked = static_cast<UINT>(TrackPopupMenu(
       menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, edit_, nullptr));
   DestroyMenu(menu);
   if (picked == kSaveLog && onSaveLog_) onSaveLog_();
   if (picked == kCopy) CopyToClipboard();
+  if (picked == kVerifyTarget && onVerifyTarget_) onVerifyTarget_();
+  if (picked == kVerifyProgrammer && onVerifyProgrammer_) onVerifyProgrammer_();
 }
 
 void LogPane::CopyToClipboard() {

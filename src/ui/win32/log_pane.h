@@ -1,8 +1,8 @@
 #pragma once
 // Memo1: the multi-line, read-only log in a monospaced font. Lines are added at the end and
 // the view follows them; a double click is reported. Its context menu offers "Save Log..."
-// (reported, for the form to handle) and "Copy" (the selection, or every line when nothing is
-// selected).
+// (reported, for the form to handle), "Copy" (the selection, or every line when nothing is
+// selected), and "Verify Target" and "Verify KV-218" (reported).
 
 #include <windows.h>
 
@@ -48,6 +48,11 @@ class LogPane {
     onDoubleClick_ = std::move(onDoubleClick);
   }
   void SetSaveLogHandler(std::function<void()> onSaveLog) { onSaveLog_ = std::move(onSaveLog); }
+  void SetVerifyHandlers(std::function<void()> onVerifyTarget,
+                         std::function<void()> onVerifyProgrammer) {
+    onVerifyTarget_ = std::move(onVerifyTarget);
+    onVerifyProgrammer_ = std::move(onVerifyProgrammer);
+  }
 
  private:
   static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -78,6 +83,8 @@ class LogPane {
   std::vector<ColouredLine> coloured_;  // in the order of the text; one per run at most
   std::function<void()> onDoubleClick_;
   std::function<void()> onSaveLog_;
+  std::function<void()> onVerifyTarget_;
+  std::function<void()> onVerifyProgrammer_;
 };
 
 }  // namespace kv218
