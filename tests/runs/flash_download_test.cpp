@@ -29,20 +29,8 @@ using testing::TempFolder;
 
 using Lines = std::vector<std::string>;
 
-class FlashFiles {
- public:
-  FlashFiles()
-      : type0(dir.Write("tk.hex", testing::Type0Hex(64, 0x2ABF8))),
-        type16(dir.Write("plain16.hex", testing::Type16Hex(false))),
-        type3(dir.Write("eco.hex", testing::Type1KHex())) {}
-  std::string ForType(int type) const { return type == 0 ? type0 : type == 3 ? type3 : type16; }
-
-  TempFolder dir;
-  std::string type0, type16, type3;
-};
-
-const FlashFiles& Files() {
-  static const FlashFiles files;
+const testing::TypeFiles& Files() {
+  static const testing::TypeFiles files(false);
   return files;
 }
 

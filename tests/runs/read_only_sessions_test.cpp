@@ -39,20 +39,8 @@ std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
   return info.param.name;
 }
 
-class SessionFiles {
- public:
-  SessionFiles()
-      : type0(dir.Write("tk.hex", testing::Type0Hex(64, 0x2ABF8))),
-        type16(dir.Write("mvrx.hex", testing::Type16Hex(true))),
-        type3(dir.Write("eco.hex", testing::Type1KHex())) {}
-  std::string ForType(int type) const { return type == 0 ? type0 : type == 3 ? type3 : type16; }
-
-  TempFolder dir;
-  std::string type0, type16, type3;
-};
-
-const SessionFiles& Files() {
-  static const SessionFiles files;
+const testing::TypeFiles& Files() {
+  static const testing::TypeFiles files(true);
   return files;
 }
 

@@ -39,4 +39,20 @@ std::string Type1KHex(std::uint32_t windowBytes = 0x400);
 // verify): every block of a read-back but the first holds only blank bytes.
 std::string SmallHex(int type);
 
+// One image per target type, written once into a folder of their own: Type0Hex, Type1KHex,
+// and for types 1 and 2 one Type16Hex, with or without its protected block.
+class TypeFiles {
+ public:
+  explicit TypeFiles(bool withProtectedBlock)
+      : type0(dir.Write("tk.hex", Type0Hex(64, 0x2ABF8))),
+        type16(dir.Write("type16.hex", Type16Hex(withProtectedBlock))),
+        type3(dir.Write("eco.hex", Type1KHex())) {}
+  const std::string& ForType(int type) const {
+    return type == 0 ? type0 : type == 3 ? type3 : type16;
+  }
+
+  TempFolder dir;
+  std::string type0, type16, type3;
+};
+
 }  // namespace kv218::testing
