@@ -1,6 +1,11 @@
 #pragma once
-// A port that only remembers every frame sent; reads return at once as interrupted.
+// A port with no line behind it, for code that sends and never waits for a reply on a thread:
+// it remembers every frame sent, and a read ends at once. Its options are the few variants the
+// tests need: a port that never opens, reads that fail instead of being interrupted, and (for
+// benchmarks and fuzzing) a port that keeps no frame, only counts them, so that nothing is
+// allocated per frame.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -12,21 +17,31 @@ namespace kv218::test {
 
 class RecordingPort final : public PortChannel {
  public:
-  bool Open(const std::string&, const std::string&) override { return open = true; }
+  bool Open(const std::string&, const std::string&) override { return open = opens; }
   void Close() override { open = false; }
   bool IsOpen() const override { return open; }
   bool Send(const std::uint8_t* data, std::size_t count) override {
-    sent.emplace_back(data, data + count);
+    if (!opens) return false;
+    ++framesSent;
+    longestFrame = std::max(longestFrame, count);
+    if (keepFrames) sent.emplace_back(data, data + count);
     return true;
   }
   ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count, const BurstEnd*) override {
     count = 0;
-    return ReadStatus::Interrupted;
+    return readsEnd;
   }
   void InterruptRead() override {}
 
+  // The options, set before use.
+  bool opens = true;                              // false: Open and Send fail, as with no device
+  ReadStatus readsEnd = ReadStatus::Interrupted;  // or Failed: a line whose reads fail at once
+  bool keepFrames = true;                         // false: only framesSent and longestFrame
+
   bool open = true;
   std::vector<std::vector<std::uint8_t>> sent;
+  std::size_t framesSent = 0;
+  std::size_t longestFrame = 0;
 };
 
 }  // namespace kv218::test
