@@ -1,11 +1,9 @@
 #pragma once
 // A port with no line behind it, for code that sends and never waits for a reply on a thread:
-// it remembers every frame sent, and a read ends at once. Its options are the few variants the
-// tests need: a port that never opens, reads that fail instead of being interrupted, and (for
-// benchmarks and fuzzing) a port that keeps no frame, only counts them, so that nothing is
-// allocated per frame.
+// it remembers every frame sent, and a read ends at once. Its options are the variants the
+// tests need: a port that never opens (nor sends), and reads that fail instead of being
+// interrupted.
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,9 +20,7 @@ class RecordingPort final : public PortChannel {
   bool IsOpen() const override { return open; }
   bool Send(const std::uint8_t* data, std::size_t count) override {
     if (!opens) return false;
-    ++framesSent;
-    longestFrame = std::max(longestFrame, count);
-    if (keepFrames) sent.emplace_back(data, data + count);
+    sent.emplace_back(data, data + count);
     return true;
   }
   ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count, const BurstEnd*) override {
@@ -36,12 +32,9 @@ class RecordingPort final : public PortChannel {
   // The options, set before use.
   bool opens = true;                              // false: Open and Send fail, as with no device
   ReadStatus readsEnd = ReadStatus::Interrupted;  // or Failed: a line whose reads fail at once
-  bool keepFrames = true;                         // false: only framesSent and longestFrame
 
   bool open = true;
   std::vector<std::vector<std::uint8_t>> sent;
-  std::size_t framesSent = 0;
-  std::size_t longestFrame = 0;
 };
 
 }  // namespace kv218::test
