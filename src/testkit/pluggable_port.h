@@ -2,7 +2,9 @@
 // A serial adapter the test plugs in and pulls out, and the ports opened on it: a port opens
 // only while the adapter is in; pulling it makes every port opened before lose its line (a
 // blocked read returns Lost at once, later reads too), as a pulled USB adapter's descriptor
-// stays dead after the adapter is back. Bursts the test delivers are read by the open port.
+// stays dead after the adapter is back. Bursts the test delivers are read by the open port;
+// with none delivered a read blocks until it is interrupted, as on a quiet line. The adapter
+// remembers the paths opened and the frames sent, for the window tests that only look at those.
 // Header-only; the receive thread reads on its own thread, so all state is under one mutex.
 
 #include <condition_variable>
@@ -29,6 +31,19 @@ class Adapter {
     std::lock_guard lock(mutex_);
     plugged_ = true;
   }
+  // Whether ports open from now on, the ports already open left as they are (a path with no
+  // device behind it, as a typed port name).
+  void SetOpens(bool opens) {
+    std::lock_guard lock(mutex_);
+    plugged_ = opens;
+  }
+  // Forgets the paths opened and the frames sent, for the next case of a table.
+  void Forget() {
+    std::lock_guard lock(mutex_);
+    openAttempts_ = 0;
+    opened_.clear();
+    sent_.clear();
+  }
   // Bytes from the programmer, read as one burst by the open port.
   void Deliver(std::vector<std::uint8_t> burst) {
     std::lock_guard lock(mutex_);
@@ -39,9 +54,21 @@ class Adapter {
     std::lock_guard lock(mutex_);
     return openAttempts_;
   }
+  // Every path a port was asked to open, in order.
+  std::vector<std::string> Opened() const {
+    std::lock_guard lock(mutex_);
+    return opened_;
+  }
   std::vector<std::vector<std::uint8_t>> Sent() const {
     std::lock_guard lock(mutex_);
     return sent_;
+  }
+  // The frames sent, one after the other.
+  std::vector<std::uint8_t> SentBytes() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::uint8_t> bytes;
+    for (const auto& frame : sent_) bytes.insert(bytes.end(), frame.begin(), frame.end());
+    return bytes;
   }
 
  private:
@@ -52,6 +79,7 @@ class Adapter {
   bool plugged_ = true;
   int pulls_ = 0;  // a port opened before the last pull has lost its line
   int openAttempts_ = 0;
+  std::vector<std::string> opened_;
   std::deque<std::vector<std::uint8_t>> bursts_;
   std::vector<std::vector<std::uint8_t>> sent_;
 };
@@ -60,9 +88,10 @@ class AdapterPort final : public PortChannel {
  public:
   explicit AdapterPort(Adapter& adapter) : adapter_(adapter) {}
 
-  bool Open(const std::string&, const std::string&) override {
+  bool Open(const std::string& path, const std::string&) override {
     std::lock_guard lock(adapter_.mutex_);
     ++adapter_.openAttempts_;
+    adapter_.opened_.push_back(path);
     if (!adapter_.plugged_) return false;
     open_ = true;
     interrupted_ = false;

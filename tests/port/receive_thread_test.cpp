@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "app/queue_loop.h"
-#include "counting_port.h"
 #include "port/posix_port.h"
 #include "pty_pair.h"
+#include "testkit/recording_port.h"
+#include "testkit/watched_port.h"
 
 namespace kv218 {
 namespace {
 
-using testing::CountingPort;
 using testing::kGuard;
 using testing::PtyPair;
 using namespace std::chrono_literals;
@@ -78,7 +78,8 @@ class ReceiveThreadTest : public ::testing::Test {
 
   PtyPair pty;
   PosixPort posix;
-  CountingPort port{posix};
+  test::PortWatch watch;  // the reads of port
+  test::WatchedPort port{watch, posix};
   QueueLoop loop{10ms};
   std::vector<Bytes> bursts;
   std::vector<std::thread::id> handlerThreads;
@@ -86,25 +87,11 @@ class ReceiveThreadTest : public ::testing::Test {
   int losses = 0;  // the lost handler's calls
 };
 
-// A port whose every read fails at once, without the line being lost.
-class FailingPort final : public PortChannel {
- public:
-  bool Open(const std::string&, const std::string&) override { return true; }
-  void Close() override {}
-  bool IsOpen() const override { return true; }
-  bool Send(const std::uint8_t*, std::size_t) override { return false; }
-  ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count, const BurstEnd*) override {
-    count = 0;
-    return ReadStatus::Failed;
-  }
-  void InterruptRead() override {}
-};
-
 TEST_F(ReceiveThreadTest, HandsEachBurstToTheWindowThreadAndWaitsForTheHandler) {
   int readingDuringHandler = -1;
   onBurst = [&] {
     std::this_thread::sleep_for(20ms);  // room for a thread that did not wait to read again
-    readingDuringHandler = port.Active();
+    readingDuringHandler = watch.Active();
   };
   auto thread = Start();
 
@@ -125,9 +112,12 @@ TEST_F(ReceiveThreadTest, HandsEachBurstToTheWindowThreadAndWaitsForTheHandler) 
 // A line whose reads fail at once on every call: the thread must back off instead of
 // spinning.
 TEST_F(ReceiveThreadTest, FailingReadsLeaveTheThreadIdle) {
-  FailingPort failing;
-  CountingPort counted(failing);
-  ReceiveThread thread(counted, loop, [this](const std::uint8_t* b, std::size_t n) {
+  // A port whose every read fails at once, without the line being lost.
+  test::RecordingPort failing;
+  failing.readsEnd = ReadStatus::Failed;
+  test::PortWatch counted;
+  test::WatchedPort watched(counted, failing);
+  ReceiveThread thread(watched, loop, [this](const std::uint8_t* b, std::size_t n) {
     bursts.emplace_back(b, b + n);
   });
   ASSERT_TRUE(counted.AwaitEnded(ReadStatus::Failed, 1, kGuard));
@@ -162,8 +152,8 @@ TEST_F(ReceiveThreadTest, AHungUpLineIsReportedLostOnceAndEndsTheThread) {
   EXPECT_TRUE(WaitFor([&] { return !thread->Running(); }));
   loop.PumpMessages();
   EXPECT_EQ(losses, 1);
-  EXPECT_EQ(port.Ended(ReadStatus::Lost), 1);
-  EXPECT_EQ(port.Ended(ReadStatus::Failed), 0);
+  EXPECT_EQ(watch.Ended(ReadStatus::Lost), 1);
+  EXPECT_EQ(watch.Ended(ReadStatus::Failed), 0);
   for (std::thread::id id : handlerThreads) EXPECT_EQ(id, std::this_thread::get_id());
   thread->Stop();
 }
@@ -200,7 +190,7 @@ TEST_F(ReceiveThreadTest, PortChangeEndsTheOldThreadBeforeTheNewOneReads) {
     EXPECT_EQ(bursts.back(), bytes);
   }
   thread->Stop();
-  EXPECT_EQ(port.MostAtOnce(), 1);  // never two threads reading one port
+  EXPECT_EQ(watch.MostAtOnce(), 1);  // never two threads reading one port
   for (std::thread::id id : handlerThreads) EXPECT_EQ(id, std::this_thread::get_id());
 }
 

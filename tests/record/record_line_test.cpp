@@ -110,7 +110,7 @@ RunRecord FailedStore() {
   r.failedStep = "3. Verify Flash Memory";
   r.failedLine = "3. Verify Flash Memory ... NG";
   r.firstDifference = ByteDifference{0x1F00014, 0xDF, 0xD7, 2};
-  r.host = "bench-7";
+  r.host = "line-7";
   r.version = "1.85.11";
   return r;
 }
@@ -140,7 +140,7 @@ TEST_F(ZoneTest, AHostRunIsOneLineOfJsonWithEveryField) {
   EXPECT_EQ(j["failed_line"], "3. Verify Flash Memory ... NG");
   EXPECT_EQ(j["first_difference"],
             json({{"address", "0x1F00014"}, {"file", "DF"}, {"read", "D7"}, {"count", 2}}));
-  EXPECT_EQ(j["host"], "bench-7");
+  EXPECT_EQ(j["host"], "line-7");
   EXPECT_EQ(j["version"], "1.85.11");
   EXPECT_FALSE(j.contains("device_ready"));  // stand-alone fields only on stand-alone lines
 }

@@ -22,8 +22,7 @@
 #include "sim/fault_set.h"
 #include "sim/in_process_port.h"
 #include "test_hex.h"
-#include "testkit/recording_window.h"
-#include "testkit/virtual_time_loop.h"
+#include "testkit/controller_fixture.h"
 
 namespace kv218 {
 namespace {
@@ -31,68 +30,21 @@ namespace {
 using nlohmann::json;
 using ::testing::StartsWith;
 
-// Virtual time from a fixed wall-clock start.
-const WallTime kEpoch{std::chrono::seconds(1'700'000'000)};
+using testing::kEpoch;
 
 enum class RecordedOperation { Program, Store };
 
-// A controller on the in-process programmer, recording into a file of the test's folder.
-class RecordBench {
- public:
-  explicit RecordBench(const std::vector<std::string>& faults = {})
-      : settingsPath(Utf8FromPath(dir.path() / "kv218tool.INI")),
-        recordPath(Utf8FromPath(dir.path() / "runs.jsonl")),
-        model(Options(faults)),
-        controller(window, loop, settingsPath, [this] {
-          auto port = std::make_unique<sim::InProcessPort>(model, loop);
-          port->SetReceiver([this](const std::uint8_t* data, std::size_t count) {
-            controller.OnBurst(data, count);
-          });
-          lastPort = port.get();
-          return port;
-        }) {
-    model.SetFrameObserver([this](const sim::Frame& frame) {
-      if (onFrame) onFrame(frame);
-    });
-    controller.SetSleeper([this](std::chrono::milliseconds pause) { loop.Sleep(pause); });
-    controller.SetClock([this] { return kEpoch + loop.Now(); });
-  }
-  ~RecordBench() { loop.Shutdown(); }
+RunOutcome (Controller::*Button(RecordedOperation op))() {
+  return op == RecordedOperation::Program ? &Controller::ProgramTarget
+                                          : &Controller::StoreInProgrammer;
+}
 
-  static sim::DeviceOptions Options(const std::vector<std::string>& faults) {
-    std::string error;
-    sim::DeviceOptions options;
-    options.faults = *sim::FaultSet::Parse(faults, error);
-    return options;
-  }
-
-  void Open() {
-    controller.Open();
-    controller.SetRecordFile(recordPath);
-  }
-  RunOutcome Press(RecordedOperation op, int type, const std::string& file) {
-    window.targetType = type;
-    controller.station().HexFileName = file;
-    return op == RecordedOperation::Program ? controller.ProgramTarget()
-                                            : controller.StoreInProgrammer();
-  }
-  std::vector<json> Lines() const {
-    std::ifstream in(PathFromUtf8(recordPath));
-    std::vector<json> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
-    return lines;
-  }
-
-  testing::TempFolder dir;
-  std::string settingsPath;
-  std::string recordPath;
-  RecordingWindow window;
-  VirtualTimeLoop loop;
-  sim::DeviceModel model;
-  sim::InProcessPort* lastPort = nullptr;
-  std::function<void(const sim::Frame&)> onFrame;
-  Controller controller;
-};
+// The record's lines, each read as JSON.
+std::vector<json> Lines(const testing::ControllerFixture& fixture) {
+  std::vector<json> lines;
+  for (const std::string& line : fixture.RecordLines()) lines.push_back(json::parse(line));
+  return lines;
+}
 
 struct RunCase {
   std::string name;
@@ -113,21 +65,21 @@ class RecordOfARun : public ::testing::TestWithParam<RunCase> {};
 
 TEST_P(RecordOfARun, NamesItsResultItsFailingStepAndWhatItRead) {
   const RunCase& c = GetParam();
-  RecordBench bench(c.faults);
-  bench.Open();
+  testing::ControllerFixture fixture(c.faults);
+  fixture.OpenRecording();
   int blocks = 0;
   if (c.interrupt) {
-    bench.onFrame = [&](const sim::Frame& frame) {
+    fixture.onFrame = [&](const sim::Frame& frame) {
       if (frame.command == sim::Command::WriteData && ++blocks == 3) {
-        bench.controller.RequestClose();
+        fixture.controller.RequestClose();
       }
     };
   }
-  const std::string file = bench.dir.Write(
+  const std::string file = fixture.dir.Write(
       "image.hex", c.type == 0 ? testing::Type0Hex(64, 0x1000) : testing::Type16Hex(false));
-  EXPECT_EQ(bench.Press(c.op, c.type, file), c.outcome);
+  EXPECT_EQ(fixture.Press(Button(c.op), c.type, file), c.outcome);
 
-  const auto lines = bench.Lines();
+  const auto lines = Lines(fixture);
   ASSERT_EQ(lines.size(), 1u);
   const json& r = lines[0];
   EXPECT_EQ(r["result"], c.result);
@@ -139,22 +91,22 @@ TEST_P(RecordOfARun, NamesItsResultItsFailingStepAndWhatItRead) {
     ASSERT_TRUE(r["failed_line"].is_string());
     EXPECT_THAT(r["failed_line"].get<std::string>(), StartsWith(c.failedLine));
     // The line as the log shows it.
-    EXPECT_THAT(bench.window.log, ::testing::Contains(r["failed_line"].get<std::string>()));
+    EXPECT_THAT(fixture.window.log, ::testing::Contains(r["failed_line"].get<std::string>()));
   }
   EXPECT_EQ(r["device_identity"], c.identity);
   EXPECT_EQ(r["erase_counter"], c.eraseCounter);
   EXPECT_EQ(r["target_type"], c.type);
   EXPECT_EQ(r["hex_file"], file);
   EXPECT_EQ(r["hex_sha256"], *Sha256OfFile(file));
-  EXPECT_EQ(r["image_checksum"], bench.window.panels[4]);
+  EXPECT_EQ(r["image_checksum"], fixture.window.panels[4]);
   EXPECT_EQ(r["port"], "\\\\.\\COM1");
   EXPECT_EQ(r["version"], "1.85.11");
   EXPECT_TRUE(r["host"].is_string());
   // Start and end on the virtual clock: the duration is the run's virtual time.
   EXPECT_EQ(r["start"], IsoTimeText(kEpoch));
-  EXPECT_EQ(r["end"], IsoTimeText(kEpoch + bench.loop.Now()));
+  EXPECT_EQ(r["end"], IsoTimeText(kEpoch + fixture.loop.Now()));
   EXPECT_DOUBLE_EQ(r["duration_s"].get<double>(),
-                   static_cast<double>(bench.loop.Now().count()) / 1000.0);
+                   static_cast<double>(fixture.loop.Now().count()) / 1000.0);
 }
 
 const json kNull = nullptr;
@@ -268,15 +220,15 @@ class RecordedDifference : public ::testing::TestWithParam<DifferenceCase> {};
 
 TEST_P(RecordedDifference, IsTheAsidesFirstDifferenceOrNull) {
   const DifferenceCase& c = GetParam();
-  RecordBench bench(c.faults);
-  bench.Open();
-  bench.window.targetType = c.type;
-  const std::string file = bench.dir.Write(
+  testing::ControllerFixture fixture(c.faults);
+  fixture.OpenRecording();
+  fixture.window.targetType = c.type;
+  const std::string file = fixture.dir.Write(
       "image.hex", c.type == 0 ? testing::Type0Hex(64, 0x1000) : testing::Type16Hex(false));
-  bench.controller.station().HexFileName = file;
-  (bench.controller.*c.operation)();
+  fixture.controller.station().HexFileName = file;
+  (fixture.controller.*c.operation)();
 
-  const auto lines = bench.Lines();
+  const auto lines = Lines(fixture);
   ASSERT_EQ(lines.size(), 1u);
   const json& r = lines[0];
   EXPECT_EQ(r["operation"], c.operationName);
@@ -290,7 +242,7 @@ TEST_P(RecordedDifference, IsTheAsidesFirstDifferenceOrNull) {
   const std::string aside = "First difference at " + d["address"].get<std::string>() + ": file " +
                             d["file"].get<std::string>() + ", read " +
                             d["read"].get<std::string>() + " (";
-  EXPECT_THAT(bench.window.log, ::testing::Contains(StartsWith(aside)));
+  EXPECT_THAT(fixture.window.log, ::testing::Contains(StartsWith(aside)));
   EXPECT_GE(d["count"].get<int>(), 1);
 }
 
@@ -309,11 +261,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<DifferenceCase>& param) { return param.param.name; });
 
 TEST(RecordedRun, AReadNamesNoFile) {
-  RecordBench bench;
-  bench.Open();
-  bench.window.targetType = 0;
-  ASSERT_EQ(bench.controller.ReadProgrammer(), RunOutcome::Succeeded);
-  const auto lines = bench.Lines();
+  testing::ControllerFixture fixture;
+  fixture.OpenRecording();
+  fixture.window.targetType = 0;
+  ASSERT_EQ(fixture.controller.ReadProgrammer(), RunOutcome::Succeeded);
+  const auto lines = Lines(fixture);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0]["operation"], "read-flash");
   EXPECT_TRUE(lines[0]["hex_file"].is_null());
@@ -326,59 +278,59 @@ TEST(RecordedRun, ShowsTheSameLogAsARunNotRecorded) {
   const testing::TempFolder images;
   const std::string file = images.Write("tk.hex", testing::Type0Hex(64, 0x1000));
   for (const bool recording : {false, true}) {
-    RecordBench bench;
-    bench.controller.Open();
-    if (recording) bench.controller.SetRecordFile(bench.recordPath);
-    EXPECT_EQ(bench.Press(RecordedOperation::Store, 0, file), RunOutcome::Succeeded);
-    EXPECT_EQ(bench.Press(RecordedOperation::Program, 0, file), RunOutcome::Succeeded);
-    logs[recording] = bench.window.log;
-    EXPECT_EQ(std::filesystem::exists(PathFromUtf8(bench.recordPath)), recording);
+    testing::ControllerFixture fixture;
+    fixture.controller.Open();
+    if (recording) fixture.controller.SetRecordFile(fixture.recordPath);
+    EXPECT_EQ(fixture.Press(&Controller::StoreInProgrammer, 0, file), RunOutcome::Succeeded);
+    EXPECT_EQ(fixture.Press(&Controller::ProgramTarget, 0, file), RunOutcome::Succeeded);
+    logs[recording] = fixture.window.log;
+    EXPECT_EQ(std::filesystem::exists(PathFromUtf8(fixture.recordPath)), recording);
   }
   EXPECT_EQ(testing::WithoutTimeStamps(logs[1]), testing::WithoutTimeStamps(logs[0]));
 }
 
 TEST(RecordedRun, AFileThatCannotBeWrittenIsReportedAndTheResultStands) {
-  RecordBench bench({"corrupt-readback"});
-  bench.controller.Open();
-  const std::string unwritable = Utf8FromPath(bench.dir.path() / "no-such-folder" / "runs.jsonl");
-  bench.controller.SetRecordFile(unwritable);
-  const std::string file = bench.dir.Write("tk.hex", testing::Type0Hex(64, 0x1000));
-  EXPECT_EQ(bench.Press(RecordedOperation::Program, 0, file), RunOutcome::Failed);
-  ASSERT_GE(bench.window.log.size(), 2u);
+  testing::ControllerFixture fixture({"corrupt-readback"});
+  fixture.controller.Open();
+  const std::string unwritable = Utf8FromPath(fixture.dir.path() / "no-such-folder" / "runs.jsonl");
+  fixture.controller.SetRecordFile(unwritable);
+  const std::string file = fixture.dir.Write("tk.hex", testing::Type0Hex(64, 0x1000));
+  EXPECT_EQ(fixture.Press(&Controller::ProgramTarget, 0, file), RunOutcome::Failed);
+  ASSERT_GE(fixture.window.log.size(), 2u);
   // After the run's own closing line, in the log; no message box stops the line.
-  EXPECT_THAT(bench.window.log.end()[-2], StartsWith("PROGRAMMING FAILED. ("));
+  EXPECT_THAT(fixture.window.log.end()[-2], StartsWith("PROGRAMMING FAILED. ("));
   // The reason is the system's own text ("No such file or directory", "Path not found.").
   const std::string warning = "<<WARNING>> Run not recorded: cannot open " + unwritable + ": ";
-  EXPECT_THAT(bench.window.log.back(), StartsWith(warning));
-  EXPECT_GT(bench.window.log.back().size(), warning.size());
-  EXPECT_TRUE(bench.window.errors.empty());
-  EXPECT_TRUE(bench.window.buttonsEnabled);
+  EXPECT_THAT(fixture.window.log.back(), StartsWith(warning));
+  EXPECT_GT(fixture.window.log.back().size(), warning.size());
+  EXPECT_TRUE(fixture.window.errors.empty());
+  EXPECT_TRUE(fixture.window.buttonsEnabled);
 }
 
 TEST(RecordedRun, TheSettingsNameTheFileAndKeepTheirRecordSection) {
-  RecordBench bench;
+  testing::ControllerFixture fixture;
   const std::string settings =
       "[COM PORT SETTING]\r\nPORT=\\\\.\\COM3\r\n"
       "[record]\r\n  file = " +
-      bench.recordPath + "  \r\n; kept\r\n";
-  std::ofstream(PathFromUtf8(bench.settingsPath), std::ios::binary) << settings;
-  bench.controller.Open();
-  EXPECT_EQ(bench.controller.RecordFile(), bench.recordPath);
-  const std::string file = bench.dir.Write("tk.hex", testing::Type0Hex(64, 0x1000));
-  EXPECT_EQ(bench.Press(RecordedOperation::Program, 0, file), RunOutcome::Succeeded);
-  ASSERT_EQ(bench.Lines().size(), 1u);
-  EXPECT_EQ(bench.Lines()[0]["port"], "\\\\.\\COM3");
-  ASSERT_TRUE(bench.controller.Close(2));
-  std::ifstream in(PathFromUtf8(bench.settingsPath), std::ios::binary);
+      fixture.recordPath + "  \r\n; kept\r\n";
+  std::ofstream(PathFromUtf8(fixture.settingsPath), std::ios::binary) << settings;
+  fixture.controller.Open();
+  EXPECT_EQ(fixture.controller.RecordFile(), fixture.recordPath);
+  const std::string file = fixture.dir.Write("tk.hex", testing::Type0Hex(64, 0x1000));
+  EXPECT_EQ(fixture.Press(&Controller::ProgramTarget, 0, file), RunOutcome::Succeeded);
+  ASSERT_EQ(Lines(fixture).size(), 1u);
+  EXPECT_EQ(Lines(fixture)[0]["port"], "\\\\.\\COM3");
+  ASSERT_TRUE(fixture.controller.Close(2));
+  std::ifstream in(PathFromUtf8(fixture.settingsPath), std::ios::binary);
   const std::string saved(std::istreambuf_iterator<char>(in), {});
-  EXPECT_NE(saved.find("[record]\r\n  file = " + bench.recordPath + "  \r\n; kept\r\n"),
+  EXPECT_NE(saved.find("[record]\r\n  file = " + fixture.recordPath + "  \r\n; kept\r\n"),
             std::string::npos)
       << saved;
 }
 
 // --- the programmer's stand-alone runs ------------------------------------------------------
 
-class StandaloneRecord : public ::testing::Test, public RecordBench {
+class StandaloneRecord : public ::testing::Test, public testing::ControllerFixture {
  protected:
   void Burst(std::vector<std::uint8_t> bytes, std::chrono::milliseconds later = {}) {
     loop.Sleep(later);
@@ -388,14 +340,14 @@ class StandaloneRecord : public ::testing::Test, public RecordBench {
 
 TEST_F(StandaloneRecord, ARunTheProgrammerReportsIsRecordedWhenItCloses) {
   // What the simulated programmer reports after the image was stored in its flash.
-  Open();
+  OpenRecording();
   const std::string file = dir.Write("tk.hex", testing::Type0Hex(64, 0x1000));
-  ASSERT_EQ(Press(RecordedOperation::Store, 0, file), RunOutcome::Succeeded);
+  ASSERT_EQ(Press(&Controller::StoreInProgrammer, 0, file), RunOutcome::Succeeded);
   const auto start = loop.Now();
   model.StartStandaloneRun();
-  lastPort->PostDeviceOutput();
+  lastSimPort->PostDeviceOutput();
   loop.PumpMessages();
-  const auto lines = Lines();
+  const auto lines = Lines(*this);
   ASSERT_EQ(lines.size(), 2u);
   const json& r = lines[1];
   EXPECT_EQ(r["operation"], "standalone");
@@ -420,7 +372,7 @@ TEST_F(StandaloneRecord, ARunTheProgrammerReportsIsRecordedWhenItCloses) {
 }
 
 TEST_F(StandaloneRecord, CountsPassesAndFailuresAndTakesNoReportFromAReply) {
-  Open();
+  OpenRecording();
   Burst({0x1B, 0x53, 0x00});
   Burst({0x1B, 0x53, 0x01, 0x05}, std::chrono::milliseconds(200));
   Burst({0x1B, 0x53, 0x02, 0x12, 0x34, 0x1B, 0x53, 0x03, 0x12, 0x34}, std::chrono::seconds(2));
@@ -432,7 +384,7 @@ TEST_F(StandaloneRecord, CountsPassesAndFailuresAndTakesNoReportFromAReply) {
   EXPECT_EQ(controller.StandaloneRuns().passed, 1);
   EXPECT_EQ(controller.StandaloneRuns().failed, 1);
 
-  const auto lines = Lines();
+  const auto lines = Lines(*this);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0]["result"], "failed");
   EXPECT_EQ(lines[0]["start"], IsoTimeText(kEpoch));

@@ -13,6 +13,7 @@
 #include "ground/utf8_path.h"
 #include "port/port_channel.h"
 #include "settings/settings.h"
+#include "testkit/recording_port.h"
 #include "testkit/recording_window.h"
 #include "testkit/temp_folder.h"
 
@@ -82,18 +83,12 @@ TEST(SettingsLocationTest, SystemEnvironmentTellsAWritableFolder) {
 }
 
 // A port that never opens: the settings are all these tests look at.
-class AbsentPort final : public PortChannel {
- public:
-  bool Open(const std::string&, const std::string&) override { return false; }
-  void Close() override {}
-  bool IsOpen() const override { return false; }
-  bool Send(const std::uint8_t*, std::size_t) override { return false; }
-  ReadStatus ReadBurst(std::uint8_t*, std::size_t, std::size_t& count, const BurstEnd*) override {
-    count = 0;
-    return ReadStatus::Interrupted;
-  }
-  void InterruptRead() override {}
-};
+std::unique_ptr<PortChannel> AbsentPort() {
+  auto port = std::make_unique<test::RecordingPort>();
+  port->opens = false;
+  port->open = false;
+  return port;
+}
 
 TEST(SettingsLocationTest, InstalledCopyStartsFromTheFileBesideAndSavesInTheUsersFolder) {
   TempFolder tree;
@@ -107,8 +102,7 @@ TEST(SettingsLocationTest, InstalledCopyStartsFromTheFileBesideAndSavesInTheUser
     SCOPED_TRACE(start == 0 ? "first start" : "second start");
     RecordingWindow window;
     QueueLoop loop;
-    Controller controller(window, loop, LocateSettings(beside, env),
-                          [] { return std::make_unique<AbsentPort>(); });
+    Controller controller(window, loop, LocateSettings(beside, env), AbsentPort);
     controller.Open();
     EXPECT_EQ(controller.PortPath(), start == 0 ? "/dev/ttyUSB4" : "\\\\.\\COM3");
     controller.SelectPort(2);

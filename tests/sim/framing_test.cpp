@@ -31,51 +31,13 @@
 #include "sim/pty_server.h"
 #include "sim/wire_trace.h"
 #include "testkit/recording_window.h"
+#include "testkit/watched_port.h"
 
 namespace kv218 {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using std::chrono::milliseconds;
-
-// Counts the bursts that the receive thread's BurstEnd ended.
-class CountingEnd final : public BurstEnd {
- public:
-  CountingEnd(const BurstEnd& inner, int& ended) : inner_(inner), ended_(ended) {}
-  BurstSoFar Judge(const std::uint8_t* bytes, std::size_t count) const override {
-    const BurstSoFar judged = inner_.Judge(bytes, count);
-    if (judged == BurstSoFar::Whole) ++ended_;
-    return judged;
-  }
-
- private:
-  const BurstEnd& inner_;
-  int& ended_;
-};
-
-// PosixPort that keeps every burst it hands to the receive thread, and counts those that
-// ended before the gap. Both are the receive thread's, read after it has been joined.
-class BurstKeepingPort : public PosixPort {
- public:
-  BurstKeepingPort(std::vector<Bytes>& bursts, int& endedEarly)
-      : bursts_(bursts), endedEarly_(endedEarly) {}
-  ReadStatus ReadBurst(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
-                       const BurstEnd* end) override {
-    ReadStatus status = ReadStatus::Failed;
-    if (end != nullptr) {
-      const CountingEnd counting(*end, endedEarly_);
-      status = PosixPort::ReadBurst(buffer, capacity, count, &counting);
-    } else {
-      status = PosixPort::ReadBurst(buffer, capacity, count, nullptr);
-    }
-    if (status == ReadStatus::Burst) bursts_.emplace_back(buffer, buffer + count);
-    return status;
-  }
-
- private:
-  std::vector<Bytes>& bursts_;
-  int& endedEarly_;
-};
 
 struct Conversation {
   RunOutcome outcome = RunOutcome::Busy;
@@ -146,14 +108,16 @@ Conversation Converse(const Case& c, bool silence, sim::Unsteady unsteady,
   sim::PtyServer server(model, line);
   EXPECT_TRUE(server.Start(error)) << error;
 
+  // Every burst the receive thread hands over is kept, and those its BurstEnd called whole.
+  test::PortWatch watch(true);
   {
     RecordingWindow window;
     window.targetType = c.targetType;
     // A time-out after 2 to 2.4 s of silence: later than a reply cut short is held
     // (kLongestPauseInReply), so that it is judged short as it would be with 1 s ticks.
     QueueLoop loop(milliseconds(400));
-    Controller controller(window, loop, (dir.path() / "none.INI").string(), [&result] {
-      return std::make_unique<BurstKeepingPort>(result.bursts, result.endedEarly);
+    Controller controller(window, loop, (dir.path() / "none.INI").string(), [&watch] {
+      return std::make_unique<test::WatchedPort>(watch, std::make_unique<PosixPort>());
     });
     controller.ReadSettingsFile();
     if (silence) controller.ForceSilenceFraming();
@@ -163,6 +127,8 @@ Conversation Converse(const Case& c, bool silence, sim::Unsteady unsteady,
     controller.Close(0);
     for (const std::string& text : window.log) result.log.push_back(WithoutStamp(text));
   }
+  result.bursts = watch.Bursts();
+  result.endedEarly = watch.EndedEarly();
   server.Stop();
   result.longestPause = server.LongestPauseInBurst();
   result.wire = TraceEntries(tracePath);

@@ -113,7 +113,7 @@ TEST_F(LayoutTest, TabWalksLogButtonsTypeAndPort) {
 }
 
 TEST_F(LayoutTest, StatusPanelsHaveTheirWidthsAndTexts) {
-  line_.opens = false;  // panel 1 keeps its design text
+  adapter_.SetOpens(false);  // panel 1 keeps its design text
   TForm1& form = MakeForm();
   const struct {
     int width;

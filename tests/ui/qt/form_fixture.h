@@ -1,7 +1,7 @@
 #pragma once
-// A Form1 over a fake port, with its settings file in a fresh folder and the file dialog
-// and the log's save dialog replaced by queues of answers, the machine's serial devices by a list
-// the test sets.
+// A Form1 over ports on a test adapter where nothing arrives, with its settings file in a fresh
+// folder and the file dialog and the log's save dialog replaced by queues of answers, the machine's
+// serial devices by a list the test sets.
 
 #include <gtest/gtest.h>
 
@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "fake_port.h"
 #include "qt_environment.h"
 #include "settings/settings.h"
+#include "testkit/pluggable_port.h"
 #include "ui/qt/form1.h"
 
 namespace kv218::test {
@@ -33,7 +33,9 @@ class FormTest : public testing::Test {
   }
   Settings Saved() const { return ReadSettings(SettingsPath()); }
   // Each port the form's controller opens.
-  virtual std::unique_ptr<PortChannel> MakePort() { return std::make_unique<FakePort>(line_); }
+  virtual std::unique_ptr<PortChannel> MakePort() {
+    return std::make_unique<AdapterPort>(adapter_);
+  }
 
   // openFile: as named on the command line.
   TForm1& MakeForm(std::string openFile = {}) {
@@ -60,7 +62,7 @@ class FormTest : public testing::Test {
   }
 
   QTemporaryDir dir_;
-  FakeLine line_;
+  Adapter adapter_;  // the ports opened: nothing arrives on them
   std::deque<std::optional<std::string>> choices_;
   std::deque<QString> logChoices_;         // the save dialog's answers; empty: cancelled
   std::vector<SerialDeviceInfo> devices_;  // the serial devices the machine has now

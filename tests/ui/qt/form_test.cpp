@@ -48,11 +48,11 @@ TEST_F(FormHandlersTest, CreationReadsTheSettingsAndOpensTheStoredPort) {
     SCOPED_TRACE(c.name);
     QFile::remove(QString::fromStdString(SettingsPath()));
     if (!c.ini.isEmpty()) WriteSettings(c.ini);
-    line_ = FakeLine{};
-    line_.opens = c.opens;
+    adapter_.Forget();
+    adapter_.SetOpens(c.opens);
     TForm1& form = MakeForm();
-    ASSERT_EQ(line_.opened.size(), 1u);
-    EXPECT_EQ(line_.opened.front(), c.opened);
+    ASSERT_EQ(adapter_.Opened().size(), 1u);
+    EXPECT_EQ(adapter_.Opened().front(), c.opened);
     EXPECT_EQ(form.StatusBar1->PanelText(1), c.panel1);
     EXPECT_EQ(form.ComboBox2->ItemIndex(), c.com);
     EXPECT_EQ(form.ComboBox2->currentText(), c.comText);
@@ -67,7 +67,7 @@ TEST_F(FormHandlersTest, ClosingSavesThePortAndBothSelectors) {
   form.ComboBox2->setCurrentIndex(4);
   emit form.ComboBox2->activated(4);  // the operator picks "COM5"
   form.ComboBox1->SetItemIndex(3);
-  EXPECT_EQ(line_.opened.back(), "\\\\.\\COM5");
+  EXPECT_EQ(adapter_.Opened().back(), "\\\\.\\COM5");
   EXPECT_EQ(form.StatusBar1->PanelText(1), "COM5");
   EXPECT_TRUE(form.close());
   const Settings saved = Saved();
@@ -89,10 +89,10 @@ TEST_F(FormHandlersTest, SelectorsWithoutASelectionAreSavedAsMinusOne) {
 }
 
 TEST_F(FormHandlersTest, TypingAPortNameSelectsNoItemAndOpensCom0) {
-  line_.opens = false;  // no such port here
+  adapter_.SetOpens(false);  // no such port here
   TForm1& form = MakeForm();
   QTest::keyClick(form.ComboBox2->lineEdit(), Qt::Key_2);
-  EXPECT_EQ(line_.opened.back(), "\\\\.\\COM0");
+  EXPECT_EQ(adapter_.Opened().back(), "\\\\.\\COM0");
   EXPECT_EQ(form.StatusBar1->PanelText(1), "N/A");
   EXPECT_EQ(form.ComboBox2->ItemIndex(), -1);
 }
@@ -101,17 +101,17 @@ TEST_F(FormHandlersTest, EnterAfterTypingInThePortSelectorPicksNothing) {
   // Typed text leaves no item selected, whatever it says; Enter does not turn it into a pick.
   for (const char* typed : {"x", "COM3", "COM1"}) {
     SCOPED_TRACE(typed);
-    line_ = FakeLine{};
-    line_.opens = false;
+    adapter_.Forget();
+    adapter_.SetOpens(false);
     TForm1& form = MakeForm();
     form.show();
     QLineEdit* edit = form.ComboBox2->lineEdit();
     edit->selectAll();
     QTest::keyClicks(edit, typed);
-    const std::size_t opens = line_.opened.size();
-    EXPECT_EQ(line_.opened.back(), "\\\\.\\COM0");
+    const std::size_t opens = adapter_.Opened().size();
+    EXPECT_EQ(adapter_.Opened().back(), "\\\\.\\COM0");
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(edit, key);
-    EXPECT_EQ(line_.opened.size(), opens);
+    EXPECT_EQ(adapter_.Opened().size(), opens);
     EXPECT_EQ(form.ComboBox2->ItemIndex(), -1);
     EXPECT_EQ(form.ComboBox2->currentText(), typed);
     EXPECT_TRUE(form.close());
@@ -136,11 +136,11 @@ TEST_F(FormHandlersTest, SerialDevicesFollowTheComItemsAndOpenTheirPaths) {
 
   ports.setCurrentIndex(21);
   emit ports.activated(21);
-  EXPECT_EQ(line_.opened.back(), "/dev/ttyUSB0");
+  EXPECT_EQ(adapter_.Opened().back(), "/dev/ttyUSB0");
   EXPECT_EQ(form.StatusBar1->PanelText(1), "/dev/ttyUSB0");
   ports.setCurrentIndex(3);
   emit ports.activated(3);  // the COM items still open by their index
-  EXPECT_EQ(line_.opened.back(), "\\\\.\\COM4");
+  EXPECT_EQ(adapter_.Opened().back(), "\\\\.\\COM4");
   ports.setCurrentIndex(21);
   emit ports.activated(21);
   EXPECT_TRUE(form.close());
@@ -191,7 +191,7 @@ TEST_F(FormHandlersTest, DroppingThePortListDownListsTheDevicesAfresh) {
       ports.lineEdit()->selectAll();
       QTest::keyClicks(ports.lineEdit(), "x");
     }
-    const std::size_t opens = line_.opened.size();
+    const std::size_t opens = adapter_.Opened().size();
     devices_ = c.after;
     ports.showPopup();
     QStringList items;
@@ -199,7 +199,7 @@ TEST_F(FormHandlersTest, DroppingThePortListDownListsTheDevicesAfresh) {
     EXPECT_EQ(items, c.items);
     EXPECT_EQ(ports.ItemIndex(), c.itemIndex);
     EXPECT_EQ(ports.currentText(), c.text);
-    EXPECT_EQ(line_.opened.size(), opens);  // listing opens nothing
+    EXPECT_EQ(adapter_.Opened().size(), opens);  // listing opens nothing
     ports.hidePopup();
     form_.reset();
   }
@@ -208,7 +208,7 @@ TEST_F(FormHandlersTest, DroppingThePortListDownListsTheDevicesAfresh) {
 TEST_F(FormHandlersTest, PickingTheOpenPortAgainReopensIt) {
   TForm1& form = MakeForm();
   emit form.ComboBox2->activated(0);
-  EXPECT_EQ(line_.opened, (std::vector<std::string>{"\\\\.\\COM1", "\\\\.\\COM1"}));
+  EXPECT_EQ(adapter_.Opened(), (std::vector<std::string>{"\\\\.\\COM1", "\\\\.\\COM1"}));
   EXPECT_EQ(form.StatusBar1->PanelText(1), "COM1");
 }
 
@@ -217,7 +217,7 @@ TEST_F(FormHandlersTest, DoubleClickOnTheLogAsksForTheNote) {
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
   QTest::mouseDClick(form.Memo1->viewport(), Qt::LeftButton);
-  EXPECT_EQ(line_.sent, (std::vector<std::uint8_t>{0x1F, 0x2D}));
+  EXPECT_EQ(adapter_.SentBytes(), (std::vector<std::uint8_t>{0x1F, 0x2D}));
   EXPECT_TRUE(form.Memo1->Lines().isEmpty());  // nothing logged, no reply awaited
 }
 
@@ -231,7 +231,7 @@ TEST_F(FormHandlersTest, ProgrammingWithoutAFileWarns) {
     expected << ""
              << "<<WARNING>> Please load file first !!";
     EXPECT_EQ(form.Memo1->Lines(), expected);
-    EXPECT_TRUE(line_.sent.empty());
+    EXPECT_TRUE(adapter_.SentBytes().empty());
     EXPECT_TRUE(button->isEnabled());
     EXPECT_FALSE(form.Timer1.isActive());
   }
@@ -316,8 +316,9 @@ TEST_F(FormHandlersTest, ClosingDuringARunEndsTheApplicationAndSaves) {
   EXPECT_FALSE(form.Memo1->Lines().join('\n').contains("TimeOut !!"));
   EXPECT_FALSE(form.Timer1.isActive());
   // The programmer heard the end of the run (EndRun, 1F 'M' 'E') before the port closed.
-  ASSERT_GE(line_.sent.size(), 3u);
-  EXPECT_EQ(std::vector<std::uint8_t>(line_.sent.end() - 3, line_.sent.end()),
+  const std::vector<std::uint8_t> sent = adapter_.SentBytes();
+  ASSERT_GE(sent.size(), 3u);
+  EXPECT_EQ(std::vector<std::uint8_t>(sent.end() - 3, sent.end()),
             (std::vector<std::uint8_t>{0x1F, 0x4D, 0x45}));
   EXPECT_EQ(Saved().Type, 2);  // the settings were written at the close
 }

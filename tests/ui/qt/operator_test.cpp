@@ -181,7 +181,7 @@ TEST_F(OperatorTest, TheVerdictIsGreenOrRedAndTheGaugeRedAfterAFailure) {
 }
 
 TEST_F(OperatorTest, ARunWithThePortNotOpenSaysSoAtOnce) {
-  line_.opens = false;
+  adapter_.SetOpens(false);
   TForm1& form = MakeForm();
   EXPECT_EQ(form.StatusBar1->PanelText(1), "N/A");
   Load(form, 0, kTkSeries);
@@ -193,7 +193,7 @@ TEST_F(OperatorTest, ARunWithThePortNotOpenSaysSoAtOnce) {
     EXPECT_FALSE(form.Timer1.isActive());
     EXPECT_TRUE(button->isEnabled());
   }
-  EXPECT_TRUE(line_.sent.empty());
+  EXPECT_TRUE(adapter_.SentBytes().empty());
 }
 
 TEST_F(OperatorTest, PickingAnotherTypeClearsTheChecksumPanel) {

@@ -86,7 +86,7 @@ TEST_F(LogMenuTest, UnwritableLogFileIsReportedAndTheWindowGoesOn) {
   EXPECT_FALSE(QFile::exists(path));
   // The double click still asks the programmer for its note.
   QTest::mouseDClick(form->Memo1->viewport(), Qt::LeftButton);
-  EXPECT_EQ(line_.sent, (std::vector<std::uint8_t>{0x1F, 0x2D}));
+  EXPECT_EQ(adapter_.SentBytes(), (std::vector<std::uint8_t>{0x1F, 0x2D}));
 }
 
 TEST_F(LogMenuTest, CopyTakesTheSelectionOrTheWholeLog) {
