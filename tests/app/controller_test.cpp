@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "ground/utf8_path.h"
-#include "sequence_bench.h"
 #include "settings/settings.h"
 #include "sim/device_model.h"
 #include "sim/fault_set.h"
@@ -22,6 +21,7 @@
 #include "test_hex.h"
 #include "testkit/pluggable_port.h"
 #include "testkit/recording_window.h"
+#include "testkit/sequence_fixture.h"
 #include "testkit/virtual_time_loop.h"
 
 namespace kv218 {

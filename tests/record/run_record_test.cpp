@@ -17,12 +17,12 @@
 #include "app/controller.h"
 #include "ground/utf8_path.h"
 #include "record/sha256.h"
-#include "sequence_bench.h"
 #include "sim/device_model.h"
 #include "sim/fault_set.h"
 #include "sim/in_process_port.h"
 #include "test_hex.h"
 #include "testkit/recording_window.h"
+#include "testkit/sequence_fixture.h"
 #include "testkit/virtual_time_loop.h"
 
 namespace kv218 {
