@@ -69,27 +69,29 @@ inline constexpr std::array<TargetTypeRow, kTargetTypeCount> kTargetTypes = {{
      false, false, ReadBackSpan::Window1K, ReadBackSpan::Window1K, 0, 0, 1024},
 }};
 
-// The row of type; null for a value that is no selector item.
+// The row of type; null for a value that is no selector item. (The rows stand in the order of
+// the items, see below; the look-ups go by index, so that they stay constant expressions where
+// a sanitizer makes a comparison of addresses none.)
 constexpr const TargetTypeRow* RowOf(TargetType type) {
-  for (const TargetTypeRow& row : kTargetTypes) {
-    if (row.type == type) return &row;
-  }
-  return nullptr;
+  const int index = ItemIndexOf(type);
+  return IsTargetTypeItem(index) ? &kTargetTypes[static_cast<std::size_t>(index)] : nullptr;
 }
 
 // The selector's label; empty for a value that is no item.
 constexpr std::string_view TargetTypeLabel(TargetType type) {
-  const TargetTypeRow* row = RowOf(type);
-  return row != nullptr ? row->label : std::string_view{};
+  const int index = ItemIndexOf(type);
+  return IsTargetTypeItem(index) ? kTargetTypes[static_cast<std::size_t>(index)].label
+                                 : std::string_view{};
 }
 
 // The frame builders' family argument for a type's target frames: 0 for family '8' (type 1),
 // 1 for '9' (type 2), kNoFamily for the frames without a family byte (types 0 and 3, no item).
 inline constexpr int kNoFamily = -1;
 constexpr int FamilyOf(TargetType type) {
-  const TargetTypeRow* row = RowOf(type);
-  if (row == nullptr || row->family == 0) return kNoFamily;
-  return row->family - '8';
+  const int index = ItemIndexOf(type);
+  const char family =
+      IsTargetTypeItem(index) ? kTargetTypes[static_cast<std::size_t>(index)].family : 0;
+  return family == 0 ? kNoFamily : family - '8';
 }
 
 // The type whose block transfers use the frames of family (FamilyOf): the 24-bit words' own
