@@ -171,7 +171,7 @@ void FullRun(benchmark::State& state, const char* name, RunOutcome (Controller::
       state.SkipWithError("cannot open the simulator's port");
       return;
     }
-    host.controller.station().HexFileName = file;
+    host.controller.SetHexFile(file);
     if (before != nullptr) {
       if ((host.controller.*before)() != RunOutcome::Succeeded) {
         state.SkipWithError("the preparing run did not succeed");
@@ -222,7 +222,7 @@ void BM_SilentWaitCpu(benchmark::State& state) {
   for (auto _ : state) {
     Simulator sim({"--fault", "silent-at=RI"});
     Host host(sim.Port());
-    host.controller.station().HexFileName = file;
+    host.controller.SetHexFile(file);
     // The reload is not part of the wait: measure from the identity request on.
     double cpuAtWait = 0;
     Clock::time_point waitStart;
@@ -251,7 +251,7 @@ double TimedRun(RunOutcome (Controller::*button)(), bool silence, bool paced) {
   Simulator sim({}, paced ? "115200" : "max");
   Host host(sim.Port(), silence);
   if (!host.opened) return -1;
-  host.controller.station().HexFileName = bench::FullImageFile();
+  host.controller.SetHexFile(bench::FullImageFile());
   const auto t0 = Clock::now();
   const RunOutcome outcome = (host.controller.*button)();
   const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();

@@ -4,16 +4,15 @@
 #include <thread>
 #include <utility>
 
-#include "ground/record_platform.h"
 #include "image/hex_loader.h"
 #include "image/load_findings.h"
 #include "image/load_texts.h"
 #include "port/receive_thread.h"
 #include "port/system_port.h"
 #include "protocol/receive_handler.h"
+#include "record/record_platform.h"
 #include "runs/flash_download.h"
 #include "runs/read_only_sessions.h"
-#include "runs/reply_watch.h"
 #include "runs/target_sequence.h"
 
 namespace kv218 {
@@ -192,7 +191,10 @@ void Controller::OnTick() {
   if (portLost_ && !control_.running) ReopenLostPort();
 }
 
-void Controller::QueryNote() { frames_.QueryInfo(); }
+void Controller::QueryNote() {
+  frames_.QueryInfo();
+  if (!control_.running) station_.TimeOutCount = 0;
+}
 
 void Controller::LoadFile() {
   if (control_.running) return;
@@ -356,7 +358,6 @@ void Controller::OnBurst(const std::uint8_t* data, std::size_t count) {
 
 void Controller::HandleBurst(const std::uint8_t* data, std::size_t count) {
   ReceiveHandler(station_, window_, loop_, frames_, data, count);
-  WatchReply(control_, data, count);
   standalone_.OnBurst(data, std::min(count, kMaxBurst), clock_(), [this](const RunRecord& run) {
     if (recordFile_.empty()) return;
     RunRecord record = run;

@@ -25,8 +25,8 @@
 #include "protocol/station.h"
 #include "record/run_recorder.h"
 #include "record/standalone_watch.h"
+#include "runs/run_context.h"
 #include "runs/run_outcome.h"
-#include "runs/waits.h"
 #include "settings/settings.h"
 #include "settings/settings_location.h"
 
@@ -111,7 +111,9 @@ class Controller {
   // (TimeOutCount; every burst sets it back to 0); while the port is lost and no run is in
   // progress, tries to open it again.
   void OnTick();
-  // Asks the programmer for its note (QueryInfo); the reply is logged when it comes.
+  // Asks the programmer for its note (QueryInfo); the reply is logged when it comes. Outside a
+  // run the silence is counted from the question on (TimeOutCount back to 0), for a front end
+  // that waits for the answer; a run's own count stays.
   void QueryNote();
   // The load command: file dialog, then the loader for the selected type.
   void LoadFile();
@@ -126,6 +128,9 @@ class Controller {
   // programmer's image must be stored again.
   RunOutcome ProgramTarget();
   RunOutcome StoreInProgrammer();
+  // The file the next run reloads at its start, named without loading it now: the command
+  // line's runs read it afresh themselves, as after the load button.
+  void SetHexFile(std::string path) { station_.HexFileName = std::move(path); }
   // The type selector changed: panel 4 no longer shows a checksum of another layout.
   void TypeChanged();
   // Check the target / the image stored in the programmer against the loaded file, reading

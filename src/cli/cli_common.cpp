@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "ground/utf8_path.h"
+#include "image/target_types.h"
 #include "settings/settings.h"
 
 namespace kv218::cli {

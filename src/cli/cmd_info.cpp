@@ -21,11 +21,10 @@ int RunInfo(const CommonOptions& common, const SessionOptions& options) {
   Session session(common, options);
   if (const int opened = session.Open(); opened != kExitOk) return opened;
   Controller& controller = session.controller();
-  Station& station = controller.station();
+  const Station& station = controller.station();
 
+  // The same patience as a step of a target run: six ticks without a byte from the question on.
   controller.QueryNote();
-  // The same patience as a step of a target run: six ticks without a byte.
-  station.TimeOutCount = 0;
   session.loop().SetTickTimer(true);
   bool answered = false;
   while (!answered && !session.Interrupted() && station.TimeOutCount < kTargetTimeoutTicks) {

@@ -8,6 +8,7 @@
 #include "cli/session.h"
 #include "ground/platform.h"
 #include "image/hex_writer.h"
+#include "runs/read_only_sessions.h"
 
 namespace kv218::cli {
 
@@ -30,7 +31,7 @@ int RunRead(const CommonOptions& common, const SessionOptions& options, const st
   if (!flash) {
     const auto type = TargetTypeFor(common, options);
     if (!type) return kExitUsage;
-    if (*type == TargetType::EcoMode) {
+    if (!TargetCanBeRead(*type)) {  // type 3: programmed by AutoProgram only
       std::cerr << "kv218 read: an Eco Mode (type 3) target cannot be read; read --flash reads "
                    "the image stored in the KV-218\n";
       return kExitUsage;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/session.h"
+#include "runs/read_only_sessions.h"
 
 namespace kv218::cli {
 
@@ -33,7 +34,7 @@ void AddVerifyCommand(CLI::App& app, const CommonOptions& common, int& exitCode)
         exitCode = kExitUsage;
         return;
       }
-      if (*type == TargetType::EcoMode) {
+      if (!TargetCanBeRead(*type)) {  // type 3: programmed by AutoProgram only
         std::cerr << "kv218 verify: an Eco Mode (type 3) target cannot be read; verify --flash "
                      "checks the image stored in the KV-218\n";
         exitCode = kExitUsage;

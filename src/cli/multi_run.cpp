@@ -145,7 +145,7 @@ void Crew::Run(PortJob& job) {
                                     : std::string();
       window.ShowError(PortOpenErrorText(job.path, SystemDevicePath(job.path), failure, group));
     } else {
-      controller.station().HexFileName = file_;
+      controller.SetHexFile(file_);
       job.result.outcome = (controller.*operation_)();
     }
     Detach(job);

@@ -242,7 +242,7 @@ int RunSequenceCommand(const CommonOptions& common, const SessionOptions& option
   run.start = std::chrono::system_clock::now();
   const auto began = std::chrono::steady_clock::now();
   // As if the file had been chosen with the load button: the run reads it afresh itself.
-  session.controller().station().HexFileName = file;
+  session.controller().SetHexFile(file);
   session.controller().SetLoadOptions({.strict = options.strict});
   run.outcome = (session.controller().*operation)();
   run.duration = std::chrono::steady_clock::now() - began;

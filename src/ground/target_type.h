@@ -2,10 +2,8 @@
 // The target types, in the order of the window's type selector: a type is the selector's
 // item index. The settings file (TYPE), the run record (target_type) and the command line's
 // --type keep it as that number, and any number is carried through unchanged: a value that is
-// no item (the selector with nothing selected gives -1) selects no loader, no first command
-// and no verification rule, as the sequences' switches show.
-
-#include <string_view>
+// no item (the selector with nothing selected gives -1) has no row in the table of types
+// (image/target_types.h), and so no loader, no first command and no verification rule.
 
 namespace kv218 {
 
@@ -24,37 +22,6 @@ constexpr int ItemIndexOf(TargetType type) { return static_cast<int>(type); }
 // True for the selector's items 0..3.
 constexpr bool IsTargetTypeItem(int itemIndex) {
   return itemIndex >= 0 && itemIndex < kTargetTypeCount;
-}
-
-// The 16-bit targets' frame family: 0 ('8') for MVRx Series, 1 ('9') for Cradle Set. Every
-// other type, one selected in the middle of a run included, gives kNoFamily: its frames go out
-// without a family byte.
-inline constexpr int kNoFamily = -1;
-constexpr int FamilyOf(TargetType type) {
-  switch (type) {
-    case TargetType::MvrxSeries:
-      return 0;
-    case TargetType::CradleSet:
-      return 1;
-    default:
-      return kNoFamily;
-  }
-}
-
-// The selector's label ("TK Series" .. "Eco Mode"); empty for a value that is no item.
-constexpr std::string_view TargetTypeLabel(TargetType type) {
-  switch (type) {
-    case TargetType::TkSeries:
-      return "TK Series";
-    case TargetType::MvrxSeries:
-      return "MVRx Series";
-    case TargetType::CradleSet:
-      return "Cradle Set";
-    case TargetType::EcoMode:
-      return "Eco Mode";
-    default:
-      return {};
-  }
 }
 
 }  // namespace kv218

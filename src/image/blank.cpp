@@ -31,4 +31,18 @@ void BlankImage1K(MemoryImage& image) {
 
 void ClearConfigBytes(MemoryImage& image) { image.ConfigBytes.fill(0); }
 
+void BlankImage(MemoryImage& image, ImageLayout layout) {
+  switch (layout) {
+    case ImageLayout::Words24:
+      BlankImage24(image);
+      break;
+    case ImageLayout::Bytes16:
+      BlankImage16(image);
+      break;
+    case ImageLayout::Window1K:
+      BlankImage1K(image);
+      break;
+  }
+}
+
 }  // namespace kv218

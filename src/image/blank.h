@@ -3,6 +3,7 @@
 // read-back from the target or the programmer's flash.
 
 #include "image/memory_image.h"
+#include "image/target_types.h"
 
 namespace kv218 {
 
@@ -13,6 +14,8 @@ void BlankImage24(MemoryImage& image);
 void BlankImage16(MemoryImage& image);
 // Rows 0..63 (the 1 KB window) all FF; the rows above keep their bytes.
 void BlankImage1K(MemoryImage& image);
+// The erased state of layout's rows, as one of the three above.
+void BlankImage(MemoryImage& image, ImageLayout layout);
 // All twelve configuration registers to 0, before a configuration read-back.
 void ClearConfigBytes(MemoryImage& image);
 

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "image/target_types.h"
+
 namespace kv218 {
 
 namespace {
@@ -103,7 +105,8 @@ void TakeConfigFromImage16(MemoryImage& image) {
 }
 
 std::uint16_t TargetReadBackSum16(const MemoryImage& image, TargetType targetType) {
-  const bool type1 = targetType == TargetType::MvrxSeries;
+  const TargetTypeRow* row = RowOf(targetType);
+  const bool type1 = row != nullptr && row->protectedRows;
   const std::uint16_t sum = ReadBackSum16(image, type1);
   return type1 ? static_cast<std::uint16_t>(sum + kType1ReadBackAddend) : sum;
 }

@@ -6,6 +6,7 @@
 #include "image/checksums.h"
 #include "image/load_texts.h"
 #include "image/record_placement.h"
+#include "image/target_types.h"
 
 namespace kv218 {
 
@@ -126,18 +127,18 @@ LoadResult LoadHex1K(MemoryImage& image, const std::string& path, WindowOps& win
 
 LoadResult LoadImage(MemoryImage& image, const std::string& path, TargetType targetType,
                      WindowOps& window, MessageLoop& loop, const LoadOptions& options) {
-  switch (targetType) {
-    case TargetType::TkSeries:
+  const TargetTypeRow* row = RowOf(targetType);
+  if (row == nullptr) return LoadResult{};
+  switch (row->layout) {
+    case ImageLayout::Words24:
       return LoadHex24(image, path, window, loop, options);
-    case TargetType::MvrxSeries:
-      return LoadHex16(image, path, 0, window, loop, options);
-    case TargetType::CradleSet:
-      return LoadHex16(image, path, 1, window, loop, options);
-    case TargetType::EcoMode:
+    case ImageLayout::Bytes16:
+      // Variant 0 is the type with the biased checksum (type 1), variant 1 the plain one.
+      return LoadHex16(image, path, row->protectedRows ? 0 : 1, window, loop, options);
+    case ImageLayout::Window1K:
       return LoadHex1K(image, path, window, loop, options);
-    default:
-      return LoadResult{};
   }
+  return LoadResult{};
 }
 
 void AppendLoadingLines(WindowOps& window, std::string_view path) {

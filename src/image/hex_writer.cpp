@@ -5,6 +5,7 @@
 
 #include "image/checksums.h"
 #include "image/record_placement.h"
+#include "image/target_types.h"
 
 namespace kv218 {
 namespace {
@@ -86,8 +87,9 @@ bool ErasedFF(const std::uint8_t* row, std::size_t n) {
 std::string HexTextOf(const MemoryImage& image, TargetType type) {
   std::string text;
   HexOut out(text);
-  switch (type) {
-    case TargetType::TkSeries: {
+  const TargetTypeRow* row = RowOf(type);
+  switch (row != nullptr ? row->layout : ImageLayout{-1}) {
+    case ImageLayout::Words24: {
       WriteRows(out, image, kProgramRows24 * kRowBytes, 3, 0, Erased24);
       // One record per register, at four times its number: the loader takes its first byte.
       for (std::size_t k = 0; k < kConfigCount; ++k) {
@@ -98,8 +100,7 @@ std::string HexTextOf(const MemoryImage& image, TargetType type) {
       }
       break;
     }
-    case TargetType::MvrxSeries:
-    case TargetType::CradleSet:
+    case ImageLayout::Bytes16:
       WriteRows(out, image, kConfigOffset16, 1, 0, ErasedFF);
       // The registers as the copy holds them, unmasked: the loader copies them back there
       // and masks its own.
@@ -109,7 +110,7 @@ std::string HexTextOf(const MemoryImage& image, TargetType type) {
                  &value, 1);
       }
       break;
-    case TargetType::EcoMode:
+    case ImageLayout::Window1K:
       WriteRows(out, image, kProgramRows1K * kRowBytes, 1, kWindowStart1K, ErasedFF);
       break;
     default:

@@ -1,6 +1,7 @@
 #include "image/load_findings.h"
 
 #include "ground/text.h"
+#include "image/target_types.h"
 
 namespace kv218 {
 
@@ -9,16 +10,19 @@ namespace {
 bool Fits(unsigned types, TargetType type) { return (types >> ItemIndexOf(type) & 1u) != 0; }
 
 // The types the ignored records fit, the smallest memory first: a file that fits a small
-// memory was most likely made for it.
+// memory was most likely made for it. A layout names all its types ("MVRx Series or Cradle
+// Set"), and only when the records fit every one of them.
 std::string FitText(unsigned types) {
-  if (Fits(types, TargetType::EcoMode)) return std::string(TargetTypeLabel(TargetType::EcoMode));
-  const bool mvrx = Fits(types, TargetType::MvrxSeries);
-  const bool cradle = Fits(types, TargetType::CradleSet);
-  if (mvrx && cradle) {
-    return std::string(TargetTypeLabel(TargetType::MvrxSeries)) + " or " +
-           std::string(TargetTypeLabel(TargetType::CradleSet));
+  for (ImageLayout layout : {ImageLayout::Window1K, ImageLayout::Bytes16, ImageLayout::Words24}) {
+    std::string labels;
+    bool all = true;
+    for (const TargetTypeRow& row : kTargetTypes) {
+      if (row.layout != layout) continue;
+      all = all && Fits(types, row.type);
+      labels += (labels.empty() ? "" : " or ") + std::string(row.label);
+    }
+    if (all) return labels;
   }
-  if (Fits(types, TargetType::TkSeries)) return std::string(TargetTypeLabel(TargetType::TkSeries));
   return {};
 }
 

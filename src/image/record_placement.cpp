@@ -2,6 +2,7 @@
 
 #include "ground/target_type.h"
 #include "image/hex_record.h"
+#include "image/target_types.h"
 
 namespace kv218 {
 
@@ -41,11 +42,12 @@ bool Lands1K(const HexRecord& record, std::int64_t extended) {
 }
 
 unsigned TypesPlacing(const HexRecord& record, std::int64_t extended) {
-  const auto bit = [](TargetType type) { return 1u << ItemIndexOf(type); };
+  const bool lands[] = {Lands24(record, extended), Lands16(record, extended),
+                        Lands1K(record, extended)};
   unsigned types = 0;
-  if (Lands24(record, extended)) types |= bit(TargetType::TkSeries);
-  if (Lands16(record, extended)) types |= bit(TargetType::MvrxSeries) | bit(TargetType::CradleSet);
-  if (Lands1K(record, extended)) types |= bit(TargetType::EcoMode);
+  for (const TargetTypeRow& row : kTargetTypes) {
+    if (lands[static_cast<int>(row.layout)]) types |= 1u << ItemIndexOf(row.type);
+  }
   return types;
 }
 

@@ -22,13 +22,17 @@ void Add(TxBuffer& tx, std::string_view letters) {
   for (char c : letters) tx.TxAdd(static_cast<std::uint8_t>(c));
 }
 
-// Starts a frame: lead byte, then the family byte for family 0 ('8') or 1 ('9'), none else.
-void Begin(TxBuffer& tx, int family, std::string_view letters) {
+// Starts a frame: lead byte, the family byte (0: none), the letters.
+void BeginWithByte(TxBuffer& tx, char familyByte, std::string_view letters) {
   tx.TxClear();
   tx.TxAdd(kLead);
-  if (family == 0) tx.TxAdd('8');
-  if (family == 1) tx.TxAdd('9');
+  if (familyByte != 0) tx.TxAdd(static_cast<std::uint8_t>(familyByte));
   Add(tx, letters);
+}
+
+// The same for family 0 ('8') or 1 ('9'), none else.
+void Begin(TxBuffer& tx, int family, std::string_view letters) {
+  BeginWithByte(tx, family == 0 ? '8' : family == 1 ? '9' : 0, letters);
 }
 
 void Begin(TxBuffer& tx, std::string_view letters) { Begin(tx, kNoFamily, letters); }
@@ -148,7 +152,8 @@ void Frames::ReadProgram() { ReadProgram24(kReadProgramStep); }
 void Frames::ReadProgram(int family) { ReadProgram16(family, kReadProgramStep); }
 
 void Frames::ReadProgramAs(TargetType targetType, std::string_view stepLine) {
-  if (targetType == TargetType::TkSeries) {
+  const TargetTypeRow* row = RowOf(targetType);
+  if (row != nullptr && row->layout == ImageLayout::Words24) {
     ReadProgram24(stepLine);
   } else {
     ReadProgram16(FamilyOf(targetType), stepLine);
@@ -238,12 +243,10 @@ void Frames::AutoProgram() {
 }
 
 void Frames::FlashErase(TargetType targetType) {
-  // Type 3's flash has a family letter of its own; the others go as their target frames do.
-  if (targetType == TargetType::EcoMode) {
-    Begin(station_.tx, "TFE");
-  } else {
-    Begin(station_.tx, FamilyOf(targetType), "FE");
-  }
+  // Type 3's flash has a family letter of its own; the others go as their target frames do,
+  // and a value that is no type without one.
+  const TargetTypeRow* row = RowOf(targetType);
+  BeginWithByte(station_.tx, row != nullptr ? row->flashEraseFamily : 0, "FE");
   Send(station_);
 }
 

@@ -10,6 +10,7 @@
 
 #include "ground/target_type.h"
 #include "ground/window_ops.h"
+#include "image/target_types.h"
 #include "protocol/follow_up.h"
 #include "protocol/station.h"
 
@@ -40,7 +41,7 @@ class Frames final : public FollowUpSender {
   void ReadConfig(std::string_view stepLine);
   void ResetTarget();
   void AutoProgram();
-  void FlashErase(TargetType targetType);  // family none, '8', '9', 'T' for types 0..3
+  void FlashErase(TargetType targetType);  // its row's flash erase family byte
   void FlashWriteData() override;
   void FlashReadData() override;
   void FlashWriteConfig();

@@ -120,6 +120,7 @@ void AutoProgramResult(Reply& r) {
   const bool succeeded = r.b[3] != 0;
   r.log.Result(succeeded ? " OK" : " NG");
   r.log.Ended(succeeded, r.now);
+  r.station.flags.target.AutoProgramResult = r.b[3];
   r.station.flags.target.DeviceIdResult = 1;  // the value that ends the sequence's wait
 }
 
@@ -226,8 +227,9 @@ void ReadData16(Reply& r) {
   StoreRows16(r);
   t.ReadBlocks = CountUp(t.ReadBlocks);
   r.loop.PumpMessages();
-  r.window.SetProgress(Percent(t.ReadBlocks, kBlocks16));
-  if (t.ReadBlocks < kBlocks16) {
+  const std::int32_t total = RowOfFrames(r.family).transferBlocks;
+  r.window.SetProgress(Percent(t.ReadBlocks, total));
+  if (t.ReadBlocks < total) {
     r.followUp.ReadProgram(r.family);
     return;
   }
@@ -269,9 +271,10 @@ void WriteData24(Reply& r) {
 void WriteData16(Reply& r) {
   TransferState& t = r.station.transfer;
   t.WriteBlocks = CountUp(t.WriteBlocks);
-  r.window.SetProgress(Percent(t.WriteBlocks, kBlocks16));
+  const std::int32_t total = RowOfFrames(r.family).transferBlocks;
+  r.window.SetProgress(Percent(t.WriteBlocks, total));
   r.loop.PumpMessages();
-  if (t.WriteBlocks < kBlocks16) {
+  if (t.WriteBlocks < total) {
     r.followUp.WriteProgram(r.family);
   } else {
     FinishWrite(r);
@@ -285,34 +288,24 @@ void FlashErased(Reply& r) {
   r.station.flags.flash.FlashEraseDone = 1;
 }
 
-// The last block number of a flash transfer of types 0 and 1/2 (type 3 moves one block); the
-// gauge divides by the same number, so the last acknowledgement shows a little over 100.
-constexpr int kFlashWriteLast24 = 85;
-constexpr int kFlashWriteLast16 = 8;
-constexpr int kFlashReadLast24 = 170;
-constexpr int kFlashReadLast16 = 16;
+// The flash data blocks: 2,048 bytes, 1,024 for a type that moves a single block.
 constexpr std::size_t kFlashReadBytes = 2048;
 constexpr std::size_t kFlashReadBytes1K = 1024;
-constexpr std::int32_t kFlashReadRows = 128;
+
+// The run's type (the window holds it for the run's length); a flash reply for no type is
+// taken as no reply.
+const TargetTypeRow* RunType(Reply& r) { return RowOf(r.window.SelectedType()); }
 
 void FlashWritten(Reply& r) {
   TransferState& t = r.station.transfer;
   t.FlashBlocks = CountUp(t.FlashBlocks);
-  int last = 0;
-  switch (r.window.SelectedType()) {
-    case TargetType::TkSeries:
-      last = kFlashWriteLast24;
-      break;
-    case TargetType::MvrxSeries:
-    case TargetType::CradleSet:
-      last = kFlashWriteLast16;
-      break;
-    case TargetType::EcoMode:
-      r.window.SetProgress(100);
-      r.station.flags.flash.FlashWriteDone = 1;
-      return;
-    default:
-      return;
+  const TargetTypeRow* type = RunType(r);
+  if (type == nullptr) return;
+  const int last = type->flashLastBlock;
+  if (last == 0) {  // the single block
+    r.window.SetProgress(100);
+    r.station.flags.flash.FlashWriteDone = 1;
+    return;
   }
   r.window.SetProgress(Percent(t.FlashBlocks, last));
   if (t.FlashBlocks <= last) {
@@ -342,26 +335,18 @@ void FinishFlashReadBack(Reply& r) {
 void FlashReadBlock(Reply& r) {
   TransferState& t = r.station.transfer;
   t.FlashBlocks = CountUp(t.FlashBlocks);
-  int last = 0;
-  switch (r.window.SelectedType()) {
-    case TargetType::TkSeries:
-      last = kFlashReadLast24;
-      break;
-    case TargetType::MvrxSeries:
-    case TargetType::CradleSet:
-      last = kFlashReadLast16;
-      break;
-    case TargetType::EcoMode:
-      r.window.SetProgress(100);
-      StoreFlashBytes(r, 0, kFlashReadBytes1K);  // rows 0..63; ReadRow is not used
-      FinishFlashReadBack(r);
-      return;
-    default:
-      return;
+  const TargetTypeRow* type = RunType(r);
+  if (type == nullptr) return;
+  const int last = type->flashReadLastBlock;
+  if (last == 0) {  // the single block: rows 0..63; ReadRow is not used
+    r.window.SetProgress(100);
+    StoreFlashBytes(r, 0, type->flashBlockBytes);
+    FinishFlashReadBack(r);
+    return;
   }
   r.window.SetProgress(Percent(t.FlashBlocks, last));
-  StoreFlashBytes(r, t.ReadRow, kFlashReadBytes);
-  t.ReadRow = AdvanceRow(t.ReadRow, kFlashReadRows);
+  StoreFlashBytes(r, t.ReadRow, type->flashBlockBytes);
+  t.ReadRow = AdvanceRow(t.ReadRow, std::int64_t(type->flashBlockBytes / kRowBytes));
   if (t.FlashBlocks <= last) {
     r.followUp.FlashReadData();
   } else {
@@ -449,11 +434,9 @@ BurstSoFar ReplyEnd::Judge(const std::uint8_t* bytes, std::size_t count) const {
     std::size_t whole = entry.whole;
     std::size_t shortest = entry.whole;
     if (entry.handle == FlashReadBlock) {
-      const TargetType type = targetType_.load(std::memory_order_relaxed);
-      const bool blockOf2K = type == TargetType::TkSeries || type == TargetType::MvrxSeries ||
-                             type == TargetType::CradleSet;
+      const TargetTypeRow* type = RowOf(targetType_.load(std::memory_order_relaxed));
       shortest = kFlashReadData1KBytes;
-      whole = type == TargetType::EcoMode ? kFlashReadData1KBytes : blockOf2K ? whole : 0;
+      whole = type != nullptr ? 4 + type->flashBlockBytes : 0;
     }
     // Until the reply's own bytes are all here, a pause inside it does not end it.
     if (count < shortest || count < whole) return BurstSoFar::Awaiting;

@@ -9,15 +9,18 @@
 #include "ground/message_loop.h"
 #include "ground/target_type.h"
 #include "ground/window_ops.h"
+#include "image/target_types.h"
 #include "port/port_channel.h"
 #include "protocol/follow_up.h"
 #include "protocol/station.h"
 
 namespace kv218 {
 
-// Rows one read-back data reply carries: 256 for type 0 (1,024 words), 64 for types 1 and 2.
-inline constexpr int kReadBlockRows24 = 256;
-inline constexpr int kReadBlockRows16 = 64;
+// Rows one read-back data reply carries: 256 for type 0 (1,024 words), 64 for types 1 and 2
+// (their replies share one length).
+inline constexpr int kReadBlockRows24 = RowOfFrames(kNoFamily).readBlockRows;
+inline constexpr int kReadBlockRows16 = RowOfFrames(0).readBlockRows;
+static_assert(RowOfFrames(1).readBlockRows == kReadBlockRows16);
 
 // Judges a burst that begins with a reply by the length its head tells (with any status
 // reports that came inside it): awaited until the reply's own bytes have all arrived, whole

@@ -1,5 +1,7 @@
 #pragma once
-// The reply flags the sequences wait for: two groups of seven, 0 meaning "not yet".
+// The reply flags the sequences wait for: two groups of seven, 0 meaning "not yet"; and the
+// result byte of AutoProgram, whose reply sets its flag the same whether the programmer
+// succeeded or not.
 
 #include <cstdint>
 
@@ -13,6 +15,7 @@ struct TargetFlags {
   std::int32_t ConfigWriteDone = 0;
   std::int32_t ConfigReadDone = 0;
   std::int32_t ResetDone = 0;
+  std::int32_t AutoProgramResult = -1;  // the AutoProgram reply's result byte, -1 before one
 };
 
 struct FlashFlags {

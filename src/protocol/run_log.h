@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "ground/run_events.h"
 #include "ground/window_ops.h"
 #include "image/read_back_difference.h"
+#include "protocol/run_events.h"
 
 namespace kv218 {
 

@@ -6,12 +6,12 @@
 #include <cstdint>
 #include <string>
 
-#include "ground/run_events.h"
 #include "image/kept_image.h"
 #include "image/memory_image.h"
 #include "port/port_channel.h"
 #include "protocol/reply_flags.h"
 #include "protocol/report_carry.h"
+#include "protocol/run_events.h"
 #include "protocol/transfer_state.h"
 #include "protocol/tx_buffer.h"
 

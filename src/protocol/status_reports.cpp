@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "ground/device_text.h"
 #include "ground/text.h"
+#include "protocol/device_text.h"
 #include "protocol/run_log.h"
 
 namespace kv218 {

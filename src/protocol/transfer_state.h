@@ -37,7 +37,4 @@ constexpr std::int32_t BlockTotal(std::int64_t highestAddress) {
          1;
 }
 
-// Types 1 and 2 move a fixed 32 blocks each way.
-inline constexpr std::int32_t kBlocks16 = 32;
-
 }  // namespace kv218

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "ground/record_platform.h"
 #include "record/json_line.h"
+#include "record/record_platform.h"
 
 namespace kv218 {
 namespace {

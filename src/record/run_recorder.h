@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ground/run_events.h"
+#include "protocol/run_events.h"
 #include "protocol/station.h"
 #include "record/run_record.h"
 #include "runs/run_outcome.h"

@@ -56,14 +56,13 @@ RunOutcome StoreConfiguration(RunContext& run) {
 // Step 17: the read-back compared with the reference by the type's rule.
 RunOutcome Verify(RunContext& run) {
   RunLog log = LogOf(run);
-  const TargetType type = run.window.SelectedType();
-  if (!IsTargetTypeItem(ItemIndexOf(type))) return RunOutcome::Failed;  // no rule, no result line
-  if (!FlashProgramAgrees(run, type)) {
+  if (run.target == nullptr) return RunOutcome::Failed;  // no rule, no result line
+  if (!FlashProgramAgrees(run)) {
     log.Ended(false);
     return RunOutcome::Failed;
   }
   log.Result(" OK");
-  if (type == TargetType::TkSeries) return StoreConfiguration(run);
+  if (run.target->configBits) return StoreConfiguration(run);
   log.Ended(true);
   return RunOutcome::Succeeded;
 }
@@ -97,7 +96,7 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   // is right only when the host stores the new count: a close request waits for the erase's
   // acknowledgement and the count's (each within the time-out), then ends the run here.
   run.control.flashEraseAsked = true;
-  run.frames.FlashErase(window.SelectedType());
+  run.frames.FlashErase(run.type);
   wait = AwaitErase(run, OnClose::Finish);
   if (wait != WaitResult::FlagSet) return Stopped(wait);
 
@@ -117,15 +116,8 @@ RunOutcome Converse(RunContext& run, bool& ended) {
   window.SetProgress(100);
   log.Result(" OK");
 
-  const TargetType blankType = window.SelectedType();
   KeepFileImage(station);
-  if (blankType == TargetType::TkSeries) {
-    BlankImage24(station.image);
-  } else if (blankType == TargetType::MvrxSeries || blankType == TargetType::CradleSet) {
-    BlankImage16(station.image);
-  } else if (blankType == TargetType::EcoMode) {
-    BlankImage1K(station.image);
-  }
+  if (run.target != nullptr) BlankImage(station.image, run.target->layout);
 
   log.Step(kFlashVerifyStep);
   station.transfer.ReadRow = 0;
@@ -147,6 +139,7 @@ RunOutcome Converse(RunContext& run, bool& ended) {
 }  // namespace
 
 RunOutcome RunFlashDownload(RunContext& run) {
+  HoldTargetType(run);
   run.control.flashEraseAsked = false;
   if (auto ended = OpenRun(run, 0)) return *ended;
   run.station.flags.flash = FlashFlags{};

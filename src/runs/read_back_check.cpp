@@ -1,7 +1,7 @@
 #include "runs/read_back_check.h"
 
+#include "ground/text.h"
 #include "image/checksums.h"
-#include "runs/run_start.h"
 
 namespace kv218 {
 namespace {
@@ -20,17 +20,12 @@ bool Agrees(RunContext& run, ReadBackSpan span, std::uint16_t std_, std::uint16_
 
 }  // namespace
 
+std::string MismatchText(std::uint16_t std_, std::uint16_t now, bool upperCase) {
+  auto digits = upperCase ? &Hex : &HexLower;
+  return " NG ( std : 0x" + digits(std_, 4) + " , now : 0x" + digits(now, 4) + " )";
+}
+
 void KeepFileImage(Station& station) { station.fileImage.Keep(station.image); }
-
-ReadBackSpan TargetSpanOf(TargetType type) {
-  if (type == TargetType::TkSeries) return ReadBackSpan::Program24;
-  return type == TargetType::MvrxSeries ? ReadBackSpan::TargetMvrx : ReadBackSpan::Target16;
-}
-
-ReadBackSpan FlashSpanOf(TargetType type) {
-  if (type == TargetType::TkSeries) return ReadBackSpan::Program24;
-  return type == TargetType::EcoMode ? ReadBackSpan::Window1K : ReadBackSpan::Target16;
-}
 
 std::optional<ByteDifference> ReadBackDifference(const Station& station, ReadBackSpan span) {
   const MemoryImage* file = station.fileImage.get();
@@ -38,16 +33,18 @@ std::optional<ByteDifference> ReadBackDifference(const Station& station, ReadBac
   return FirstDifference(*file, station.image, span);
 }
 
-bool TargetProgramAgrees(RunContext& run, TargetType type) {
+bool TargetProgramAgrees(RunContext& run) {
+  const TargetTypeRow& type = *run.target;
   MemoryImage& image = run.station.image;
   const std::uint16_t std_ = image.ImageChecksum;
-  if (type == TargetType::TkSeries) {
-    const std::uint16_t now = ProgramWordSum24(image);
-    return Agrees(run, ReadBackSpan::Program24, std_, now, MismatchText(std_, now, true));
+  std::uint16_t now = 0;
+  if (type.layout == ImageLayout::Words24) {
+    now = ProgramWordSum24(image);
+  } else {
+    now = TargetReadBackSum16(image, run.type);
+    TakeConfigFromImage16(image);
   }
-  const std::uint16_t now = TargetReadBackSum16(image, type);
-  TakeConfigFromImage16(image);
-  return Agrees(run, TargetSpanOf(type), std_, now, MismatchText(std_, now, false));
+  return Agrees(run, type.targetSpan, std_, now, MismatchText(std_, now, type.upperCaseDigits));
 }
 
 bool TargetConfigAgrees(RunContext& run) {
@@ -57,20 +54,23 @@ bool TargetConfigAgrees(RunContext& run) {
   return Agrees(run, ReadBackSpan::Config24, std_, now, MismatchText(std_, now, true));
 }
 
-bool FlashProgramAgrees(RunContext& run, TargetType type) {
+bool FlashProgramAgrees(RunContext& run) {
+  const TargetTypeRow& type = *run.target;
   MemoryImage& image = run.station.image;
   const std::uint16_t std_ = image.ImageChecksum;
-  if (type == TargetType::TkSeries) {
-    return Agrees(run, ReadBackSpan::Program24, std_, ProgramWordSum24(image), " NG");
+  switch (type.layout) {
+    case ImageLayout::Words24:
+      return Agrees(run, type.flashSpan, std_, ProgramWordSum24(image), " NG");
+    case ImageLayout::Window1K: {
+      const std::uint16_t now = WindowByteSum1K(image);
+      return Agrees(run, type.flashSpan, std_, now, MismatchText(std_, now, false));
+    }
+    case ImageLayout::Bytes16:
+      break;
   }
-  std::uint16_t now = 0;
-  if (type == TargetType::EcoMode) {
-    now = WindowByteSum1K(image);
-  } else {
-    now = FlashReadBackSum16(image);
-    TakeConfigFromImage16(image);
-  }
-  return Agrees(run, FlashSpanOf(type), std_, now, MismatchText(std_, now, false));
+  const std::uint16_t now = FlashReadBackSum16(image);
+  TakeConfigFromImage16(image);
+  return Agrees(run, type.flashSpan, std_, now, MismatchText(std_, now, false));
 }
 
 bool FlashConfigAgrees(RunContext& run) {

@@ -40,9 +40,8 @@ std::optional<RunOutcome> Await(RunContext& run, const std::int32_t& flag, std::
 // --- the target -------------------------------------------------------------------------
 
 // Step 1 of the program run: the identity, accepted or not.
-std::optional<RunOutcome> ReadIdentity(RunContext& run, TargetType type) {
-  type == TargetType::TkSeries ? run.frames.ReadDeviceId()
-                               : run.frames.ReadDeviceId(FamilyOf(type));
+std::optional<RunOutcome> ReadIdentity(RunContext& run) {
+  run.frames.ReadDeviceId(FamilyOf(run.type));
   if (auto stopped = Await(run, run.station.flags.target.DeviceIdResult, kTargetTimeoutTicks)) {
     return stopped;
   }
@@ -52,14 +51,9 @@ std::optional<RunOutcome> ReadIdentity(RunContext& run, TargetType type) {
 
 // The program run's read-back of the program memory, with this session's step line; its line
 // is completed by the reply decoding (" NG" when data of a block never came).
-std::optional<RunOutcome> ReadProgramMemory(RunContext& run, TargetType type,
-                                            std::string_view line) {
-  if (type == TargetType::TkSeries) {
-    BlankImage24(run.station.image);
-  } else {
-    BlankImage16(run.station.image);
-  }
-  run.frames.ReadProgramAs(type, line);
+std::optional<RunOutcome> ReadProgramMemory(RunContext& run, std::string_view line) {
+  BlankImage(run.station.image, run.target->layout);
+  run.frames.ReadProgramAs(run.type, line);
   if (auto stopped = Await(run, run.station.flags.target.ReadDone, kTargetTimeoutTicks)) {
     return stopped;
   }
@@ -83,15 +77,14 @@ std::optional<RunOutcome> Judge(RunContext& run, std::string_view line, Check ch
   return std::nullopt;
 }
 
-RunOutcome VerifyTarget(RunContext& run, TargetType type) {
-  if (auto ended = ReadIdentity(run, type)) return *ended;
+RunOutcome VerifyTarget(RunContext& run) {
+  if (auto ended = ReadIdentity(run)) return *ended;
   KeepFileImage(run.station);
-  if (auto ended = ReadProgramMemory(run, type, kVerifyReadProgramStep)) return *ended;
-  if (auto ended =
-          Judge(run, kVerifyProgramOnlyStep, [&] { return TargetProgramAgrees(run, type); })) {
+  if (auto ended = ReadProgramMemory(run, kVerifyReadProgramStep)) return *ended;
+  if (auto ended = Judge(run, kVerifyProgramOnlyStep, [&] { return TargetProgramAgrees(run); })) {
     return *ended;
   }
-  if (type == TargetType::TkSeries) {
+  if (run.target->configBits) {
     if (auto ended = ReadConfiguration(run, kVerifyReadConfigStep)) return *ended;
     if (auto ended = Judge(run, kVerifyConfigOnlyStep, [&] { return TargetConfigAgrees(run); })) {
       return *ended;
@@ -100,11 +93,12 @@ RunOutcome VerifyTarget(RunContext& run, TargetType type) {
   return Close(run, true);
 }
 
-RunOutcome ReadTarget(RunContext& run, TargetType type) {
-  if (auto ended = ReadIdentity(run, type)) return *ended;
-  if (type == TargetType::TkSeries) run.station.image.HighestAddress = kLastWord24;
-  if (auto ended = ReadProgramMemory(run, type, kVerifyReadProgramStep)) return *ended;
-  if (type == TargetType::TkSeries) {
+RunOutcome ReadTarget(RunContext& run) {
+  if (auto ended = ReadIdentity(run)) return *ended;
+  // The 24-bit words move as many blocks as the highest address needs: all of the window.
+  if (run.target->layout == ImageLayout::Words24) run.station.image.HighestAddress = kLastWord24;
+  if (auto ended = ReadProgramMemory(run, kVerifyReadProgramStep)) return *ended;
+  if (run.target->configBits) {
     if (auto ended = ReadConfiguration(run, kReadReadConfigStep)) return *ended;
   }
   return Close(run, true);
@@ -113,15 +107,9 @@ RunOutcome ReadTarget(RunContext& run, TargetType type) {
 // --- the programmer's flash -------------------------------------------------------------
 
 // The store's read-back: FlashReadData block after block into the blanked image.
-std::optional<RunOutcome> ReadFlashMemory(RunContext& run, TargetType type, std::string_view line) {
+std::optional<RunOutcome> ReadFlashMemory(RunContext& run, std::string_view line) {
   Station& station = run.station;
-  if (type == TargetType::TkSeries) {
-    BlankImage24(station.image);
-  } else if (type == TargetType::EcoMode) {
-    BlankImage1K(station.image);
-  } else {
-    BlankImage16(station.image);
-  }
+  BlankImage(station.image, run.target->layout);
   LogOf(run).Step(line);
   station.transfer.ReadRow = 0;
   station.transfer.FlashBlocks = 0;
@@ -148,13 +136,13 @@ std::optional<RunOutcome> ReadFlashConfiguration(RunContext& run, std::string_vi
   return std::nullopt;
 }
 
-RunOutcome VerifyFlash(RunContext& run, TargetType type) {
+RunOutcome VerifyFlash(RunContext& run) {
   KeepFileImage(run.station);
-  if (auto ended = ReadFlashMemory(run, type, kReadFlashStep)) return *ended;
-  if (auto ended = Judge(run, kVerifyFlashStep, [&] { return FlashProgramAgrees(run, type); })) {
+  if (auto ended = ReadFlashMemory(run, kReadFlashStep)) return *ended;
+  if (auto ended = Judge(run, kVerifyFlashStep, [&] { return FlashProgramAgrees(run); })) {
     return *ended;
   }
-  if (type == TargetType::TkSeries) {
+  if (run.target->configBits) {
     if (auto ended = ReadFlashConfiguration(run, kVerifyReadFlashConfigStep)) {
       return *ended;
     }
@@ -165,9 +153,9 @@ RunOutcome VerifyFlash(RunContext& run, TargetType type) {
   return Close(run, true);
 }
 
-RunOutcome ReadFlash(RunContext& run, TargetType type) {
-  if (auto ended = ReadFlashMemory(run, type, kReadFlashStep)) return *ended;
-  if (type == TargetType::TkSeries) {
+RunOutcome ReadFlash(RunContext& run) {
+  if (auto ended = ReadFlashMemory(run, kReadFlashStep)) return *ended;
+  if (run.target->configBits) {
     if (auto ended = ReadFlashConfiguration(run, kReadFlashConfigStep)) {
       return *ended;
     }
@@ -199,9 +187,10 @@ std::optional<RunOutcome> OpenWithoutFile(RunContext& run) {
 // A type the session cannot serve (no read command for its target, or none selected) is
 // refused before anything is sent.
 std::optional<RunOutcome> Refuse(RunContext& run, bool flash) {
-  const TargetType type = run.window.SelectedType();
-  if (flash ? IsTargetTypeItem(ItemIndexOf(type)) : TargetCanBeRead(type)) return std::nullopt;
-  run.window.ShowError(type == TargetType::EcoMode
+  HoldTargetType(run);
+  if (flash ? run.target != nullptr : TargetCanBeRead(run.type)) return std::nullopt;
+  // A type there is, but its target is only ever programmed by AutoProgram (type 3).
+  run.window.ShowError(run.target != nullptr
                            ? "Eco Mode targets have no read command: verify or read the image "
                              "stored in the KV-218 instead"
                            : "No target type selected");
@@ -211,8 +200,8 @@ std::optional<RunOutcome> Refuse(RunContext& run, bool flash) {
 }  // namespace
 
 bool TargetCanBeRead(TargetType type) {
-  return type == TargetType::TkSeries || type == TargetType::MvrxSeries ||
-         type == TargetType::CradleSet;
+  const TargetTypeRow* row = RowOf(type);
+  return row != nullptr && row->blockTransfers;
 }
 
 RunOutcome RunVerifyTarget(RunContext& run) {
@@ -222,7 +211,7 @@ RunOutcome RunVerifyTarget(RunContext& run) {
   run.station.flags.target = TargetFlags{};
   AnnounceRun(run);
   Title(run, kVerifyTargetHead);
-  return Finish(run, VerifyTarget(run, run.window.SelectedType()));
+  return Finish(run, VerifyTarget(run));
 }
 
 RunOutcome RunVerifyFlash(RunContext& run) {
@@ -232,7 +221,7 @@ RunOutcome RunVerifyFlash(RunContext& run) {
   run.station.flags.flash = FlashFlags{};
   AnnounceRun(run);
   Title(run, kVerifyFlashHead);
-  return Finish(run, VerifyFlash(run, run.window.SelectedType()));
+  return Finish(run, VerifyFlash(run));
 }
 
 RunOutcome RunReadTarget(RunContext& run) {
@@ -242,7 +231,7 @@ RunOutcome RunReadTarget(RunContext& run) {
   run.station.flags.target = TargetFlags{};
   AnnounceRun(run);
   Title(run, kReadTargetHead);
-  return Finish(run, ReadTarget(run, run.window.SelectedType()));
+  return Finish(run, ReadTarget(run));
 }
 
 RunOutcome RunReadFlash(RunContext& run) {
@@ -252,7 +241,7 @@ RunOutcome RunReadFlash(RunContext& run) {
   run.station.flags.flash = FlashFlags{};
   AnnounceRun(run);
   Title(run, kReadFlashHead);
-  return Finish(run, ReadFlash(run, run.window.SelectedType()));
+  return Finish(run, ReadFlash(run));
 }
 
 }  // namespace kv218

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "ground/text.h"
 #include "image/hex_loader.h"
 #include "image/load_texts.h"
 
@@ -18,8 +17,10 @@ std::optional<RunOutcome> OpenRun(RunContext& run, std::int32_t biasForType1) {
   }
   window.SetButtonsEnabled(false);
   AppendLoadingLines(window, station.HexFileName);
-  const TargetType type = window.SelectedType();
-  if (type == TargetType::MvrxSeries) station.image.ChecksumBiasFlag = biasForType1;
+  const TargetType type = run.type;
+  if (run.target != nullptr && run.target->protectedRows) {
+    station.image.ChecksumBiasFlag = biasForType1;
+  }
   run.control.lastLoad = run.images != nullptr
                              ? run.images->Load(station.image, station.HexFileName, type, window,
                                                 run.loop, run.control.loadOptions)
@@ -61,11 +62,6 @@ void ArmRun(RunContext& run) {
 void AnnounceRun(RunContext& run) {
   run.frames.BeginRun();
   if (run.sleep) run.sleep(kBeginRunPause);
-}
-
-std::string MismatchText(std::uint16_t std_, std::uint16_t now, bool upperCase) {
-  auto digits = upperCase ? &Hex : &HexLower;
-  return " NG ( std : 0x" + digits(std_, 4) + " , now : 0x" + digits(now, 4) + " )";
 }
 
 }  // namespace kv218

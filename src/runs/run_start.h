@@ -23,7 +23,4 @@ void ArmRun(RunContext& run);
 // BeginRun, then the blocking pause without handling messages.
 void AnnounceRun(RunContext& run);
 
-// The 4-digit comparison text of a failed verification, upper- or lower-case digits.
-std::string MismatchText(std::uint16_t std_, std::uint16_t now, bool upperCase);
-
 }  // namespace kv218

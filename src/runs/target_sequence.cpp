@@ -9,43 +9,38 @@
 namespace kv218 {
 namespace {
 
-// The first command of a run; nothing at all when no type is selected (the wait times out).
-void SendFirstCommand(Frames& frames, TargetType type) {
-  switch (type) {
-    case TargetType::TkSeries:
-      frames.ReadDeviceId();
-      break;
-    case TargetType::MvrxSeries:
-    case TargetType::CradleSet:
-      frames.ReadDeviceId(FamilyOf(type));
-      break;
-    case TargetType::EcoMode:
-      frames.AutoProgram();
-      break;
-    default:
-      break;
+// The first command of a run: the identity of a target moved in blocks, the whole image for
+// one the programmer programs on its own; nothing at all for no type (the wait times out).
+void SendFirstCommand(RunContext& run) {
+  if (run.target == nullptr) return;
+  if (run.target->blockTransfers) {
+    run.frames.ReadDeviceId(FamilyOf(run.type));
+  } else {
+    run.frames.AutoProgram();
   }
 }
-// Builders for the target families: type 0 has its own frames; every other selector value
-// goes through the family builders with its FamilyOf (so type 1 gives '8', type 2 '9', and
-// anything else, type 3 chosen in the middle of a run included, no family byte).
-void SendBulkErase(Frames& frames, TargetType type) {
-  type == TargetType::TkSeries ? frames.BulkErase() : frames.BulkErase(FamilyOf(type));
+
+// The 24-bit words have block frames of their own; the 16-bit targets' carry their family.
+bool Words24(const RunContext& run) { return run.target->layout == ImageLayout::Words24; }
+void SendWriteProgram(RunContext& run) {
+  Words24(run) ? run.frames.WriteProgram() : run.frames.WriteProgram(FamilyOf(run.type));
 }
-void SendWriteProgram(Frames& frames, TargetType type) {
-  type == TargetType::TkSeries ? frames.WriteProgram() : frames.WriteProgram(FamilyOf(type));
-}
-void SendReadProgram(Frames& frames, TargetType type) {
-  type == TargetType::TkSeries ? frames.ReadProgram() : frames.ReadProgram(FamilyOf(type));
+void SendReadProgram(RunContext& run) {
+  Words24(run) ? run.frames.ReadProgram() : run.frames.ReadProgram(FamilyOf(run.type));
 }
 
 RunOutcome Stopped(WaitResult result) {
   return result == WaitResult::Closed ? RunOutcome::Interrupted : RunOutcome::TimedOut;
 }
 
-// Reset and the closing line after a passed verification; "6." or "9." by type.
-RunOutcome ResetTarget(RunContext& run, std::string_view stepLine) {
-  LogOf(run).Step(stepLine);
+// Reset and the closing line after a passed verification; "9." after the configuration's
+// steps, "6." without them.
+RunOutcome ResetTarget(RunContext& run) {
+  if (!run.target->reset) {
+    LogOf(run).Ended(true);
+    return RunOutcome::Succeeded;
+  }
+  LogOf(run).Step(run.target->configBits ? kResetStep24 : kResetStep16);
   run.frames.ResetTarget();
   const WaitResult reset = AwaitFlag(run, run.station.flags.target.ResetDone, kTargetTimeoutTicks);
   if (reset != WaitResult::FlagSet) return Stopped(reset);
@@ -73,14 +68,13 @@ RunOutcome ConfigurationAndReset(RunContext& run) {
     return RunOutcome::Failed;
   }
   log.Result(" OK");
-  return ResetTarget(run, kResetStep24);
+  return ResetTarget(run);
 }
 
 // Steps 9 onward. A run stopped by a wait was already ended by AbortRun; any other outcome
 // leaves the end (EndRun) to the caller.
 RunOutcome Converse(RunContext& run) {
   Station& station = run.station;
-  WindowOps& window = run.window;
   TargetFlags& flags = station.flags.target;
   RunLog log = LogOf(run);
   bool aborted = false;
@@ -90,37 +84,32 @@ RunOutcome Converse(RunContext& run) {
     return result;
   };
 
-  run.control.AutoProgramResult = -1;
-  SendFirstCommand(run.frames, window.SelectedType());
+  SendFirstCommand(run);
   WaitResult result = wait(flags.DeviceIdResult);
   if (aborted) return Stopped(result);
 
-  if (window.SelectedType() == TargetType::EcoMode) {
+  // A reply nobody asked for (no type, nothing sent) ends a run that has no rule to go on by.
+  if (run.target == nullptr) return RunOutcome::Failed;
+  if (!run.target->blockTransfers) {
     // The programmer did it all; its reply has already written the result line.
-    // A type changed to 3 after another first command got no AutoProgram reply: not a success.
-    return run.control.AutoProgramResult > 0 ? RunOutcome::Succeeded : RunOutcome::Failed;
+    return flags.AutoProgramResult > 0 ? RunOutcome::Succeeded : RunOutcome::Failed;
   }
   if (flags.DeviceIdResult != 1) {
     log.Ended(false);
     return RunOutcome::Failed;
   }
 
-  SendBulkErase(run.frames, window.SelectedType());
+  run.frames.BulkErase(FamilyOf(run.type));
   result = wait(flags.EraseDone);
   if (aborted) return Stopped(result);
 
-  SendWriteProgram(run.frames, window.SelectedType());
+  SendWriteProgram(run);
   result = wait(flags.WriteDone);
   if (aborted) return Stopped(result);
 
-  const TargetType readType = window.SelectedType();
   KeepFileImage(station);
-  if (readType == TargetType::TkSeries) {
-    BlankImage24(station.image);
-  } else if (readType == TargetType::MvrxSeries || readType == TargetType::CradleSet) {
-    BlankImage16(station.image);
-  }
-  SendReadProgram(run.frames, readType);
+  BlankImage(station.image, run.target->layout);
+  SendReadProgram(run);
   result = wait(flags.ReadDone);
   if (aborted) return Stopped(result);
   if (flags.ReadDone != 1) {
@@ -130,25 +119,19 @@ RunOutcome Converse(RunContext& run) {
   }
 
   log.Step(kVerifyProgramStep);
-  const TargetType verifyType = window.SelectedType();
-  if (verifyType == TargetType::TkSeries || verifyType == TargetType::MvrxSeries ||
-      verifyType == TargetType::CradleSet) {
-    if (!TargetProgramAgrees(run, verifyType)) {
-      log.Ended(false);
-      return RunOutcome::Failed;
-    }
-    if (verifyType == TargetType::TkSeries) return ConfigurationAndReset(run);
-    log.Result(" OK");
-    return ResetTarget(run, kResetStep16);
+  if (!TargetProgramAgrees(run)) {
+    log.Ended(false);
+    return RunOutcome::Failed;
   }
-  // The selector shows a type without a verification rule (type 3 chosen during the run):
-  // the run ends without a result line.
-  return RunOutcome::Failed;
+  if (run.target->configBits) return ConfigurationAndReset(run);
+  log.Result(" OK");
+  return ResetTarget(run);
 }
 
 }  // namespace
 
 RunOutcome RunTargetSequence(RunContext& run) {
+  HoldTargetType(run);
   if (auto ended = OpenRun(run, 1)) return *ended;
   run.station.flags.target = TargetFlags{};
   AnnounceRun(run);

@@ -6,16 +6,8 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
-#include <string_view>
 
-#include "ground/message_loop.h"
-#include "ground/window_ops.h"
-#include "image/hex_loader.h"
-#include "image/image_source.h"
-#include "protocol/frames.h"
-#include "protocol/run_log.h"
-#include "protocol/station.h"
+#include "runs/run_context.h"
 
 namespace kv218 {
 
@@ -24,42 +16,6 @@ inline constexpr std::int32_t kTargetTimeoutTicks = 6;
 inline constexpr std::int32_t kFlashTimeoutTicks = 16;
 
 inline constexpr std::chrono::milliseconds kBeginRunPause{100};
-
-// What the window thread knows about the run in progress (owned by the controller).
-struct RunControl {
-  bool running = false;
-  bool closeRequested = false;  // the window is closing (or the command line was interrupted)
-  int AutoProgramResult = -1;   // result byte of the last AutoProgram reply, -1 before one
-  LoadOptions loadOptions;      // how every load reads the file (the window: the defaults)
-  LoadResult lastLoad;          // the outcome of the last load, by a run or the load button
-  // The store has asked the programmer to erase its flash: from here on, until the store's
-  // end, the image it holds is incomplete.
-  bool flashEraseAsked = false;
-};
-
-// Everything a sequence drives. The sleeper is the blocking pause after BeginRun; tests
-// replace it with a virtual one. images, when set, gives the run's reload of its file
-// instead of the file itself. loaded, when set, is told of the run's reload once it has
-// shown its lines.
-struct RunContext {
-  Station& station;
-  WindowOps& window;
-  MessageLoop& loop;
-  Frames& frames;
-  RunControl& control;
-  std::function<void(std::chrono::milliseconds)> sleep;
-  ImageSource* images = nullptr;
-  std::function<void(const LoadResult&)> loaded = {};
-  // The first word of the run's failure line, which a time-out writes too: "PROGRAMMING",
-  // or "VERIFY" and "READ" for the sessions that only read.
-  std::string_view verdictWord = kProgrammingVerdict;
-};
-
-// The run's lines that the record follows, written to its window and told to its station's
-// RunEvents.
-inline RunLog LogOf(RunContext& run) {
-  return RunLog(run.window, *run.station.events, run.verdictWord);
-}
 
 enum class WaitResult {
   FlagSet,   // the reply came

@@ -60,7 +60,7 @@ void ControllerFixture::LoadThroughButton(int type, const std::string& path) {
 RunOutcome ControllerFixture::Press(RunOutcome (Controller::*button)(), int type,
                                     const std::string& file) {
   window.targetType = type;
-  controller.station().HexFileName = file;
+  controller.SetHexFile(file);
   return (controller.*button)();
 }
 

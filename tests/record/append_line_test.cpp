@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "ground/record_platform.h"
+#include "record/record_platform.h"
 #include "testkit/temp_folder.h"
 
 namespace kv218 {

@@ -17,7 +17,6 @@
 #include "app/controller.h"
 #include "ground/utf8_path.h"
 #include "record/sha256.h"
-#include "sequence_bench.h"
 #include "sim/device_model.h"
 #include "sim/fault_set.h"
 #include "sim/in_process_port.h"
@@ -225,7 +224,7 @@ TEST_P(RecordedDifference, IsTheAsidesFirstDifferenceOrNull) {
   fixture.window.targetType = c.type;
   const std::string file = fixture.dir.Write(
       "image.hex", c.type == 0 ? testing::Type0Hex(64, 0x1000) : testing::Type16Hex(false));
-  fixture.controller.station().HexFileName = file;
+  fixture.controller.SetHexFile(file);
   (fixture.controller.*c.operation)();
 
   const auto lines = Lines(fixture);

@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "sequence_bench.h"
 #include "test_hex.h"
+#include "testkit/sequence_fixture.h"
 
 namespace kv218 {
 namespace {
 
-using testing::SequenceBench;
+using testing::SequenceFixture;
 using testing::TempFolder;
 using Lines = std::vector<std::string>;
 
@@ -285,7 +285,7 @@ const MatrixFiles& Files() {
   return files;
 }
 
-RunOutcome RunJob(SequenceBench& bench, Job job, int type) {
+RunOutcome RunJob(SequenceFixture& bench, Job job, int type) {
   const std::string& file = Files().ForType(type);
   return job == Job::Program ? bench.Program(type, file) : bench.Store(type, file);
 }
@@ -309,7 +309,7 @@ class FaultMatrix : public ::testing::TestWithParam<MatrixCase> {};
 
 TEST_P(FaultMatrix, EndsAsTheFaultDemands) {
   const MatrixCase& c = GetParam();
-  SequenceBench bench(c.fault.empty() ? std::vector<std::string>{} : std::vector{c.fault});
+  SequenceFixture bench(c.fault.empty() ? std::vector<std::string>{} : std::vector{c.fault});
   EXPECT_EQ(RunJob(bench, c.job, c.type), c.outcome);
 
   const Lines log = bench.Log();
@@ -331,7 +331,7 @@ TEST_P(FaultMatrix, EndsAsTheFaultDemands) {
   }
 
   if (c.outcome == RunOutcome::Succeeded) {
-    SequenceBench clean;
+    SequenceFixture clean;
     ASSERT_EQ(RunJob(clean, c.job, c.type), RunOutcome::Succeeded);
     EXPECT_TRUE(SameWork(bench.model->Memory(), clean.model->Memory()))
         << "a success, but the programmer does not hold what a clean run leaves";

@@ -12,8 +12,8 @@
 
 #include "ground/text.h"
 #include "image/checksums.h"
-#include "sequence_bench.h"
 #include "test_hex.h"
+#include "testkit/sequence_fixture.h"
 
 namespace kv218 {
 namespace {
@@ -23,7 +23,7 @@ using ::testing::ElementsAreArray;
 using testing::ExpectIdleAfterEndRun;
 using testing::OneByteDifferenceText;
 using testing::RunLines;
-using testing::SequenceBench;
+using testing::SequenceFixture;
 using ::testing::StartsWith;
 using testing::TempFolder;
 
@@ -49,7 +49,7 @@ class FlashSuccess : public ::testing::TestWithParam<SuccessCase> {};
 
 TEST_P(FlashSuccess, StoresVerifiesAndCountsTheErase) {
   const SuccessCase& c = GetParam();
-  SequenceBench bench;
+  SequenceFixture bench;
   bench.model->Memory().flash.EraseCounter = 41;
   EXPECT_EQ(bench.Store(c.type, Files().ForType(c.type)), RunOutcome::Succeeded);
   Lines expected = {"",
@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(EachType, FlashSuccess,
                                            SuccessCase{2, 9, 17}, SuccessCase{3, 1, 1}));
 
 TEST(FlashDownload, RefusesAtTheEnduranceLimitWithoutErasing) {
-  SequenceBench bench({"erase-counter=100000"});
+  SequenceFixture bench({"erase-counter=100000"});
   EXPECT_EQ(bench.Store(0, Files().type0), RunOutcome::Failed);
   EXPECT_THAT(RunLines(bench),
               ElementsAreArray(Lines{"", CounterNote(100000), "",
@@ -91,7 +91,7 @@ TEST(FlashDownload, RefusesAtTheEnduranceLimitWithoutErasing) {
 }
 
 TEST(FlashDownload, OneBelowTheLimitStoresTheLimit) {
-  SequenceBench bench({"erase-counter=99999"});
+  SequenceFixture bench({"erase-counter=99999"});
   EXPECT_EQ(bench.Store(2, Files().type16), RunOutcome::Succeeded);
   EXPECT_EQ(RunLines(bench)[1], CounterNote(99999));
   EXPECT_EQ(bench.model->Memory().flash.EraseCounter, 100000u);
@@ -100,13 +100,13 @@ TEST(FlashDownload, OneBelowTheLimitStoresTheLimit) {
 TEST(FlashDownload, Type1IsStoredWithoutTheBiasAndVerifiedWithoutLeavingRowsOut) {
   // The same image fails a type-1 target verification (its protected block does not carry
   // the magic sum) but stores and verifies in the programmer's flash.
-  SequenceBench bench;
+  SequenceFixture bench;
   EXPECT_EQ(bench.Store(1, Files().type16), RunOutcome::Succeeded);
   EXPECT_EQ(bench.station.image.ChecksumBiasFlag, 0);
 }
 
 TEST(FlashDownload, TheEraseGaugeCountsSilentTicksAgainstFifteen) {
-  SequenceBench bench({"silent-at=FE"});
+  SequenceFixture bench({"silent-at=FE"});
   std::size_t atErase = 0;
   bench.OnFrame([&](const sim::Frame& frame) {
     if (frame.command == Command::FlashErase) atErase = bench.window.progressCalls.size();
@@ -131,7 +131,7 @@ class FlashTimeout : public ::testing::TestWithParam<TimeoutCase> {};
 
 TEST_P(FlashTimeout, GivesUpAfterSixteenSilentTicks) {
   const TimeoutCase& c = GetParam();
-  SequenceBench bench({c.fault});
+  SequenceFixture bench({c.fault});
   EXPECT_EQ(bench.Store(c.type, Files().ForType(c.type)), RunOutcome::TimedOut);
   const Lines log = bench.Log();
   ASSERT_GE(log.size(), 3u);
@@ -174,7 +174,7 @@ class FlashMismatch : public ::testing::TestWithParam<MismatchCase> {};
 TEST_P(FlashMismatch, LogsTheTypesNgTextAndFails) {
   const MismatchCase& c = GetParam();
   const bool config = c.fault.empty();
-  SequenceBench bench(config ? std::vector<std::string>{} : std::vector{c.fault});
+  SequenceFixture bench(config ? std::vector<std::string>{} : std::vector{c.fault});
   if (config) {
     // The programmer's flash gives back one configuration bit changed.
     bench.OnFrame([&](const sim::Frame& frame) {
@@ -224,10 +224,10 @@ TEST_P(FlashShortReadBack, FailsTheVerifyLineThoughTheSumsWouldAgree) {
   const int type = GetParam();
   TempFolder dir;
   const std::string small = dir.Write("small.hex", testing::SmallHex(type));
-  SequenceBench whole;
+  SequenceFixture whole;
   ASSERT_EQ(whole.Store(type, small), RunOutcome::Succeeded);
 
-  SequenceBench bench({"short-reply=FRD"});
+  SequenceFixture bench({"short-reply=FRD"});
   EXPECT_EQ(bench.Store(type, small), RunOutcome::Failed);
   const Lines log = bench.Log();
   EXPECT_THAT(Lines(log.end() - 2, log.end()),
@@ -239,7 +239,7 @@ TEST_P(FlashShortReadBack, FailsTheVerifyLineThoughTheSumsWouldAgree) {
 INSTANTIATE_TEST_SUITE_P(EachType, FlashShortReadBack, ::testing::Values(0, 1, 2, 3));
 
 TEST(FlashDownload, ACloseRequestDuringTheWriteEndsTheRunAtOnce) {
-  SequenceBench bench;
+  SequenceFixture bench;
   bench.OnFrame([&](const sim::Frame& frame) {
     if (frame.command == Command::FlashWriteData) bench.control.closeRequested = true;
   });
@@ -264,7 +264,7 @@ void PrintTo(const CloseCase& c, std::ostream* os) {
 class FlashClose : public ::testing::TestWithParam<CloseCase> {};
 
 TEST_P(FlashClose, CountsEveryEraseThatWasSent) {
-  SequenceBench bench({"erase-counter=41"});
+  SequenceFixture bench({"erase-counter=41"});
   bench.OnFrame([&](const sim::Frame& frame) {
     if (frame.command == GetParam().closeAt) bench.control.closeRequested = true;
   });
@@ -290,7 +290,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, FlashClose,
 // The erase that a close waits for is still bounded by the flash time-out; with no
 // acknowledgement nothing says the flash was erased, and no count is stored.
 TEST(FlashDownload, AnEraseThatNeverEndsTimesOutThoughACloseWaitsForIt) {
-  SequenceBench bench({"silent-at=FE"});
+  SequenceFixture bench({"silent-at=FE"});
   bench.OnFrame([&](const sim::Frame& frame) {
     if (frame.command == Command::FlashErase) bench.control.closeRequested = true;
   });
@@ -305,7 +305,7 @@ TEST(FlashDownload, AnEraseThatNeverEndsTimesOutThoughACloseWaitsForIt) {
 }
 
 TEST(FlashDownload, WithoutAFileOnlyWarns) {
-  SequenceBench bench;
+  SequenceFixture bench;
   EXPECT_EQ(bench.Store(0, ""), RunOutcome::NoFile);
   EXPECT_EQ(bench.window.log, (Lines{"", "<<WARNING>> Please load file first !!"}));
   EXPECT_TRUE(bench.Received().empty());

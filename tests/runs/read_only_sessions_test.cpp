@@ -17,9 +17,9 @@
 #include "ground/text.h"
 #include "image/hex_loader.h"
 #include "image/hex_writer.h"
-#include "runs/run_start.h"
-#include "sequence_bench.h"
+#include "runs/read_back_check.h"
 #include "test_hex.h"
+#include "testkit/sequence_fixture.h"
 
 namespace kv218 {
 namespace {
@@ -28,7 +28,7 @@ using sim::Command;
 using ::testing::ElementsAreArray;
 using testing::ExpectIdleAfterEndRun;
 using testing::OneByteDifferenceText;
-using testing::SequenceBench;
+using testing::SequenceFixture;
 using ::testing::StartsWith;
 using testing::TempFolder;
 
@@ -51,14 +51,14 @@ const std::set<Command> kFlashReads = {Command::BeginRun, Command::FlashReadData
                                        Command::FlashReadConfig, Command::EndRun};
 
 // The commands received from index `from` on, in a set.
-std::set<Command> CommandsSince(const SequenceBench& bench, std::size_t from) {
+std::set<Command> CommandsSince(const SequenceFixture& bench, std::size_t from) {
   return std::set<Command>(bench.Received().begin() + static_cast<std::ptrdiff_t>(from),
                            bench.Received().end());
 }
 
 // The lines after the last run's loader lines (or, for a session without a file, after the
 // earlier runs' lines).
-Lines LinesSince(const SequenceBench& bench, std::size_t from) {
+Lines LinesSince(const SequenceFixture& bench, std::size_t from) {
   const Lines log = bench.Log();
   return Lines(log.begin() + static_cast<std::ptrdiff_t>(from), log.end());
 }
@@ -75,7 +75,7 @@ class VerifyTargetPass : public ::testing::TestWithParam<PassCase> {};
 
 TEST_P(VerifyTargetPass, ReadsTheBoardItProgrammedWithReadFramesOnly) {
   const PassCase& c = GetParam();
-  SequenceBench bench;
+  SequenceFixture bench;
   ASSERT_EQ(bench.Program(c.type, Files().ForType(c.type)), RunOutcome::Succeeded);
   const std::size_t sent = bench.Received().size();
   const std::size_t dataBlocks = bench.CountReceived(Command::ReadData);
@@ -160,7 +160,7 @@ class VerifyChangedBoard : public ::testing::TestWithParam<ChangeCase> {};
 TEST_P(VerifyChangedBoard, FailsNamingTheFirstDifferenceOrPassesWhereNothingLooks) {
   const ChangeCase& c = GetParam();
   const bool flash = c.area == Area::Flash || c.area == Area::FlashConfig;
-  SequenceBench bench;
+  SequenceFixture bench;
   const std::string& file = Files().ForType(c.type);
   ASSERT_EQ(flash ? bench.Store(c.type, file) : bench.Program(c.type, file), RunOutcome::Succeeded);
   const std::uint8_t was = Change(bench.model->Memory(), c);
@@ -210,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName<ChangeCase>);
 
 TEST(VerifyTarget, ARejectedIdentityEndsBeforeAnythingIsRead) {
-  SequenceBench bench({"bad-identity"});
+  SequenceFixture bench({"bad-identity"});
   EXPECT_EQ(bench.Run(&RunVerifyTarget, 0, Files().type0), RunOutcome::Failed);
   EXPECT_EQ(bench.Received(),
             (std::vector<Command>{Command::BeginRun, Command::ReadDeviceId, Command::EndRun}));
@@ -221,7 +221,7 @@ TEST(VerifyTarget, ARejectedIdentityEndsBeforeAnythingIsRead) {
 }
 
 TEST(VerifyTarget, ASilentProgrammerTimesOutWithTheVerifyFailureLine) {
-  SequenceBench bench({"silent-at=RDD#3"});
+  SequenceFixture bench({"silent-at=RDD#3"});
   EXPECT_EQ(bench.Run(&RunVerifyTarget, 2, Files().type16), RunOutcome::TimedOut);
   const Lines log = bench.Log();
   EXPECT_THAT(
@@ -233,7 +233,7 @@ TEST(VerifyTarget, ASilentProgrammerTimesOutWithTheVerifyFailureLine) {
 }
 
 TEST(VerifyTarget, Type3HasNoReadCommandAndNothingIsSent) {
-  SequenceBench bench;
+  SequenceFixture bench;
   for (auto session : {&RunVerifyTarget, &RunReadTarget}) {
     EXPECT_EQ(bench.Run(session, 3, Files().type3), RunOutcome::Failed);
   }
@@ -246,7 +246,7 @@ TEST(VerifyTarget, Type3HasNoReadCommandAndNothingIsSent) {
 TEST(VerifyFlash, LeavesTheEraseCounterAndSendsOnlyFlashReads) {
   for (int type = 0; type <= 3; ++type) {
     SCOPED_TRACE(type);
-    SequenceBench bench;
+    SequenceFixture bench;
     ASSERT_EQ(bench.Store(type, Files().ForType(type)), RunOutcome::Succeeded);
     const std::uint32_t counter = bench.model->Memory().flash.EraseCounter;
     const std::size_t sent = bench.Received().size();
@@ -283,7 +283,7 @@ class AgreeingSums : public ::testing::TestWithParam<AgreeingSumsCase> {};
 
 TEST_P(AgreeingSums, AreAFailureThatNamesTheFirstOfTheDifferences) {
   const AgreeingSumsCase& c = GetParam();
-  SequenceBench bench;
+  SequenceFixture bench;
   std::int64_t firstAddress = -1;
   bool changed = false;
   // Flips bit 0 of the first byte of each parity among count bytes, and notes the lower file
@@ -364,7 +364,7 @@ bool Compared(const RoundTripCase& c, std::size_t offset) {
 
 TEST_P(ReadRoundTrip, LoadsBackToTheImageAndConfigurationOfTheFileWritten) {
   const RoundTripCase& c = GetParam();
-  SequenceBench bench;
+  SequenceFixture bench;
   const std::string& file = Files().ForType(c.type);
   ASSERT_EQ(c.flash ? bench.Store(c.type, file) : bench.Program(c.type, file),
             RunOutcome::Succeeded);
@@ -403,7 +403,7 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName<RoundTripCase>);
 
 TEST(ReadTarget, Type0ReadsTheWholeProgramWindowAndTheConfiguration) {
-  SequenceBench bench;
+  SequenceFixture bench;
   EXPECT_EQ(bench.Run(&RunReadTarget, 0), RunOutcome::Succeeded);
   // 21,888 rows in blocks of 256: 86 blocks, the address set again after every fourth.
   EXPECT_EQ(bench.CountReceived(Command::ReadData), 86u);

@@ -12,9 +12,9 @@
 #include "ground/text.h"
 #include "ground/utf8_path.h"
 #include "image/checksums.h"
-#include "runs/run_start.h"
-#include "sequence_bench.h"
+#include "runs/read_back_check.h"
 #include "test_hex.h"
+#include "testkit/sequence_fixture.h"
 
 namespace kv218 {
 namespace {
@@ -24,7 +24,7 @@ using ::testing::ElementsAreArray;
 using testing::ExpectIdleAfterEndRun;
 using testing::OneByteDifferenceText;
 using testing::RunLines;
-using testing::SequenceBench;
+using testing::SequenceFixture;
 using ::testing::StartsWith;
 using testing::TempFolder;
 
@@ -61,7 +61,7 @@ class TargetSuccess : public ::testing::TestWithParam<SuccessCase> {};
 
 TEST_P(TargetSuccess, RunsEveryStepAndLogsTheExactLines) {
   const SuccessCase& c = GetParam();
-  SequenceBench bench;
+  SequenceFixture bench;
   EXPECT_EQ(bench.Program(c.type, Files().ForType(c.type)), RunOutcome::Succeeded);
   EXPECT_THAT(RunLines(bench), ElementsAreArray(c.lines));
   ExpectIdleAfterEndRun(bench);
@@ -94,14 +94,14 @@ INSTANTIATE_TEST_SUITE_P(
                      "PROGRAMMING SUCCEEDED. (T)"}}));
 
 TEST(TargetSequence, Type0MovesEveryBlockAndSetsANewAddressAfterAMultipleOfFour) {
-  SequenceBench full;
+  SequenceFixture full;
   ASSERT_EQ(full.Program(0, Files().type0), RunOutcome::Succeeded);
   EXPECT_EQ(full.CountReceived(Command::WriteData), 86u);
   EXPECT_EQ(full.CountReceived(Command::ReadData), 86u);
 
   // 64 blocks: after the 64th data reply the phase asks for a new address, so one more
   // set-address and data exchange come before the end frame.
-  SequenceBench blocks64;
+  SequenceFixture blocks64;
   ASSERT_EQ(blocks64.Program(0, Files().type0Blocks64), RunOutcome::Succeeded);
   EXPECT_EQ(blocks64.CountReceived(Command::WriteData), 64u);
   EXPECT_EQ(blocks64.CountReceived(Command::ReadData), 65u);
@@ -109,7 +109,7 @@ TEST(TargetSequence, Type0MovesEveryBlockAndSetsANewAddressAfterAMultipleOfFour)
 }
 
 TEST(TargetSequence, PausesAfterBeginRunBeforeTheFirstCommand) {
-  SequenceBench bench;
+  SequenceFixture bench;
   ASSERT_EQ(bench.Program(2, Files().type16), RunOutcome::Succeeded);
   const auto& events = bench.Events();
   ASSERT_GE(events.size(), 3u);
@@ -120,14 +120,14 @@ TEST(TargetSequence, PausesAfterBeginRunBeforeTheFirstCommand) {
 }
 
 TEST(TargetSequence, Type3SendsBeginRunAutoProgramAndEndRunOnly) {
-  SequenceBench bench;
+  SequenceFixture bench;
   ASSERT_EQ(bench.Program(3, Files().type3), RunOutcome::Succeeded);
   EXPECT_EQ(bench.Received(),
             (std::vector<Command>{Command::BeginRun, Command::AutoProgram, Command::EndRun}));
 }
 
 TEST(TargetSequence, Type3ProgrammerFailureIsAFailedRun) {
-  SequenceBench bench({"autoprogram-fails"});
+  SequenceFixture bench({"autoprogram-fails"});
   EXPECT_EQ(bench.Program(3, Files().type3), RunOutcome::Failed);
   EXPECT_THAT(RunLines(bench), ElementsAreArray(Lines{"", "PROGRAMMING TARGET ... (T)",
                                                       "1. Aoto Programming Main Memory ... NG",
@@ -136,7 +136,7 @@ TEST(TargetSequence, Type3ProgrammerFailureIsAFailedRun) {
 }
 
 TEST(TargetSequence, WithoutAFileOnlyWarns) {
-  SequenceBench bench;
+  SequenceFixture bench;
   bench.window.buttonsEnabled = true;
   EXPECT_EQ(bench.Program(0, ""), RunOutcome::NoFile);
   EXPECT_EQ(bench.window.log, (Lines{"", "<<WARNING>> Please load file first !!"}));
@@ -153,7 +153,7 @@ void PrintTo(const IdentityCase& c, std::ostream* os) { *os << "type " << c.type
 class IdentityMismatch : public ::testing::TestWithParam<IdentityCase> {};
 
 TEST_P(IdentityMismatch, FailsWithoutErasing) {
-  SequenceBench bench({"bad-identity"});
+  SequenceFixture bench({"bad-identity"});
   EXPECT_EQ(bench.Program(GetParam().type, Files().ForType(GetParam().type)), RunOutcome::Failed);
   EXPECT_THAT(RunLines(bench), ElementsAreArray(Lines{"", "PROGRAMMING TARGET ... (T)",
                                                       GetParam().line, "PROGRAMMING FAILED. (T)"}));
@@ -179,7 +179,7 @@ class TargetTimeout : public ::testing::TestWithParam<TimeoutCase> {};
 
 TEST_P(TargetTimeout, GivesUpAfterSixSilentTicks) {
   const TimeoutCase& c = GetParam();
-  SequenceBench bench({c.fault});
+  SequenceFixture bench({c.fault});
   EXPECT_EQ(bench.Program(c.type, Files().ForType(c.type)), RunOutcome::TimedOut);
   const Lines log = bench.Log();
   ASSERT_GE(log.size(), 3u);
@@ -229,7 +229,7 @@ class VerificationMismatch : public ::testing::TestWithParam<MismatchCase> {};
 
 TEST_P(VerificationMismatch, LogsBothSumsInTheTypesCaseAndDoesNotReset) {
   const MismatchCase& c = GetParam();
-  SequenceBench bench(c.fault.empty() ? std::vector<std::string>{} : std::vector{c.fault});
+  SequenceFixture bench(c.fault.empty() ? std::vector<std::string>{} : std::vector{c.fault});
   if (c.config) {
     // The target gives back one configuration bit changed.
     bench.OnFrame([&](const sim::Frame& frame) {
@@ -285,10 +285,10 @@ TEST_P(ShortReadBack, FailsOnTheReadBackLineThoughTheSumsWouldAgree) {
   const ShortReadCase& c = GetParam();
   TempFolder dir;
   const std::string small = dir.Write("small.hex", testing::SmallHex(c.type));
-  SequenceBench whole;
+  SequenceFixture whole;
   ASSERT_EQ(whole.Program(c.type, small), RunOutcome::Succeeded);
 
-  SequenceBench bench({c.fault});
+  SequenceFixture bench({c.fault});
   EXPECT_EQ(bench.Program(c.type, small), RunOutcome::Failed);
   const Lines log = bench.Log();
   EXPECT_THAT(
@@ -313,44 +313,40 @@ TEST(TargetSequence, MismatchTextUsesUpperCaseForType0AndLowerCaseOtherwise) {
 TEST(TargetSequence, Type1LeavesTheProtectedRowsOutAndAdds443) {
   // The programmer reads filler in rows 1,856..1,983 of a type-1 target: the image verifies
   // only when its own bytes there sum to 0x6795; a type-2 target gives everything back.
-  SequenceBench withBlock;
+  SequenceFixture withBlock;
   EXPECT_EQ(withBlock.Program(1, Files().type16), RunOutcome::Succeeded);
-  SequenceBench withoutBlock;
+  SequenceFixture withoutBlock;
   EXPECT_EQ(withoutBlock.Program(1, Files().type16Plain), RunOutcome::Failed);
   const Lines failedLog = withoutBlock.Log();
   EXPECT_THAT(failedLog[failedLog.size() - 2],
               StartsWith("5. Verify Program Memory ... NG ( std : 0x"));
-  SequenceBench type2;
+  SequenceFixture type2;
   EXPECT_EQ(type2.Program(2, Files().type16Plain), RunOutcome::Succeeded);
 }
 
-TEST(TargetSequence, SelectorChangedToType3BeforeVerificationEndsWithoutAResult) {
-  SequenceBench bench;
-  bench.OnFrame([&](const sim::Frame& frame) {
-    if (frame.command == Command::ReadStart) bench.window.targetType = 3;
-  });
-  EXPECT_EQ(bench.Program(0, Files().type0), RunOutcome::Failed);
-  const Lines log = bench.Log();
-  EXPECT_EQ(log.back(), "5. Verify Program Memory ...");
-  EXPECT_EQ(bench.CountReceived(Command::WriteConfig), 0u);
-  EXPECT_EQ(bench.CountReceived(Command::ResetTarget), 0u);
-  ExpectIdleAfterEndRun(bench);
-}
-
-TEST(TargetSequence, SelectorChangedToType3AfterTheIdentityEndsTheRun) {
-  SequenceBench bench;
-  bench.OnFrame([&](const sim::Frame& frame) {
-    if (frame.command == Command::ReadDeviceId) bench.window.targetType = 3;
-  });
-  EXPECT_EQ(bench.Program(0, Files().type0), RunOutcome::Failed);
-  EXPECT_EQ(bench.Received(),
-            (std::vector<Command>{Command::BeginRun, Command::ReadDeviceId, Command::EndRun}));
-  EXPECT_EQ(bench.Log().back(), "1. Reading Device ID ... OK ( 0xBF , 0x2118 )");
+TEST(TargetSequence, SelectorChangedDuringTheRunChangesNothing) {
+  // The run reads its type once, at its start: a selector moved to type 3 after the identity
+  // or before the read-back leaves every frame, line and outcome of the type-0 run as it was.
+  SequenceFixture undisturbed;
+  ASSERT_EQ(undisturbed.Program(0, Files().type0), RunOutcome::Succeeded);
+  for (const Command when : {Command::ReadDeviceId, Command::ReadStart}) {
+    SCOPED_TRACE(static_cast<int>(when));
+    SequenceFixture bench;
+    bench.OnFrame([&](const sim::Frame& frame) {
+      if (frame.command == when) bench.window.targetType = 3;
+    });
+    EXPECT_EQ(bench.Program(0, Files().type0), RunOutcome::Succeeded);
+    EXPECT_EQ(bench.Received(), undisturbed.Received());
+    EXPECT_EQ(bench.Log(), undisturbed.Log());
+    EXPECT_EQ(bench.CountReceived(Command::WriteConfig), 1u);
+    EXPECT_EQ(bench.CountReceived(Command::ResetTarget), 1u);
+    ExpectIdleAfterEndRun(bench);
+  }
 }
 
 TEST(TargetSequence, StatusReportsDuringARunAreLoggedAndKeepTheLineAlive) {
   // A report in the middle of the write comes between the step line and its completion.
-  SequenceBench busy;
+  SequenceFixture busy;
   int blocks = 0;
   busy.OnFrame([&](const sim::Frame& frame) {
     if (frame.command == Command::WriteData && ++blocks == 2) {
@@ -367,7 +363,7 @@ TEST(TargetSequence, StatusReportsDuringARunAreLoggedAndKeepTheLineAlive) {
 
   // While the programmer is silent, a report clears the time-out count: 2 ticks, the report,
   // then 6 more ticks.
-  SequenceBench silent({"silent-at=E"});
+  SequenceFixture silent({"silent-at=E"});
   silent.InjectAfter(std::chrono::milliseconds(3000), {0x1B, 0x53, 0x01, 0x05});
   EXPECT_EQ(silent.Program(0, Files().type0), RunOutcome::TimedOut);
   EXPECT_EQ(silent.loop.TicksDelivered(), 2 + kTargetTimeoutTicks);
@@ -386,7 +382,7 @@ void PrintTo(const PhaseCase& c, std::ostream* os) { *os << c.fault; }
 class PhasesAfterTimeout : public ::testing::TestWithParam<PhaseCase> {};
 
 TEST_P(PhasesAfterTimeout, TheNextRunsStartTheirTransfersAfresh) {
-  SequenceBench bench({GetParam().fault});  // only the N-th such frame is swallowed
+  SequenceFixture bench({GetParam().fault});  // only the N-th such frame is swallowed
   ASSERT_EQ(bench.Program(0, Files().type0), RunOutcome::TimedOut);
   EXPECT_NE(GetParam().write ? bench.station.transfer.WritePhase : bench.station.transfer.ReadPhase,
             0);
@@ -409,7 +405,7 @@ TEST(TargetSequence, AFailedReloadReturnsToIdle) {
   TempFolder dir;
   const std::string badHex = dir.Write("bad.hex", ":10000000ZZ\r\n");
   for (const std::string& path : {Utf8FromPath(dir.path() / "gone.hex"), badHex}) {
-    SequenceBench bench;
+    SequenceFixture bench;
     bench.window.buttonsEnabled = true;
     EXPECT_EQ(bench.Program(0, path), RunOutcome::LoadFailed) << path;
     EXPECT_EQ(bench.window.errors.size(), 1u) << path;
@@ -421,7 +417,7 @@ TEST(TargetSequence, AFailedReloadReturnsToIdle) {
 }
 
 TEST(TargetSequence, ACloseRequestEndsTheRunAtOnce) {
-  SequenceBench bench;
+  SequenceFixture bench;
   int blocks = 0;
   bench.OnFrame([&](const sim::Frame& frame) {
     if (frame.command == Command::WriteData && ++blocks == 5) bench.control.closeRequested = true;

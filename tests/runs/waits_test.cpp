@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "sequence_bench.h"
 #include "testkit/recording_port.h"
 #include "testkit/recording_window.h"
+#include "testkit/sequence_fixture.h"
 #include "testkit/virtual_time_loop.h"
 
 namespace kv218 {

@@ -122,7 +122,7 @@ Conversation Converse(const Case& c, bool silence, sim::Unsteady unsteady,
     controller.ReadSettingsFile();
     if (silence) controller.ForceSilenceFraming();
     EXPECT_TRUE(controller.OpenPort(server.SlavePath(), false));
-    controller.station().HexFileName = dir.Write("image.hex", c.image());
+    controller.SetHexFile(dir.Write("image.hex", c.image()));
     result.outcome = c.store ? controller.StoreInProgrammer() : controller.ProgramTarget();
     controller.Close(0);
     for (const std::string& text : window.log) result.log.push_back(WithoutStamp(text));

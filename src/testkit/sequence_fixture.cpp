@@ -1,4 +1,4 @@
-#include "sequence_bench.h"
+#include "sequence_fixture.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 
 #include "ground/text.h"
 #include "protocol/receive_handler.h"
-#include "runs/reply_watch.h"
 #include "sim/fault_set.h"
 
 namespace kv218::testing {
@@ -25,7 +24,7 @@ sim::DeviceOptions OptionsWith(const std::vector<std::string>& faults) {
 
 }  // namespace
 
-SequenceBench::SequenceBench(const std::vector<std::string>& faults)
+SequenceFixture::SequenceFixture(const std::vector<std::string>& faults)
     : model(std::make_unique<sim::DeviceModel>(OptionsWith(faults))),
       port(std::make_unique<sim::InProcessPort>(*model, loop)),
       run{station, window, loop, frames, control, [this](std::chrono::milliseconds pause) {
@@ -39,28 +38,27 @@ SequenceBench::SequenceBench(const std::vector<std::string>& faults)
   });
   port->SetReceiver([this](const std::uint8_t* data, std::size_t count) {
     ReceiveHandler(station, window, loop, frames, data, count);
-    WatchReply(control, data, count);
   });
   port->Open("sim", "115200,E,8,1");
   station.port = port.get();
   loop.SetTickHandler([this] { ++station.TimeOutCount; });
 }
 
-SequenceBench::~SequenceBench() {
+SequenceFixture::~SequenceFixture() {
   station.port = nullptr;
   loop.Shutdown();
 }
 
-RunOutcome SequenceBench::Program(int type, const std::string& path) {
+RunOutcome SequenceFixture::Program(int type, const std::string& path) {
   return Run(&RunTargetSequence, type, path);
 }
 
-RunOutcome SequenceBench::Store(int type, const std::string& path) {
+RunOutcome SequenceFixture::Store(int type, const std::string& path) {
   return Run(&RunFlashDownload, type, path);
 }
 
-RunOutcome SequenceBench::Run(RunOutcome (*session)(RunContext&), int type,
-                              const std::string& path) {
+RunOutcome SequenceFixture::Run(RunOutcome (*session)(RunContext&), int type,
+                                const std::string& path) {
   window.targetType = type;
   station.HexFileName = path;
   control.running = true;
@@ -70,25 +68,23 @@ RunOutcome SequenceBench::Run(RunOutcome (*session)(RunContext&), int type,
   return outcome;
 }
 
-void SequenceBench::InjectAfter(std::chrono::milliseconds delay, std::vector<std::uint8_t> burst) {
+void SequenceFixture::InjectAfter(std::chrono::milliseconds delay,
+                                  std::vector<std::uint8_t> burst) {
   loop.PostAfter(delay, [this, burst] {
     ReceiveHandler(station, window, loop, frames, burst.data(), burst.size());
-    WatchReply(control, burst.data(), burst.size());
   });
 }
 
-void SequenceBench::Inject(std::vector<std::uint8_t> burst) {
-  loop.Post([this, burst] {
-    ReceiveHandler(station, window, loop, frames, burst.data(), burst.size());
-    WatchReply(control, burst.data(), burst.size());
-  });
+void SequenceFixture::Inject(std::vector<std::uint8_t> burst) {
+  loop.Post(
+      [this, burst] { ReceiveHandler(station, window, loop, frames, burst.data(), burst.size()); });
 }
 
-std::size_t SequenceBench::CountReceived(sim::Command command) const {
+std::size_t SequenceFixture::CountReceived(sim::Command command) const {
   return static_cast<std::size_t>(std::count(received_.begin(), received_.end(), command));
 }
 
-std::vector<std::string> SequenceBench::Log() const { return WithoutTimeStamps(window.log); }
+std::vector<std::string> SequenceFixture::Log() const { return WithoutTimeStamps(window.log); }
 
 std::vector<std::string> WithoutTimeStamps(const std::vector<std::string>& log) {
   std::vector<std::string> lines;
@@ -107,8 +103,8 @@ std::vector<std::string> WithoutTimeStamps(const std::vector<std::string>& log) 
   return lines;
 }
 
-std::vector<std::string> RunLines(const SequenceBench& bench) {
-  std::vector<std::string> log = bench.Log();
+std::vector<std::string> RunLines(const SequenceFixture& fixture) {
+  std::vector<std::string> log = fixture.Log();
   EXPECT_GE(log.size(), 3u);
   if (log.size() < 3) return {};
   EXPECT_EQ(log[0], "");
@@ -122,12 +118,12 @@ std::string OneByteDifferenceText(std::int64_t address, std::uint8_t file, std::
          " (1 byte differs)";
 }
 
-void ExpectIdleAfterEndRun(const SequenceBench& bench) {
-  EXPECT_TRUE(bench.window.buttonsEnabled);
-  EXPECT_FALSE(bench.loop.TickTimerOn());
-  ASSERT_FALSE(bench.Received().empty());
-  EXPECT_EQ(bench.Received().front(), sim::Command::BeginRun);
-  EXPECT_EQ(bench.Received().back(), sim::Command::EndRun);
+void ExpectIdleAfterEndRun(const SequenceFixture& fixture) {
+  EXPECT_TRUE(fixture.window.buttonsEnabled);
+  EXPECT_FALSE(fixture.loop.TickTimerOn());
+  ASSERT_FALSE(fixture.Received().empty());
+  EXPECT_EQ(fixture.Received().front(), sim::Command::BeginRun);
+  EXPECT_EQ(fixture.Received().back(), sim::Command::EndRun);
 }
 
 }  // namespace kv218::testing

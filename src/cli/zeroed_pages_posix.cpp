@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "ground/zeroed_pages.h"
+#include "cli/zeroed_pages.h"
 
 namespace kv218 {
 

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "ground/record_platform.h"
+#include "record/record_platform.h"
 
 namespace kv218 {
 

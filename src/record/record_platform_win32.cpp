@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "ground/record_platform.h"
 #include "ground/utf8.h"
+#include "record/record_platform.h"
 
 namespace kv218 {
 namespace {

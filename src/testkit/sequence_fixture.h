@@ -1,6 +1,6 @@
 #pragma once
-// A station wired to the simulated programmer in-process, on a virtual-time loop: every reply
-// arrives as a message at once, and silent waits run their ticks in microseconds.
+// The runs' fixture: a station wired to the simulated programmer in-process, on a virtual-time
+// loop: every reply arrives as a message at once, and silent waits run their ticks in microseconds.
 
 #include <chrono>
 #include <memory>
@@ -21,11 +21,11 @@
 
 namespace kv218::testing {
 
-class SequenceBench {
+class SequenceFixture {
  public:
   // faults: simulator fault texts ("silent-at=E", "bad-identity", ...).
-  explicit SequenceBench(const std::vector<std::string>& faults = {});
-  ~SequenceBench();
+  explicit SequenceFixture(const std::vector<std::string>& faults = {});
+  ~SequenceFixture();
 
   RunOutcome Program(int type, const std::string& path);
   RunOutcome Store(int type, const std::string& path);
@@ -66,13 +66,13 @@ class SequenceBench {
 std::vector<std::string> WithoutTimeStamps(const std::vector<std::string>& log);
 
 // The log lines after the loader's three ("", path, "Loading ... OK ...").
-std::vector<std::string> RunLines(const SequenceBench& bench);
+std::vector<std::string> RunLines(const SequenceFixture& fixture);
 
 // The aside after the NG line of a read-back that differs from the file in one byte only:
 // at that byte's HEX file address, the file's value and the bits the read-back changed.
 std::string OneByteDifferenceText(std::int64_t address, std::uint8_t file, std::uint8_t flipped);
 
 // The window is idle again, and the programmer was told the run began and is over.
-void ExpectIdleAfterEndRun(const SequenceBench& bench);
+void ExpectIdleAfterEndRun(const SequenceFixture& fixture);
 
 }  // namespace kv218::testing
