@@ -16,7 +16,7 @@
 
 #include "app/controller.h"
 #include "ground/utf8_path.h"
-#include "record/sha256.h"
+#include "image/sha256.h"
 #include "sequence_bench.h"
 #include "sim/device_model.h"
 #include "sim/fault_set.h"
@@ -35,6 +35,26 @@ using ::testing::StartsWith;
 const WallTime kEpoch{std::chrono::seconds(1'700'000'000)};
 
 enum class RecordedOperation { Program, Store };
+
+std::string DigestOf(const std::string& bytes) {
+  Sha256 hash;
+  hash.Update(bytes);
+  return DigestText(hash.Finish());
+}
+
+// The recording window, with a look at each line the run logs as it is logged.
+class WatchedWindow : public RecordingWindow {
+ public:
+  void AppendLog(std::string_view line) override {
+    RecordingWindow::AppendLog(line);
+    if (onLog) onLog(line);
+  }
+  void AppendAside(std::string_view line) override {
+    RecordingWindow::AppendAside(line);
+    if (onLog) onLog(line);
+  }
+  std::function<void(std::string_view)> onLog;
+};
 
 // A controller on the in-process programmer, recording into a file of the test's folder.
 class RecordBench {
@@ -55,7 +75,8 @@ class RecordBench {
       if (onFrame) onFrame(frame);
     });
     controller.SetSleeper([this](std::chrono::milliseconds pause) { loop.Sleep(pause); });
-    controller.SetClock([this] { return kEpoch + loop.Now(); });
+    controller.SetClock([this] { return kEpoch + loop.Now() + clockStep; });
+    controller.SetSteadyClock([this] { return SteadyTime(loop.Now()); });
   }
   ~RecordBench() { loop.Shutdown(); }
 
@@ -86,11 +107,12 @@ class RecordBench {
   testing::TempFolder dir;
   std::string settingsPath;
   std::string recordPath;
-  RecordingWindow window;
+  WatchedWindow window;
   VirtualTimeLoop loop;
   sim::DeviceModel model;
   sim::InProcessPort* lastPort = nullptr;
   std::function<void(const sim::Frame&)> onFrame;
+  std::chrono::milliseconds clockStep{0};  // the wall clock set forward or back meanwhile
   Controller controller;
 };
 
@@ -123,8 +145,8 @@ TEST_P(RecordOfARun, NamesItsResultItsFailingStepAndWhatItRead) {
       }
     };
   }
-  const std::string file = bench.dir.Write(
-      "image.hex", c.type == 0 ? testing::Type0Hex(64, 0x1000) : testing::Type16Hex(false));
+  const std::string text = c.type == 0 ? testing::Type0Hex(64, 0x1000) : testing::Type16Hex(false);
+  const std::string file = bench.dir.Write("image.hex", text);
   EXPECT_EQ(bench.Press(c.op, c.type, file), c.outcome);
 
   const auto lines = bench.Lines();
@@ -145,7 +167,7 @@ TEST_P(RecordOfARun, NamesItsResultItsFailingStepAndWhatItRead) {
   EXPECT_EQ(r["erase_counter"], c.eraseCounter);
   EXPECT_EQ(r["target_type"], c.type);
   EXPECT_EQ(r["hex_file"], file);
-  EXPECT_EQ(r["hex_sha256"], *Sha256OfFile(file));
+  EXPECT_EQ(r["hex_sha256"], DigestOf(text));
   EXPECT_EQ(r["image_checksum"], bench.window.panels[4]);
   EXPECT_EQ(r["port"], "\\\\.\\COM1");
   EXPECT_EQ(r["version"], "1.85.11");
@@ -271,8 +293,8 @@ TEST_P(RecordedDifference, IsTheAsidesFirstDifferenceOrNull) {
   RecordBench bench(c.faults);
   bench.Open();
   bench.window.targetType = c.type;
-  const std::string file = bench.dir.Write(
-      "image.hex", c.type == 0 ? testing::Type0Hex(64, 0x1000) : testing::Type16Hex(false));
+  const std::string text = c.type == 0 ? testing::Type0Hex(64, 0x1000) : testing::Type16Hex(false);
+  const std::string file = bench.dir.Write("image.hex", text);
   bench.controller.station().HexFileName = file;
   (bench.controller.*c.operation)();
 
@@ -307,6 +329,51 @@ INSTANTIATE_TEST_SUITE_P(
             "verify_flash", &Controller::VerifyProgrammer, 2, {}, "verify-flash", "0x0000"},
         DifferenceCase{"read", &Controller::ReadTarget, 2, {}, "read", nullptr}),
     [](const ::testing::TestParamInfo<DifferenceCase>& param) { return param.param.name; });
+
+// A build that writes the next image while a run goes on: the record names the bytes the run
+// loaded and programmed, whenever the file is replaced.
+TEST(RecordedRun, NamesTheBytesLoadedWhenTheFileIsReplacedDuringTheRun) {
+  for (const std::string_view replacedAt : {"Loading ...", "1. Reading Device ID ..."}) {
+    SCOPED_TRACE(replacedAt);
+    RecordBench bench;
+    bench.Open();
+    const std::string before = testing::Type16Hex(false, 0x1000);
+    const std::string after = testing::Type16Hex(false, 0x2000);
+    const std::string file = bench.dir.Write("image.hex", before);
+    bool replaced = false;
+    bench.window.onLog = [&](std::string_view line) {
+      if (line != replacedAt || replaced) return;
+      replaced = true;
+      const std::string next = bench.dir.Write("next.hex", after);
+      std::filesystem::rename(PathFromUtf8(next), PathFromUtf8(file));
+    };
+    EXPECT_EQ(bench.Press(RecordedOperation::Program, 2, file), RunOutcome::Succeeded);
+    ASSERT_TRUE(replaced);
+    const auto lines = bench.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    // Replaced before the load: the new file was programmed; after it: the old one.
+    const bool newLoaded = replacedAt == "Loading ...";
+    EXPECT_EQ(lines[0]["hex_sha256"], DigestOf(newLoaded ? after : before));
+    EXPECT_EQ(lines[0]["image_checksum"], bench.window.panels[4]);
+  }
+}
+
+// The wall clock set an hour forward or back during a run (a time server, the operator): the
+// duration is still the run's.
+TEST(RecordedRun, TheDurationIsMeasuredNotTakenFromTheWallClock) {
+  for (const std::chrono::hours step : {std::chrono::hours(1), std::chrono::hours(-1)}) {
+    RecordBench bench;
+    bench.Open();
+    bench.onFrame = [&](const sim::Frame&) { bench.clockStep = step; };
+    const std::string file = bench.dir.Write("image.hex", testing::Type16Hex(false));
+    ASSERT_EQ(bench.Press(RecordedOperation::Program, 2, file), RunOutcome::Succeeded);
+    const auto lines = bench.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_DOUBLE_EQ(lines[0]["duration_s"].get<double>(),
+                     static_cast<double>(bench.loop.Now().count()) / 1000.0);
+    EXPECT_EQ(lines[0]["end"], IsoTimeText(kEpoch + bench.loop.Now() + step));
+  }
+}
 
 TEST(RecordedRun, AReadNamesNoFile) {
   RecordBench bench;
@@ -345,12 +412,13 @@ TEST(RecordedRun, AFileThatCannotBeWrittenIsReportedAndTheResultStands) {
   const std::string file = bench.dir.Write("tk.hex", testing::Type0Hex(64, 0x1000));
   EXPECT_EQ(bench.Press(RecordedOperation::Program, 0, file), RunOutcome::Failed);
   ASSERT_GE(bench.window.log.size(), 2u);
-  // After the run's own closing line, in the log; no message box stops the line.
-  EXPECT_THAT(bench.window.log.end()[-2], StartsWith("PROGRAMMING FAILED. ("));
+  // In the log, just before the run's closing line (the record is written before the verdict
+  // is shown); no message box stops the line.
+  EXPECT_THAT(bench.window.log.back(), StartsWith("PROGRAMMING FAILED. ("));
   // The reason is the system's own text ("No such file or directory", "Path not found.").
   const std::string warning = "<<WARNING>> Run not recorded: cannot open " + unwritable + ": ";
-  EXPECT_THAT(bench.window.log.back(), StartsWith(warning));
-  EXPECT_GT(bench.window.log.back().size(), warning.size());
+  EXPECT_THAT(bench.window.log.end()[-2], StartsWith(warning));
+  EXPECT_GT(bench.window.log.end()[-2].size(), warning.size());
   EXPECT_TRUE(bench.window.errors.empty());
   EXPECT_TRUE(bench.window.buttonsEnabled);
 }
@@ -385,6 +453,37 @@ class StandaloneRecord : public ::testing::Test, public RecordBench {
     controller.OnBurst(bytes.data(), bytes.size());
   }
 };
+
+// Whoever reads a verdict may rely on its record: the line is on the disk before the verdict
+// is shown, for the host's runs (passed, failed, timed out) and the programmer's own.
+TEST(RecordedRun, EveryVerdictIsShownAfterItsRecordIsWritten) {
+  struct Case {
+    std::vector<std::string> faults;
+    RunOutcome outcome;
+  };
+  for (const Case& c :
+       {Case{{}, RunOutcome::Succeeded}, Case{{"corrupt-flash-readback"}, RunOutcome::Failed},
+        Case{{"silent-at=FE"}, RunOutcome::TimedOut}}) {
+    RecordBench bench(c.faults);
+    std::vector<std::size_t> recordedAtVerdict;
+    bench.window.onLog = [&](std::string_view line) {
+      if (line.find(" SUCCEEDED. (") != line.npos || line.find(" FAILED. (") != line.npos) {
+        recordedAtVerdict.push_back(bench.Lines().size());
+      }
+    };
+    bench.Open();
+    const std::string file = bench.dir.Write("tk.hex", testing::Type0Hex(64, 0x1000));
+    ASSERT_EQ(bench.Press(RecordedOperation::Store, 0, file), c.outcome);
+    if (c.outcome == RunOutcome::Succeeded) {
+      bench.model.StartStandaloneRun();
+      bench.lastPort->PostDeviceOutput();
+      bench.loop.PumpMessages();
+      EXPECT_EQ(recordedAtVerdict, (std::vector<std::size_t>{1, 2}));
+    } else {
+      EXPECT_EQ(recordedAtVerdict, std::vector<std::size_t>{1});
+    }
+  }
+}
 
 TEST_F(StandaloneRecord, ARunTheProgrammerReportsIsRecordedWhenItCloses) {
   // What the simulated programmer reports after the image was stored in its flash.
