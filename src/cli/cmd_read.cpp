@@ -51,6 +51,7 @@ int RunRead(const CommonOptions& common, const SessionOptions& options, const st
     std::cerr << "kv218 read: " << line << '\n';
     controller.RecordRefusedRun(flash ? RunRecord::Kind::ReadFlash : RunRecord::Kind::ReadTarget,
                                 line);
+    session.KeepSettingsFile();  // an input error, as a file that does not load
     session.Close();
     return kExitUsage;
   }

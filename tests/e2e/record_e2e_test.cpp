@@ -134,7 +134,7 @@ TEST(Kv218Record, AReadWhoseOutputCannotBeWrittenFailsAndSaysSo) {
   // read takes seconds): the rename at the end fails.
   const std::string out = (dir.path() / "read.hex").string();
   ChildProcess reading(
-      Kv218(dir, {"read", "--simulate", "--type", "0", "--record", record, "--out", out}));
+      Kv218(dir, {"read", "--simulate", "--type", "2", "--record", record, "--out", out}));
   ASSERT_TRUE(reading.WaitForOutput([](const std::string& text) {
     return text.find("1. Reading Device ID ... OK") != text.npos;
   }));
