@@ -4,6 +4,7 @@
 #include <thread>
 #include <utility>
 
+#include "ground/shown_text.h"
 #include "image/hex_loader.h"
 #include "image/load_findings.h"
 #include "image/load_texts.h"
@@ -42,16 +43,17 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
       makePort_(std::move(makePort)),
       sleep_([](std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); }),
       clock_([] { return std::chrono::system_clock::now(); }),
+      steadyClock_([] { return std::chrono::steady_clock::now(); }),
       reportRecordError_([this](const std::string& error) {
         // A line in the log rather than a message box: a production line is never stopped
         // by its record, and the warning stays in view with the run it belongs to.
-        window_.AppendLog("<<WARNING>> Run not recorded: " + error);
+        window_.AppendLog("<<WARNING>> Run not recorded: " + ShownText(error));
       }),
       reportPortEvent_([this](PortEvent event, const std::string& path) {
         // Aside, as the programmer's own reports: a run in progress completes its step line.
-        window_.AppendAside(event == PortEvent::Lost
-                                ? "<<WARNING>> Port " + path + " lost; waiting for it to come back"
-                                : "Port " + path + " is back");
+        window_.AppendAside(event == PortEvent::Lost ? "<<WARNING>> Port " + ShownText(path) +
+                                                           " lost; waiting for it to come back"
+                                                     : "Port " + ShownText(path) + " is back");
       }),
       reportLoadFinding_([this](const std::string& finding) {
         // A line of its own after the loading lines: the file loads all the same.
@@ -63,6 +65,13 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
   if (!makePort_) makePort_ = [] { return MakeSystemPort(); };
   // The recorder hears every run and keeps what it heard only while it records one.
   station_.events = &recorder_;
+  // The record goes to the disk before the closing line is shown: a verdict on the screen
+  // always has its record behind it, even when the machine goes down a moment later.
+  recorder_.SetEndedHandler([this](bool succeeded) {
+    RecordRunEnd(succeeded              ? RunOutcome::Succeeded
+                 : recorder_.TimedOut() ? RunOutcome::TimedOut
+                                        : RunOutcome::Failed);
+  });
   loop_.SetTickHandler([this] { OnTick(); });
 }
 
@@ -79,6 +88,11 @@ void Controller::Open() {
 void Controller::ReadSettingsFile() {
   settings_ = ReadSettings(settingsLocation_.readPath);
   recordFile_ = settings_.RecordFile;
+  // Said at once: the port and the type the operator set up are not the ones in use.
+  if (const std::string text = SettingsNotReadText(settingsLocation_.readPath, settings_);
+      !text.empty()) {
+    window_.AppendLog("<<WARNING>> " + text);
+  }
 }
 
 bool Controller::OpenPort(const std::string& path, bool remember) {
@@ -130,6 +144,7 @@ void Controller::StopPort() {
   }
   station_.port = nullptr;
   station_.reportCarry = {};  // the start of a report on the old line finds no end on a new one
+  station_.noteContinues = false;
   if (port_) {
     port_->Close();
     port_.reset();
@@ -207,7 +222,7 @@ bool Controller::LoadFileNamed(const std::string& path) {
     // The run reloads HexFileName at its start and reads the image throughout; a file taken
     // now would change what it programs. The button is off, but a drop can still come. Aside:
     // the step in progress still completes its own line.
-    window_.AppendAside("<<WARNING>> A run is in progress; " + path + " was not loaded");
+    window_.AppendAside("<<WARNING>> A run is in progress; " + ShownText(path) + " was not loaded");
     return false;
   }
   station_.HexFileName = path;
@@ -258,7 +273,7 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   if (!station_.HexFileName.empty() && !portOpen_) {
     // Said at once: nothing sent could arrive, and the time-out would blame the target.
     window_.AppendLog("");
-    window_.AppendLog("<<WARNING>> Port " + portPath_ + " is not open");
+    window_.AppendLog("<<WARNING>> Port " + ShownText(portPath_) + " is not open");
     return lastOutcome_ = RunOutcome::NoPort;
   }
   control_.running = true;
@@ -271,18 +286,29 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   const TargetType type = window_.SelectedType();
   replyEnd_.ExpectTargetType(type);
   const bool recording = !recordFile_.empty();
+  const bool reads = kind == RunRecord::Kind::ReadTarget || kind == RunRecord::Kind::ReadFlash;
   if (recording) {
     // A read starts from no file.
-    const bool reads = kind == RunRecord::Kind::ReadTarget || kind == RunRecord::Kind::ReadFlash;
     recorder_.Begin(
         {kind, portPath_, reads ? std::string() : station_.HexFileName, ItemIndexOf(type)},
-        clock_());
+        clock_(), steadyClock_());
   }
   RunContext run{
       station_, window_,
       loop_,    frames_,
       control_, sleep_,
       images_,  [this, type](const LoadResult& loaded) { ReportLoadFindings(loaded, type); }};
+  if (reads)
+    run.keep = [this] {
+      if (!keepRead_) return true;
+      const std::optional<std::string> failure = keepRead_();
+      if (!failure) return true;
+      window_.AppendLog(*failure);
+      recorder_.FailedAfterSteps(*failure);
+      return false;
+    };
+  // What the run's own reading of the file gave, or nothing when it read none.
+  control_.lastLoad = LoadResult{};
   lastOutcome_ = sequence(run);
   ShowRunEnd(lastOutcome_, kind);
   control_.running = false;
@@ -290,13 +316,31 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   window_.SetSelectorsEnabled(true);
   if (portLost_) loop_.SetTickTimer(true);  // the run has switched it off; the port is looked for
   control_.closeRequested = false;
-  // Written once the run is over (the programmer told, the buttons back), so the record can
-  // never hold a run up. A click without a file ran nothing and leaves no line.
-  if (recording) {
-    RunRecord record = recorder_.End(lastOutcome_, station_, clock_());
-    if (lastOutcome_ != RunOutcome::NoFile) WriteRecord(std::move(record));
+  // A run that ended without a closing line (interrupted, stopped before its first step) is
+  // recorded once it is over (the programmer told, the buttons back). A click without a file
+  // ran nothing and leaves no line.
+  if (recording && recorder_.InRun()) {
+    if (lastOutcome_ == RunOutcome::NoFile) {
+      recorder_.End(lastOutcome_, station_, clock_(), steadyClock_());
+    } else {
+      RecordRunEnd(lastOutcome_);
+    }
   }
   return lastOutcome_;
+}
+
+void Controller::RecordRunEnd(RunOutcome outcome) {
+  if (!recorder_.InRun()) return;
+  recorder_.FileRead(control_.lastLoad.sha256);
+  WriteRecord(recorder_.End(outcome, station_, clock_(), steadyClock_()));
+}
+
+void Controller::RecordRefusedRun(RunRecord::Kind kind, const std::string& line) {
+  if (recordFile_.empty()) return;
+  recorder_.Begin({kind, portPath_, std::string(), ItemIndexOf(window_.SelectedType())}, clock_(),
+                  steadyClock_());
+  recorder_.FailedAfterSteps(line);
+  WriteRecord(recorder_.End(RunOutcome::Failed, station_, clock_(), steadyClock_()));
 }
 
 void Controller::ShowRunEnd(RunOutcome outcome, RunRecord::Kind kind) {
@@ -357,13 +401,17 @@ void Controller::OnBurst(const std::uint8_t* data, std::size_t count) {
 }
 
 void Controller::HandleBurst(const std::uint8_t* data, std::size_t count) {
+  // A stand-alone run's record goes to the disk before its closing report is shown.
+  standalone_.OnBurst(
+      data, std::min(count, kMaxBurst), clock_(),
+      [this](const RunRecord& run) {
+        if (recordFile_.empty()) return;
+        RunRecord record = run;
+        record.port = portPath_;
+        WriteRecord(std::move(record));
+      },
+      steadyClock_());
   ReceiveHandler(station_, window_, loop_, frames_, data, count);
-  standalone_.OnBurst(data, std::min(count, kMaxBurst), clock_(), [this](const RunRecord& run) {
-    if (recordFile_.empty()) return;
-    RunRecord record = run;
-    record.port = portPath_;
-    WriteRecord(std::move(record));
-  });
   ++burstsHandled_;
 }
 

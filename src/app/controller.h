@@ -39,6 +39,10 @@ class Controller {
   using PortFactory = std::function<std::unique_ptr<PortChannel>()>;
   using Sleeper = std::function<void(std::chrono::milliseconds)>;
   using WallClock = std::function<WallTime()>;
+  using SteadyClock = std::function<SteadyTime()>;
+  // Keeps what a read run read (writes its output file); nothing when kept, else the line
+  // that tells why not.
+  using ReadKeeper = std::function<std::optional<std::string>()>;
   using RecordErrorReporter = std::function<void(const std::string&)>;
   enum class PortEvent { Lost, Back };
   using PortEventReporter = std::function<void(PortEvent, const std::string& path)>;
@@ -182,6 +186,15 @@ class Controller {
   void SetImageSource(ImageSource* images) { images_ = images; }
   // The wall clock of the records; tests pass one that follows virtual time.
   void SetClock(WallClock clock) { clock_ = std::move(clock); }
+  // The steady clock the records' durations are measured on; tests pass a virtual one.
+  void SetSteadyClock(SteadyClock clock) { steadyClock_ = std::move(clock); }
+  // Called when a read run has read all it reads, before its closing line: a read whose
+  // result cannot be kept (its output file not written) fails there, and its closing line
+  // and record say so. None: nothing to keep.
+  void SetReadKeeper(ReadKeeper keeper) { keepRead_ = std::move(keeper); }
+  // A run that was refused before it began (nothing sent): recorded as failed with line, as a
+  // run of kind on the port; nothing without a record file.
+  void RecordRefusedRun(RunRecord::Kind kind, const std::string& line);
 
  private:
   void ClosePort();
@@ -193,6 +206,9 @@ class Controller {
   RunOutcome RunExclusive(RunOutcome (*sequence)(RunContext&), RunRecord::Kind kind);
   void HandleBurst(const std::uint8_t* data, std::size_t count);
   void WriteRecord(RunRecord record);
+  // The record of the run in progress, written and on the disk: as its closing line is about
+  // to be shown, or after the run for one without (interrupted, refused).
+  void RecordRunEnd(RunOutcome outcome);
   void ReportLoadFindings(const LoadResult& loaded, TargetType type);
   // The window after a run: the verdict, the operator called on a failure, the note of a
   // store broken off after its erase.
@@ -207,6 +223,8 @@ class Controller {
   Sleeper sleep_;
   ImageSource* images_ = nullptr;
   WallClock clock_;
+  SteadyClock steadyClock_;
+  ReadKeeper keepRead_;
   std::string recordFile_;
   RecordErrorReporter reportRecordError_;
   PortEventReporter reportPortEvent_;

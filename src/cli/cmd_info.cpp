@@ -10,13 +10,6 @@ namespace kv218::cli {
 
 namespace {
 
-// The programmer's answer to the query: 1F '-' 'S' (factory setting) or 1F '-' 'F' + text,
-// at the start of a burst.
-bool IsNote(const RxBuffer& rx) {
-  return rx.RxCount >= 3 && rx.bytes[0] == 0x1F && rx.bytes[1] == 0x2D &&
-         (rx.bytes[2] == 'S' || rx.bytes[2] == 'F');
-}
-
 int RunInfo(const CommonOptions& common, const SessionOptions& options) {
   Session session(common, options);
   if (const int opened = session.Open(); opened != kExitOk) return opened;
@@ -24,13 +17,14 @@ int RunInfo(const CommonOptions& common, const SessionOptions& options) {
   const Station& station = controller.station();
 
   // The same patience as a step of a target run: six ticks without a byte from the question on.
+  const std::uint32_t notesBefore = station.notesEnded;
   controller.QueryNote();
   session.loop().SetTickTimer(true);
   bool answered = false;
   while (!answered && !session.Interrupted() && station.TimeOutCount < kTargetTimeoutTicks) {
-    const auto before = controller.BurstsHandled();
     session.loop().WaitForMessages();
-    answered = controller.BurstsHandled() != before && IsNote(station.rx);
+    // A note longer than one read counts once it is all there, whichever read ends it.
+    answered = station.notesEnded != notesBefore;
   }
   session.loop().SetTickTimer(false);
   session.Close();

@@ -11,7 +11,9 @@
 #include "cli/terminal.h"
 #include "cli/zeroed_pages.h"
 #include "ground/platform.h"
+#include "ground/shown_text.h"
 #include "image/hex_loader.h"
+#include "image/load_findings.h"
 #include "image/load_texts.h"
 #include "settings/settings.h"
 
@@ -54,16 +56,20 @@ std::optional<TargetType> ChosenTargetType(const LoadArguments& args, const Comm
   if (!args.type.empty()) {
     const auto type = ParseTargetType(args.type);
     if (!type) {
-      std::cerr << "--type: '" << args.type
+      std::cerr << "--type: '" << ShownText(args.type)
                 << "' is not a target type (0..3, \"TK Series\", \"MVRx Series\", "
                    "\"Cradle Set\" or \"Eco Mode\")\n";
     }
     return type;
   }
   const std::string settingsPath = SettingsPathOf(common);
-  const int type = ReadSettings(settingsPath).Type;
+  const Settings settings = ReadSettings(settingsPath);
+  if (const std::string text = SettingsNotReadText(settingsPath, settings); !text.empty()) {
+    std::cerr << "kv218: " << text << '\n';
+  }
+  const int type = settings.Type;
   if (IsTargetTypeItem(type)) return TargetTypeAt(type);
-  std::cerr << "No target type selected (TYPE=" << type << " in " << settingsPath
+  std::cerr << "No target type selected (TYPE=" << type << " in " << ShownText(settingsPath)
             << "); give one with --type\n";
   return std::nullopt;
 }
@@ -89,9 +95,13 @@ int RunLoad(const LoadArguments& args, const CommonOptions& common) {
   }
   if (!result.ok()) return kExitUsage;  // the loader has shown its message
   PrintLoadNotes(std::cerr, args.file, *type, result);
+  // Comment lines are no fault: the load command alone, which shows what a file holds, counts them.
+  if (const auto note = SkippedLinesNote(result)) {
+    std::cerr << "kv218: " << ShownText(args.file) << ": " << *note << '\n';
+  }
 
   if (!args.imageOut.empty() && !WriteImage(args.imageOut, *image)) {
-    std::cerr << "Unable to write to " << args.imageOut << '\n';
+    std::cerr << "Unable to write to " << ShownText(args.imageOut) << '\n';
     return kExitFailure;
   }
   std::cerr << "checksum: " << window.PanelText(kChecksumPanel) << '\n';

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli/session.h"
+#include "ground/shown_text.h"
 
 namespace kv218::cli {
 
@@ -18,7 +19,7 @@ int RunMonitor(const CommonOptions& common, const MonitorOptions& options) {
   Session session(common, options.session);
   if (const int opened = session.Open(); opened != kExitOk) return opened;
   if (!common.quiet) {
-    std::cerr << "Watching the programmer on " << session.controller().PortPath()
+    std::cerr << "Watching the programmer on " << ShownText(session.controller().PortPath())
               << "; Ctrl-C ends.\n";
   }
   if (options.standalone && session.simulator() != nullptr) {

@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/cli_common.h"
+#include "ground/shown_text.h"
 #include "port/port_list.h"
 
 namespace kv218::cli {
@@ -13,8 +14,10 @@ void AddPortsCommand(CLI::App& app, int& exitCode) {
     const auto devices = ListSerialDevices();
     for (const SerialDeviceInfo& device : devices) {
       const std::string description = DescribeSerialDevice(device);
-      std::cout << device.path << '\t' << (device.stableName.empty() ? "-" : device.stableName)
-                << '\t' << (description.empty() ? "-" : description) << '\n';
+      // Names and the adapter's own strings come from outside: shown, never sent on raw.
+      std::cout << ShownText(device.path) << '\t'
+                << (device.stableName.empty() ? "-" : ShownText(device.stableName)) << '\t'
+                << (description.empty() ? "-" : ShownText(description)) << '\n';
     }
     if (devices.empty()) std::cerr << "No serial devices found.\n";
     exitCode = kExitOk;

@@ -1,26 +1,22 @@
 #include "cli/cmd_read.h"
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cli/port_run.h"
 #include "cli/session.h"
 #include "ground/platform.h"
+#include "ground/shown_text.h"
+#include "ground/utf8_path.h"
 #include "image/hex_writer.h"
 #include "runs/read_only_sessions.h"
 
 namespace kv218::cli {
 
 namespace {
-
-// The HEX text through a temporary file beside out, moved over it only when it is all there.
-bool WriteHexFile(const std::string& out, const std::string& text) {
-  ReplacementFile file(out);
-  if (file.IsOpen() && file.Write(text) && file.Commit()) return true;
-  std::cerr << "kv218 read: cannot write " << out << ": " << file.Error() << '\n';
-  return false;
-}
 
 int RunRead(const CommonOptions& common, const SessionOptions& options, const std::string& out,
             bool flash) {
@@ -43,12 +39,35 @@ int RunRead(const CommonOptions& common, const SessionOptions& options, const st
     return opened;
   }
   Controller& controller = session.controller();
-  const RunOutcome outcome = flash ? controller.ReadProgrammer() : controller.ReadTarget();
-  int status = ExitCodeFor(outcome);
-  if (outcome == RunOutcome::Succeeded &&
-      !WriteHexFile(out, HexTextOf(controller.station().image, session.window().SelectedType()))) {
-    status = kExitFailure;
+  // The HEX text goes through a temporary file beside out, moved over it only when it is all
+  // there. The temporary file is made before the first frame: a path that cannot take the
+  // file is refused with nothing sent, not found out after the whole read.
+  std::error_code error;
+  const bool folder = std::filesystem::is_directory(PathFromUtf8(out), error);
+  std::optional<ReplacementFile> made;
+  if (!folder) made.emplace(out);
+  if (folder || !made->IsOpen()) {
+    const std::string line =
+        "Unable to write to " + ShownText(out) + ": " + (folder ? "a folder" : made->Error());
+    std::cerr << "kv218 read: " << line << '\n';
+    controller.RecordRefusedRun(flash ? RunRecord::Kind::ReadFlash : RunRecord::Kind::ReadTarget,
+                                line);
+    session.KeepSettingsFile();  // an input error, as a file that does not load
+    session.Close();
+    return kExitUsage;
   }
+  // Written before the closing line: a file that could not be written fails the read, in its
+  // closing line, its record and its exit status alike.
+  ReplacementFile& output = *made;
+  controller.SetReadKeeper([&]() -> std::optional<std::string> {
+    const std::string text = HexTextOf(controller.station().image, session.window().SelectedType());
+    if (output.Write(text) && output.Commit()) return std::nullopt;
+    std::cerr << "kv218 read: cannot write " << ShownText(out) << ": " << output.Error() << '\n';
+    return "<<ERROR>> Unable to write to " + ShownText(out) + ": " + output.Error();
+  });
+  const RunOutcome outcome = flash ? controller.ReadProgrammer() : controller.ReadTarget();
+  controller.SetReadKeeper({});
+  const int status = ExitCodeFor(outcome);
   session.Close();
   if (outcome == RunOutcome::Interrupted) std::cerr << "kv218: interrupted\n";
   if (outcome == RunOutcome::TimedOut) std::cerr << "kv218: no response from the programmer\n";

@@ -14,6 +14,7 @@
 #include "cli/signal_watcher.h"
 #include "cli/simulated_programmer.h"
 #include "cli/terminal.h"
+#include "ground/shown_text.h"
 #include "image/shared_image_source.h"
 #include "port/metered_port.h"
 #include "port/system_port.h"
@@ -196,7 +197,7 @@ std::optional<std::vector<std::unique_ptr<PortJob>>> PlanPorts(const SessionOpti
     const bool twice = std::any_of(jobs.begin(), jobs.end(),
                                    [&path](const auto& job) { return job->path == path; });
     if (twice) {
-      std::cerr << "--port " << path << " is given twice\n";
+      std::cerr << "--port " << ShownText(path) << " is given twice\n";
       return std::nullopt;
     }
     auto job = std::make_unique<PortJob>();
@@ -211,11 +212,12 @@ std::optional<std::vector<std::unique_ptr<PortJob>>> PlanPorts(const SessionOpti
 }  // namespace
 
 std::string PortLabel(const std::string& path) {
+  // Shown before every line of its port and in the summary: no control character goes through.
   const std::size_t backslash = path.rfind('\\');
-  if (backslash != std::string::npos) return path.substr(backslash + 1);
+  if (backslash != std::string::npos) return ShownText(path.substr(backslash + 1));
   constexpr std::string_view kDevices = "/dev/";
-  if (path.starts_with(kDevices)) return path.substr(kDevices.size());
-  return path;
+  if (path.starts_with(kDevices)) return ShownText(path.substr(kDevices.size()));
+  return ShownText(path);
 }
 
 int RunOnSeveralPorts(const CommonOptions& common, const SessionOptions& options,

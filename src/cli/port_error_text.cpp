@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "ground/shown_text.h"
+
 namespace kv218::cli {
 
 namespace {
@@ -31,17 +33,20 @@ std::string Reason(const OpenFailure& failure, const std::string& group) {
 
 std::string PortOpenErrorText(const std::string& path, const std::string& device,
                               const OpenFailure& failure, const std::string& group) {
-  std::string text = "Cannot open port " + path;
-  if (device != path) text += " (" + device + ")";
+  // The path comes from the command line or the settings file: shown, never sent on raw.
+  std::string text = "Cannot open port " + ShownText(path);
+  if (device != path) text += " (" + ShownText(device) + ")";
   const std::string reason = Reason(failure, group);
   if (!reason.empty()) text += ": " + reason;
   return text;
 }
 
 std::string PortLostText(const std::string& path) {
-  return "kv218: port " + path + " lost; waiting for it to come back";
+  return "kv218: port " + ShownText(path) + " lost; waiting for it to come back";
 }
 
-std::string PortBackText(const std::string& path) { return "kv218: port " + path + " is back"; }
+std::string PortBackText(const std::string& path) {
+  return "kv218: port " + ShownText(path) + " is back";
+}
 
 }  // namespace kv218::cli

@@ -9,6 +9,7 @@
 #include "cli/port_run.h"
 #include "cli/signal_watcher.h"
 #include "cli/terminal.h"
+#include "ground/shown_text.h"
 #include "port/system_port.h"
 #include "settings/settings.h"
 
@@ -63,15 +64,15 @@ std::optional<TargetType> TargetTypeOf(const SessionOptions& options, const Sett
   if (!options.type.empty()) {
     const auto parsed = ParseTargetType(options.type);
     if (!parsed) {
-      std::cerr << "--type: '" << options.type
+      std::cerr << "--type: '" << ShownText(options.type)
                 << "' is not a target type (0..3, \"TK Series\", \"MVRx Series\", "
                    "\"Cradle Set\" or \"Eco Mode\")\n";
     }
     return parsed;
   }
   if (!IsTargetTypeItem(settings.Type)) {
-    std::cerr << "No target type selected (TYPE=" << settings.Type << " in " << settingsPath
-              << "); give one with --type\n";
+    std::cerr << "No target type selected (TYPE=" << settings.Type << " in "
+              << ShownText(settingsPath) << "); give one with --type\n";
     return std::nullopt;
   }
   return TargetTypeAt(settings.Type);
@@ -160,8 +161,9 @@ int Session::OpenSession() {
   const Settings& settings = controller_->settings();
   if (!options_.record.empty()) controller_->SetRecordFile(options_.record);
   // Standard output carries only the window's log lines; the run's result stands.
-  controller_->SetRecordErrorReporter(
-      [](const std::string& error) { std::cerr << "kv218: run not recorded: " << error << '\n'; });
+  controller_->SetRecordErrorReporter([](const std::string& error) {
+    std::cerr << "kv218: run not recorded: " << ShownText(error) << '\n';
+  });
   // The load's findings are printed after the run (PrintLoadNotes), not among its lines.
   controller_->SetLoadFindingReporter({});
   controller_->SetIncompleteStoreReporter([] { std::cerr << kIncompleteStoreText << '\n'; });

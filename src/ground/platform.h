@@ -58,8 +58,9 @@ class ReplacementFile {
   bool TargetRefused() const;
   // Appends bytes; false on a write error.
   bool Write(std::string_view bytes);
-  // Flushes, closes and moves the file over the target; false when any step failed (the
-  // target is then as it was).
+  // Flushes, closes and moves the file over the target, then makes the move itself durable
+  // (the folder synced on POSIX; on Windows the move is written through); false when any
+  // step before the move failed (the target is then as it was).
   bool Commit();
   // Why the last step that failed failed, in the system's words; empty when none did.
   const std::string& Error() const;

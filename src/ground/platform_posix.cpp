@@ -121,6 +121,20 @@ void RemoveStaleTemporaries(const std::string& target) {
   ::closedir(entries);
 }
 
+// Syncs the folder that holds path: a rename is a change of the folder, and until the folder
+// is on the disk a power cut may bring back the old name, or leave only the temporary file.
+// A file system that cannot sync a folder (EINVAL) is taken as it is.
+void SyncFolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : path.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 }  // namespace
 
 struct ReplacementFile::Native {
@@ -227,6 +241,7 @@ bool ReplacementFile::Commit() {
   }
   ::close(n.fd);  // the data are on the disk: a late error changes nothing
   n.fd = -1;
+  if (ok) SyncFolderOf(n.target);
   errno = failure;
   return ok;
 }

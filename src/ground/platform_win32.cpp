@@ -246,6 +246,8 @@ bool ReplacementFile::Commit() {
   ok = CloseHandle(n.file) != 0 && ok;
   n.file = INVALID_HANDLE_VALUE;
   // rename() cannot replace an existing file on Windows; MoveFileExW can, in one step.
+  // WRITE_THROUGH returns only once the move is on the disk, the folder's entry included:
+  // Windows has no call that syncs a folder, and needs none after it.
   ok = ok && MoveFileExW(n.temp.c_str(), n.target.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   if (!ok) {

@@ -33,11 +33,12 @@ std::size_t LineEnds(const char* piece, std::size_t n, char before) {
 
 }  // namespace
 
-FileLines::FileLines(RegularFile& file, std::size_t maxBytes, std::size_t pieceBytes)
+FileLines::FileLines(RegularFile& file, std::size_t maxBytes, std::size_t pieceBytes, Sha256* hash)
     : file_(file),
       maxBytes_(maxBytes),
       buffer_(std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(pieceBytes, 1))),
-      capacity_(std::max<std::size_t>(pieceBytes, 1)) {}
+      capacity_(std::max<std::size_t>(pieceBytes, 1)),
+      hash_(hash) {}
 
 void FileLines::Restart() {
   offset_ = 0;
@@ -59,6 +60,7 @@ std::optional<std::size_t> FileLines::Count() {
     last = buffer_[static_cast<std::size_t>(n) - 1];
   }
   if (offset_ > 0 && last != '\n' && last != '\r') ++lines;  // the last line has no end
+  countedBytes_ = offset_;
   Restart();
   return lines;
 }
@@ -104,10 +106,31 @@ bool FileLines::Fill() {
   }
   const std::ptrdiff_t n = file_.ReadAt(offset_, buffer_.get() + filled_, capacity_ - filled_);
   if (n < 0) return false;
+  if (hash_ != nullptr) {
+    hash_->Update(reinterpret_cast<const std::uint8_t*>(buffer_.get() + filled_),
+                  static_cast<std::size_t>(n));
+  }
   end_ = n == 0;
   offset_ += static_cast<std::uint64_t>(n);
   filled_ += static_cast<std::size_t>(n);
   return offset_ <= maxBytes_;
+}
+
+bool FileLines::ReadRest() {
+  // What was read is no longer needed: the whole buffer takes the rest, piece by piece.
+  begin_ = filled_ = scanned_ = 0;
+  while (!end_) {
+    const std::ptrdiff_t n = file_.ReadAt(offset_, buffer_.get(), capacity_);
+    if (n < 0) return false;
+    if (hash_ != nullptr) {
+      hash_->Update(reinterpret_cast<const std::uint8_t*>(buffer_.get()),
+                    static_cast<std::size_t>(n));
+    }
+    end_ = n == 0;
+    offset_ += static_cast<std::uint64_t>(n);
+    if (offset_ > maxBytes_) return false;
+  }
+  return true;
 }
 
 }  // namespace kv218

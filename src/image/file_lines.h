@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "ground/regular_file.h"
+#include "image/sha256.h"
 
 namespace kv218 {
 
@@ -19,8 +20,11 @@ class FileLines {
   static constexpr std::size_t kPieceBytes = 32 * 1024;
 
   // Reads file, refusing it once more than maxBytes have come from it; pieceBytes is the
-  // buffer's first size (it grows only for a longer line).
-  FileLines(RegularFile& file, std::size_t maxBytes, std::size_t pieceBytes = kPieceBytes);
+  // buffer's first size (it grows only for a longer line). hash, when given, is fed every
+  // byte the lines are read from (not those Count reads), so that it is the digest of the
+  // very bytes that were taken apart.
+  FileLines(RegularFile& file, std::size_t maxBytes, std::size_t pieceBytes = kPieceBytes,
+            Sha256* hash = nullptr);
 
   // How many lines the file holds, reading it through once; nothing on a read error or when
   // it has grown past maxBytes. Next then starts again from the first line.
@@ -28,6 +32,16 @@ class FileLines {
   // The next line, valid until the next call; past the end of the file an empty one. False
   // on a read error or when the file has grown past maxBytes.
   bool Next(std::string_view& line);
+  // Reads what is left of the file without taking it into lines (for the hash); false on a
+  // read error or when the file has grown past maxBytes.
+  bool ReadRest();
+  // Whether Next has handed out the file's last line.
+  bool AtEnd() const { return end_ && begin_ >= filled_; }
+  // Whether the last failure was the file growing past maxBytes.
+  bool TooLarge() const { return offset_ > maxBytes_; }
+  // How many bytes Count found, and how many the lines have been read from so far.
+  std::uint64_t CountedBytes() const { return countedBytes_; }
+  std::uint64_t BytesRead() const { return offset_; }
 
  private:
   void Restart();
@@ -43,6 +57,8 @@ class FileLines {
   std::size_t filled_ = 0;
   std::size_t scanned_ = 0;  // bytes past begin_ known to hold no line end
   bool end_ = false;         // the last read found the end of the file
+  Sha256* hash_;
+  std::uint64_t countedBytes_ = 0;
 };
 
 }  // namespace kv218

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "ground/shown_text.h"
 #include "image/blank.h"
 #include "image/checksums.h"
 #include "image/load_texts.h"
@@ -15,13 +16,21 @@ namespace {
 constexpr std::array<std::uint8_t, kConfigCount> kConfigDefaults24 = {
     0xCF, 0xCF, 0x07, 0xA7, 0xC7, 0xDF, 0xE7, 0xE3, 0xFF, 0xFF, 0xFF, 0xFF};
 
-LoadResult Failed(WindowOps& window, std::string message, const RecordCounts& counts) {
+// What the file held and its digest, as the reading left them.
+struct Reading {
+  RecordCounts counts;
+  std::optional<std::string> sha256;
+};
+
+LoadResult Failed(WindowOps& window, std::string message, Reading& reading) {
   window.ShowError(message);
-  return LoadResult{LoadStatus::Failed, std::move(message), counts, {}};
+  return LoadResult{
+      LoadStatus::Failed, std::move(message), reading.counts, {}, std::move(reading.sha256)};
 }
 
-LoadResult Loaded(const RecordCounts& counts, std::optional<std::uint16_t> shownChecksum) {
-  return LoadResult{LoadStatus::Loaded, {}, counts, shownChecksum};
+LoadResult Loaded(Reading& reading, std::optional<std::uint16_t> shownChecksum) {
+  return LoadResult{
+      LoadStatus::Loaded, {}, reading.counts, shownChecksum, std::move(reading.sha256)};
 }
 
 // Shows checksum in status panel 4 and returns it, for the load's result.
@@ -39,14 +48,14 @@ LoadResult LoadHex24(MemoryImage& image, const std::string& path, WindowOps& win
   image.ConfigBytes = kConfigDefaults24;
   image.HighestAddress = 0;
 
-  RecordCounts counts;
+  Reading reading;
   const auto error = ReadHexRecords(
       path, window, loop, options,
       [&image](const HexRecord& record, std::int64_t extended, std::string& message) {
         return PlaceRecord24(image, record, extended, message);
       },
-      counts);
-  if (error) return Failed(window, *error, counts);
+      reading.counts, reading.sha256);
+  if (error) return Failed(window, *error, reading);
 
   image.ImageChecksum = ProgramWordSum24(image);
   image.ByteChecksum = ProgramByteSum24(image);
@@ -55,7 +64,7 @@ LoadResult LoadHex24(MemoryImage& image, const std::string& path, WindowOps& win
   image.ConfigChecksum = ConfigByteSum(image);
   image.ByteChecksum = static_cast<std::uint16_t>(image.ByteChecksum + ConfigByteSum24(image));
   window.AppendToLastLine(LoadResultText24(image));
-  return Loaded(counts, shown);
+  return Loaded(reading, shown);
 }
 
 LoadResult LoadHex16(MemoryImage& image, const std::string& path, std::uint8_t variant,
@@ -71,14 +80,14 @@ LoadResult LoadHex16(MemoryImage& image, const std::string& path, std::uint8_t v
   reg[5] = 0x01;
   image.HighestAddress = 0x7FFF;
 
-  RecordCounts counts;
+  Reading reading;
   const auto error = ReadHexRecords(
       path, window, loop, options,
       [&image](const HexRecord& record, std::int64_t extended, std::string&) {
         return PlaceRecord16(image, record, extended);
       },
-      counts);
-  if (error) return Failed(window, *error, counts);
+      reading.counts, reading.sha256);
+  if (error) return Failed(window, *error, reading);
 
   std::uint16_t sum = ProgramByteSum16(image);
   CopyConfigToImage16(image);
@@ -101,7 +110,7 @@ LoadResult LoadHex16(MemoryImage& image, const std::string& path, std::uint8_t v
     shown = ShowChecksum(window, image.ByteChecksum);
   }
   image.ImageChecksum = image.ByteChecksum;
-  return Loaded(counts, shown);
+  return Loaded(reading, shown);
 }
 
 LoadResult LoadHex1K(MemoryImage& image, const std::string& path, WindowOps& window,
@@ -109,20 +118,20 @@ LoadResult LoadHex1K(MemoryImage& image, const std::string& path, WindowOps& win
   window.SetProgress(0);
   BlankImage1K(image);
 
-  RecordCounts counts;
+  Reading reading;
   const auto error = ReadHexRecords(
       path, window, loop, options,
       [&image](const HexRecord& record, std::int64_t extended, std::string&) {
         return PlaceRecord1K(image, record, extended);
       },
-      counts);
-  if (error) return Failed(window, *error, counts);
+      reading.counts, reading.sha256);
+  if (error) return Failed(window, *error, reading);
 
   window.SetProgress(100);
   image.ImageChecksum = WindowByteSum1K(image);
   const std::uint16_t shown = ShowChecksum(window, image.ImageChecksum);
   window.AppendToLastLine(kLoadResultText1K);
-  return Loaded(counts, shown);
+  return Loaded(reading, shown);
 }
 
 LoadResult LoadImage(MemoryImage& image, const std::string& path, TargetType targetType,
@@ -143,7 +152,7 @@ LoadResult LoadImage(MemoryImage& image, const std::string& path, TargetType tar
 
 void AppendLoadingLines(WindowOps& window, std::string_view path) {
   window.AppendLog("");
-  window.AppendLog(path);
+  window.AppendLog(ShownText(path));  // a name may hold a line break or an escape
   window.AppendLog(kLoadingLine);
 }
 

@@ -34,6 +34,11 @@ struct LoadResult {
   RecordCounts counts;
   // The checksum status panel 4 shows after a load; none after an error or without a loader.
   std::optional<std::uint16_t> shownChecksum;
+  // The SHA-256 of the file's bytes as the loader read them (64 lower-case hexadecimal
+  // digits), also after an error in a record; none when the file could not be read whole.
+  // The record of a run names the file by it: the digest of what was loaded, from the same
+  // reading.
+  std::optional<std::string> sha256;
   bool ok() const { return status == LoadStatus::Loaded; }
 };
 

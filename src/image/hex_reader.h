@@ -39,6 +39,12 @@ struct RecordCounts {
   std::int64_t ignoredFirst = 0;
   std::int64_t ignoredLast = 0;
   unsigned ignoredFitTypes = 0;
+  // Lines with bytes before their ':' (a blank, a NUL, a stray character): a record that was
+  // damaged, not a comment, and not loaded. How many, and the first one's line number (from 1).
+  std::size_t damagedRecords = 0;
+  std::size_t firstDamagedLine = 0;
+  // Other lines that are no record and not blank (comments), skipped as always.
+  std::size_t skippedLines = 0;
 };
 
 // Places one data record at extended address E; Failed (with a message) stops the reading.
@@ -46,13 +52,19 @@ using PlaceData =
     std::function<Placement(const HexRecord&, std::int64_t extended, std::string& error)>;
 
 // Reads the file at path and hands every data record to place, up to the end-of-file record,
-// counting what it met in counts.
+// counting what it met in counts. sha256 gets the digest of the bytes the records were read
+// from, the whole file (also after an error that stopped the reading); nothing when the file
+// could not be read to its end. The file is read once for the records and the digest; a file
+// that changed since its lines were counted for the gauge is refused ("<path> changed while
+// it was read"), so the digest is always that of what was loaded.
 // A path that is no regular file (a pipe, a device, a folder) or a file larger than
 // kMaxHexFileBytes cannot be opened. Returns the message of the first error ("Cannot open
-// file <path>", a conversion error, one from place, or in strict mode a checksum error or a
-// file without data records or end-of-file record), nothing when the records were read.
+// file <path>", a conversion error, one from place, or in strict mode a checksum error, a
+// damaged record or a file without data records or end-of-file record), nothing when the
+// records were read. A UTF-8 byte-order mark at the start of the file is passed over.
 std::optional<std::string> ReadHexRecords(const std::string& path, WindowOps& window,
                                           MessageLoop& loop, const LoadOptions& options,
-                                          const PlaceData& place, RecordCounts& counts);
+                                          const PlaceData& place, RecordCounts& counts,
+                                          std::optional<std::string>& sha256);
 
 }  // namespace kv218

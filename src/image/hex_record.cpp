@@ -4,6 +4,8 @@
 #include <array>
 #include <optional>
 
+#include "ground/shown_text.h"
+
 namespace kv218 {
 
 namespace {
@@ -76,8 +78,9 @@ bool HeaderByFields(std::string_view line, HexRecord& record, std::string& error
 }  // namespace
 
 std::string NotAValidInteger(std::string_view digits) {
+  // The digits come from the file: a control character in them is shown, not sent on.
   std::string message = "'0x";
-  message.append(digits);
+  AppendShownText(message, digits);
   message.append("' is not a valid integer value");
   return message;
 }

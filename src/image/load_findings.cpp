@@ -34,6 +34,14 @@ std::vector<std::string> LoadFindings(const LoadResult& result, TargetType targe
   const RecordCounts& counts = result.counts;
   if (counts.dataRecords == 0) findings.emplace_back("no data records");
   if (!counts.endRecord) findings.emplace_back("no end-of-file record");
+  if (counts.damagedRecords > 0) {
+    const bool one = counts.damagedRecords == 1;
+    findings.push_back(
+        std::to_string(counts.damagedRecords) +
+        (one ? " damaged record not loaded (bytes before its ':', in line "
+             : " damaged records not loaded (bytes before their ':', first in line ") +
+        std::to_string(counts.firstDamagedLine) + ")");
+  }
   if (counts.ignoredRecords > 0) {
     std::string text = std::to_string(counts.ignoredRecords) +
                        (counts.ignoredRecords == 1 ? " record" : " records") +
@@ -45,6 +53,13 @@ std::vector<std::string> LoadFindings(const LoadResult& result, TargetType targe
     findings.push_back(text + ")");
   }
   return findings;
+}
+
+std::optional<std::string> SkippedLinesNote(const LoadResult& result) {
+  const std::size_t skipped = result.counts.skippedLines;
+  if (!result.ok() || skipped == 0) return std::nullopt;
+  return std::to_string(skipped) + (skipped == 1 ? " line" : " lines") +
+         " without a record skipped";
 }
 
 }  // namespace kv218

@@ -116,6 +116,10 @@ int PosixPort::OpenTerminal(const std::string& device) {
   if (fd < 0) return refuse(-1, errno);
   if (fstat(fd, &status) != 0) return refuse(fd, errno);
   if (!S_ISCHR(status.st_mode)) return refuse(fd, ENOTTY);  // replaced since the stat
+  // A character device that is no terminal: the drivers that know no terminal questions
+  // answer ENOTTY, some (/dev/urandom) EINVAL; either way it is no serial device.
+  termios probe{};
+  if (tcgetattr(fd, &probe) != 0) return refuse(fd, errno == EINVAL ? ENOTTY : errno);
   // flock is per open file description: a second open of the same device, from this process
   // or another, cannot take it. TIOCEXCL adds the terminal's own exclusive mode (which does
   // not hold against a privileged process, hence the lock); it fails on what is no terminal.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "protocol/reply_decoder.h"
 #include "protocol/status_reports.h"
@@ -24,7 +25,14 @@ void ReceiveHandler(Station& station, WindowOps& window, MessageLoop& loop,
 
   LogStatusReports(window, station.reportCarry, rx.bytes.data(), count, now);
   station.TimeOutCount = 0;  // any byte at all shows the programmer is alive
-  if (LogInformationReply(window, rx.bytes.data(), count)) return;
+  // The rest of a note longer than one read is more of the note, shown as such: no reply.
+  const bool continued = std::exchange(station.noteContinues, false);
+  if (continued) LogNoteContinued(window, rx.bytes.data(), count);
+  if (continued || LogInformationReply(window, rx.bytes.data(), count)) {
+    station.noteContinues = count == kMaxBurst && (continued || rx.bytes[2] == 'F');
+    if (!station.noteContinues) ++station.notesEnded;
+    return;
+  }
   DecodeReply(station, window, loop, followUp, now);
 }
 

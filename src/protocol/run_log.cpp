@@ -51,8 +51,9 @@ void RunLog::EnduranceReached() {
 
 void RunLog::Ended(bool succeeded, std::time_t now) {
   const std::string head = std::string(verdict_) + (succeeded ? " SUCCEEDED. (" : " FAILED. (");
-  window_.AppendLog(TimedLine(head, now));
+  // Told first: the run's record is on the disk before its verdict is shown.
   events_.RunEnded(succeeded);
+  window_.AppendLog(TimedLine(head, now));
 }
 
 }  // namespace kv218

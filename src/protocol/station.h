@@ -31,6 +31,10 @@ struct Station {
   TxBuffer tx;
   RxBuffer rx;
   ReportCarry reportCarry;
+  // A note longer than one read arrives in full reads back to back: while one ended a read
+  // that was full, the next read is more of it.
+  bool noteContinues = false;
+  std::uint32_t notesEnded = 0;  // information notes received whole
   std::int32_t TimeOutCount = 0;
   PortChannel* port = nullptr;         // null while no port is open: frames go nowhere
   RunEvents* events = &NoRunEvents();  // who keeps the record of a run (never null)

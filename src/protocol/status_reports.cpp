@@ -77,4 +77,10 @@ bool LogInformationReply(WindowOps& window, const std::uint8_t* bytes, std::size
   return true;
 }
 
+void LogNoteContinued(WindowOps& window, const std::uint8_t* bytes, std::size_t count) {
+  std::string line = "<<NOTE>> (continued) ";
+  AppendDeviceText(line, bytes, count);
+  window.AppendAside(line);
+}
+
 }  // namespace kv218

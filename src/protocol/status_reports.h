@@ -129,5 +129,8 @@ StatusReportSpan SpanOfStatusReports(const std::uint8_t* bytes, std::size_t coun
 // 1F 2D 53, "<<NOTE>> " and the received text from index 2 on for 1F 2D 46, its control
 // characters shown as \xHH. True when the read was a note.
 bool LogInformationReply(WindowOps& window, const std::uint8_t* bytes, std::size_t count);
+// The next read of a note longer than one read: "<<NOTE>> (continued) " and its text, shown
+// as the note's.
+void LogNoteContinued(WindowOps& window, const std::uint8_t* bytes, std::size_t count);
 
 }  // namespace kv218

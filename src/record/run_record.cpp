@@ -80,7 +80,10 @@ std::string IsoTimeText(WallTime when) {
 std::string RecordLine(const RunRecord& r) {
   JsonLine line;
   line.TextOrNull("start", IsoTimeOf(r.start)).Text("end", IsoTimeText(r.end));
-  if (r.start) {
+  if (r.start && r.elapsed) {
+    // Measured, not the difference of two wall-clock readings that a clock step apart.
+    line.Seconds("duration_s", *r.elapsed);
+  } else if (r.start) {
     line.Seconds("duration_s",
                  std::chrono::duration_cast<std::chrono::milliseconds>(r.end - *r.start));
   } else {

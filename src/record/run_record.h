@@ -14,6 +14,8 @@
 namespace kv218 {
 
 using WallTime = std::chrono::system_clock::time_point;
+// The time durations are measured on: it never steps when the wall clock is set.
+using SteadyTime = std::chrono::steady_clock::time_point;
 
 struct RunRecord {
   enum class Kind { Program, Store, VerifyTarget, VerifyFlash, ReadTarget, ReadFlash, Standalone };
@@ -23,6 +25,8 @@ struct RunRecord {
   WallTime end;
   std::string port;
   std::string result;  // "succeeded", "failed", "time-out", "interrupted"
+  // How long the run took on the steady clock; without it, end - start.
+  std::optional<std::chrono::milliseconds> elapsed;
 
   // Program, store, verify and read.
   std::optional<std::string> hexFile;

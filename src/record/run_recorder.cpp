@@ -5,7 +5,6 @@
 #include "ground/text.h"
 #include "ground/utf8_path.h"
 #include "protocol/run_log.h"
-#include "record/sha256.h"
 
 namespace kv218 {
 
@@ -27,12 +26,14 @@ std::string_view ResultName(RunOutcome outcome) {
   return "failed";
 }
 
-void RunRecorder::Begin(Opening opening, WallTime now) {
+void RunRecorder::Begin(Opening opening, WallTime now, SteadyTime steadyNow) {
   record_ = RunRecord{};
   record_.kind = opening.kind;
   record_.start = now;
+  steadyStart_ = steadyNow;
+  timedOut_ = false;
+  failedAfterSteps_.reset();
   record_.port = std::move(opening.port);
-  record_.hexSha256 = Sha256OfFile(opening.hexFile);
   // Absolute, so that the line still names the file wherever it is read.
   std::error_code error;
   const auto absolute = std::filesystem::absolute(PathFromUtf8(opening.hexFile), error);
@@ -43,6 +44,10 @@ void RunRecorder::Begin(Opening opening, WallTime now) {
   stepIsLastLine_ = false;
   steps_.clear();
   notice_.reset();
+}
+
+void RunRecorder::FileRead(std::optional<std::string> sha256) {
+  if (inRun_) record_.hexSha256 = std::move(sha256);
 }
 
 void RunRecorder::ImageLoaded(std::string_view checksum) {
@@ -86,16 +91,26 @@ void RunRecorder::ReadBackDiffered(std::int64_t address, std::uint8_t file, std:
 
 void RunRecorder::RunStopped(std::string_view line) {
   stepIsLastLine_ = false;
+  if (inRun_ && line == kTimeOutLine) timedOut_ = true;
   if (inRun_ && !notice_) notice_ = std::string(line);
 }
 
-void RunRecorder::RunEnded(bool) { stepIsLastLine_ = false; }
+void RunRecorder::RunEnded(bool succeeded) {
+  stepIsLastLine_ = false;
+  if (inRun_ && onEnded_) onEnded_(succeeded);
+}
 
-RunRecord RunRecorder::End(RunOutcome outcome, const Station& station, WallTime now) {
+void RunRecorder::FailedAfterSteps(std::string line) {
+  if (inRun_) failedAfterSteps_ = std::move(line);
+}
+
+RunRecord RunRecorder::End(RunOutcome outcome, const Station& station, WallTime now,
+                           SteadyTime steadyNow) {
   inRun_ = false;
   RunRecord record = std::move(record_);
   record_ = RunRecord{};
   record.end = now;
+  record.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(steadyNow - steadyStart_);
   record.result = std::string(ResultName(outcome));
   // The configuration checksum is shown (on the load line) for type 0 only, once the image
   // was read: the same moment the status bar got its checksum.
@@ -103,7 +118,9 @@ RunRecord RunRecorder::End(RunOutcome outcome, const Station& station, WallTime 
     record.configChecksum = Hex(station.image.ConfigChecksum, 4);
   }
   if (outcome != RunOutcome::Succeeded) {
-    if (!steps_.empty()) {
+    if (failedAfterSteps_) {
+      record.failedLine = std::move(failedAfterSteps_);
+    } else if (!steps_.empty()) {
       record.failedStep = steps_.back().title;
       record.failedLine = steps_.back().line;
     } else {

@@ -5,6 +5,7 @@
 // identity read, the erase counter, a stop on its own line or a loader error. The
 // configuration checksum comes from the station at the end.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,9 +27,13 @@ class RunRecorder final : public RunEvents {
     int targetType = 0;
   };
 
-  // A run begins: the facts known before it starts. Hashes the HEX file as it is now and
-  // records its absolute path.
-  void Begin(Opening opening, WallTime now);
+  // A run begins: the facts known before it starts; the HEX file is recorded by its absolute
+  // path.
+  void Begin(Opening opening, WallTime now, SteadyTime steadyNow);
+  // The run's reading of its HEX file gave this digest (none: not read whole, or not read).
+  // Taken from the load itself, never from another reading: a file replaced during the run
+  // is named by what was programmed.
+  void FileRead(std::optional<std::string> sha256);
   bool InRun() const { return inRun_; }
 
   // What the run did, in order. Nothing is noted outside a run.
@@ -44,7 +49,18 @@ class RunRecorder final : public RunEvents {
   void RunEnded(bool succeeded) override;
 
   // The run ended with outcome; the record of it (host and version left to the caller).
-  RunRecord End(RunOutcome outcome, const Station& station, WallTime now);
+  RunRecord End(RunOutcome outcome, const Station& station, WallTime now, SteadyTime steadyNow);
+
+  // Told when the run's closing line is about to be shown, whether it passed: the record can
+  // be written and on the disk before anyone reads the verdict.
+  void SetEndedHandler(std::function<void(bool succeeded)> handler) {
+    onEnded_ = std::move(handler);
+  }
+  // The run stopped on a time-out (its line was logged).
+  bool TimedOut() const { return timedOut_; }
+  // The run failed after its steps (what it read could not be kept): the record names this
+  // line, not the last step's.
+  void FailedAfterSteps(std::string line);
 
  private:
   struct Step {
@@ -53,7 +69,11 @@ class RunRecorder final : public RunEvents {
   };
 
   RunRecord record_;
+  SteadyTime steadyStart_;
   bool inRun_ = false;
+  bool timedOut_ = false;
+  std::optional<std::string> failedAfterSteps_;
+  std::function<void(bool)> onEnded_;
   // The last step's line is still the log's last line: a result completes it. A line of the
   // run's own (the erase counter's note, a stop, the closing line) ends that.
   bool stepIsLastLine_ = false;

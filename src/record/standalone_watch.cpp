@@ -10,7 +10,8 @@ constexpr std::uint8_t kReplyLead = 0x1F;
 }
 
 void StandaloneRunWatch::OnBurst(const std::uint8_t* data, std::size_t count, WallTime now,
-                                 const OnFinished& onFinished) {
+                                 const OnFinished& onFinished,
+                                 std::optional<SteadyTime> steadyNow) {
   if (count == 0 || data[0] == kReplyLead) {
     carry_ = {};
     return;
@@ -20,6 +21,7 @@ void StandaloneRunWatch::OnBurst(const std::uint8_t* data, std::size_t count, Wa
       case kReportStart:
         run_ = RunRecord{};
         run_.start = now;
+        steadyStart_ = steadyNow;
         break;
       case kReportReady:
         run_.deviceReady = Hex(report.value, 2);
@@ -43,6 +45,11 @@ void StandaloneRunWatch::OnBurst(const std::uint8_t* data, std::size_t count, Wa
         run_ = RunRecord{};
         finished.kind = RunRecord::Kind::Standalone;
         finished.end = now;
+        if (finished.start && steadyStart_ && steadyNow) {
+          finished.elapsed =
+              std::chrono::duration_cast<std::chrono::milliseconds>(*steadyNow - *steadyStart_);
+        }
+        steadyStart_.reset();
         finished.result = passed ? "succeeded" : "failed";
         if (onFinished) onFinished(finished);
         break;

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "protocol/report_carry.h"
 #include "record/run_record.h"
@@ -23,14 +24,16 @@ class StandaloneRunWatch {
  public:
   using OnFinished = std::function<void(const RunRecord&)>;
 
-  // One burst from the programmer, at now; onFinished for each run it closes (host, version
-  // and port left to the caller).
+  // One burst from the programmer, at now (and steadyNow on the steady clock, which the
+  // run's duration is measured on); onFinished for each run it closes (host, version and port
+  // left to the caller).
   void OnBurst(const std::uint8_t* data, std::size_t count, WallTime now,
-               const OnFinished& onFinished);
+               const OnFinished& onFinished, std::optional<SteadyTime> steadyNow = std::nullopt);
   const StandaloneTally& tally() const { return tally_; }
 
  private:
   RunRecord run_;
+  std::optional<SteadyTime> steadyStart_;
   StandaloneTally tally_;
   ReportCarry carry_;  // a report the end of the last burst cut off
 };

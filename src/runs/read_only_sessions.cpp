@@ -19,8 +19,9 @@ RunOutcome Stopped(WaitResult result) {
   return result == WaitResult::Closed ? RunOutcome::Interrupted : RunOutcome::TimedOut;
 }
 
-// The closing line, and the run's outcome.
+// The closing line, and the run's outcome. A read whose result could not be kept failed.
 RunOutcome Close(RunContext& run, bool succeeded) {
+  if (succeeded && run.keep && !run.keep()) succeeded = false;
   LogOf(run).Ended(succeeded);
   return succeeded ? RunOutcome::Succeeded : RunOutcome::Failed;
 }

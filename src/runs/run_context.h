@@ -41,6 +41,9 @@ struct RunContext {
   std::function<void(std::chrono::milliseconds)> sleep;
   ImageSource* images = nullptr;
   std::function<void(const LoadResult&)> loaded = {};
+  // Asked by a read before its closing line whether what it read is kept (written where it
+  // goes); false fails the read. Unset: kept.
+  std::function<bool()> keep = {};
   // The first word of the run's failure line, which a time-out writes too: "PROGRAMMING",
   // or "VERIFY" and "READ" for the sessions that only read.
   std::string_view verdictWord = kProgrammingVerdict;

@@ -204,12 +204,7 @@ std::string IniFile::NewLineEnding() const {
   return "\r\n";
 }
 
-bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-  if (!refusal_.empty()) {
-    lastError_ = refusal_;
-    return false;
-  }
-  std::vector<Line> lines = lines_;
+void IniFile::Set(std::string_view section, std::string_view key, std::string_view value) {
   bool sectionFound = false;
   const Position at = Locate(section, key, sectionFound);
   // New lines end as the line they follow does: a lone CR before a line that is a lone LF
@@ -219,23 +214,37 @@ bool IniFile::WriteString(std::string_view section, std::string_view key, std::s
                                  : NewLineEnding();
   if (at.found) {
     // The key keeps its spelling; blanks around it and the old value go.
-    Line& line = lines[at.line];
+    Line& line = lines_[at.line];
     line.text = Joined({ParseLine(line.text).name, "=", value});
-  } else {
-    std::vector<Line> added;
-    if (!sectionFound) added.push_back({Joined({"[", section, "]"}), ending});
-    added.push_back({Joined({key, "=", value}), ending});
-    // The line before the insertion point needs an ending of its own.
-    if (at.line > 0 && lines[at.line - 1].terminator.empty())
-      lines[at.line - 1].terminator = ending;
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at.line), added.begin(), added.end());
+    return;
   }
-  if (auto error = Save(lines)) {
+  std::vector<Line> added;
+  if (!sectionFound) added.push_back({Joined({"[", section, "]"}), ending});
+  added.push_back({Joined({key, "=", value}), ending});
+  // The line before the insertion point needs an ending of its own.
+  if (at.line > 0 && lines_[at.line - 1].terminator.empty())
+    lines_[at.line - 1].terminator = ending;
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at.line), added.begin(), added.end());
+}
+
+bool IniFile::WriteKeys(std::span<const KeyValue> keys) {
+  if (!refusal_.empty()) {
+    lastError_ = refusal_;
+    return false;
+  }
+  std::vector<Line> before = lines_;
+  for (const KeyValue& entry : keys) Set(entry.section, entry.key, entry.value);
+  if (auto error = Save(lines_)) {
+    lines_ = std::move(before);
     lastError_ = std::move(*error);
     return false;
   }
-  lines_ = std::move(lines);
   return true;
+}
+
+bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  const KeyValue entry{section, key, std::string(value)};
+  return WriteKeys({&entry, 1});
 }
 
 bool IniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {

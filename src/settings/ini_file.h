@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,17 @@ class IniFile {
   // this object then keep their previous content, and LastError tells why.
   bool WriteString(std::string_view section, std::string_view key, std::string_view value);
   bool WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
+  // Sets several keys, in order, and saves the file once: all of them or, when the file could
+  // not be written, none.
+  struct KeyValue {
+    std::string_view section;
+    std::string_view key;
+    std::string value;
+  };
+  bool WriteKeys(std::span<const KeyValue> keys);
+  // Why a file that is there was not read ("larger than a settings file can be (1 MB)", "not
+  // a regular file"); empty when it was read or is missing.
+  const std::string& Refusal() const { return refusal_; }
   // Why the last write failed ("Permission denied", "not a regular file"); may be empty.
   const std::string& LastError() const { return lastError_; }
 
@@ -65,6 +77,8 @@ class IniFile {
     bool found;  // false: line is where a new key or section goes
   };
 
+  // Sets the key in the lines held, without saving.
+  void Set(std::string_view section, std::string_view key, std::string_view value);
   Position Locate(std::string_view section, std::string_view key, bool& sectionFound) const;
   // Nothing when saved, otherwise why not.
   std::optional<std::string> Save(const std::vector<Line>& lines) const;

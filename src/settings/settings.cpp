@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "ground/platform.h"
+#include "ground/shown_text.h"
 #include "settings/ini_file.h"
 
 namespace kv218 {
@@ -33,22 +34,31 @@ Settings ReadSettings(const std::string& path) {
   settings.Type = file.ReadInteger(kIndexSection, "TYPE", defaults.Type);
   settings.SilenceFraming = SameLetters(file.ReadString(kPortSection, "FRAMING", ""), "SILENCE");
   settings.RecordFile = file.ReadString(kRecordSection, "FILE", defaults.RecordFile);
+  settings.NotRead = file.Refusal();
   return settings;
 }
 
 std::optional<std::string> WriteSettings(const std::string& path, const Settings& settings,
                                          FileReplacer* replacer) {
   IniFile file(path, replacer);
-  const bool written = file.WriteString(kPortSection, "PORT", settings.PortPath) &&
-                       file.WriteInteger(kPortSection, "BAUD", settings.PortBaud) &&
-                       file.WriteInteger(kPortSection, "DATA", settings.PortData) &&
-                       file.WriteInteger(kPortSection, "STOP", settings.PortStop) &&
-                       file.WriteString(kPortSection, "PARITY", settings.PortParity) &&
-                       file.WriteInteger(kIndexSection, "COM", settings.Com) &&
-                       file.WriteInteger(kIndexSection, "TYPE", settings.Type);
-  if (written) return std::nullopt;
+  // One save for the seven keys: a settings file rewritten, synced and renamed once per key
+  // would cost seven syncs and leave six files between that are no save at all.
+  const IniFile::KeyValue keys[] = {{kPortSection, "PORT", settings.PortPath},
+                                    {kPortSection, "BAUD", std::to_string(settings.PortBaud)},
+                                    {kPortSection, "DATA", std::to_string(settings.PortData)},
+                                    {kPortSection, "STOP", std::to_string(settings.PortStop)},
+                                    {kPortSection, "PARITY", settings.PortParity},
+                                    {kIndexSection, "COM", std::to_string(settings.Com)},
+                                    {kIndexSection, "TYPE", std::to_string(settings.Type)}};
+  if (file.WriteKeys(keys)) return std::nullopt;
   const std::string& reason = file.LastError();
-  return "Unable to write to " + path + (reason.empty() ? "" : ": " + reason);
+  return "Unable to write to " + ShownText(path) + (reason.empty() ? "" : ": " + reason);
+}
+
+std::string SettingsNotReadText(const std::string& path, const Settings& settings) {
+  if (settings.NotRead.empty()) return {};
+  return "Settings file " + ShownText(path) + " not read (" + settings.NotRead +
+         "); the defaults are used";
 }
 
 std::string PortSettingsText(const Settings& settings) {

@@ -30,18 +30,25 @@ struct Settings {
   // RECORD/FILE: the file each run appends its record line to; empty: no record. Read only:
   // the program never writes it.
   std::string RecordFile;
+  // Why a settings file that is there was not read, and the defaults stand ("larger than a
+  // settings file can be (1 MB)"); empty when it was read or is missing.
+  std::string NotRead;
 };
 
 // A missing or unreadable file, or a missing or unusable value, gives the default.
 Settings ReadSettings(const std::string& path);
 
-// Writes the seven keys in order, each at once; the file and its sections are created when
-// missing and other keys are left alone. On the first key that cannot be written, stops and
-// returns "Unable to write to <path>: <reason>" (the keys before it stay written); a file
+// Writes the seven keys in order and saves the file once; the file and its sections are
+// created when missing and other keys are left alone. When the file cannot be written,
+// returns "Unable to write to <path>: <reason>" and none of the keys is written; a file
 // its user may not write is left as it is, a symbolic link is written through. Saves go through
 // replacer (the platform's file operations when none is given).
 std::optional<std::string> WriteSettings(const std::string& path, const Settings& settings,
                                          FileReplacer* replacer = nullptr);
+
+// "Settings file <path> not read (<why>); the defaults are used" for settings read from path
+// whose file was there but not read; empty otherwise.
+std::string SettingsNotReadText(const std::string& path, const Settings& settings);
 
 // The line settings for the port: baud rate, parity, data bits, stop bits ("115200,E,8,1").
 std::string PortSettingsText(const Settings& settings);

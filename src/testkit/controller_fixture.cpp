@@ -29,7 +29,8 @@ ControllerFixture::ControllerFixture(const std::vector<std::string>& faults)
     if (onFrame) onFrame(frame);
   });
   controller.SetSleeper([this](std::chrono::milliseconds pause) { loop.Sleep(pause); });
-  controller.SetClock([this] { return kEpoch + loop.Now(); });
+  controller.SetClock([this] { return kEpoch + loop.Now() + clockStep; });
+  controller.SetSteadyClock([this] { return SteadyTime(loop.Now()); });
 }
 
 ControllerFixture::~ControllerFixture() { loop.Shutdown(); }

@@ -64,6 +64,7 @@ class ControllerFixture {
   int portsMade = 0;
   std::vector<sim::Command> received;
   std::function<void(const sim::Frame&)> onFrame;
+  std::chrono::milliseconds clockStep{0};  // the wall clock set forward or back meanwhile
   Controller controller;
 };
 

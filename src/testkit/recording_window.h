@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,8 +19,12 @@ class RecordingWindow : public WindowOps {
   void AppendLog(std::string_view line) override {
     log.emplace_back(line);
     stepLine = log.size() - 1;
+    if (onLog) onLog(line);
   }
-  void AppendAside(std::string_view line) override { log.emplace_back(line); }
+  void AppendAside(std::string_view line) override {
+    log.emplace_back(line);
+    if (onLog) onLog(line);
+  }
   void AppendToLastLine(std::string_view text) override {
     if (stepLine >= log.size()) {
       log.emplace_back();
@@ -58,6 +63,8 @@ class RecordingWindow : public WindowOps {
   void CallOperator() override { ++operatorCalls; }
 
   std::vector<std::string> log;
+  // Told of each line as it is logged (a test acting at a given line).
+  std::function<void(std::string_view)> onLog;
   std::size_t stepLine = SIZE_MAX;  // the line AppendLog added last, which completions extend
   std::string panels[5] = {"PORT", "N/A", "processbar", "checksum", "N/A"};
   int progress = 0;                // as shown (clamped)

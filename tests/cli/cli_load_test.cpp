@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <ostream>
 
 #include "app/queue_loop.h"
+#include "ground/utf8_path.h"
 #include "image/hex_loader.h"
 #include "run_process.h"
 #include "testkit/recording_window.h"
@@ -146,8 +148,26 @@ INSTANTIATE_TEST_SUITE_P(
         SuspectFile{"CutShort", ":020000001234B8\n", "1", "kv218: @: no end-of-file record\n",
                     "No end-of-file record in @"},
         SuspectFile{"NoHexAtAll", "# kv218tool\n\nNothing to program.\n", "0",
-                    "kv218: @: no data records\nkv218: @: no end-of-file record\n",
+                    "kv218: @: no data records\nkv218: @: no end-of-file record\n"
+                    "kv218: @: 2 lines without a record skipped\n",
                     "No data records and no end-of-file record in @"},
+        // Comments are counted, not held against the file; a byte-order mark is no line.
+        SuspectFile{"Commented", "\xEF\xBB\xBF# built by make\n:020000001234B8\n:00000001FF\n", "1",
+                    "kv218: @: 1 line without a record skipped\n", ""},
+        SuspectFile{"ByteOrderMark", "\xEF\xBB\xBF:020000001234B8\n:00000001FF\n", "1", "", ""},
+        // A record behind a blank or a NUL is damaged: named, and refused by --strict.
+        SuspectFile{"BlankBeforeTheColon", " :020000001234B8\n:00000001FF\n", "1",
+                    "kv218: @: no data records\nkv218: @: 1 damaged record not loaded (bytes "
+                    "before its ':', in line 1)\n",
+                    "Damaged record in line 1: bytes before its ':'"},
+        SuspectFile{
+            "NulsBeforeTheColons",
+            ":020000001234B8\n" + std::string(2, '\0') + ":020002001234B6\n" +
+                std::string(1, '\0') + ":00000001FF\n",
+            "1",
+            "kv218: @: no end-of-file record\nkv218: @: 2 damaged records not loaded (bytes "
+            "before their ':', first in line 2)\n",
+            "Damaged record in line 2: bytes before its ':'"},
         SuspectFile{
             "OutsideTheWindow", ":020000001234B8\n:02FC00001234BC\n:020010001234A8\n:00000001FF\n",
             "Eco Mode",
@@ -155,6 +175,20 @@ INSTANTIATE_TEST_SUITE_P(
             "fit MVRx Series or Cradle Set)\n",
             ""}),
     [](const ::testing::TestParamInfo<SuspectFile>& p) { return std::string(p.param.name); });
+
+// A file's name and bytes reach the terminal shown, never raw: no line of their own, no escape.
+TEST_F(CliLoadTest, NamesAndFileBytesNeverForgeALineNorReachTheTerminalRaw) {
+  const std::string shown = folder.File("c\\x0APROGRAMMING SUCCEEDED.\\x0A.hex");
+  const std::string path = folder.Write("c\nPROGRAMMING SUCCEEDED.\n.hex", ":\x1B]0;T\x07\r\n");
+  const auto result = Run({"load", path, "--type", "1"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.out, "\n" + shown + "\nLoading ...\n");
+  EXPECT_EQ(result.err, "'0x\\x1B]' is not a valid integer value\n");
+
+  std::filesystem::remove(PathFromUtf8(path));
+  const auto missing = Run({"load", path, "--type", "1"});
+  EXPECT_EQ(missing.err, "Cannot open file " + shown + "\n");
+}
 
 struct FailureRun {
   const char* name;

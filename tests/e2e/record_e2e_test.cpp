@@ -8,12 +8,14 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "../runs/test_hex.h"
 #include "child_process.h"
+#include "external_simulator.h"
 #include "kv218_command.h"
 #include "record_lines.h"
 
@@ -108,6 +110,55 @@ TEST(Kv218Record, AnUnwritableRecordLeavesTheRunsResultAndLog) {
   EXPECT_EQ(recorded.exitCode, 0);
   EXPECT_EQ(LogLines(recorded.out), LogLines(plain.out));
   EXPECT_THAT(recorded.err, HasSubstr("kv218: run not recorded: cannot open " + unwritable));
+}
+
+// read --out to a path that cannot take the file: refused before the first frame when that
+// is known at once (exit 2), and when the file cannot be put in place at the end the read
+// fails in its closing line, its record and its exit status alike.
+TEST(Kv218Record, AReadWhoseOutputCannotBeWrittenFailsAndSaysSo) {
+  TempFolder dir;
+  const std::string record = (dir.path() / "runs.jsonl").string();
+  {
+    testing::ExternalSimulator sim(dir, {"--baud", "max"});
+    ASSERT_TRUE(sim.ready);
+    for (const std::string& out :
+         {(dir.path() / "missing" / "read.hex").string(), dir.path().string()}) {
+      const Finished refused = testing::Run(Kv218(
+          dir, {"read", "--port", sim.link, "--type", "1", "--record", record, "--out", out}));
+      EXPECT_EQ(refused.exitCode, 2) << out;
+      EXPECT_THAT(refused.err, HasSubstr("kv218 read: Unable to write to " + out + ": "));
+    }
+    EXPECT_THAT(sim.TraceText(), ::testing::Not(HasSubstr("host>")));
+  }
+  // A folder put in the file's place while the target is read (paced at 115,200 baud, the
+  // read takes seconds): the rename at the end fails.
+  const std::string out = (dir.path() / "read.hex").string();
+  ChildProcess reading(
+      Kv218(dir, {"read", "--simulate", "--type", "2", "--record", record, "--out", out}));
+  ASSERT_TRUE(reading.WaitForOutput([](const std::string& text) {
+    return text.find("1. Reading Device ID ... OK") != text.npos;
+  }));
+  std::filesystem::create_directories(std::filesystem::path(out) / "taken");
+  const Finished cut = reading.Wait();
+  EXPECT_EQ(cut.exitCode, 1) << cut.err;
+  const auto log = LogLines(cut.out);
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_THAT(log[log.size() - 2], ::testing::StartsWith("<<ERROR>> Unable to write to " + out));
+  EXPECT_EQ(log.back(), "READ FAILED. (T)");
+  EXPECT_TRUE(std::filesystem::is_directory(out));
+
+  const auto lines = RecordLines(record);
+  ASSERT_EQ(lines.size(), 3u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(lines[i]["operation"], "read");
+    EXPECT_EQ(lines[i]["result"], "failed");
+    EXPECT_THAT(lines[i]["failed_line"].get<std::string>(),
+                ::testing::StartsWith("Unable to write to "));
+  }
+  EXPECT_EQ(lines[2]["result"], "failed");
+  EXPECT_TRUE(lines[2]["failed_step"].is_null());
+  EXPECT_THAT(lines[2]["failed_line"].get<std::string>(),
+              ::testing::StartsWith("<<ERROR>> Unable to write to " + out + ": "));
 }
 
 // The record on a disk with no room left (a file size limit: the kernel writes what fits,

@@ -82,6 +82,25 @@ INSTANTIATE_TEST_SUITE_P(
                     {"no end-of-file record",
                      "1 record outside the memory of MVRx Series ignored (0xFC00 - 0xFC0F; it "
                      "fits Eco Mode)"}},
+        // Records behind stray bytes were not loaded: the file is not what it seems.
+        FindingCase{
+            "OneDamagedRecord",
+            LoadStatus::Loaded,
+            {.endRecord = true, .dataRecords = 2, .damagedRecords = 1, .firstDamagedLine = 1},
+            TargetType::TkSeries,
+            {"1 damaged record not loaded (bytes before its ':', in line 1)"}},
+        FindingCase{
+            "DamagedRecords",
+            LoadStatus::Loaded,
+            {.endRecord = true, .dataRecords = 2, .damagedRecords = 3, .firstDamagedLine = 7},
+            TargetType::TkSeries,
+            {"3 damaged records not loaded (bytes before their ':', first in line 7)"}},
+        // Comments are no finding.
+        FindingCase{"Comments",
+                    LoadStatus::Loaded,
+                    {.endRecord = true, .dataRecords = 2, .skippedLines = 4},
+                    TargetType::TkSeries,
+                    {}},
         FindingCase{"FitsNoType",
                     LoadStatus::Loaded,
                     {.endRecord = true,
@@ -94,6 +113,18 @@ INSTANTIATE_TEST_SUITE_P(
                     {"2 records outside the memory of TK Series ignored (0x1000000 - "
                      "0x1F00030)"}}),
     [](const ::testing::TestParamInfo<FindingCase>& p) { return std::string(p.param.name); });
+
+TEST(SkippedLinesNoteTest, CountsCommentLinesOfALoadedFile) {
+  LoadResult result;
+  result.status = LoadStatus::Loaded;
+  EXPECT_EQ(SkippedLinesNote(result), std::nullopt);
+  result.counts.skippedLines = 1;
+  EXPECT_EQ(SkippedLinesNote(result), "1 line without a record skipped");
+  result.counts.skippedLines = 3;
+  EXPECT_EQ(SkippedLinesNote(result), "3 lines without a record skipped");
+  result.status = LoadStatus::Failed;
+  EXPECT_EQ(SkippedLinesNote(result), std::nullopt);
+}
 
 }  // namespace
 }  // namespace kv218

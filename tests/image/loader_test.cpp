@@ -4,9 +4,12 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/checksums.h"
+#include "image/file_lines.h"
+#include "image/sha256.h"
 #include "loader_fixture.h"
 
 namespace kv218 {
@@ -436,6 +439,109 @@ INSTANTIATE_TEST_SUITE_P(
                    .ignoredFitTypes = 0b0111}}),
     [](const ::testing::TestParamInfo<CountCase>& p) { return std::string(p.param.name); });
 
+// ---- Lines that are no record: every one accounted for.
+
+struct SkippedCase {
+  const char* name;
+  std::string text;  // the file, before a data record at 0 and the end record
+  bool firstLoads;   // the data record's bytes reach the image
+  std::size_t damaged, firstDamagedLine, skipped;
+};
+
+class SkippedLineTest : public LoaderTest, public ::testing::WithParamInterface<SkippedCase> {};
+
+TEST_P(SkippedLineTest, CountsDamagedRecordsAndCommentsAndStrictRefusesDamage) {
+  const SkippedCase& c = GetParam();
+  const std::string text = c.text + DataLine(0, {0x34, 0x12}) + "\r\n" + kEndLine + "\r\n";
+  const auto result = LoadText(1, folder.Write("skipped.hex", text));
+  ASSERT_TRUE(result.ok()) << result.error;
+  EXPECT_EQ(At(0) == 0x12 && At(1) == 0x34, c.firstLoads);
+  EXPECT_EQ(result.counts.damagedRecords, c.damaged);
+  EXPECT_EQ(result.counts.firstDamagedLine, c.firstDamagedLine);
+  EXPECT_EQ(result.counts.skippedLines, c.skipped);
+
+  window = {};
+  const auto strict = LoadText(1, folder.Write("skipped.hex", text), LoadOptions{.strict = true});
+  if (c.damaged == 0) {
+    EXPECT_TRUE(strict.ok()) << strict.error;
+  } else {
+    EXPECT_EQ(strict.error, "Damaged record in line " + std::to_string(c.firstDamagedLine) +
+                                ": bytes before its ':'");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SkippedLineTest,
+    ::testing::Values(
+        // A Windows editor's byte-order mark is no part of the first record.
+        SkippedCase{"ByteOrderMark", "\xEF\xBB\xBF", true, 0, 0, 0},
+        SkippedCase{"ByteOrderMarkBeforeAComment", "\xEF\xBB\xBF# built\r\n", true, 0, 0, 1},
+        SkippedCase{"CommentAndBlankLines", "# image for the MVRx\r\n\r\n \t\r\n", true, 0, 0, 1},
+        // A colon without a record's header after it: a path, a time.
+        SkippedCase{"ColonsInAComment", "; C:\\fw\\a.hex at 12:30:45 for DEADBEE:F\r\n", true, 0, 0,
+                    1},
+        // Bytes before the ':' damage the record: it is counted, not loaded as a comment.
+        SkippedCase{"LeadingBlank", " ", false, 1, 1, 0},
+        SkippedCase{"StrayCharacter", "# header\r\nx", false, 1, 2, 1},
+        SkippedCase{"NulBytes", std::string("\0\0\0", 3), false, 1, 1, 0},
+        SkippedCase{"MarkInTheMiddle", DataLine(2, {1, 2}) + "\r\n\xEF\xBB\xBF", false, 1, 2, 0},
+        SkippedCase{"SeveralDamaged", " " + DataLine(4, {1, 2}) + "\r\n\t", false, 2, 1, 0}),
+    [](const ::testing::TestParamInfo<SkippedCase>& p) { return std::string(p.param.name); });
+
+// ---- The digest: of the very bytes the records were read from.
+
+std::string DigestOf(const std::string& bytes) {
+  Sha256 hash;
+  hash.Update(bytes);
+  return DigestText(hash.Finish());
+}
+
+// Type-1 records over the 32 KB memory, read in several pieces, and a line past the end.
+std::string LongFile() {
+  std::string text;
+  for (std::uint16_t address = 0; address < 0x7000; address += 16) {
+    text +=
+        DataLine(address, std::vector<std::uint8_t>(16, static_cast<std::uint8_t>(address >> 4))) +
+        "\r\n";
+  }
+  return text + kEndLine + "\r\n# after the end\r\n";
+}
+
+TEST_F(LoaderTest, TheDigestIsOfTheBytesReadAndAFileRewrittenMeanwhileIsNotMisnamed) {
+  const std::string text = LongFile();
+  ASSERT_GT(text.size(), 2 * FileLines::kPieceBytes + 1000);
+  const std::string path = folder.Write("long.hex", text);
+  const auto whole = LoadText(1, path);
+  ASSERT_TRUE(whole.ok()) << whole.error;
+  EXPECT_EQ(whole.sha256, DigestOf(text));  // the lines after the end record included
+  const std::uint16_t checksum = image->ByteChecksum;
+
+  // Rewritten in place after the first piece was read (the first pump comes after the first
+  // line): the records and the digest are both of what was read, old start and new rest.
+  std::string other = text;
+  const std::size_t changed = 2 * FileLines::kPieceBytes;
+  other[other.find(':', changed) + 9] = other[other.find(':', changed) + 9] == '0' ? '1' : '0';
+  bool rewritten = false;
+  loop.onPump = [&] {
+    if (!std::exchange(rewritten, true)) folder.Write("long.hex", other);
+  };
+  const auto mixed = LoadText(1, path);
+  ASSERT_TRUE(mixed.ok()) << mixed.error;
+  EXPECT_EQ(mixed.sha256, DigestOf(text.substr(0, FileLines::kPieceBytes) +
+                                   other.substr(FileLines::kPieceBytes)));
+  EXPECT_NE(image->ByteChecksum, checksum);
+
+  // Rewritten longer: what was read is neither file, and the load is refused.
+  rewritten = false;
+  loop.onPump = [&] {
+    if (!std::exchange(rewritten, true))
+      folder.Write("long.hex", DataLine(0, {1, 2}) + "\r\n" + text);
+  };
+  const auto grown = LoadText(1, path);
+  EXPECT_EQ(grown.error, "Cannot load " + path + ": it changed while it was read");
+  EXPECT_EQ(grown.sha256, std::nullopt);
+}
+
 // ---- Failures: the message, and the image left as the first step set it.
 
 TEST_F(LoaderTest, MissingFileStopsAfterTheBlankImage) {
@@ -457,15 +563,19 @@ TEST_F(LoaderTest, MissingFileStopsAfterTheBlankImage) {
 }
 
 // Only a regular file of at most kMaxHexFileBytes is read (pipes and devices: the special
-// files test).
+// files test); one too large (a disk image, a sparse file of gigabytes) is refused by its size.
 TEST_F(LoaderTest, AFolderOrAFileTooLargeCannotBeOpened) {
   const std::string oversized = folder.Write("huge.hex", "");
+  const std::string sparse = folder.Write("sparse.hex", "");
   std::filesystem::resize_file(PathFromUtf8(oversized), kMaxHexFileBytes + 1);
-  for (const std::string& path : {Utf8FromPath(folder.path()), oversized}) {
+  std::filesystem::resize_file(PathFromUtf8(sparse), std::uintmax_t{3} << 30);
+  const std::string tooLarge = ": larger than a HEX file can be (16 MB)";
+  for (const auto& [path, reason] : {std::pair{Utf8FromPath(folder.path()), std::string()},
+                                     std::pair{oversized, tooLarge}, std::pair{sparse, tooLarge}}) {
     window = {};
     const auto result = LoadText(0, path);
     EXPECT_EQ(result.status, LoadStatus::Failed) << path;
-    EXPECT_EQ(window.errors, std::vector<std::string>{"Cannot open file " + path});
+    EXPECT_EQ(window.errors, std::vector<std::string>{"Cannot open file " + path + reason});
     EXPECT_EQ(LastLine(), "Loading ...");
   }
 }

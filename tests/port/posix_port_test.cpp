@@ -144,6 +144,8 @@ TEST(PosixPortOpen, RefusesWhatIsNoTerminalAndLeavesItUntouched) {
       {fifo, OpenError::NotASerialDevice},
       {folder.File(""), OpenError::NotASerialDevice},
       {"/dev/null", OpenError::NotASerialDevice},  // a character device, but no terminal
+      // Its driver answers a terminal's questions with EINVAL, not ENOTTY: no terminal either.
+      {"/dev/urandom", OpenError::NotASerialDevice},
       {"/dev/kv218-no-such-port", OpenError::NoSuchDevice},
       {file + "/below-a-file", OpenError::NoSuchDevice},
   };

@@ -91,10 +91,11 @@ const ReportCase kReports[] = {
      {"<<NOTE>> Fa\\x0D\\x0Ab\\x7F\\x08"}},
     {"NoteEightBitControlsShown",
      Lead("-F") + B({0x9B, '2', 'J', 0xC2, 0x9D, 0xC2}),
-     {"<<NOTE>> F\\x9B2J\\xC2\\x9D\xC2"}},
-    {"NoteKeepsUtf8AndEightBitLetters",
-     Lead("-F") + B({0xC3, 0xA9, 0xE2, 0x82, 0xAC, 0xE9, 0xA0}),
-     {"<<NOTE>> F\xC3\xA9\xE2\x82\xAC\xE9\xA0"}},
+     {"<<NOTE>> F\\x9B2J\\xC2\\x9D\\xC2"}},
+    // Bytes that are no UTF-8 would reach the terminal raw (0xA0..0xFF): shown as bytes too.
+    {"NoteKeepsUtf8AndShowsOtherBytes",
+     Lead("-F") + B({0xC3, 0xA9, 0xE2, 0x82, 0xAC, 0xE9, 0xA0, 0xFF, 'x'}),
+     {"<<NOTE>> F\xC3\xA9\xE2\x82\xAC\\xE9\\xA0\\xFFx"}},
 };
 
 struct CaseName {
@@ -187,6 +188,37 @@ TEST(ReceiveHandler, EveryReadResetsTheTimeOutCount) {
     h.Receive(read);
     EXPECT_EQ(h.station.TimeOutCount, 0);
   }
+}
+
+// A note longer than one read (a 64 KB text) comes in full reads back to back: the rest is
+// more of the note, never a reply, and the note counts once, when its last read came.
+TEST(ReceiveHandler, ANoteLongerThanOneReadIsOneNote) {
+  ReplyHarness h;
+  Bytes first = Lead("-F");
+  first.resize(kMaxBurst, 'a');
+  Bytes second = Lead("RI") + B({0xBF, 0x00, 0x34, 0x12});  // text that reads like a reply
+  second.resize(kMaxBurst, 'b');
+  const Bytes last = B({'c', 'c', 0x0A});
+  h.window.AppendLog("step ...");
+  h.Receive(first);
+  EXPECT_EQ(h.station.notesEnded, 0u);
+  h.Receive(second);
+  EXPECT_EQ(h.station.notesEnded, 0u);
+  h.Receive(last);
+  EXPECT_EQ(h.station.notesEnded, 1u);
+  EXPECT_EQ(h.station.flags.target.DeviceIdResult, 0);
+  ASSERT_EQ(h.window.log.size(), 4u);
+  EXPECT_EQ(h.window.log[0], "step ...");
+  EXPECT_EQ(h.window.log[1], "<<NOTE>> F" + std::string(kMaxBurst - 3, 'a'));
+  EXPECT_TRUE(h.window.log[2].starts_with("<<NOTE>> (continued) \\x1FRI\\xBF4\\x12bbb"))
+      << h.window.log[2];
+  EXPECT_EQ(h.window.log[3], "<<NOTE>> (continued) cc\\x0A");
+
+  // The read after the note is a reply again; a note of one read counts at once.
+  h.Receive(Lead("RI") + B({0xBF, 0x00, 0x34, 0x12}));
+  EXPECT_EQ(h.station.flags.target.DeviceIdResult, 1);
+  h.Receive(Lead("-S"));
+  EXPECT_EQ(h.station.notesEnded, 2u);
 }
 
 TEST(ReceiveHandler, TheReadBecomesRxBufferAndRxCount) {

@@ -16,7 +16,7 @@
 
 #include "app/controller.h"
 #include "ground/utf8_path.h"
-#include "record/sha256.h"
+#include "image/sha256.h"
 #include "sim/device_model.h"
 #include "sim/fault_set.h"
 #include "sim/in_process_port.h"
@@ -43,6 +43,12 @@ std::vector<json> Lines(const testing::ControllerFixture& fixture) {
   std::vector<json> lines;
   for (const std::string& line : fixture.RecordLines()) lines.push_back(json::parse(line));
   return lines;
+}
+
+std::string DigestOf(const std::string& bytes) {
+  Sha256 hash;
+  hash.Update(bytes);
+  return DigestText(hash.Finish());
 }
 
 struct RunCase {
@@ -74,8 +80,8 @@ TEST_P(RecordOfARun, NamesItsResultItsFailingStepAndWhatItRead) {
       }
     };
   }
-  const std::string file = fixture.dir.Write(
-      "image.hex", c.type == 0 ? testing::Type0Hex(64, 0x1000) : testing::Type16Hex(false));
+  const std::string text = c.type == 0 ? testing::Type0Hex(64, 0x1000) : testing::Type16Hex(false);
+  const std::string file = fixture.dir.Write("image.hex", text);
   EXPECT_EQ(fixture.Press(Button(c.op), c.type, file), c.outcome);
 
   const auto lines = Lines(fixture);
@@ -96,7 +102,7 @@ TEST_P(RecordOfARun, NamesItsResultItsFailingStepAndWhatItRead) {
   EXPECT_EQ(r["erase_counter"], c.eraseCounter);
   EXPECT_EQ(r["target_type"], c.type);
   EXPECT_EQ(r["hex_file"], file);
-  EXPECT_EQ(r["hex_sha256"], *Sha256OfFile(file));
+  EXPECT_EQ(r["hex_sha256"], DigestOf(text));
   EXPECT_EQ(r["image_checksum"], fixture.window.panels[4]);
   EXPECT_EQ(r["port"], "\\\\.\\COM1");
   EXPECT_EQ(r["version"], "1.85.11");
@@ -222,8 +228,8 @@ TEST_P(RecordedDifference, IsTheAsidesFirstDifferenceOrNull) {
   testing::ControllerFixture fixture(c.faults);
   fixture.OpenRecording();
   fixture.window.targetType = c.type;
-  const std::string file = fixture.dir.Write(
-      "image.hex", c.type == 0 ? testing::Type0Hex(64, 0x1000) : testing::Type16Hex(false));
+  const std::string text = c.type == 0 ? testing::Type0Hex(64, 0x1000) : testing::Type16Hex(false);
+  const std::string file = fixture.dir.Write("image.hex", text);
   fixture.controller.SetHexFile(file);
   (fixture.controller.*c.operation)();
 
@@ -258,6 +264,51 @@ INSTANTIATE_TEST_SUITE_P(
             "verify_flash", &Controller::VerifyProgrammer, 2, {}, "verify-flash", "0x0000"},
         DifferenceCase{"read", &Controller::ReadTarget, 2, {}, "read", nullptr}),
     [](const ::testing::TestParamInfo<DifferenceCase>& param) { return param.param.name; });
+
+// A build that writes the next image while a run goes on: the record names the bytes the run
+// loaded and programmed, whenever the file is replaced.
+TEST(RecordedRun, NamesTheBytesLoadedWhenTheFileIsReplacedDuringTheRun) {
+  for (const std::string_view replacedAt : {"Loading ...", "1. Reading Device ID ..."}) {
+    SCOPED_TRACE(replacedAt);
+    testing::ControllerFixture fixture;
+    fixture.OpenRecording();
+    const std::string before = testing::Type16Hex(false, 0x1000);
+    const std::string after = testing::Type16Hex(false, 0x2000);
+    const std::string file = fixture.dir.Write("image.hex", before);
+    bool replaced = false;
+    fixture.window.onLog = [&](std::string_view line) {
+      if (line != replacedAt || replaced) return;
+      replaced = true;
+      const std::string next = fixture.dir.Write("next.hex", after);
+      std::filesystem::rename(PathFromUtf8(next), PathFromUtf8(file));
+    };
+    EXPECT_EQ(fixture.Press(Button(RecordedOperation::Program), 2, file), RunOutcome::Succeeded);
+    ASSERT_TRUE(replaced);
+    const auto lines = Lines(fixture);
+    ASSERT_EQ(lines.size(), 1u);
+    // Replaced before the load: the new file was programmed; after it: the old one.
+    const bool newLoaded = replacedAt == "Loading ...";
+    EXPECT_EQ(lines[0]["hex_sha256"], DigestOf(newLoaded ? after : before));
+    EXPECT_EQ(lines[0]["image_checksum"], fixture.window.panels[4]);
+  }
+}
+
+// The wall clock set an hour forward or back during a run (a time server, the operator): the
+// duration is still the run's.
+TEST(RecordedRun, TheDurationIsMeasuredNotTakenFromTheWallClock) {
+  for (const std::chrono::hours step : {std::chrono::hours(1), std::chrono::hours(-1)}) {
+    testing::ControllerFixture fixture;
+    fixture.OpenRecording();
+    fixture.onFrame = [&](const sim::Frame&) { fixture.clockStep = step; };
+    const std::string file = fixture.dir.Write("image.hex", testing::Type16Hex(false));
+    ASSERT_EQ(fixture.Press(Button(RecordedOperation::Program), 2, file), RunOutcome::Succeeded);
+    const auto lines = Lines(fixture);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_DOUBLE_EQ(lines[0]["duration_s"].get<double>(),
+                     static_cast<double>(fixture.loop.Now().count()) / 1000.0);
+    EXPECT_EQ(lines[0]["end"], IsoTimeText(kEpoch + fixture.loop.Now() + step));
+  }
+}
 
 TEST(RecordedRun, AReadNamesNoFile) {
   testing::ControllerFixture fixture;
@@ -294,14 +345,15 @@ TEST(RecordedRun, AFileThatCannotBeWrittenIsReportedAndTheResultStands) {
   const std::string unwritable = Utf8FromPath(fixture.dir.path() / "no-such-folder" / "runs.jsonl");
   fixture.controller.SetRecordFile(unwritable);
   const std::string file = fixture.dir.Write("tk.hex", testing::Type0Hex(64, 0x1000));
-  EXPECT_EQ(fixture.Press(&Controller::ProgramTarget, 0, file), RunOutcome::Failed);
+  EXPECT_EQ(fixture.Press(Button(RecordedOperation::Program), 0, file), RunOutcome::Failed);
   ASSERT_GE(fixture.window.log.size(), 2u);
-  // After the run's own closing line, in the log; no message box stops the line.
-  EXPECT_THAT(fixture.window.log.end()[-2], StartsWith("PROGRAMMING FAILED. ("));
+  // In the log, just before the run's closing line (the record is written before the verdict
+  // is shown); no message box stops the line.
+  EXPECT_THAT(fixture.window.log.back(), StartsWith("PROGRAMMING FAILED. ("));
   // The reason is the system's own text ("No such file or directory", "Path not found.").
   const std::string warning = "<<WARNING>> Run not recorded: cannot open " + unwritable + ": ";
-  EXPECT_THAT(fixture.window.log.back(), StartsWith(warning));
-  EXPECT_GT(fixture.window.log.back().size(), warning.size());
+  EXPECT_THAT(fixture.window.log.end()[-2], StartsWith(warning));
+  EXPECT_GT(fixture.window.log.end()[-2].size(), warning.size());
   EXPECT_TRUE(fixture.window.errors.empty());
   EXPECT_TRUE(fixture.window.buttonsEnabled);
 }
@@ -336,6 +388,37 @@ class StandaloneRecord : public ::testing::Test, public testing::ControllerFixtu
     controller.OnBurst(bytes.data(), bytes.size());
   }
 };
+
+// Whoever reads a verdict may rely on its record: the line is on the disk before the verdict
+// is shown, for the host's runs (passed, failed, timed out) and the programmer's own.
+TEST(RecordedRun, EveryVerdictIsShownAfterItsRecordIsWritten) {
+  struct Case {
+    std::vector<std::string> faults;
+    RunOutcome outcome;
+  };
+  for (const Case& c :
+       {Case{{}, RunOutcome::Succeeded}, Case{{"corrupt-flash-readback"}, RunOutcome::Failed},
+        Case{{"silent-at=FE"}, RunOutcome::TimedOut}}) {
+    testing::ControllerFixture fixture(c.faults);
+    std::vector<std::size_t> recordedAtVerdict;
+    fixture.window.onLog = [&](std::string_view line) {
+      if (line.find(" SUCCEEDED. (") != line.npos || line.find(" FAILED. (") != line.npos) {
+        recordedAtVerdict.push_back(Lines(fixture).size());
+      }
+    };
+    fixture.OpenRecording();
+    const std::string file = fixture.dir.Write("tk.hex", testing::Type0Hex(64, 0x1000));
+    ASSERT_EQ(fixture.Press(Button(RecordedOperation::Store), 0, file), c.outcome);
+    if (c.outcome == RunOutcome::Succeeded) {
+      fixture.model.StartStandaloneRun();
+      fixture.lastSimPort->PostDeviceOutput();
+      fixture.loop.PumpMessages();
+      EXPECT_EQ(recordedAtVerdict, (std::vector<std::size_t>{1, 2}));
+    } else {
+      EXPECT_EQ(recordedAtVerdict, std::vector<std::size_t>{1});
+    }
+  }
+}
 
 TEST_F(StandaloneRecord, ARunTheProgrammerReportsIsRecordedWhenItCloses) {
   // What the simulated programmer reports after the image was stored in its flash.

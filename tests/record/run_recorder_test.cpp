@@ -41,10 +41,10 @@ TEST_P(RecorderFromEvents, KeepsTheStepLinesAsTheLogShowsThem) {
   log.Step(kReadDeviceIdStep);
   log.Identity("0x11 , 0x2222");
   log.EraseCounter(9);
-  recorder.Begin({RunRecord::Kind::Program, "/dev/ttyS0", "", 0}, WallTime{});
+  recorder.Begin({RunRecord::Kind::Program, "/dev/ttyS0", "", 0}, WallTime{}, SteadyTime{});
   c.run(log);
   const auto station = std::make_unique<Station>();
-  const RunRecord record = recorder.End(c.outcome, *station, WallTime{});
+  const RunRecord record = recorder.End(c.outcome, *station, WallTime{}, SteadyTime{});
   EXPECT_EQ(record.failedStep, c.failedStep);
   EXPECT_EQ(record.failedLine, c.failedLine);
   EXPECT_EQ(record.deviceIdentity, c.identity);

@@ -5,6 +5,7 @@
 #include <climits>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/profile_encoding.h"
 #include "settings/settings.h"
@@ -278,6 +279,46 @@ TEST_F(IniFileTest, TheSettingsMessageNamesTheReason) {
   RefusingReplacer refusing(FileReplacer::Result::Failed);
   EXPECT_EQ(WriteSettings(path, Settings{}, &refusing),
             "Unable to write to " + path + ": Permission denied");
+}
+
+// Every save of the file, passed on to the system's own.
+class CountingReplacer : public FileReplacer {
+ public:
+  Outcome ReplaceThroughTemporary(const std::string& path, std::string_view bytes) override {
+    saved.emplace_back(bytes);
+    return SystemFileReplacer().ReplaceThroughTemporary(path, bytes);
+  }
+  std::optional<std::string> OverwriteInPlace(const std::string& path,
+                                              std::string_view bytes) override {
+    return SystemFileReplacer().OverwriteInPlace(path, bytes);
+  }
+  std::vector<std::string> saved;
+};
+
+// The seven keys are one save: one file written, synced and renamed, never six files between.
+TEST_F(IniFileTest, TheSettingsAreSavedOnceWithAllTheirKeys) {
+  for (const std::string before : {"", "[INDEX]\r\nTYPE=1\r\n[OTHER]\r\nX=1\r\n"}) {
+    const std::string path = folder.Write("tool.INI", before);
+    CountingReplacer counting;
+    Settings settings;
+    settings.Type = 2;
+    ASSERT_EQ(WriteSettings(path, settings, &counting), std::nullopt);
+    ASSERT_EQ(counting.saved.size(), 1u);
+    EXPECT_EQ(counting.saved[0], TempFolder::Read(path));
+    EXPECT_EQ(ReadSettings(path).Type, 2);
+    EXPECT_EQ(ReadSettings(path).PortPath, settings.PortPath);
+  }
+}
+
+// A save that fails writes none of the keys and leaves the object as the file is.
+TEST_F(IniFileTest, KeysThatCannotBeSavedAreNotKept) {
+  const std::string path = folder.Write("tool.INI", "[S]\r\nK=1\r\n");
+  RefusingReplacer refusing(FileReplacer::Result::Failed);
+  IniFile file(path, &refusing);
+  const IniFile::KeyValue keys[] = {{"S", "K", "2"}, {"T", "L", "3"}};
+  EXPECT_FALSE(file.WriteKeys(keys));
+  EXPECT_EQ(file.Text(), "[S]\r\nK=1\r\n");
+  EXPECT_EQ(TempFolder::Read(path), "[S]\r\nK=1\r\n");
 }
 
 }  // namespace

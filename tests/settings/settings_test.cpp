@@ -107,7 +107,13 @@ TEST_F(SettingsTest, AFailedWriteNamesTheFileAndWhy) {
 TEST_F(SettingsTest, AFileFarTooLargeGivesDefaultsAndIsLeftAlone) {
   const std::string huge = folder.Write("huge.INI", "[INDEX]\r\nTYPE=3\r\n");
   std::filesystem::resize_file(PathFromUtf8(huge), 1024 * 1024 + 1);
-  EXPECT_EQ(ReadSettings(huge).Type, 0);
+  const Settings read = ReadSettings(huge);
+  EXPECT_EQ(read.Type, 0);
+  EXPECT_EQ(read.NotRead, "larger than a settings file can be (1 MB)");
+  EXPECT_EQ(SettingsNotReadText(huge, read),
+            "Settings file " + huge +
+                " not read (larger than a settings file can be (1 MB)); the defaults are used");
+  EXPECT_EQ(SettingsNotReadText(huge, ReadSettings(folder.File("missing.INI"))), "");
   Settings changed;
   changed.Type = 2;
   EXPECT_EQ(WriteSettings(huge, changed),

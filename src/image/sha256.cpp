@@ -1,8 +1,4 @@
-#include "record/sha256.h"
-
-#include <fstream>
-
-#include "ground/utf8_path.h"
+#include "image/sha256.h"
 
 namespace kv218 {
 namespace {
@@ -114,23 +110,6 @@ std::string DigestText(const Sha256::Digest& digest) {
     text.push_back(kDigits[byte & 0xF]);
   }
   return text;
-}
-
-std::optional<std::string> Sha256OfFile(const std::string& path) {
-  std::ifstream in(PathFromUtf8(path), std::ios::binary);
-  if (!in) return std::nullopt;
-  Sha256 hash;
-  std::array<char, 65536> chunk{};
-  while (in) {
-    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    const auto got = in.gcount();
-    if (got > 0) {
-      hash.Update(reinterpret_cast<const std::uint8_t*>(chunk.data()),
-                  static_cast<std::size_t>(got));
-    }
-  }
-  if (in.bad()) return std::nullopt;
-  return DigestText(hash.Finish());
 }
 
 }  // namespace kv218

@@ -1,10 +1,10 @@
 #pragma once
-// SHA-256 (FIPS 180-4), for the fingerprint of a HEX file in the record of a run.
+// SHA-256 (FIPS 180-4): the fingerprint of a HEX file in the record of a run, taken by the
+// loader from the bytes it reads.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,8 +31,5 @@ class Sha256 {
 
 // 64 lower-case hexadecimal digits.
 std::string DigestText(const Sha256::Digest& digest);
-
-// The digest text of a file's bytes; nothing when it cannot be read.
-std::optional<std::string> Sha256OfFile(const std::string& path);
 
 }  // namespace kv218
