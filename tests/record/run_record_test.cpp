@@ -22,6 +22,7 @@
 #include "sim/in_process_port.h"
 #include "test_hex.h"
 #include "testkit/controller_fixture.h"
+#include "testkit/sequence_fixture.h"
 
 namespace kv218 {
 namespace {
