@@ -188,7 +188,7 @@ void Controller::ReopenLostPort() {
 }
 
 void Controller::OnTick() {
-  ++station_.TimeOutCount;
+  CountTick(station_);
   if (portLost_ && !control_.running) ReopenLostPort();
 }
 
@@ -355,7 +355,7 @@ void Controller::OnBurst(const std::uint8_t* data, std::size_t count) {
 }
 
 void Controller::HandleBurst(const std::uint8_t* data, std::size_t count) {
-  ReceiveHandler(station_, window_, loop_, frames_, data, count);
+  ReceiveHandler(station_, window_, loop_, followUp_, data, count);
   WatchReply(control_, data, count);
   standalone_.OnBurst(data, std::min(count, kMaxBurst), clock_(), [this](const RunRecord& run) {
     if (recordFile_.empty()) return;

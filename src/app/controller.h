@@ -215,6 +215,7 @@ class Controller {
   Station station_;
   Frames frames_;
   RunControl control_;
+  RunFollowUp followUp_{frames_, control_};  // the block transfers' frames, none after a close
   std::unique_ptr<PortChannel> port_;
   ReplyEnd replyEnd_;
   bool forceSilenceFraming_ = false;

@@ -24,19 +24,27 @@ int RunInfo(const CommonOptions& common, const SessionOptions& options) {
   Station& station = controller.station();
 
   controller.QueryNote();
-  // The same patience as a step of a target run: six ticks without a byte.
+  // The same patience as a step of a target run: six ticks without a byte, and sixty in all
+  // while bytes that are no note keep coming.
+  constexpr std::int32_t kAnswerLimit = kTargetTimeoutTicks * kAnswerLimitFactor;
   station.TimeOutCount = 0;
   session.loop().SetTickTimer(true);
   bool answered = false;
-  while (!answered && !session.Interrupted() && station.TimeOutCount < kTargetTimeoutTicks) {
+  while (!answered && !session.Interrupted() && station.TimeOutCount < kTargetTimeoutTicks &&
+         station.awaited.ticks < kAnswerLimit) {
     const auto before = controller.BurstsHandled();
     session.loop().WaitForMessages();
     answered = controller.BurstsHandled() != before && IsNote(station.rx);
   }
   session.loop().SetTickTimer(false);
+  const bool silent = station.TimeOutCount >= kTargetTimeoutTicks;
   session.Close();
   if (answered) return kExitOk;
   if (session.Interrupted()) return kExitInterrupted;
+  if (!silent) {
+    std::cerr << "kv218: the programmer sent bytes but no note for " << kAnswerLimit
+              << " seconds\n";
+  }
   std::cerr << "kv218: no note from the programmer\n";
   return kExitTimeout;
 }

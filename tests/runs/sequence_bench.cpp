@@ -38,12 +38,12 @@ SequenceBench::SequenceBench(const std::vector<std::string>& faults)
     if (hook_) hook_(frame);
   });
   port->SetReceiver([this](const std::uint8_t* data, std::size_t count) {
-    ReceiveHandler(station, window, loop, frames, data, count);
+    ReceiveHandler(station, window, loop, followUp, data, count);
     WatchReply(control, data, count);
   });
   port->Open("sim", "115200,E,8,1");
   station.port = port.get();
-  loop.SetTickHandler([this] { ++station.TimeOutCount; });
+  loop.SetTickHandler([this] { CountTick(station); });
 }
 
 SequenceBench::~SequenceBench() {
@@ -72,14 +72,14 @@ RunOutcome SequenceBench::Run(RunOutcome (*session)(RunContext&), int type,
 
 void SequenceBench::InjectAfter(std::chrono::milliseconds delay, std::vector<std::uint8_t> burst) {
   loop.PostAfter(delay, [this, burst] {
-    ReceiveHandler(station, window, loop, frames, burst.data(), burst.size());
+    ReceiveHandler(station, window, loop, followUp, burst.data(), burst.size());
     WatchReply(control, burst.data(), burst.size());
   });
 }
 
 void SequenceBench::Inject(std::vector<std::uint8_t> burst) {
   loop.Post([this, burst] {
-    ReceiveHandler(station, window, loop, frames, burst.data(), burst.size());
+    ReceiveHandler(station, window, loop, followUp, burst.data(), burst.size());
     WatchReply(control, burst.data(), burst.size());
   });
 }
