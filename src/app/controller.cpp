@@ -59,6 +59,12 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
         window_.AppendLog("<<WARNING>> " + Capitalised(finding));
       }),
       reportIncompleteStore_([this] { window_.AppendLog(kIncompleteStoreNote); }),
+      recordStandalone_([this](const RunRecord& run) {
+        if (recordFile_.empty()) return;
+        RunRecord record = run;
+        record.port = portPath_;
+        WriteRecord(std::move(record));
+      }),
       hostName_(HostName()),
       frames_(station_, window_) {
   if (!makePort_) makePort_ = [] { return MakeSystemPort(); };
@@ -115,11 +121,20 @@ void Controller::ClosePort() {
   // still reach the programmer.
   if (port_) port_->Drain(kCloseDrainLimit);
   StopPort();
-  if (portLost_) {
-    // Another port chosen, or the window closing: the lost one is no longer looked for.
-    portLost_ = false;
-    if (!control_.running) loop_.SetTickTimer(false);
-  }
+  // Another port chosen, or the window closing: a stand-alone run still open on this line is
+  // never heard to end, and the lost port is no longer looked for.
+  portLost_ = false;
+  EndStandaloneWatch();
+}
+
+void Controller::EndStandaloneWatch() {
+  standalone_.Abandon(recordStandalone_);
+  UpdateIdleTickTimer();
+}
+
+void Controller::UpdateIdleTickTimer() {
+  // A run keeps the timer for its waits and switches it off at its end.
+  if (!control_.running) loop_.SetTickTimer(portLost_ || standalone_.RunOpen());
 }
 
 void Controller::StopPort() {
@@ -182,7 +197,7 @@ void Controller::OnPortLost() {
 void Controller::ReopenLostPort() {
   if (!StartPort()) return;  // still away, or not ready yet: the next tick tries again
   portLost_ = false;
-  loop_.SetTickTimer(false);
+  UpdateIdleTickTimer();
   window_.SetPanelText(1, PortNameOf(portPath_));
   if (reportPortEvent_) reportPortEvent_(PortEvent::Back, portPath_);
 }
@@ -190,6 +205,10 @@ void Controller::ReopenLostPort() {
 void Controller::OnTick() {
   CountTick(station_);
   if (portLost_ && !control_.running) ReopenLostPort();
+  if (standalone_.RunOpen()) {
+    standalone_.OnTick(recordStandalone_);
+    UpdateIdleTickTimer();
+  }
 }
 
 void Controller::QueryNote() { frames_.QueryInfo(); }
@@ -259,6 +278,8 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
     window_.AppendLog("<<WARNING>> Port " + portPath_ + " is not open");
     return lastOutcome_ = RunOutcome::NoPort;
   }
+  // The host takes the programmer over: a stand-alone run still open will not end.
+  EndStandaloneWatch();
   control_.running = true;
   control_.closeRequested = false;
   // Read once: every frame, reply and check of the run belongs to this type, and the
@@ -286,7 +307,7 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   control_.running = false;
   window_.ReleaseType();
   window_.SetSelectorsEnabled(true);
-  if (portLost_) loop_.SetTickTimer(true);  // the run has switched it off; the port is looked for
+  UpdateIdleTickTimer();  // the run has switched it off; a lost port is looked for
   control_.closeRequested = false;
   // Written once the run is over (the programmer told, the buttons back), so the record can
   // never hold a run up. A click without a file ran nothing and leaves no line.
@@ -357,12 +378,8 @@ void Controller::OnBurst(const std::uint8_t* data, std::size_t count) {
 void Controller::HandleBurst(const std::uint8_t* data, std::size_t count) {
   ReceiveHandler(station_, window_, loop_, followUp_, data, count);
   WatchReply(control_, data, count);
-  standalone_.OnBurst(data, std::min(count, kMaxBurst), clock_(), [this](const RunRecord& run) {
-    if (recordFile_.empty()) return;
-    RunRecord record = run;
-    record.port = portPath_;
-    WriteRecord(std::move(record));
-  });
+  standalone_.OnBurst(data, std::min(count, kMaxBurst), clock_(), recordStandalone_);
+  UpdateIdleTickTimer();
   ++burstsHandled_;
 }
 

@@ -104,8 +104,12 @@ class Controller {
   void SetIncompleteStoreReporter(IncompleteStoreReporter report) {
     reportIncompleteStore_ = std::move(report);
   }
-  // The programmer's stand-alone runs seen so far, passed and failed.
+  // The programmer's stand-alone runs seen so far: passed, failed, and unfinished (opened and
+  // never closed: recorded when the next opens, a run of the host's begins, the port closes,
+  // or after kStandaloneSilenceTicks ticks without a burst).
   const StandaloneTally& StandaloneRuns() const { return standalone_.tally(); }
+  // A stand-alone run still open is recorded unfinished now (closing the port does it too).
+  void EndStandaloneWatch();
 
   // One tick of the tick timer: one more tick without a byte from the programmer
   // (TimeOutCount; every burst sets it back to 0); while the port is lost and no run is in
@@ -184,6 +188,9 @@ class Controller {
   bool StartPort();
   void StopPort();  // ClosePort without draining: for a port that can take nothing more
   void OnPortLost();
+  // Outside a run the tick timer runs while the lost port is looked for or a stand-alone run
+  // is open (its bound of silence).
+  void UpdateIdleTickTimer();
   void ReopenLostPort();
   RunOutcome RunExclusive(RunOutcome (*sequence)(RunContext&), RunRecord::Kind kind);
   void HandleBurst(const std::uint8_t* data, std::size_t count);
@@ -208,6 +215,7 @@ class Controller {
   LoadFindingReporter reportLoadFinding_;
   IncompleteStoreReporter reportIncompleteStore_;
   StandaloneRunWatch standalone_;
+  StandaloneRunWatch::OnFinished recordStandalone_;  // a stand-alone run's line, on this port
   const std::string hostName_;
 
   Settings settings_;
