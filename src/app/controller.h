@@ -143,9 +143,9 @@ class Controller {
   RunOutcome ReadProgrammer();
 
   bool Running() const { return control_.running; }
-  // Ends the run in progress at its next wait (EndRun sent, buttons enabled, the tick timer
-  // off); a store whose erase was asked for first sees the erase and the counter's store
-  // through.
+  // Ends the run in progress at its next wait, once the frame in flight has its answer or its
+  // step's time-out (EndRun sent, buttons enabled, the tick timer off); a store whose erase
+  // was asked for first sees the erase and the counter's store through.
   // Nothing when no run is in progress.
   void RequestClose();
   // The window is asked to close. During a run the operator is asked first ("A run is in
