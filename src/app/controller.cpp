@@ -133,8 +133,14 @@ void Controller::EndStandaloneWatch() {
 }
 
 void Controller::UpdateIdleTickTimer() {
-  // A run keeps the timer for its waits and switches it off at its end.
-  if (!control_.running) loop_.SetTickTimer(portLost_ || standalone_.RunOpen());
+  // A run keeps the timer for its waits and switches it off at its end. Outside a run the
+  // timer is switched only when the need changes: a command may run it for a wait of its own
+  // (info).
+  if (control_.running) return;
+  const bool wanted = portLost_ || standalone_.RunOpen();
+  if (wanted == idleTicking_) return;
+  idleTicking_ = wanted;
+  loop_.SetTickTimer(wanted);
 }
 
 void Controller::StopPort() {
@@ -191,7 +197,7 @@ void Controller::OnPortLost() {
   if (reportPortEvent_) reportPortEvent_(PortEvent::Lost, portPath_);
   // Looked for at every tick. A run in progress keeps the tick timer for its waits and ends as a
   // silent programmer's would; the port is looked for once it is over.
-  if (!control_.running) loop_.SetTickTimer(true);
+  UpdateIdleTickTimer();
 }
 
 void Controller::ReopenLostPort() {
@@ -281,6 +287,7 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   // The host takes the programmer over: a stand-alone run still open will not end.
   EndStandaloneWatch();
   control_.running = true;
+  idleTicking_ = false;  // the run owns the timer now
   control_.closeRequested = false;
   // Read once: every frame, reply and check of the run belongs to this type, and the
   // selectors stay disabled until it is over.

@@ -230,6 +230,8 @@ class Controller {
   std::unique_ptr<ReceiveThread> receiveThread_;
   bool portOpen_ = false;
   bool portLost_ = false;
+  bool idleTicking_ = false;  // the tick timer is on outside a run, for the lost port or a
+                              // stand-alone run
   bool saveFailureShown_ = false;
   OpenFailure lastOpenFailure_;
   RunOutcome lastOutcome_ = RunOutcome::Succeeded;
