@@ -46,8 +46,8 @@ bool CheckTimeout(RunContext& run, std::int32_t limit, OnClose onClose) {
   if (!silent && run.station.awaited.ticks < answerLimit) return false;
   run.loop.SetTickTimer(false);
   if (!silent) {
-    // Bytes kept the silence count down (noise, a programmer stuck sending): said first, so
-    // the record's failed line tells it.
+    // Bytes kept the silence count down (noise, a programmer stuck sending): said first, on
+    // a line of its own, and told to the record as the run's stop.
     const std::string line = NoAnswerLine(answerLimit);
     run.window.AppendLog(line);
     run.station.events->RunStopped(line);
