@@ -22,7 +22,8 @@ struct RunRecord {
   std::optional<WallTime> start;  // a stand-alone run whose opening report was missed has none
   WallTime end;
   std::string port;
-  std::string result;  // "succeeded", "failed", "time-out", "interrupted"
+  std::string result;  // "succeeded", "failed", "time-out", "interrupted"; stand-alone
+                       // also "unfinished": opened and never closed
 
   // Program, store, verify and read.
   std::optional<std::string> hexFile;

@@ -197,5 +197,34 @@ TEST(StandaloneRunWatch, ReportsSplitAcrossBurstsStillOpenAndCloseARun) {
   EXPECT_EQ(watch.tally().failed, 1);
 }
 
+// A run that opens and never closes is handed on unfinished, once, ending at its last report.
+TEST(StandaloneRunWatch, ARunNeverClosedIsHandedOnUnfinishedOnce) {
+  StandaloneRunWatch watch;
+  std::vector<RunRecord> finished;
+  const auto keep = [&](const RunRecord& run) { finished.push_back(run); };
+  const Bytes open = {0x1B, 0x53, 0x00};
+  const Bytes ready = {0x1B, 0x53, 0x01, 0x05};
+  const WallTime t0{};
+  watch.OnBurst(open.data(), open.size(), t0, keep);
+  watch.OnBurst(ready.data(), ready.size(), t0 + std::chrono::seconds(1), keep);
+  EXPECT_TRUE(watch.RunOpen());
+  for (int tick = 1; tick < kStandaloneSilenceTicks; ++tick) watch.OnTick(keep);
+  EXPECT_TRUE(finished.empty());
+  watch.OnBurst(ready.data(), ready.size(), t0 + std::chrono::seconds(70), keep);  // alive
+  for (int tick = 1; tick < kStandaloneSilenceTicks; ++tick) watch.OnTick(keep);
+  EXPECT_TRUE(finished.empty());
+  watch.OnTick(keep);
+  ASSERT_EQ(finished.size(), 1u);
+  EXPECT_EQ(finished[0].result, "unfinished");
+  EXPECT_EQ(finished[0].end, t0 + std::chrono::seconds(70));
+  EXPECT_EQ(finished[0].deviceReady, "05");
+  EXPECT_FALSE(watch.RunOpen());
+  watch.OnTick(keep);
+  watch.Abandon(keep);
+  EXPECT_EQ(finished.size(), 1u);
+  EXPECT_EQ(watch.tally().unfinished, 1);
+  EXPECT_EQ(watch.tally().passed + watch.tally().failed, 0);
+}
+
 }  // namespace
 }  // namespace kv218
