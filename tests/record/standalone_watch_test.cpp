@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -95,6 +96,9 @@ TEST_P(StandaloneWatchTable, OpensKeepsAndClosesRunsByTheReports) {
   }
   EXPECT_EQ(watch.tally().passed, c.passed);
   EXPECT_EQ(watch.tally().failed, c.failed);
+  EXPECT_EQ(watch.tally().unfinished,
+            std::count_if(c.finished.begin(), c.finished.end(),
+                          [](const Finished& f) { return f.result == "unfinished"; }));
 }
 
 const Text kNone;
@@ -123,12 +127,14 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"succeeded", std::nullopt, 3, "05", kNone, kNone, kNone, kNone}},
                   1,
                   0},
-        // A second opening report starts the run afresh: what came before it is dropped.
+        // A second opening report starts a run afresh: the one before it, never closed, is
+        // handed on unfinished with what it had, ending at its last report.
         WatchCase{"SecondOpeningStartsAfresh",
                   {{0, Report(0) + Report(1, 0x01) + Report(2, 0x2222)},
                    {2, Report(0)},
                    {4, Report(3, 0x3333) + Report(7)}},
-                  {{"succeeded", 2, 4, kNone, kNone, "3333", kNone, kNone}},
+                  {{"unfinished", 0, 0, "01", "2222", kNone, kNone, kNone},
+                   {"succeeded", 2, 4, kNone, kNone, "3333", kNone, kNone}},
                   1,
                   0},
         // Values after a closing report belong to the next run, not to the one closed.
