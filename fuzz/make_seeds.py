@@ -70,7 +70,8 @@ files = {
 for name, text in files.items():
     write("fuzz_settings_file", name, b"COM5\\xE\\x" + text + numbers)
 
-# Receive side: the bursts' bytes, then from the back the type, the state and the lengths.
+# Receive side: the bursts' bytes, then from the back the type, the state, and per burst its
+# length and whether it answers the command it names.
 def receive_seed(target_type, bursts, phase=0):
     numbers = Back().in_range(-1, 4, target_type)
     for value in (phase, 2, 0, 0, 0, phase, 2, 0, 2):  # the transfer counters, small
@@ -80,7 +81,7 @@ def receive_seed(target_type, bursts, phase=0):
         numbers.in_range(0, 2, 0)  # the reply flags
     numbers.add("q", 0x3FF).add("i", 0)  # HighestAddress, TimeOutCount
     for burst in bursts:
-        numbers.add("H", len(burst))
+        numbers.add("H", len(burst)).add("B", 1)  # each burst answers the command it names
     return b"".join(bursts) + numbers.bytes()
 
 

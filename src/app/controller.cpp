@@ -60,6 +60,12 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
         window_.AppendLog("<<WARNING>> " + Capitalised(finding));
       }),
       reportIncompleteStore_([this] { window_.AppendLog(kIncompleteStoreNote); }),
+      recordStandalone_([this](const RunRecord& run) {
+        if (recordFile_.empty()) return;
+        RunRecord record = run;
+        record.port = portPath_;
+        WriteRecord(std::move(record));
+      }),
       hostName_(HostName()),
       frames_(station_, window_) {
   if (!makePort_) makePort_ = [] { return MakeSystemPort(); };
@@ -128,11 +134,26 @@ void Controller::ClosePort() {
   // still reach the programmer.
   if (port_) port_->Drain(kCloseDrainLimit);
   StopPort();
-  if (portLost_) {
-    // Another port chosen, or the window closing: the lost one is no longer looked for.
-    portLost_ = false;
-    if (!control_.running) loop_.SetTickTimer(false);
-  }
+  // Another port chosen, or the window closing: a stand-alone run still open on this line is
+  // never heard to end, and the lost port is no longer looked for.
+  portLost_ = false;
+  EndStandaloneWatch();
+}
+
+void Controller::EndStandaloneWatch() {
+  standalone_.Abandon(recordStandalone_);
+  UpdateIdleTickTimer();
+}
+
+void Controller::UpdateIdleTickTimer() {
+  // A run keeps the timer for its waits and switches it off at its end. Outside a run the
+  // timer is switched only when the need changes: a command may run it for a wait of its own
+  // (info).
+  if (control_.running) return;
+  const bool wanted = portLost_ || standalone_.RunOpen();
+  if (wanted == idleTicking_) return;
+  idleTicking_ = wanted;
+  loop_.SetTickTimer(wanted);
 }
 
 void Controller::StopPort() {
@@ -190,20 +211,24 @@ void Controller::OnPortLost() {
   if (reportPortEvent_) reportPortEvent_(PortEvent::Lost, portPath_);
   // Looked for at every tick. A run in progress keeps the tick timer for its waits and ends as a
   // silent programmer's would; the port is looked for once it is over.
-  if (!control_.running) loop_.SetTickTimer(true);
+  UpdateIdleTickTimer();
 }
 
 void Controller::ReopenLostPort() {
   if (!StartPort()) return;  // still away, or not ready yet: the next tick tries again
   portLost_ = false;
-  loop_.SetTickTimer(false);
+  UpdateIdleTickTimer();
   window_.SetPanelText(1, PortNameOf(portPath_));
   if (reportPortEvent_) reportPortEvent_(PortEvent::Back, portPath_);
 }
 
 void Controller::OnTick() {
-  ++station_.TimeOutCount;
+  CountTick(station_);
   if (portLost_ && !control_.running) ReopenLostPort();
+  if (standalone_.RunOpen()) {
+    standalone_.OnTick(recordStandalone_);
+    UpdateIdleTickTimer();
+  }
 }
 
 void Controller::QueryNote() {
@@ -276,7 +301,10 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
     window_.AppendLog("<<WARNING>> Port " + ShownText(portPath_) + " is not open");
     return lastOutcome_ = RunOutcome::NoPort;
   }
+  // The host takes the programmer over: a stand-alone run still open will not end.
+  EndStandaloneWatch();
   control_.running = true;
+  idleTicking_ = false;  // the run owns the timer now
   control_.closeRequested = false;
   // Read once: every frame, reply and check of the run belongs to this type, and the
   // selectors stay disabled until it is over.
@@ -314,7 +342,7 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   control_.running = false;
   window_.ReleaseType();
   window_.SetSelectorsEnabled(true);
-  if (portLost_) loop_.SetTickTimer(true);  // the run has switched it off; the port is looked for
+  UpdateIdleTickTimer();  // the run has switched it off; a lost port is looked for
   control_.closeRequested = false;
   // A run that ended without a closing line (interrupted, stopped before its first step) is
   // recorded once it is over (the programmer told, the buttons back). A click without a file
@@ -402,16 +430,10 @@ void Controller::OnBurst(const std::uint8_t* data, std::size_t count) {
 
 void Controller::HandleBurst(const std::uint8_t* data, std::size_t count) {
   // A stand-alone run's record goes to the disk before its closing report is shown.
-  standalone_.OnBurst(
-      data, std::min(count, kMaxBurst), clock_(),
-      [this](const RunRecord& run) {
-        if (recordFile_.empty()) return;
-        RunRecord record = run;
-        record.port = portPath_;
-        WriteRecord(std::move(record));
-      },
-      steadyClock_());
-  ReceiveHandler(station_, window_, loop_, frames_, data, count);
+  standalone_.OnBurst(data, std::min(count, kMaxBurst), clock_(), recordStandalone_,
+                      steadyClock_());
+  ReceiveHandler(station_, window_, loop_, followUp_, data, count);
+  UpdateIdleTickTimer();
   ++burstsHandled_;
 }
 

@@ -27,6 +27,7 @@
 #include "record/standalone_watch.h"
 #include "runs/run_context.h"
 #include "runs/run_outcome.h"
+#include "runs/waits.h"
 #include "settings/settings.h"
 #include "settings/settings_location.h"
 
@@ -108,8 +109,12 @@ class Controller {
   void SetIncompleteStoreReporter(IncompleteStoreReporter report) {
     reportIncompleteStore_ = std::move(report);
   }
-  // The programmer's stand-alone runs seen so far, passed and failed.
+  // The programmer's stand-alone runs seen so far: passed, failed, and unfinished (opened and
+  // never closed: recorded when the next opens, a run of the host's begins, the port closes,
+  // or after kStandaloneSilenceTicks ticks without a burst).
   const StandaloneTally& StandaloneRuns() const { return standalone_.tally(); }
+  // A stand-alone run still open is recorded unfinished now (closing the port does it too).
+  void EndStandaloneWatch();
 
   // One tick of the tick timer: one more tick without a byte from the programmer
   // (TimeOutCount; every burst sets it back to 0); while the port is lost and no run is in
@@ -148,9 +153,9 @@ class Controller {
   RunOutcome ReadProgrammer();
 
   bool Running() const { return control_.running; }
-  // Ends the run in progress at its next wait (EndRun sent, buttons enabled, the tick timer
-  // off); a store whose erase was asked for first sees the erase and the counter's store
-  // through.
+  // Ends the run in progress at its next wait, once the frame in flight has its answer or its
+  // step's time-out (EndRun sent, buttons enabled, the tick timer off); a store whose erase
+  // was asked for first sees the erase and the counter's store through.
   // Nothing when no run is in progress.
   void RequestClose();
   // The window is asked to close. During a run the operator is asked first ("A run is in
@@ -202,6 +207,9 @@ class Controller {
   bool StartPort();
   void StopPort();  // ClosePort without draining: for a port that can take nothing more
   void OnPortLost();
+  // Outside a run the tick timer runs while the lost port is looked for or a stand-alone run
+  // is open (its bound of silence).
+  void UpdateIdleTickTimer();
   void ReopenLostPort();
   RunOutcome RunExclusive(RunOutcome (*sequence)(RunContext&), RunRecord::Kind kind);
   void HandleBurst(const std::uint8_t* data, std::size_t count);
@@ -231,6 +239,7 @@ class Controller {
   LoadFindingReporter reportLoadFinding_;
   IncompleteStoreReporter reportIncompleteStore_;
   StandaloneRunWatch standalone_;
+  StandaloneRunWatch::OnFinished recordStandalone_;  // a stand-alone run's line, on this port
   const std::string hostName_;
 
   Settings settings_;
@@ -238,12 +247,15 @@ class Controller {
   Station station_;
   Frames frames_;
   RunControl control_;
+  RunFollowUp followUp_{frames_, control_};  // the block transfers' frames, none after a close
   std::unique_ptr<PortChannel> port_;
   ReplyEnd replyEnd_;
   bool forceSilenceFraming_ = false;
   std::unique_ptr<ReceiveThread> receiveThread_;
   bool portOpen_ = false;
   bool portLost_ = false;
+  bool idleTicking_ = false;  // the tick timer is on outside a run, for the lost port or a
+                              // stand-alone run
   bool saveFailureShown_ = false;
   OpenFailure lastOpenFailure_;
   RunOutcome lastOutcome_ = RunOutcome::Succeeded;

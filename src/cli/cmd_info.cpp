@@ -16,20 +16,28 @@ int RunInfo(const CommonOptions& common, const SessionOptions& options) {
   Controller& controller = session.controller();
   const Station& station = controller.station();
 
-  // The same patience as a step of a target run: six ticks without a byte from the question on.
+  // The same patience as a step of a target run: six ticks without a byte from the question
+  // on, and sixty in all while bytes that are no note keep coming.
+  constexpr std::int32_t kAnswerLimit = kTargetTimeoutTicks * kAnswerLimitFactor;
   const std::uint32_t notesBefore = station.notesEnded;
   controller.QueryNote();
   session.loop().SetTickTimer(true);
   bool answered = false;
-  while (!answered && !session.Interrupted() && station.TimeOutCount < kTargetTimeoutTicks) {
+  while (!answered && !session.Interrupted() && station.TimeOutCount < kTargetTimeoutTicks &&
+         station.awaited.ticks < kAnswerLimit) {
     session.loop().WaitForMessages();
     // A note longer than one read counts once it is all there, whichever read ends it.
     answered = station.notesEnded != notesBefore;
   }
   session.loop().SetTickTimer(false);
+  const bool silent = station.TimeOutCount >= kTargetTimeoutTicks;
   session.Close();
   if (answered) return kExitOk;
   if (session.Interrupted()) return kExitInterrupted;
+  if (!silent) {
+    std::cerr << "kv218: the programmer sent bytes but no note for " << kAnswerLimit
+              << " seconds\n";
+  }
   std::cerr << "kv218: no note from the programmer\n";
   return kExitTimeout;
 }

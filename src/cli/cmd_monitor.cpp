@@ -26,20 +26,29 @@ int RunMonitor(const CommonOptions& common, const MonitorOptions& options) {
     session.simulator()->RequestStandaloneRun();
   }
   StandaloneTally shown;
+  // The tally, each time it changed; unfinished runs only once there is one.
+  const auto showTally = [&] {
+    const StandaloneTally& tally = session.controller().StandaloneRuns();
+    if (tally.passed == shown.passed && tally.failed == shown.failed &&
+        tally.unfinished == shown.unfinished) {
+      return;
+    }
+    shown = tally;
+    if (common.quiet) return;
+    std::cerr << "Stand-alone runs: " << shown.passed << " passed, " << shown.failed << " failed";
+    if (shown.unfinished > 0) std::cerr << ", " << shown.unfinished << " unfinished";
+    std::cerr << "\n";
+  };
   while (!session.Interrupted()) {
     const auto before = session.controller().BurstsHandled();
     session.loop().WaitForMessages();
     // Nothing completes a report's line later: show it now rather than when the next comes.
     if (session.controller().BurstsHandled() != before) session.window().Finish();
-    const StandaloneTally& tally = session.controller().StandaloneRuns();
-    if (tally.passed != shown.passed || tally.failed != shown.failed) {
-      shown = tally;
-      if (!common.quiet) {
-        std::cerr << "Stand-alone runs: " << shown.passed << " passed, " << shown.failed
-                  << " failed\n";
-      }
-    }
+    showTally();
   }
+  // A stand-alone run still open will not be heard to end: recorded unfinished, and counted.
+  session.controller().EndStandaloneWatch();
+  showTally();
   session.Close();
   return kExitOk;
 }

@@ -37,7 +37,13 @@ void Begin(TxBuffer& tx, int family, std::string_view letters) {
 
 void Begin(TxBuffer& tx, std::string_view letters) { Begin(tx, kNoFamily, letters); }
 
-void Send(Station& station) { TxSend(station.port, station.tx, station.tx.TxLength()); }
+// Sends the frame built, noting its header as the command whose reply is awaited; answered is
+// false for the frames the programmer answers with no reply.
+void Send(Station& station, bool answered = true) {
+  const TxBuffer& tx = station.tx;
+  station.awaited.Sent(tx.bytes.data(), static_cast<std::size_t>(tx.TxLength()), answered);
+  TxSend(station.port, tx, tx.TxLength());
+}
 
 // Row `row` of ProgramImage, or null for a row outside it.
 const std::uint8_t* ImageRow(const MemoryImage& image, std::int64_t row) {
@@ -77,12 +83,12 @@ RunLog Frames::Log() { return RunLog(window_, *station_.events); }
 
 void Frames::BeginRun() {
   Begin(station_.tx, "MS");
-  Send(station_);
+  Send(station_, false);
 }
 
 void Frames::EndRun() {
   Begin(station_.tx, "ME");
-  Send(station_);
+  Send(station_, false);
 }
 
 void Frames::ReadDeviceId() { ReadDeviceId(-1); }
@@ -291,7 +297,7 @@ void Frames::WriteEraseCounter() {
 
 void Frames::QueryInfo() {
   Begin(station_.tx, "-");
-  Send(station_);
+  Send(station_, false);  // its answer is a note, never a reply
 }
 
 }  // namespace kv218

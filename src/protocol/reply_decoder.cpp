@@ -459,6 +459,10 @@ bool DecodeReply(Station& station, WindowOps& window, MessageLoop& loop, FollowU
     if (!HeadMatches(entry, bytes, count)) continue;
     // A reply cut short by a pause is not taken from what earlier reads left in the buffer.
     if (count < entry.length) return false;
+    // Only the answer to the command sent last counts, once: a late or repeated reply to an
+    // earlier one would complete the wrong step.
+    if (!station.awaited.Answers(entry.letters)) return false;
+    station.awaited.pending = false;  // a follow-up frame the handling sends is awaited anew
     Reply reply{station,  window,       loop,
                 followUp, bytes,        count,
                 now,      entry.family, RunLog(window, *station.events)};

@@ -1,7 +1,8 @@
 #pragma once
 // Decodes the programmer's reply to a command frame: completes the step line, sets the reply
 // flags, stores read-back data, moves the gauge and sends the next frame of a block transfer.
-// A reply is recognised only at the first byte of a read, and only from bytes of that read.
+// A reply is recognised only at the first byte of a read, only from bytes of that read, and
+// only as the answer to the command sent last.
 
 #include <atomic>
 #include <ctime>
@@ -39,8 +40,9 @@ class ReplyEnd final : public BurstEnd {
   std::atomic<TargetType> targetType_{TargetType::None};
 };
 
-// Decodes at most one reply from station.rx (its first RxCount bytes). now stamps the result
-// line of AutoProgram. Returns true when a reply was recognised.
+// Decodes at most one reply from station.rx (its first RxCount bytes), and only the one that
+// answers the command awaited (station.awaited), once. now stamps the result line of
+// AutoProgram. Returns true when a reply was taken.
 bool DecodeReply(Station& station, WindowOps& window, MessageLoop& loop, FollowUpSender& followUp,
                  std::time_t now);
 

@@ -9,6 +9,7 @@
 #include "image/kept_image.h"
 #include "image/memory_image.h"
 #include "port/port_channel.h"
+#include "protocol/awaited_reply.h"
 #include "protocol/reply_flags.h"
 #include "protocol/report_carry.h"
 #include "protocol/run_events.h"
@@ -35,9 +36,16 @@ struct Station {
   // that was full, the next read is more of it.
   bool noteContinues = false;
   std::uint32_t notesEnded = 0;  // information notes received whole
-  std::int32_t TimeOutCount = 0;
+  std::int32_t TimeOutCount = 0;       // ticks without a byte from the programmer
+  AwaitedReply awaited;                // the command last sent, until its reply is taken
   PortChannel* port = nullptr;         // null while no port is open: frames go nowhere
   RunEvents* events = &NoRunEvents();  // who keeps the record of a run (never null)
 };
+
+// One tick of the tick timer: one more tick of silence, and one more since the last frame.
+inline void CountTick(Station& station) {
+  ++station.TimeOutCount;
+  station.awaited.Tick();
+}
 
 }  // namespace kv218

@@ -24,7 +24,8 @@ struct RunRecord {
   std::optional<WallTime> start;  // a stand-alone run whose opening report was missed has none
   WallTime end;
   std::string port;
-  std::string result;  // "succeeded", "failed", "time-out", "interrupted"
+  std::string result;  // "succeeded", "failed", "time-out", "interrupted"; stand-alone
+                       // also "unfinished": opened and never closed
   // How long the run took on the steady clock; without it, end - start.
   std::optional<std::chrono::milliseconds> elapsed;
 

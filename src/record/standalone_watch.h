@@ -4,6 +4,8 @@
 // (6 failed, 7 succeeded) finishes it, counted in the tally and handed on as a record.
 // Reports inside a command reply (a burst that begins with the reply lead byte) are data the
 // host asked for, not a run, and are left out.
+// A run that never closes (the programmer reset in its middle, the watch stopped) is handed on
+// as unfinished when the next one opens, when the watch ends, or after a bound of silence.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +20,12 @@ namespace kv218 {
 struct StandaloneTally {
   int passed = 0;
   int failed = 0;
+  int unfinished = 0;
 };
+
+// Ticks of the tick timer without a burst after which an open stand-alone run is given up: far
+// longer than the programmer is silent between the reports of a run.
+inline constexpr int kStandaloneSilenceTicks = 60;
 
 class StandaloneRunWatch {
  public:
@@ -29,11 +36,26 @@ class StandaloneRunWatch {
   // left to the caller).
   void OnBurst(const std::uint8_t* data, std::size_t count, WallTime now,
                const OnFinished& onFinished, std::optional<SteadyTime> steadyNow = std::nullopt);
+  // One tick of the tick timer: a run open for kStandaloneSilenceTicks ticks without a burst
+  // is handed on as unfinished.
+  void OnTick(const OnFinished& onFinished);
+  // The watch ends (the port closes, a run of the host's own begins): a run still open is
+  // handed on as unfinished.
+  void Abandon(const OnFinished& onFinished);
+  // A run has opened and not closed: the caller keeps the tick timer going for it.
+  bool RunOpen() const { return open_; }
   const StandaloneTally& tally() const { return tally_; }
 
  private:
+  enum class Ending { Succeeded, Failed, Unfinished };
+  void Finish(Ending ending, WallTime end, std::optional<SteadyTime> steadyEnd,
+              const OnFinished& onFinished);
+
   RunRecord run_;
   std::optional<SteadyTime> steadyStart_;
+  bool open_ = false;
+  WallTime lastHeard_{};  // the last report of the open run: where an unfinished one ends
+  int silentTicks_ = 0;
   StandaloneTally tally_;
   ReportCarry carry_;  // a report the end of the last burst cut off
 };

@@ -1,5 +1,7 @@
 #include "runs/waits.h"
 
+#include <string>
+
 #include "port/burst_wait.h"
 
 namespace kv218 {
@@ -17,16 +19,39 @@ bool StopsOnClose(const RunContext& run, OnClose onClose) {
   return onClose == OnClose::Stop || run.station.port == nullptr;
 }
 
+// A close request ends the wait once the frame in flight has its answer, or once it has had
+// the step's time-out (limit ticks since it went out, bytes or not): a programmer that takes
+// in a frame by the silence after it would read an EndRun right behind it as part of it.
+// Without a port no answer can come.
+bool EndsOnClose(const RunContext& run, std::int32_t limit, OnClose onClose) {
+  const AwaitedReply& awaited = run.station.awaited;
+  return run.control.closeRequested && StopsOnClose(run, onClose) &&
+         (run.station.port == nullptr || !awaited.pending || awaited.ticks >= limit);
+}
+
+std::string NoAnswerLine(std::int32_t ticks) {
+  return "<<WARNING>> The KV-218 sent bytes but no answer for " + std::to_string(ticks) +
+         " seconds";
+}
+
 }  // namespace
 
 bool CheckTimeout(RunContext& run, std::int32_t limit, OnClose onClose) {
-  // A close request ends the run at once, without waiting for the next message.
-  const bool stopOnClose = StopsOnClose(run, onClose);
-  if (stopOnClose && run.control.closeRequested) return true;
+  // A close request ends the run without waiting for the next message.
+  if (EndsOnClose(run, limit, onClose)) return true;
   run.loop.WaitForMessages();
-  if (stopOnClose && run.control.closeRequested) return true;
-  if (run.station.TimeOutCount < limit) return false;
+  if (EndsOnClose(run, limit, onClose)) return true;
+  const std::int32_t answerLimit = limit * kAnswerLimitFactor;
+  const bool silent = run.station.TimeOutCount >= limit;
+  if (!silent && run.station.awaited.ticks < answerLimit) return false;
   run.loop.SetTickTimer(false);
+  if (!silent) {
+    // Bytes kept the silence count down (noise, a programmer stuck sending): said first, on
+    // a line of its own, and told to the record as the run's stop.
+    const std::string line = NoAnswerLine(answerLimit);
+    run.window.AppendLog(line);
+    run.station.events->RunStopped(line);
+  }
   LogOf(run).TimedOut();
   return true;
 }
@@ -39,6 +64,11 @@ WaitResult AwaitFlag(RunContext& run, const std::int32_t& flag, std::int32_t lim
       AbortRun(run);
       return StopReason(run, onClose);
     }
+  }
+  if (EndsOnClose(run, limit, onClose)) {
+    // The answer came after a close request: the run ends here, before its next command.
+    AbortRun(run);
+    return WaitResult::Closed;
   }
   return WaitResult::FlagSet;
 }

@@ -37,11 +37,11 @@ SequenceFixture::SequenceFixture(const std::vector<std::string>& faults)
     if (hook_) hook_(frame);
   });
   port->SetReceiver([this](const std::uint8_t* data, std::size_t count) {
-    ReceiveHandler(station, window, loop, frames, data, count);
+    ReceiveHandler(station, window, loop, followUp, data, count);
   });
   port->Open("sim", "115200,E,8,1");
   station.port = port.get();
-  loop.SetTickHandler([this] { ++station.TimeOutCount; });
+  loop.SetTickHandler([this] { CountTick(station); });
 }
 
 SequenceFixture::~SequenceFixture() {
@@ -71,13 +71,14 @@ RunOutcome SequenceFixture::Run(RunOutcome (*session)(RunContext&), int type,
 void SequenceFixture::InjectAfter(std::chrono::milliseconds delay,
                                   std::vector<std::uint8_t> burst) {
   loop.PostAfter(delay, [this, burst] {
-    ReceiveHandler(station, window, loop, frames, burst.data(), burst.size());
+    ReceiveHandler(station, window, loop, followUp, burst.data(), burst.size());
   });
 }
 
 void SequenceFixture::Inject(std::vector<std::uint8_t> burst) {
-  loop.Post(
-      [this, burst] { ReceiveHandler(station, window, loop, frames, burst.data(), burst.size()); });
+  loop.Post([this, burst] {
+    ReceiveHandler(station, window, loop, followUp, burst.data(), burst.size());
+  });
 }
 
 std::size_t SequenceFixture::CountReceived(sim::Command command) const {

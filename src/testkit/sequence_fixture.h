@@ -52,6 +52,7 @@ class SequenceFixture {
   Station station;
   Frames frames{station, window};
   RunControl control;
+  RunFollowUp followUp{frames, control};
   std::unique_ptr<sim::DeviceModel> model;
   std::unique_ptr<sim::InProcessPort> port;
   RunContext run;

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -296,11 +297,61 @@ TEST(Kv218, CtrlCDuringTheEraseStillCountsIt) {
   FAIL() << "the Ctrl-C never came during the erase";
 }
 
+// SIGHUP (the terminal closed) in the middle of a block transfer: EndRun goes out after the
+// programmer answered the block in flight, never right behind it, where a programmer that
+// takes in a frame by the silence after it would read EndRun as part of the block.
+TEST(Kv218, SighupDuringABlockSendsEndRunAfterTheBlocksReply) {
+  TempFolder dir;
+  ExternalSimulator sim(dir, {"--program-ms", "500"});  // each block keeps it busy 0.5 s
+  ASSERT_TRUE(sim.ready);
+  ChildProcess kv218(Kv218(dir, {"program", "--port", sim.link, "--type", "0", Example(0)}));
+  const auto guard = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (sim.LastHostFrame().rfind("1F 57 44 44", 0) != 0 &&
+         std::chrono::steady_clock::now() < guard) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_EQ(sim.LastHostFrame().rfind("1F 57 44 44", 0), 0u) << "a data block sent";
+  kv218.Signal(SIGHUP);
+  const Finished stopped = kv218.Wait();
+  EXPECT_EQ(stopped.exitCode, 130) << stopped.err;
+  EXPECT_EQ(LogLines(stopped.out).back(), "3. Programming Program Memory ...");
+  const std::string trace = sim.TraceText();
+  const auto end = trace.rfind("host> 1F 4D 45");
+  ASSERT_NE(end, std::string::npos) << "EndRun sent";
+  const auto lastBlock = trace.rfind("host> 1F 57 44 44", end);
+  ASSERT_NE(lastBlock, std::string::npos);
+  EXPECT_LT(trace.find("sim<  1F 57 44 44", lastBlock), end) << "the block answered first";
+  EXPECT_EQ(trace.find("host> ", lastBlock + 1), end) << "and nothing sent in between";
+}
+
 TEST(Kv218, InfoPrintsTheProgrammersNote) {
   TempFolder dir;
   const Finished run = testing::Run(Kv218(dir, {"info", "--simulate", "--sim-baud", "max"}));
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(LogLines(run.out), (Lines{"<<NOTE>> FW 1.85 (simulated KV-218)"}));
+}
+
+// A line that brings a NUL every 200 ms and never the note: the silence count never reaches
+// its six ticks, and info still ends, after sixty (ticks of 150 ms here), as a time-out.
+TEST(Kv218, InfoEndsThoughTheLineKeepsBringingBytes) {
+  TempFolder dir;
+  testing::PtyPair line;
+  ASSERT_TRUE(line.Ok());
+  ChildProcess info(Kv218(dir, {"info", "--port", line.SlavePath(), "--tick-ms", "150"}));
+  std::atomic<bool> done = false;
+  std::thread noise([&] {
+    while (!done) {
+      line.Write({0x00});
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+  });
+  const Finished run = info.Wait(std::chrono::seconds(60));
+  done = true;
+  noise.join();
+  EXPECT_EQ(run.exitCode, 3) << run.err;
+  EXPECT_EQ(run.err,
+            "kv218: the programmer sent bytes but no note for 60 seconds\n"
+            "kv218: no note from the programmer\n");
 }
 
 // A note that would clear the terminal and retitle it reaches standard output harmless.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../port/pty_pair.h"
 #include "../runs/test_hex.h"
 #include "child_process.h"
 #include "external_simulator.h"
@@ -209,6 +210,32 @@ TEST(Kv218Record, MonitorRecordsAndTalliesStandaloneRuns) {
   EXPECT_EQ(lines[0]["operation"], "standalone");
   EXPECT_EQ(lines[0]["result"], "failed");
   EXPECT_TRUE(lines[0]["start"].is_string());
+}
+
+// The programmer opens a stand-alone run and never closes it (reset in its middle), and
+// monitor is stopped: the run is recorded unfinished and counted. The test plays the
+// programmer on a pseudo-terminal.
+TEST(Kv218Record, MonitorStoppedMidRunRecordsItUnfinished) {
+  TempFolder dir;
+  testing::PtyPair line;
+  ASSERT_TRUE(line.Ok());
+  const std::string record = (dir.path() / "standalone.jsonl").string();
+  ChildProcess monitor(Kv218(dir, {"monitor", "--port", line.SlavePath(), "--record", record}));
+  ASSERT_TRUE(monitor.WaitForError(
+      [](const std::string& err) { return err.find("Watching the programmer") != err.npos; }));
+  ASSERT_TRUE(line.Write({0x1B, 0x53, 0x00, 0x1B, 0x53, 0x01, 0x01}));
+  ASSERT_TRUE(monitor.WaitForOutput(
+      [](const std::string& out) { return out.find("1. Check Device Ready") != out.npos; }));
+  monitor.Signal(SIGINT);
+  const Finished run = monitor.Wait();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("Stand-alone runs: 0 passed, 0 failed, 1 unfinished\n"));
+  const auto lines = RecordLines(record);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0]["operation"], "standalone");
+  EXPECT_EQ(lines[0]["result"], "unfinished");
+  EXPECT_EQ(lines[0]["device_ready"], "01");
+  EXPECT_TRUE(lines[0]["code_programmed"].is_null());
 }
 
 }  // namespace

@@ -240,6 +240,7 @@ TEST(ReceiveHandler, AcceptsTheBufferItselfAsTheRead) {
   ReplyHarness h;
   const Bytes reply = Lead("RI") + B({0xBF, 0x00, 0x34, 0x12});
   h.LeaveInBuffer(reply);
+  h.Await(Lead("RI"));
   h.window.AppendLog("step ...");
   ReceiveHandler(h.station, h.window, h.loop, h.followUp, h.station.rx.bytes.data(), reply.size(),
                  test::kNow);
@@ -250,7 +251,8 @@ TEST(ReceiveHandler, AcceptsTheBufferItselfAsTheRead) {
 TEST(ReceiveHandler, AReplyAfterOtherBytesIsNotDecodedButItsReportIsLogged) {
   ReplyHarness h;
   h.window.AppendLog("step ...");
-  h.Receive(B({0x00}) + Lead("RI") + B({0xBF, 0x00, 0x34, 0x12, 0x1B, 0x53, 0x01, 0x05}));
+  h.Await(Lead("RI"));
+  h.ReceiveUnasked(B({0x00}) + Lead("RI") + B({0xBF, 0x00, 0x34, 0x12, 0x1B, 0x53, 0x01, 0x05}));
   EXPECT_EQ(h.station.flags.target.DeviceIdResult, 0);
   EXPECT_EQ(h.window.log, (Lines{"step ...", "1. Check Device Ready ( 0x05 )"}));
 }

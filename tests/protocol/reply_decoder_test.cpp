@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -708,6 +709,57 @@ TEST(ReplyGroups, FlashRepliesLeaveTheTargetGroupAndTheReverse) {
   h.Receive(Lead("S"));
   EXPECT_EQ(test::FlagRow(h.station.flags),
             (std::vector<int>{0, 1, 0, 0, 0, 0, 1, 2, 1, 1, 1, 1, 1, 1}));
+}
+
+// Only the answer to the command sent last is taken, and only once: a late or repeated reply
+// to an earlier command leaves the step as it was.
+struct UnaskedCase {
+  const char* name;
+  Bytes sent;   // the frame the host sent last (empty: none since the start)
+  int answers;  // how many of the replies below answer it
+  std::vector<Bytes> replies;
+};
+
+void PrintTo(const UnaskedCase& c, std::ostream* os) { *os << c.name; }
+
+class UnaskedReply : public ::testing::TestWithParam<UnaskedCase> {};
+
+TEST_P(UnaskedReply, IsNotTakenAsTheAcknowledgement) {
+  const UnaskedCase& c = GetParam();
+  ReplyHarness h;
+  h.window.targetType = 1;
+  h.window.AppendLog(kStep);
+  if (!c.sent.empty()) h.Await(c.sent);
+  for (const Bytes& reply : c.replies) h.ReceiveUnasked(reply);
+  const std::vector<std::string> log = {c.answers == 0 ? kStep : kStep + " OK"};
+  EXPECT_EQ(h.window.log, log);
+  EXPECT_EQ(h.station.flags.target.EraseDone + h.station.flags.target.DeviceIdResult +
+                h.station.flags.target.ResetDone,
+            c.answers);
+}
+
+const UnaskedCase kUnasked[] = {
+    // The identity read a second time while the erase is awaited: "2. Bulk Erasing ... OK (
+    // 0x1C , 0x20 ) OK" once, with the identity values on the erase's line.
+    {"AnEarlierCommandsReplyRepeated",
+     Lead("8E"),
+     1,
+     {Lead("8RI") + B({0x20, 0x1C}), Lead("8E") + B({0x00})}},
+    {"TheSameReplyTwice", Lead("8E"), 1, {Lead("8E") + B({0x00}), Lead("8E") + B({0x00})}},
+    {"AReplyOfAnotherFamily", Lead("8E"), 0, {Lead("9E") + B({0x00}), Lead("E") + B({0x00})}},
+    {"AReplyWithNothingSent", {}, 0, {Lead("8RI") + B({0x20, 0x1C})}},
+};
+INSTANTIATE_TEST_SUITE_P(Replies, UnaskedReply, ::testing::ValuesIn(kUnasked), CaseName());
+
+TEST(UnaskedReply, ABlocksPayloadDoesNotStandInForItsHeader) {
+  // The write's data frame carries rows after "WDD": only a "WDD" reply answers it.
+  ReplyHarness h;
+  h.station.image.HighestAddress = 0x2ABFF;
+  h.Await(Lead("WDD") + Bytes(3 * 1024, 0x53));
+  h.ReceiveUnasked(Lead("WDS"));
+  EXPECT_TRUE(h.followUp.calls.empty());
+  h.ReceiveUnasked(Lead("WDD"));
+  EXPECT_EQ(h.followUp.calls, std::vector<std::string>{"WriteProgram"});
 }
 
 }  // namespace

@@ -25,7 +25,15 @@ struct ReplyHarness {
   testing::ImmediateLoop loop;
   RecordingFollowUp followUp;
 
+  // A read that answers the command it names: as if the host had just sent that command.
   void Receive(const Bytes& bytes) {
+    station.awaited.Sent(bytes.data(), bytes.size(), true);
+    ReceiveUnasked(bytes);
+  }
+  // The host sent frame (lead byte first) and awaits its reply.
+  void Await(const Bytes& frame) { station.awaited.Sent(frame.data(), frame.size(), true); }
+  // A read with no command awaiting it, or the one the test set in station.awaited.
+  void ReceiveUnasked(const Bytes& bytes) {
     ReceiveHandler(station, window, loop, followUp, bytes.data(), bytes.size(), kNow);
   }
   // Leaves bytes in RxBuffer as an earlier read would have: a later, shorter read must not

@@ -482,5 +482,72 @@ TEST_F(StandaloneRecord, CountsPassesAndFailuresAndTakesNoReportFromAReply) {
   EXPECT_TRUE(lines[1]["device_ready"].is_null());  // nothing carried over from the last run
 }
 
+// A stand-alone run the programmer opens and never closes (reset in its middle, the monitor
+// stopped) is recorded unfinished, ending at its last report, and counted: when the next run
+// opens, when a run of the host's begins, when the port closes, or after a minute of silence.
+enum class Abandoned { ByTheNextRun, ByAHostRun, ByTheClose, BySilence };
+void PrintTo(Abandoned a, std::ostream* os) { *os << static_cast<int>(a); }
+
+class AbandonedRun : public StandaloneRecord, public ::testing::WithParamInterface<Abandoned> {};
+
+TEST_P(AbandonedRun, IsRecordedUnfinished) {
+  OpenRecording();
+  Burst({0x1B, 0x53, 0x00});
+  Burst({0x1B, 0x53, 0x01, 0x05}, std::chrono::milliseconds(200));
+  Burst({0x1B, 0x53, 0x02, 0x12, 0x34}, std::chrono::seconds(2));
+  const auto lastReport = loop.Now();
+  loop.Sleep(std::chrono::seconds(3));
+  switch (GetParam()) {
+    case Abandoned::ByTheNextRun:
+      Burst({0x1B, 0x53, 0x00});
+      break;
+    case Abandoned::ByAHostRun:
+      ASSERT_EQ(
+          Press(&Controller::ProgramTarget, 0, dir.Write("tk.hex", testing::Type0Hex(64, 0x1000))),
+          RunOutcome::Succeeded);
+      break;
+    case Abandoned::ByTheClose:
+      controller.Close(0);
+      break;
+    case Abandoned::BySilence:
+      // The tick timer runs while the run is open, and stops once it is given up.
+      while (loop.TickTimerOn()) loop.WaitForMessages();
+      EXPECT_EQ(loop.TicksDelivered(), kStandaloneSilenceTicks);
+      break;
+  }
+  const auto lines = Lines(*this);
+  ASSERT_GE(lines.size(), 1u);
+  EXPECT_EQ(lines[0]["operation"], "standalone");
+  EXPECT_EQ(lines[0]["result"], "unfinished");
+  EXPECT_EQ(lines[0]["start"], IsoTimeText(kEpoch));
+  EXPECT_EQ(lines[0]["end"], IsoTimeText(kEpoch + lastReport));
+  EXPECT_EQ(lines[0]["code_programmed"], "1234");
+  EXPECT_TRUE(lines[0]["code_verified"].is_null());
+  EXPECT_EQ(lines.size(), GetParam() == Abandoned::ByAHostRun ? 2u : 1u);
+  EXPECT_EQ(controller.StandaloneRuns().unfinished, 1);
+  EXPECT_EQ(controller.StandaloneRuns().passed + controller.StandaloneRuns().failed, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, AbandonedRun,
+                         ::testing::Values(Abandoned::ByTheNextRun, Abandoned::ByAHostRun,
+                                           Abandoned::ByTheClose, Abandoned::BySilence));
+
+TEST_F(StandaloneRecord, ARunThatKeepsReportingIsNotGivenUp) {
+  // Reports every 50 seconds: never a minute of silence, so the run goes on to its close.
+  OpenRecording();
+  Burst({0x1B, 0x53, 0x00});
+  for (int n = 0; n < 3; ++n) {
+    loop.PostAfter(std::chrono::seconds(50 * (n + 1)), [this] {
+      const std::uint8_t ready[] = {0x1B, 0x53, 0x01, 0x05};
+      controller.OnBurst(ready, sizeof ready);
+    });
+  }
+  while (loop.Now() < std::chrono::seconds(150)) loop.WaitForMessages();
+  Burst({0x1B, 0x53, 0x07});
+  EXPECT_EQ(controller.StandaloneRuns().passed, 1);
+  EXPECT_EQ(controller.StandaloneRuns().unfinished, 0);
+  EXPECT_FALSE(loop.TickTimerOn());
+}
+
 }  // namespace
 }  // namespace kv218

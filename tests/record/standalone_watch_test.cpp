@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -95,6 +96,9 @@ TEST_P(StandaloneWatchTable, OpensKeepsAndClosesRunsByTheReports) {
   }
   EXPECT_EQ(watch.tally().passed, c.passed);
   EXPECT_EQ(watch.tally().failed, c.failed);
+  EXPECT_EQ(watch.tally().unfinished,
+            std::count_if(c.finished.begin(), c.finished.end(),
+                          [](const Finished& f) { return f.result == "unfinished"; }));
 }
 
 const Text kNone;
@@ -123,12 +127,14 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"succeeded", std::nullopt, 3, "05", kNone, kNone, kNone, kNone}},
                   1,
                   0},
-        // A second opening report starts the run afresh: what came before it is dropped.
+        // A second opening report starts a run afresh: the one before it, never closed, is
+        // handed on unfinished with what it had, ending at its last report.
         WatchCase{"SecondOpeningStartsAfresh",
                   {{0, Report(0) + Report(1, 0x01) + Report(2, 0x2222)},
                    {2, Report(0)},
                    {4, Report(3, 0x3333) + Report(7)}},
-                  {{"succeeded", 2, 4, kNone, kNone, "3333", kNone, kNone}},
+                  {{"unfinished", 0, 0, "01", "2222", kNone, kNone, kNone},
+                   {"succeeded", 2, 4, kNone, kNone, "3333", kNone, kNone}},
                   1,
                   0},
         // Values after a closing report belong to the next run, not to the one closed.
@@ -214,6 +220,35 @@ TEST(StandaloneRunWatch, TheDurationComesFromTheSteadyClock) {
   EXPECT_EQ(finished[0].elapsed, std::chrono::milliseconds(6000));
   EXPECT_NE(RecordLine(finished[0]).find("\"duration_s\":6.000,"), std::string::npos)
       << RecordLine(finished[0]);
+}
+
+// A run that opens and never closes is handed on unfinished, once, ending at its last report.
+TEST(StandaloneRunWatch, ARunNeverClosedIsHandedOnUnfinishedOnce) {
+  StandaloneRunWatch watch;
+  std::vector<RunRecord> finished;
+  const auto keep = [&](const RunRecord& run) { finished.push_back(run); };
+  const Bytes open = {0x1B, 0x53, 0x00};
+  const Bytes ready = {0x1B, 0x53, 0x01, 0x05};
+  const WallTime t0{};
+  watch.OnBurst(open.data(), open.size(), t0, keep);
+  watch.OnBurst(ready.data(), ready.size(), t0 + std::chrono::seconds(1), keep);
+  EXPECT_TRUE(watch.RunOpen());
+  for (int tick = 1; tick < kStandaloneSilenceTicks; ++tick) watch.OnTick(keep);
+  EXPECT_TRUE(finished.empty());
+  watch.OnBurst(ready.data(), ready.size(), t0 + std::chrono::seconds(70), keep);  // alive
+  for (int tick = 1; tick < kStandaloneSilenceTicks; ++tick) watch.OnTick(keep);
+  EXPECT_TRUE(finished.empty());
+  watch.OnTick(keep);
+  ASSERT_EQ(finished.size(), 1u);
+  EXPECT_EQ(finished[0].result, "unfinished");
+  EXPECT_EQ(finished[0].end, t0 + std::chrono::seconds(70));
+  EXPECT_EQ(finished[0].deviceReady, "05");
+  EXPECT_FALSE(watch.RunOpen());
+  watch.OnTick(keep);
+  watch.Abandon(keep);
+  EXPECT_EQ(finished.size(), 1u);
+  EXPECT_EQ(watch.tally().unfinished, 1);
+  EXPECT_EQ(watch.tally().passed + watch.tally().failed, 0);
 }
 
 }  // namespace

@@ -304,6 +304,24 @@ TEST(FlashDownload, AnEraseThatNeverEndsTimesOutThoughACloseWaitsForIt) {
   ExpectIdleAfterEndRun(bench);
 }
 
+// A NUL every half second during the write, and no acknowledgement of a block: the store
+// ends after the flash steps' bound, 160 ticks, not never.
+TEST(FlashDownload, ABlockNeverAnsweredAmidNoiseTimesOut) {
+  SequenceFixture bench({"silent-at=FWD#3"});
+  for (int n = 1; n <= 800; ++n) bench.InjectAfter(std::chrono::milliseconds(500 * n), {0x00});
+  EXPECT_EQ(bench.Store(0, Files().type0), RunOutcome::TimedOut);
+  EXPECT_EQ(bench.loop.TicksDelivered(), kFlashTimeoutTicks * kAnswerLimitFactor);
+  const Lines log = bench.Log();
+  ASSERT_GE(log.size(), 4u);
+  EXPECT_THAT(
+      Lines(log.end() - 4, log.end()),
+      ElementsAreArray(Lines{"2. Flash Memory Writting ...",
+                             "<<WARNING>> The KV-218 sent bytes but no answer for 160 "
+                             "seconds",
+                             "TimeOut !! No response with target !!", "PROGRAMMING FAILED. (T)"}));
+  ExpectIdleAfterEndRun(bench);
+}
+
 TEST(FlashDownload, WithoutAFileOnlyWarns) {
   SequenceFixture bench;
   EXPECT_EQ(bench.Store(0, ""), RunOutcome::NoFile);

@@ -416,18 +416,123 @@ TEST(TargetSequence, AFailedReloadReturnsToIdle) {
   }
 }
 
-TEST(TargetSequence, ACloseRequestEndsTheRunAtOnce) {
-  SequenceFixture bench;
+// A close request (Ctrl-C, SIGTERM, SIGHUP, the window's close) in the middle of a block
+// transfer: the block in flight has its reply before EndRun goes out, and no further block
+// follows; a programmer that takes in a frame by the silence after it would otherwise read
+// EndRun as part of the block. A reply that never comes gets the step's six ticks.
+struct CloseCase {
+  const char* name;
+  std::vector<std::string> faults;
+  int lateReplyMs;  // with the fault: the fifth block's reply comes this late (0: never)
+  bool answered;    // the fifth block's reply came before EndRun
+  std::int64_t ticks;
+};
+
+void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.name; }
+
+class CloseInBlock : public ::testing::TestWithParam<CloseCase> {};
+
+TEST_P(CloseInBlock, SendsEndRunAfterTheReplyToTheBlockInFlight) {
+  const CloseCase& c = GetParam();
+  SequenceFixture bench(c.faults);
   int blocks = 0;
+  int blocksAnsweredAtEndRun = -1;
   bench.OnFrame([&](const sim::Frame& frame) {
-    if (frame.command == Command::WriteData && ++blocks == 5) bench.control.closeRequested = true;
+    if (frame.command == Command::WriteData && ++blocks == 5) {
+      bench.control.closeRequested = true;
+      if (c.lateReplyMs > 0) {
+        bench.InjectAfter(std::chrono::milliseconds(c.lateReplyMs), {0x1F, 'W', 'D', 'D'});
+      }
+    }
+    if (frame.command == Command::EndRun)
+      blocksAnsweredAtEndRun = bench.station.transfer.WriteBlocks;
   });
   EXPECT_EQ(bench.Program(0, Files().type0), RunOutcome::Interrupted);
-  EXPECT_EQ(bench.loop.TicksDelivered(), 0);
-  EXPECT_LE(blocks, 6);  // at most the block already answered goes out
-  EXPECT_EQ(bench.Log().back(), "3. Programming Program Memory ...");
+  EXPECT_EQ(blocks, 5);
+  EXPECT_EQ(blocksAnsweredAtEndRun, c.answered ? 5 : 4);
+  EXPECT_EQ(bench.loop.TicksDelivered(), c.ticks);
+  EXPECT_EQ(bench.Log().back(), "3. Programming Program Memory ...");  // no time-out lines
   ExpectIdleAfterEndRun(bench);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    ReplyToTheBlock, CloseInBlock,
+    ::testing::Values(CloseCase{"AtOnce", {}, 0, true, 0},
+                      CloseCase{"TwoSecondsLate", {"silent-at=WDD#5"}, 2000, true, 2},
+                      CloseCase{"Never", {"silent-at=WDD#5"}, 0, false, kTargetTimeoutTicks}),
+    [](const auto& c) { return std::string(c.param.name); });
+
+// A line that brings bytes but never the answer: a NUL every half second, or a flood of
+// whole bursts. Every burst restarts the silence count; the answer's own bound, sixty ticks,
+// ends the run as a time-out, with a line that says why.
+struct NoiseCase {
+  const char* name;
+  std::vector<std::uint8_t> burst;
+  int periodMs;
+};
+
+void PrintTo(const NoiseCase& c, std::ostream* os) { *os << c.name; }
+
+class NoisyLine : public ::testing::TestWithParam<NoiseCase> {};
+
+TEST_P(NoisyLine, EndsTheStepAsATimeOut) {
+  const NoiseCase& c = GetParam();
+  SequenceFixture bench({"silent-at=RI"});
+  // Far longer than the bound; then silence, so that even a run without it ends.
+  for (int n = 1; n * c.periodMs <= 200000; ++n) {
+    bench.InjectAfter(std::chrono::milliseconds(n * c.periodMs), c.burst);
+  }
+  EXPECT_EQ(bench.Program(0, Files().type0), RunOutcome::TimedOut);
+  const Lines log = bench.Log();
+  ASSERT_GE(log.size(), 4u);
+  EXPECT_THAT(
+      Lines(log.end() - 4, log.end()),
+      ElementsAreArray(Lines{"1. Reading Device ID ...",
+                             "<<WARNING>> The KV-218 sent bytes but no answer for 60 "
+                             "seconds",
+                             "TimeOut !! No response with target !!", "PROGRAMMING FAILED. (T)"}));
+  EXPECT_EQ(bench.loop.TicksDelivered(), kTargetTimeoutTicks * kAnswerLimitFactor);
+  ExpectIdleAfterEndRun(bench);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bytes, NoisyLine,
+                         ::testing::Values(NoiseCase{"ANulEveryHalfSecond", {0x00}, 500},
+                                           NoiseCase{"AFloodOfWholeBursts",
+                                                     std::vector<std::uint8_t>(kMaxBurst, 0x55),
+                                                     50}),
+                         [](const auto& c) { return std::string(c.param.name); });
+
+// A reply the programmer repeats, or one that arrives late, answers a command the host sent
+// earlier: it must not complete the step in progress.
+struct LateReplyCase {
+  const char* name;
+  Command sentNow;
+  std::vector<std::uint8_t> lateReply;
+};
+
+void PrintTo(const LateReplyCase& c, std::ostream* os) { *os << c.name; }
+
+class LateReply : public ::testing::TestWithParam<LateReplyCase> {};
+
+TEST_P(LateReply, IsNotTakenAsTheCurrentStepsAcknowledgement) {
+  SequenceFixture bench;
+  bench.OnFrame([&](const sim::Frame& frame) {
+    if (frame.command == GetParam().sentNow) bench.Inject(GetParam().lateReply);
+  });
+  EXPECT_EQ(bench.Program(1, Files().type16), RunOutcome::Succeeded);
+  EXPECT_THAT(RunLines(bench), ElementsAreArray(kSteps16));
+  ExpectIdleAfterEndRun(bench);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EarlierCommands, LateReply,
+    ::testing::Values(
+        // "2. Bulk Erasing ... OK ( 0x1C , 0x24 ) OK": the identity again during the erase.
+        LateReplyCase{
+            "IdentityDuringTheErase", Command::BulkErase, {0x1F, '8', 'R', 'I', 0x24, 0x1C}},
+        LateReplyCase{"EraseDuringTheWriteStart", Command::WriteStart, {0x1F, '8', 'E', 0x00}},
+        LateReplyCase{"WriteBlockDuringTheReadStart", Command::ReadStart, {0x1F, '8', 'W', 'D'}}),
+    [](const auto& c) { return std::string(c.param.name); });
 
 }  // namespace
 }  // namespace kv218

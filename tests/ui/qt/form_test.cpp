@@ -279,7 +279,7 @@ TEST_F(FormHandlersTest, UnwritableSettingsKeepTheWindowOpenOnce) {
 }
 
 TEST_F(FormHandlersTest, ClosingDuringARunEndsTheApplicationAndSaves) {
-  TForm1& form = MakeForm();  // the fake programmer never answers
+  TForm1& form = MakeForm();  // the fake programmer answers only what the test gives it
   form.show();
   choices_ = {kExample};
   QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
@@ -302,6 +302,12 @@ TEST_F(FormHandlersTest, ClosingDuringARunEndsTheApplicationAndSaves) {
         }
       });
       form.close();
+      // Only then the identity's answer comes: the run ends once it is in, before any
+      // further command.
+      QTimer::singleShot(0, &form, [&] {
+        const std::uint8_t identity[] = {0x1F, '9', 'R', 'I', 0x24, 0x1C};
+        form.controller().OnBurst(identity, sizeof identity);
+      });
     });
   });
   QTimer::singleShot(0, form.BitBtn2, &QPushButton::click);
@@ -315,11 +321,12 @@ TEST_F(FormHandlersTest, ClosingDuringARunEndsTheApplicationAndSaves) {
   EXPECT_EQ(ticks.count(), 0);  // within the first second, not by the time-out
   EXPECT_FALSE(form.Memo1->Lines().join('\n').contains("TimeOut !!"));
   EXPECT_FALSE(form.Timer1.isActive());
-  // The programmer heard the end of the run (EndRun, 1F 'M' 'E') before the port closed.
+  // The programmer heard the end of the run (EndRun, 1F 'M' 'E') right after the identity
+  // was answered, before the port closed.
   const std::vector<std::uint8_t> sent = adapter_.SentBytes();
-  ASSERT_GE(sent.size(), 3u);
-  EXPECT_EQ(std::vector<std::uint8_t>(sent.end() - 3, sent.end()),
-            (std::vector<std::uint8_t>{0x1F, 0x4D, 0x45}));
+  ASSERT_GE(sent.size(), 7u);
+  EXPECT_EQ(std::vector<std::uint8_t>(sent.end() - 7, sent.end()),
+            (std::vector<std::uint8_t>{0x1F, '9', 'R', 'I', 0x1F, 0x4D, 0x45}));
   EXPECT_EQ(Saved().Type, 2);  // the settings were written at the close
 }
 
@@ -410,6 +417,12 @@ TEST_F(FormHandlersTest, ADropDuringARunIsRefusedWithAWarning) {
         }
       });
       form.close();
+      // Only then the identity's answer comes: the run ends once it is in, before any
+      // further command.
+      QTimer::singleShot(0, &form, [&] {
+        const std::uint8_t identity[] = {0x1F, '9', 'R', 'I', 0x24, 0x1C};
+        form.controller().OnBurst(identity, sizeof identity);
+      });
     });
   });
   QTimer::singleShot(0, form.BitBtn2, &QPushButton::click);
