@@ -35,7 +35,7 @@ struct Station {
   // A note longer than one read arrives in full reads back to back: while one ended a read
   // that was full, the next read is more of it.
   bool noteContinues = false;
-  std::uint32_t notesEnded = 0;  // information notes received whole
+  std::uint32_t notesEnded = 0;        // information notes received whole
   std::int32_t TimeOutCount = 0;       // ticks without a byte from the programmer
   AwaitedReply awaited;                // the command last sent, until its reply is taken
   PortChannel* port = nullptr;         // null while no port is open: frames go nowhere

@@ -44,8 +44,8 @@ void StandaloneRunWatch::OnBurst(const std::uint8_t* data, std::size_t count, Wa
         run_.configVerified = Hex(report.value, 4);
         break;
       default:
-        Finish(report.code == kReportSucceeded ? Ending::Succeeded : Ending::Failed, now,
-               steadyNow, onFinished);
+        Finish(report.code == kReportSucceeded ? Ending::Succeeded : Ending::Failed, now, steadyNow,
+               onFinished);
         return;
     }
     open_ = true;
@@ -55,7 +55,8 @@ void StandaloneRunWatch::OnBurst(const std::uint8_t* data, std::size_t count, Wa
 
 void StandaloneRunWatch::OnTick(const OnFinished& onFinished) {
   if (!open_) return;
-  if (++silentTicks_ >= kStandaloneSilenceTicks) Finish(Ending::Unfinished, lastHeard_, std::nullopt, onFinished);
+  if (++silentTicks_ >= kStandaloneSilenceTicks)
+    Finish(Ending::Unfinished, lastHeard_, std::nullopt, onFinished);
 }
 
 void StandaloneRunWatch::Abandon(const OnFinished& onFinished) {
