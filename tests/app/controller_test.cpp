@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ground/utf8_path.h"
+#include "port/system_port.h"
 #include "sequence_bench.h"
 #include "settings/settings.h"
 #include "sim/device_model.h"
@@ -156,8 +157,11 @@ TEST_F(ControllerTest, APortThatDoesNotOpenShowsNAAndRunsAreRefusedAtOnce) {
     EXPECT_EQ((controller.*run)(), RunOutcome::NoPort);
     EXPECT_EQ(std::vector<std::string>(window.log.begin() + static_cast<std::ptrdiff_t>(lines),
                                        window.log.end()),
-              (std::vector<std::string>{"", "<<WARNING>> Port \\\\.\\COM1 is not open"}));
+              (std::vector<std::string>{
+                  "", "<<WARNING>> Port " + SystemDevicePath("\\\\.\\COM1") + " is not open"}));
   }
+  // The open's failure was named in the log when it happened.
+  EXPECT_THAT(window.log[0], StartsWith("<<WARNING>> Cannot open port \\\\.\\COM1"));
   EXPECT_EQ(loop.TicksDelivered(), 0);
   EXPECT_FALSE(loop.TickTimerOn());
   EXPECT_TRUE(window.buttonsEnabled);
@@ -448,6 +452,108 @@ INSTANTIATE_TEST_SUITE_P(
                      "0x10013; they fit TK Series)"}}),
     [](const ::testing::TestParamInfo<SuspectLoad>& p) { return std::string(p.param.name); });
 
+// A run refuses a file its reload found suspect before its first frame, unless the operator
+// forces it; comment lines alone make no file suspect.
+struct SuspectRun {
+  const char* name;
+  int type;
+  std::string content;
+  const char* reasons;  // empty: a sound file, which runs without a question
+};
+
+// The type-1/2 image with one data byte changed and its record checksum left as it was.
+std::string OneByteChanged() {
+  std::string text = testing::Type16Hex(false);
+  const std::size_t data = text.find(":10") + 9;  // the first data record's first byte
+  text[data] = text[data] == '0' ? '1' : '0';
+  return text;
+}
+
+// The type-1/2 image without its last line, the end-of-file record.
+std::string CutShort() {
+  std::string text = testing::Type16Hex(false);
+  text.resize(text.rfind(":00000001FF"));
+  return text;
+}
+
+class SuspectRunTest : public ControllerTest, public ::testing::WithParamInterface<SuspectRun> {};
+
+TEST_P(SuspectRunTest, IsRefusedWithNothingSentUnlessForced) {
+  const SuspectRun& c = GetParam();
+  controller.Open();
+  const std::string file = dir.Write("suspect.hex", c.content);
+  window.targetType = c.type;
+  controller.station().HexFileName = file;
+  using Operation = RunOutcome (Controller::*)();
+  for (const Operation run : {&Controller::ProgramTarget, &Controller::StoreInProgrammer,
+                              &Controller::VerifyTarget, &Controller::VerifyProgrammer}) {
+    received.clear();
+    window.log.clear();
+    window.offers.clear();
+    const RunOutcome outcome = (controller.*run)();
+    if (std::string(c.reasons).empty()) {
+      EXPECT_TRUE(window.offers.empty());
+      EXPECT_NE(outcome, RunOutcome::Refused);
+      EXPECT_FALSE(received.empty());
+      continue;
+    }
+    EXPECT_EQ(outcome, RunOutcome::Refused);
+    EXPECT_TRUE(received.empty()) << "frames went out";
+    ASSERT_EQ(window.offers.size(), 1u);
+    EXPECT_THAT(window.offers[0].message, ::testing::HasSubstr(c.reasons));
+    EXPECT_THAT(window.log.back(),
+                ::testing::EndsWith(": " + file + " is suspect (" + c.reasons + ")"));
+    EXPECT_THAT(window.log.back(), StartsWith("<<WARNING>> Not "));
+    EXPECT_TRUE(window.buttonsEnabled);
+    EXPECT_FALSE(controller.Running());
+  }
+  if (std::string(c.reasons).empty()) return;
+  EXPECT_EQ(window.offers[0].goOn, "Verify anyway");
+
+  // "Program anyway": the same file goes out, and the log says it was forced.
+  received.clear();
+  window.goOnAnswers = {true};
+  EXPECT_NE(controller.ProgramTarget(), RunOutcome::Refused);
+  EXPECT_EQ(window.offers.back().goOn, "Program anyway");
+  EXPECT_THAT(window.log, ::testing::Contains(::testing::StartsWith(
+                              "<<WARNING>> Programmed anyway: " + file + " is suspect (")));
+  EXPECT_FALSE(received.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SuspectRunTest,
+    ::testing::Values(
+        SuspectRun{"Sound", 2, testing::Type16Hex(false), ""},
+        SuspectRun{"CommentLines", 2,
+                   "; built by the line's script\n\n" + testing::Type16Hex(false), ""},
+        SuspectRun{"Empty", 0, "", "no data records; no end-of-file record"},
+        SuspectRun{"Text", 0, "README\nThis folder holds the firmware.\n",
+                   "no data records; no end-of-file record"},
+        SuspectRun{"Binary", 1,
+                   std::string("\x7F"
+                               "ELF\x02\x01\x01\0\0\0\x10:\xFF\r\n\xFE",
+                               18),
+                   "no data records; no end-of-file record"},
+        SuspectRun{"WrongChecksum", 2, OneByteChanged(),
+                   "1 record with a wrong checksum (in line 2)"},
+        SuspectRun{"NoEndOfFile", 1, CutShort(), "no end-of-file record"},
+        SuspectRun{"AnotherType", 2, OneType0Record(),
+                   "2 records outside the memory of Cradle Set ignored (0x10000 - 0x10013; they "
+                   "fit TK Series)"}),
+    [](const ::testing::TestParamInfo<SuspectRun>& p) { return std::string(p.param.name); });
+
+// The command line's --lenient: no question, and the run goes on as forced.
+TEST_F(ControllerTest, LenientRunsASuspectFileWithoutAsking) {
+  controller.Open();
+  controller.SetLenient(true);
+  window.targetType = 2;
+  controller.station().HexFileName = dir.Write("cut.hex", CutShort());
+  EXPECT_EQ(controller.ProgramTarget(), RunOutcome::Succeeded);
+  EXPECT_TRUE(window.offers.empty());
+  EXPECT_THAT(window.log,
+              ::testing::Contains(::testing::StartsWith("<<WARNING>> Programmed anyway: ")));
+}
+
 TEST_F(ControllerTest, SelectorsAreDisabledWithTheButtonsDuringARun) {
   controller.Open();
   LoadThroughButton(2, dir.Write("cradle.hex", testing::Type16Hex(false)));
@@ -507,13 +613,15 @@ TEST_F(ControllerTest, ClosingDuringARunAsksFirst) {
             std::vector<std::string>(2, "A run is in progress. Stop it and close?"));
 }
 
-// How a run ended is shown on its closing line; a failure calls the operator.
+// How a run ended is shown on its closing line; a failure calls the operator, and a line of
+// its own says what to do next.
 struct VerdictCase {
   const char* name;
   std::vector<std::string> faults;
   RunOutcome outcome;
   Verdict verdict;
   const char* closingLine;  // the start of the line the verdict marks; null: none
+  const char* nextStep;     // the line after it; null: none
 };
 
 class VerdictTest : public ::testing::Test,
@@ -539,7 +647,11 @@ TEST_P(VerdictTest, TheClosingLineShowsHowTheRunWent) {
   if (c.closingLine == nullptr) return;
   ASSERT_LT(window.verdictLine, window.log.size());
   EXPECT_THAT(window.log[window.verdictLine], StartsWith(c.closingLine));
-  EXPECT_EQ(window.verdictLine, window.log.size() - 1);
+  const std::size_t after = c.nextStep == nullptr ? 0 : 1;
+  EXPECT_EQ(window.verdictLine, window.log.size() - 1 - after);
+  if (c.nextStep != nullptr) {
+    EXPECT_EQ(window.log.back(), c.nextStep);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, VerdictTest,
@@ -547,22 +659,31 @@ INSTANTIATE_TEST_SUITE_P(Runs, VerdictTest,
                                                        {},
                                                        RunOutcome::Succeeded,
                                                        Verdict::Succeeded,
-                                                       "PROGRAMMING SUCCEEDED. ("},
+                                                       "PROGRAMMING SUCCEEDED. (",
+                                                       nullptr},
                                            VerdictCase{"WrongIdentity",
                                                        {"bad-identity"},
                                                        RunOutcome::Failed,
                                                        Verdict::Failed,
-                                                       "PROGRAMMING FAILED. ("},
+                                                       "PROGRAMMING FAILED. (",
+                                                       "<<NEXT STEP>> no board or a wrong one in "
+                                                       "the socket: re-seat it"},
                                            VerdictCase{"ReadBackDiffers",
                                                        {"corrupt-readback"},
                                                        RunOutcome::Failed,
                                                        Verdict::Failed,
-                                                       "PROGRAMMING FAILED. ("},
+                                                       "PROGRAMMING FAILED. (",
+                                                       "<<NEXT STEP>> re-seat the board and "
+                                                       "program it again; if it fails twice, set "
+                                                       "it aside"},
                                            VerdictCase{"TimedOut",
                                                        {"silent-at=E"},
                                                        RunOutcome::TimedOut,
                                                        Verdict::Failed,
-                                                       "PROGRAMMING FAILED. ("}),
+                                                       "PROGRAMMING FAILED. (",
+                                                       "<<NEXT STEP>> no byte from the "
+                                                       "programmer: check the programmer's power "
+                                                       "and cable, then try again"}),
                          [](const ::testing::TestParamInfo<VerdictCase>& p) {
                            return std::string(p.param.name);
                          });
@@ -708,12 +829,17 @@ TEST_F(LostPortTest, ARunWhileThePortIsAwayIsRefusedAndTheSearchGoesOn) {
 
 // A port that goes in the middle of a run: panel 1 and a line naming the port say so before
 // the time-out's lines, and the run ends as a silent programmer's does.
-TEST_F(LostPortTest, APortLostDuringARunIsNamedBeforeTheTimeOut) {
+// The run ends at once, not after the programmer's silence, and says what to do next.
+TEST_F(LostPortTest, APortLostDuringARunIsNamedAndEndsTheRunAtOnce) {
   controller.Open();
   LoadFile();
   // Pulled while the run waits for its first reply (the adapter answers nothing); the receive
   // thread's word of it is awaited there, before the run's wait looks at its ticks again.
-  loop.PostAfter(std::chrono::milliseconds(1500), [this] { PullAndAwaitTheLoss(); });
+  std::chrono::milliseconds pulledAt{};
+  loop.PostAfter(std::chrono::milliseconds(1500), [this, &pulledAt] {
+    PullAndAwaitTheLoss();
+    pulledAt = loop.Now();
+  });
   const std::size_t lines = window.log.size();
   EXPECT_EQ(controller.ProgramTarget(), RunOutcome::TimedOut);
   EXPECT_EQ(window.panels[1], "N/A");
@@ -725,6 +851,8 @@ TEST_F(LostPortTest, APortLostDuringARunIsNamedBeforeTheTimeOut) {
   ASSERT_NE(timeOut, run.end());
   EXPECT_LT(lost, timeOut);
   EXPECT_EQ(window.verdict, Verdict::Failed);
+  EXPECT_LT(loop.Now() - pulledAt, std::chrono::seconds(1));
+  EXPECT_EQ(window.log.back(), "<<NEXT STEP>> the port was lost: check the cable");
 }
 
 // Choosing another port, or closing the window, ends the search for the lost one.

@@ -321,6 +321,26 @@ TEST(RecordedRun, AReadNamesNoFile) {
   EXPECT_EQ(lines[0]["result"], "succeeded");
 }
 
+// A suspect file refused sends nothing and leaves no line; forced ("Program anyway"), its line
+// says so with the reasons, and a sound file's line has no such field.
+TEST(RecordedRun, AForcedRunNamesItsReasonsAndARefusedOneLeavesNoLine) {
+  RecordBench bench;
+  bench.Open();
+  const std::string empty = bench.dir.Write("empty.hex", "");
+  EXPECT_EQ(bench.Press(RecordedOperation::Program, 0, empty), RunOutcome::Refused);
+  EXPECT_FALSE(std::filesystem::exists(PathFromUtf8(bench.recordPath)));
+
+  bench.window.goOnAnswers = {true};
+  EXPECT_EQ(bench.Press(RecordedOperation::Store, 0, empty), RunOutcome::Succeeded);
+  EXPECT_EQ(bench.Press(RecordedOperation::Program, 0,
+                        bench.dir.Write("tk.hex", testing::Type0Hex(64, 0x1000))),
+            RunOutcome::Succeeded);
+  const auto lines = bench.Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0]["forced"], json::array({"no data records", "no end-of-file record"}));
+  EXPECT_TRUE(lines[1]["forced"].is_null());
+}
+
 TEST(RecordedRun, ShowsTheSameLogAsARunNotRecorded) {
   std::vector<std::string> logs[2];
   const testing::TempFolder images;
@@ -344,9 +364,11 @@ TEST(RecordedRun, AFileThatCannotBeWrittenIsReportedAndTheResultStands) {
   bench.controller.SetRecordFile(unwritable);
   const std::string file = bench.dir.Write("tk.hex", testing::Type0Hex(64, 0x1000));
   EXPECT_EQ(bench.Press(RecordedOperation::Program, 0, file), RunOutcome::Failed);
-  ASSERT_GE(bench.window.log.size(), 2u);
-  // After the run's own closing line, in the log; no message box stops the line.
-  EXPECT_THAT(bench.window.log.end()[-2], StartsWith("PROGRAMMING FAILED. ("));
+  ASSERT_GE(bench.window.log.size(), 3u);
+  // After the run's own closing line and what to do next, in the log; no message box stops the
+  // line.
+  EXPECT_THAT(bench.window.log.end()[-3], StartsWith("PROGRAMMING FAILED. ("));
+  EXPECT_THAT(bench.window.log.end()[-2], StartsWith("<<NEXT STEP>> "));
   // The reason is the system's own text ("No such file or directory", "Path not found.").
   const std::string warning = "<<WARNING>> Run not recorded: cannot open " + unwritable + ": ";
   EXPECT_THAT(bench.window.log.back(), StartsWith(warning));
