@@ -117,8 +117,8 @@ void LogPane::InsertAt(LRESULT at, const std::wstring& text) {
   SendMessageW(edit_, EM_SETSEL, static_cast<WPARAM>(at), at);
   SendMessageW(edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
   empty_ = false;
-  for (std::size_t at = text.find(L"\r\n"); at != std::wstring::npos;
-       at = text.find(L"\r\n", at + 2)) {
+  for (std::size_t found = text.find(L"\r\n"); found != std::wstring::npos;
+       found = text.find(L"\r\n", found + 2)) {
     ++breaks_;
   }
 }
