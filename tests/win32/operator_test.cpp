@@ -193,9 +193,12 @@ TEST_F(OperatorTest, TheVerdictIsGreenOrRedAndTheGaugeRedAfterAFailure) {
     const char* closing;
     COLORREF line;
     COLORREF bar;
+    const char* nextStep;  // the plain line after the closing line; null: none
   } cases[] = {
-      {"succeeded", kMvrxSeries, "PROGRAMMING SUCCEEDED. (", kSucceededColour, kGaugeColour},
-      {"failed", kCradleSet, "PROGRAMMING FAILED. (", kFailedColour, kFailedGaugeColour},
+      {"succeeded", kMvrxSeries, "PROGRAMMING SUCCEEDED. (", kSucceededColour, kGaugeColour,
+       nullptr},
+      {"failed", kCradleSet, "PROGRAMMING FAILED. (", kFailedColour, kFailedGaugeColour,
+       "<<NEXT STEP>> re-seat the board and program it again; if it fails twice, set it aside"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -203,8 +206,12 @@ TEST_F(OperatorTest, TheVerdictIsGreenOrRedAndTheGaugeRedAfterAFailure) {
     Load(c.file);
     Click(form_->BitBtn2(), layout::kIdBitBtn2);
     const std::vector<std::string> lines = Lines();
-    const std::size_t closing = lines.size() - 1;
+    const std::size_t closing = lines.size() - (c.nextStep == nullptr ? 1 : 2);
     ASSERT_EQ(lines[closing].rfind(c.closing, 0), 0u) << lines[closing];
+    if (c.nextStep != nullptr) {
+      EXPECT_EQ(lines.back(), c.nextStep);
+      EXPECT_EQ(form_->Memo1().LineColour(closing + 1), GetSysColor(COLOR_WINDOWTEXT));
+    }
     EXPECT_EQ(form_->Memo1().LineColour(closing), c.line);
     EXPECT_EQ(form_->Memo1().LineColour(closing - 1), GetSysColor(COLOR_WINDOWTEXT));
     EXPECT_EQ(form_->StatusBar1().BarColour(), c.bar);
