@@ -395,15 +395,15 @@ INSTANTIATE_TEST_SUITE_P(
                   {.endRecord = false, .dataRecords = 2, .ignoredRecords = 0}},
         // Checksums that do not match, or are missing, are counted (the end record's too);
         // lines without ':' are no records at all.
-        CountCase{"WrongChecksums",
-                  2,
-                  {"; comment", DataLine(0, {1, 2}), ":02000200ABCD00", ":02000400ABCD",
-                   ":00000001FE"},
-                  {.endRecord = true,
-                   .dataRecords = 3,
-                   .ignoredRecords = 0,
-                   .badChecksums = 3,
-                   .firstBadChecksumLine = 3}},
+        CountCase{
+            "WrongChecksums",
+            2,
+            {"; comment", DataLine(0, {1, 2}), ":02000200ABCD00", ":02000400ABCD", ":00000001FE"},
+            {.endRecord = true,
+             .dataRecords = 3,
+             .ignoredRecords = 0,
+             .badChecksums = 3,
+             .firstBadChecksumLine = 3}},
         // Type 0: another segment, and a configuration register beyond the twelve; no type
         // has room for either.
         CountCase{
