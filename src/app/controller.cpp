@@ -7,6 +7,8 @@
 #include "image/hex_loader.h"
 #include "image/load_findings.h"
 #include "image/load_texts.h"
+#include "image/suspect_file.h"
+#include "port/port_open_error.h"
 #include "port/receive_thread.h"
 #include "port/system_port.h"
 #include "protocol/receive_handler.h"
@@ -22,10 +24,36 @@ namespace {
 // knows its line rate bounds the wait further by what is actually queued.
 constexpr std::chrono::milliseconds kCloseDrainLimit{2500};
 
-constexpr char kStopRunQuestion[] = "A run is in progress. Stop it and close?";
 constexpr char kIncompleteStoreNote[] =
     "<<WARNING>> The KV-218's stored image is incomplete: store it again (PC to KV-218) "
     "before its stand-alone runs";
+
+// How the refusal of a suspect file and its override are worded for each kind of run.
+struct SuspectFileWords {
+  const char* refused;  // the log line's opening when the run does not go on
+  const char* forced;   // ... and when it goes on all the same
+  const char* goOn;     // the button that forces it
+};
+
+SuspectFileWords WordsFor(RunRecord::Kind kind) {
+  switch (kind) {
+    case RunRecord::Kind::Store:
+      return {"Not stored", "Stored anyway", "Program anyway"};
+    case RunRecord::Kind::VerifyTarget:
+    case RunRecord::Kind::VerifyFlash:
+      return {"Not verified", "Verified anyway", "Verify anyway"};
+    default:
+      return {"Not programmed", "Programmed anyway", "Program anyway"};
+  }
+}
+
+// A wait gives up once TimeOutCount reaches its limit: a run whose port is gone ends at its
+// next message instead of counting the silence of a line that can bring nothing.
+constexpr std::int32_t kPortGoneCount = 1 << 24;
+
+// The port as the log names it: on Linux the device a COM name opens, as the operator knows
+// it; on Windows the name itself.
+std::string ShownPort(const std::string& path) { return SystemDevicePath(path); }
 
 // A finding's phrase as a sentence of the log.
 std::string Capitalised(std::string text) {
@@ -49,20 +77,24 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
       }),
       reportPortEvent_([this](PortEvent event, const std::string& path) {
         // Aside, as the programmer's own reports: a run in progress completes its step line.
-        window_.AppendAside(event == PortEvent::Lost
-                                ? "<<WARNING>> Port " + path + " lost; waiting for it to come back"
-                                : "Port " + path + " is back");
+        window_.AppendAside(event == PortEvent::Lost ? "<<WARNING>> Port " + ShownPort(path) +
+                                                           " lost; waiting for it to come back"
+                                                     : "Port " + ShownPort(path) + " is back");
       }),
       reportLoadFinding_([this](const std::string& finding) {
         // A line of its own after the loading lines: the file loads all the same.
         window_.AppendLog("<<WARNING>> " + Capitalised(finding));
       }),
       reportIncompleteStore_([this] { window_.AppendLog(kIncompleteStoreNote); }),
+      reportPortOpenFailure_(
+          [this](const std::string& text) { window_.AppendLog("<<WARNING>> " + text); }),
+      reportNextStep_(
+          [this](const std::string& text) { window_.AppendLog("<<NEXT STEP>> " + text); }),
       hostName_(HostName()),
       frames_(station_, window_) {
   if (!makePort_) makePort_ = [] { return MakeSystemPort(); };
   // The recorder hears every run and keeps what it heard only while it records one.
-  station_.events = &recorder_;
+  station_.events = &failureWatch_;
   loop_.SetTickHandler([this] { OnTick(); });
 }
 
@@ -87,6 +119,9 @@ bool Controller::OpenPort(const std::string& path, bool remember) {
   if (remember) settings_.PortPath = path;
   if (!StartPort()) {
     window_.SetPanelText(1, "N/A");
+    if (reportPortOpenFailure_) {
+      reportPortOpenFailure_(SystemPortOpenErrorText(path, lastOpenFailure_));
+    }
     return false;
   }
   window_.SetPanelText(1, PortNameOf(path));
@@ -173,8 +208,13 @@ void Controller::OnPortLost() {
   portLost_ = true;
   window_.SetPanelText(1, "N/A");
   if (reportPortEvent_) reportPortEvent_(PortEvent::Lost, portPath_);
-  // Looked for at every tick. A run in progress keeps the tick timer for its waits and ends as a
-  // silent programmer's would; the port is looked for once it is over.
+  if (control_.running) {
+    // Nothing can come back on a line that is gone: the run ends at its next message.
+    portLostInRun_ = true;
+    station_.TimeOutCount = kPortGoneCount;
+  }
+  // Looked for at every tick; a run in progress keeps the tick timer for its waits, and the
+  // port is looked for once it is over.
   if (!control_.running) loop_.SetTickTimer(true);
 }
 
@@ -188,6 +228,8 @@ void Controller::ReopenLostPort() {
 
 void Controller::OnTick() {
   ++station_.TimeOutCount;
+  // A wait begun after the loss counts from 0 again; the next tick ends it.
+  if (portLostInRun_ && control_.running && portLost_) station_.TimeOutCount = kPortGoneCount;
   if (portLost_ && !control_.running) ReopenLostPort();
 }
 
@@ -224,6 +266,24 @@ void Controller::ReportLoadFindings(const LoadResult& loaded, TargetType type) {
   for (const std::string& finding : LoadFindings(loaded, type)) reportLoadFinding_(finding);
 }
 
+bool Controller::AcceptLoadedFile(const LoadResult& loaded, TargetType type, RunRecord::Kind kind) {
+  const std::vector<std::string> reasons = SuspectFileReasons(loaded, type);
+  if (reasons.empty()) return true;
+  const SuspectFileWords words = WordsFor(kind);
+  const std::string why = station_.HexFileName + " is suspect (" + ReasonsText(reasons) + ")";
+  const bool forced =
+      lenient_ ||
+      window_.OfferToGoOn("The file " + station_.HexFileName +
+                              " may be no firmware, cut short, damaged or made for another "
+                              "type:\n\n" +
+                              ReasonsText(reasons) + "\n\nNothing was sent to the programmer.",
+                          words.goOn);
+  window_.AppendLog(std::string("<<WARNING>> ") + (forced ? words.forced : words.refused) + ": " +
+                    why);
+  if (forced) recorder_.Forced(reasons);
+  return forced;
+}
+
 void Controller::TypeChanged() {
   // A run's own reload sets the panel; between runs it would show the old layout's sum.
   if (!control_.running) window_.SetPanelText(kChecksumPanel, "N/A");
@@ -258,11 +318,13 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   if (!station_.HexFileName.empty() && !portOpen_) {
     // Said at once: nothing sent could arrive, and the time-out would blame the target.
     window_.AppendLog("");
-    window_.AppendLog("<<WARNING>> Port " + portPath_ + " is not open");
+    window_.AppendLog("<<WARNING>> Port " + ShownPort(portPath_) + " is not open");
     return lastOutcome_ = RunOutcome::NoPort;
   }
   control_.running = true;
   control_.closeRequested = false;
+  portLostInRun_ = false;
+  failureWatch_.Begin();
   // Read once: every frame, reply and check of the run belongs to this type, and the
   // selectors stay disabled until it is over.
   window_.HoldType();
@@ -278,11 +340,17 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
         {kind, portPath_, reads ? std::string() : station_.HexFileName, ItemIndexOf(type)},
         clock_());
   }
-  RunContext run{
-      station_, window_,
-      loop_,    frames_,
-      control_, sleep_,
-      images_,  [this, type](const LoadResult& loaded) { ReportLoadFindings(loaded, type); }};
+  RunContext run{station_,
+                 window_,
+                 loop_,
+                 frames_,
+                 control_,
+                 sleep_,
+                 images_,
+                 [this, type, kind](const LoadResult& loaded) {
+                   ReportLoadFindings(loaded, type);
+                   return AcceptLoadedFile(loaded, type, kind);
+                 }};
   lastOutcome_ = sequence(run);
   ShowRunEnd(lastOutcome_, kind);
   control_.running = false;
@@ -294,7 +362,10 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   // never hold a run up. A click without a file ran nothing and leaves no line.
   if (recording) {
     RunRecord record = recorder_.End(lastOutcome_, station_, clock_());
-    if (lastOutcome_ != RunOutcome::NoFile) WriteRecord(std::move(record));
+    // A suspect file refused sent nothing either.
+    if (lastOutcome_ != RunOutcome::NoFile && lastOutcome_ != RunOutcome::Refused) {
+      WriteRecord(std::move(record));
+    }
   }
   return lastOutcome_;
 }
@@ -305,10 +376,16 @@ void Controller::ShowRunEnd(RunOutcome outcome, RunRecord::Kind kind) {
       window_.ShowVerdict(Verdict::Succeeded);
       break;
     case RunOutcome::Failed:
-    case RunOutcome::TimedOut:
+    case RunOutcome::TimedOut: {
       window_.ShowVerdict(Verdict::Failed);
       window_.CallOperator();
+      const bool targetRun = kind == RunRecord::Kind::Program ||
+                             kind == RunRecord::Kind::VerifyTarget ||
+                             kind == RunRecord::Kind::ReadTarget;
+      const auto next = NextStepLine(outcome, portLostInRun_, failureWatch_.cause(), targetRun);
+      if (next && reportNextStep_) reportNextStep_(*next);
       break;
+    }
     case RunOutcome::Interrupted:
       // The programmer erases whatever it held once asked to; what it holds now is no image.
       if (kind == RunRecord::Kind::Store && control_.flashEraseAsked && reportIncompleteStore_) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/next_step.h"
 #include "app/run_window.h"
 #include "ground/message_loop.h"
 #include "ground/window_ops.h"
@@ -37,6 +38,8 @@ class ReceiveThread;
 class Controller {
  public:
   using PortFactory = std::function<std::unique_ptr<PortChannel>()>;
+  // What a close during a run asks the operator.
+  static constexpr char kStopRunQuestion[] = "A run is in progress. Stop it and close?";
   using Sleeper = std::function<void(std::chrono::milliseconds)>;
   using WallClock = std::function<WallTime()>;
   using RecordErrorReporter = std::function<void(const std::string&)>;
@@ -44,6 +47,7 @@ class Controller {
   using PortEventReporter = std::function<void(PortEvent, const std::string& path)>;
   using LoadFindingReporter = std::function<void(const std::string& finding)>;
   using IncompleteStoreReporter = std::function<void()>;
+  using TextReporter = std::function<void(const std::string& text)>;
 
   // makePort gives a fresh, closed port for every open; by default the platform's serial port.
   // A plain path as settings is the file both read and written.
@@ -104,6 +108,15 @@ class Controller {
   void SetIncompleteStoreReporter(IncompleteStoreReporter report) {
     reportIncompleteStore_ = std::move(report);
   }
+  // A port that did not open at start or at a port change, with the system's reason
+  // (port/port_open_error.h): by default a warning line in the log; the command line, which
+  // says it itself, passes an empty one.
+  void SetPortOpenFailureReporter(TextReporter report) {
+    reportPortOpenFailure_ = std::move(report);
+  }
+  // After a run that failed or timed out, the likely cause and what to do next
+  // (app/next_step.h): by default a line of its own after the closing line.
+  void SetNextStepReporter(TextReporter report) { reportNextStep_ = std::move(report); }
   // The programmer's stand-alone runs seen so far, passed and failed.
   const StandaloneTally& StandaloneRuns() const { return standalone_.tally(); }
 
@@ -170,6 +183,11 @@ class Controller {
   // The path of the last open attempt.
   const std::string& PortPath() const { return portPath_; }
   RunOutcome LastOutcome() const { return lastOutcome_; }
+  // A run on a file its reload found suspect (image/suspect_file.h) is refused before its
+  // first frame: a warning line names the reasons, and the window offers to run it anyway
+  // (WindowOps::OfferToGoOn). Lenient runs such a file without asking (the command line's
+  // --lenient). Either way a forced run logs the reasons and its record says it was forced.
+  void SetLenient(bool lenient) { lenient_ = lenient; }
   // How loads read the file (the command line's --strict); the window keeps the defaults.
   void SetLoadOptions(const LoadOptions& options) { control_.loadOptions = options; }
   // The last load, by the load button or at the start of a run.
@@ -194,11 +212,16 @@ class Controller {
   void HandleBurst(const std::uint8_t* data, std::size_t count);
   void WriteRecord(RunRecord record);
   void ReportLoadFindings(const LoadResult& loaded, TargetType type);
+  // The run's reload is sound, or the operator (or --lenient) forces it: true; otherwise the
+  // refusal is logged and the run goes no further.
+  bool AcceptLoadedFile(const LoadResult& loaded, TargetType type, RunRecord::Kind kind);
   // The window after a run: the verdict, the operator called on a failure, the note of a
   // store broken off after its erase.
   void ShowRunEnd(RunOutcome outcome, RunRecord::Kind kind);
 
   RunRecorder recorder_;
+  // Hears the runs' events on their way to the recorder: why a run failed.
+  FailureWatch failureWatch_{recorder_};
   // The front end's window, with the type held for the length of a run.
   RunWindow window_;
   MessageLoop& loop_;
@@ -212,6 +235,8 @@ class Controller {
   PortEventReporter reportPortEvent_;
   LoadFindingReporter reportLoadFinding_;
   IncompleteStoreReporter reportIncompleteStore_;
+  TextReporter reportPortOpenFailure_;
+  TextReporter reportNextStep_;
   StandaloneRunWatch standalone_;
   const std::string hostName_;
 
@@ -223,9 +248,11 @@ class Controller {
   std::unique_ptr<PortChannel> port_;
   ReplyEnd replyEnd_;
   bool forceSilenceFraming_ = false;
+  bool lenient_ = false;
   std::unique_ptr<ReceiveThread> receiveThread_;
   bool portOpen_ = false;
   bool portLost_ = false;
+  bool portLostInRun_ = false;  // the port went away during the run in progress
   bool saveFailureShown_ = false;
   OpenFailure lastOpenFailure_;
   RunOutcome lastOutcome_ = RunOutcome::Succeeded;

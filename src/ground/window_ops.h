@@ -50,6 +50,12 @@ class WindowOps {
   virtual void SetSelectorsEnabled(bool /*enabled*/) {}
   // Asks the operator a yes-or-no question; true for yes.
   virtual bool Confirm(std::string_view /*question*/) { return true; }
+  // Tells the operator that a run will not go on, and why (message), offering goOn (for
+  // example "Program anyway") beside a Cancel that is the default; true only when goOn was
+  // chosen. Nothing to ask on a console: false.
+  virtual bool OfferToGoOn(std::string_view /*message*/, std::string_view /*goOn*/) {
+    return false;
+  }
   // Shows how the run went: Succeeded and Failed mark the line AppendLog added last (the run's
   // closing line) in green or red, Failed also the gauge; None takes the gauge's colour back.
   virtual void ShowVerdict(Verdict /*verdict*/) {}

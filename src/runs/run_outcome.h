@@ -9,6 +9,7 @@ enum class RunOutcome {
   NoFile,       // no HEX file chosen: the warning lines, nothing else
   NoPort,       // the port is not open: the warning lines, nothing else
   LoadFailed,   // the reload failed (file gone, bad HEX); the error was shown
+  Refused,      // the reload found the file suspect and the run was not forced: nothing sent
   TimedOut,     // the programmer stayed silent for the limit's ticks
   Interrupted,  // a close request ended the run
   Busy,         // a run was already in progress; nothing was done

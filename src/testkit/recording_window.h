@@ -51,6 +51,13 @@ class RecordingWindow : public WindowOps {
     answers.pop_front();
     return answer;
   }
+  bool OfferToGoOn(std::string_view message, std::string_view goOn) override {
+    offers.push_back({std::string(message), std::string(goOn)});
+    if (goOnAnswers.empty()) return false;
+    const bool answer = goOnAnswers.front();
+    goOnAnswers.pop_front();
+    return answer;
+  }
   void ShowVerdict(Verdict shown) override {
     verdict = shown;
     if (shown != Verdict::None) verdictLine = stepLine;
@@ -69,6 +76,11 @@ class RecordingWindow : public WindowOps {
   bool selectorsEnabled = true;
   std::vector<std::string> questions;  // asked through Confirm, in order
   std::deque<bool> answers;            // Confirm's next answers; yes when none is left
+  struct Offer {
+    std::string message, goOn;
+  };
+  std::vector<Offer> offers;     // made through OfferToGoOn, in order
+  std::deque<bool> goOnAnswers;  // OfferToGoOn's next answers; Cancel when none is left
   Verdict verdict = Verdict::None;
   std::size_t verdictLine = SIZE_MAX;  // the line the last verdict marked
   int operatorCalls = 0;

@@ -174,13 +174,15 @@ TEST_F(ControllerTest, ClosingDuringARunAsksFirst) {
             std::vector<std::string>(2, "A run is in progress. Stop it and close?"));
 }
 
-// How a run ended is shown on its closing line; a failure calls the operator.
+// How a run ended is shown on its closing line; a failure calls the operator, and a line of
+// its own says what to do next.
 struct VerdictCase {
   const char* name;
   std::vector<std::string> faults;
   RunOutcome outcome;
   Verdict verdict;
   const char* closingLine;  // the start of the line the verdict marks; null: none
+  const char* nextStep;     // the line after it; null: none
 };
 
 class VerdictTest : public ::testing::Test,
@@ -206,7 +208,11 @@ TEST_P(VerdictTest, TheClosingLineShowsHowTheRunWent) {
   if (c.closingLine == nullptr) return;
   ASSERT_LT(window.verdictLine, window.log.size());
   EXPECT_THAT(window.log[window.verdictLine], StartsWith(c.closingLine));
-  EXPECT_EQ(window.verdictLine, window.log.size() - 1);
+  const std::size_t after = c.nextStep == nullptr ? 0 : 1;
+  EXPECT_EQ(window.verdictLine, window.log.size() - 1 - after);
+  if (c.nextStep != nullptr) {
+    EXPECT_EQ(window.log.back(), c.nextStep);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, VerdictTest,
@@ -214,22 +220,31 @@ INSTANTIATE_TEST_SUITE_P(Runs, VerdictTest,
                                                        {},
                                                        RunOutcome::Succeeded,
                                                        Verdict::Succeeded,
-                                                       "PROGRAMMING SUCCEEDED. ("},
+                                                       "PROGRAMMING SUCCEEDED. (",
+                                                       nullptr},
                                            VerdictCase{"WrongIdentity",
                                                        {"bad-identity"},
                                                        RunOutcome::Failed,
                                                        Verdict::Failed,
-                                                       "PROGRAMMING FAILED. ("},
+                                                       "PROGRAMMING FAILED. (",
+                                                       "<<NEXT STEP>> no board or a wrong one in "
+                                                       "the socket: re-seat it"},
                                            VerdictCase{"ReadBackDiffers",
                                                        {"corrupt-readback"},
                                                        RunOutcome::Failed,
                                                        Verdict::Failed,
-                                                       "PROGRAMMING FAILED. ("},
+                                                       "PROGRAMMING FAILED. (",
+                                                       "<<NEXT STEP>> re-seat the board and "
+                                                       "program it again; if it fails twice, set "
+                                                       "it aside"},
                                            VerdictCase{"TimedOut",
                                                        {"silent-at=E"},
                                                        RunOutcome::TimedOut,
                                                        Verdict::Failed,
-                                                       "PROGRAMMING FAILED. ("}),
+                                                       "PROGRAMMING FAILED. (",
+                                                       "<<NEXT STEP>> no byte from the "
+                                                       "programmer: check the programmer's power "
+                                                       "and cable, then try again"}),
                          [](const ::testing::TestParamInfo<VerdictCase>& p) {
                            return std::string(p.param.name);
                          });

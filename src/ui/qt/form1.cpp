@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -183,6 +184,7 @@ void TForm1::StatusBar1DrawPanel(int panel, const QRect& rect) {
 template <typename Handler>
 void TForm1::RunButton(Handler handler) {
   handler();
+  DismissStopQuestion();
   if (closePending_) {
     closePending_ = false;
     close();
@@ -247,7 +249,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   if (controller_->Running()) {
     // Asked once; on yes the run's wait returns at its next message, and the button's
     // handler then closes again.
-    if (!closePending_ && controller_->ConfirmClose()) closePending_ = true;
+    if (!closePending_ && !stopQuestion_) AskToStopRun();
     event->ignore();
     return;
   }
@@ -256,6 +258,48 @@ void TForm1::closeEvent(QCloseEvent* event) {
     return;
   }
   event->accept();
+}
+
+void TForm1::AskToStopRun() {
+  // Not QMessageBox::question: its modal loop would run inside the run's wait, which could
+  // not see its reply until the box was answered while the ticks went on counting.
+  auto* box =
+      new QMessageBox(QMessageBox::Question, kApplicationTitle, Controller::kStopRunQuestion,
+                      QMessageBox::Yes | QMessageBox::No, this);
+  box->setDefaultButton(QMessageBox::No);
+  box->setWindowModality(Qt::WindowModal);
+  connect(box, &QMessageBox::finished, this, [this, box](int answer) {
+    box->deleteLater();
+    if (answer == QMessageBox::Yes && controller_->Running()) {
+      controller_->RequestClose();
+      closePending_ = true;
+    }
+  });
+  stopQuestion_ = box;
+  box->open();
+}
+
+void TForm1::DismissStopQuestion() {
+  if (!stopQuestion_) return;
+  QMessageBox* box = stopQuestion_;
+  stopQuestion_ = nullptr;
+  box->disconnect(this);
+  box->done(QMessageBox::No);
+  box->deleteLater();
+}
+
+void TForm1::EndSession() {
+  if (controller_->Running()) {
+    DismissStopQuestion();
+    // Whatever else is open (the suspect file's offer, the save dialog) is cancelled.
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      dialog->reject();
+    }
+    controller_->RequestClose();
+    closePending_ = true;  // the run unwinds, then its button's handler closes the window
+    return;
+  }
+  close();
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {

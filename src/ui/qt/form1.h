@@ -2,6 +2,8 @@
 // Form1, the one window: its controls at their design places, and its event handlers, which
 // hand over to the controller.
 
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRect>
 #include <QString>
@@ -52,6 +54,9 @@ class TForm1 : public QWidget {
   // Releases a receive thread blocked in a hand-over; called once the window has closed.
   void Shutdown();
 
+  // The close question while it is open during a run (null otherwise).
+  QMessageBox* StopQuestion() const { return stopQuestion_; }
+
   // The controls, named as designed. The widgets are children of the form.
   StatusBar* StatusBar1;
   LogPane* Memo1;
@@ -81,6 +86,10 @@ class TForm1 : public QWidget {
   void ComboBox2Change(int itemIndex);
   // The type selector changed: panel 4 shows no checksum of another layout.
   void ComboBox1Change();
+  // The window is told to end (a signal, the session's end): a run in progress stops as the
+  // close question's yes stops it (the programmer told, a store's erase counted), then the
+  // window closes and saves the settings as a close does.
+  void EndSession();
 
  protected:
   // FormClose: a close asked for during a run asks the operator first, then lets the run
@@ -98,6 +107,12 @@ class TForm1 : public QWidget {
   // Runs a button's handler; a close asked for while it ran is carried out afterwards.
   template <typename Handler>
   void RunButton(Handler handler);
+  // The close question during a run, window-modal and not waited for: the run's waits go on
+  // handling its bursts and ticks while it is open, so the programmer hears the same frames
+  // and the time-out counts only its silence. Yes asks the run to end; No does nothing.
+  void AskToStopRun();
+  // The run ended before the question was answered: it goes, and nothing else happens.
+  void DismissStopQuestion();
 
   QtWindowOps ops_;
   QtMessageLoop loop_;
@@ -105,6 +120,7 @@ class TForm1 : public QWidget {
   std::function<std::vector<SerialDeviceInfo>()> listSerialDevices_;
   LogFileChooser chooseLogFile_;
   bool closePending_ = false;
+  QPointer<QMessageBox> stopQuestion_;
 };
 
 }  // namespace kv218

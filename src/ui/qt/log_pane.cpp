@@ -11,6 +11,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 
+#include "ui/common/log_bound.h"
 #include "ui/qt/fonts.h"
 
 namespace kv218 {
@@ -26,7 +27,7 @@ QString LogText(std::string_view bytes) {
   return text;
 }
 
-LogPane::LogPane(QWidget* parent) : QPlainTextEdit(parent) {
+LogPane::LogPane(QWidget* parent) : QPlainTextEdit(parent), keptLines_(layout::kKeptLogLines) {
   setFont(LogFont());
   setReadOnly(true);
   setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -45,8 +46,28 @@ int LogPane::AddLine(std::string_view line) {
   if (!empty_) cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
   cursor.insertText(LogText(line), QTextCharFormat());
   empty_ = false;
+  Trim();
   FollowEnd();
-  return cursor.blockNumber();
+  return document()->blockCount() - 1;
+}
+
+void LogPane::Trim() {
+  const int over = document()->blockCount() - keptLines_;
+  if (over < layout::LogTrimSlack(keptLines_)) return;
+  QTextCursor cursor(document());
+  cursor.movePosition(QTextCursor::Start);
+  cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, over);
+  // The selection ends at the start of the first block kept: the trimmed lines with their
+  // breaks (a paragraph separator each).
+  QString trimmed = cursor.selectedText();
+  trimmed.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  if (!spill_) {
+    spill_ = std::make_unique<QTemporaryFile>();
+    if (!spill_->open()) spill_.reset();
+  }
+  if (spill_) spill_->write(trimmed.toUtf8());
+  cursor.removeSelectedText();
+  stepBlock_ = stepBlock_ >= over ? stepBlock_ - over : -1;
 }
 
 void LogPane::AppendLog(std::string_view line) { stepBlock_ = AddLine(line); }
@@ -96,6 +117,11 @@ QStringList LogPane::Lines() const {
 
 QString LogPane::LogFileText() const {
   QString text;
+  if (spill_) {
+    spill_->seek(0);
+    text = QString::fromUtf8(spill_->readAll());
+    spill_->seek(spill_->size());
+  }
   for (const QString& line : Lines()) text += line + '\n';
   return text;
 }
@@ -112,12 +138,14 @@ void LogPane::CopyToClipboard() {
 }
 
 void LogPane::contextMenuEvent(QContextMenuEvent* event) {
-  QMenu menu(this);
-  menu.addAction("Save Log...", this, &LogPane::SaveLogRequested);
-  menu.addAction("Copy", this, &LogPane::CopyToClipboard);
-  menu.addAction("Verify Target", this, &LogPane::VerifyTargetRequested);
-  menu.addAction("Verify KV-218", this, &LogPane::VerifyProgrammerRequested);
-  menu.exec(event->globalPos());
+  // Shown without a modal loop of its own: a run going on goes on while it is open.
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->addAction("Save Log...", this, &LogPane::SaveLogRequested)->setEnabled(saveOffered_);
+  menu->addAction("Copy", this, &LogPane::CopyToClipboard);
+  menu->addAction("Verify Target", this, &LogPane::VerifyTargetRequested);
+  menu->addAction("Verify KV-218", this, &LogPane::VerifyProgrammerRequested);
+  menu->popup(event->globalPos());
 }
 
 void LogPane::FollowEnd() {

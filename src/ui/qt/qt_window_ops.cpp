@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "ui/qt/application.h"
 #include "ui/qt/form1.h"
@@ -29,6 +30,7 @@ void QtWindowOps::SetButtonsEnabled(bool enabled) {
   for (QPushButton* button : {form_.BitBtn1, form_.BitBtn2, form_.BitBtn3}) {
     button->setEnabled(enabled);
   }
+  form_.Memo1->SetSaveOffered(enabled);  // off during a run, with the buttons
 }
 
 std::optional<std::string> QtWindowOps::ChooseHexFile() {
@@ -50,6 +52,18 @@ bool QtWindowOps::Confirm(std::string_view question) {
   return QMessageBox::question(&form_, kApplicationTitle, LogText(question),
                                QMessageBox::Yes | QMessageBox::No,
                                QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool QtWindowOps::OfferToGoOn(std::string_view message, std::string_view goOn) {
+  // Asked before the run's first frame, with the tick timer still off: a modal box holds
+  // nothing up.
+  QMessageBox box(QMessageBox::Warning, kApplicationTitle, LogText(message), QMessageBox::Cancel,
+                  &form_);
+  QPushButton* force = box.addButton(LogText(goOn), QMessageBox::AcceptRole);
+  box.setDefaultButton(QMessageBox::Cancel);
+  box.setEscapeButton(QMessageBox::Cancel);
+  box.exec();
+  return box.clickedButton() == force;
 }
 
 void QtWindowOps::ShowVerdict(Verdict verdict) {

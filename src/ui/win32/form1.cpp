@@ -208,6 +208,23 @@ LRESULT TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       OnClose();
       return 0;
+    case WM_QUERYENDSESSION:
+      return QueryEndSession() ? TRUE : FALSE;
+    case WM_ENDSESSION:
+      // The session ends once this returns: the settings are saved and a run still going on
+      // hears its end (Controller::Close) while the port is open.
+      if (wParam != FALSE) {
+        stopQuestion_.Dismiss();
+        if (!controller_->Running()) {
+          if (controller_->Close(comboBox2_->ItemIndex())) DestroyWindow(window_);
+        } else if (controller_->Close(comboBox2_->ItemIndex())) {
+          closePending_ = true;  // the run, below this on the stack, unwinds; then it closes
+        }
+      }
+      return 0;
+    case kEndSessionMessage:
+      EndSession();
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -228,7 +245,9 @@ void TForm1::OnPaint() {
 template <typename Handler>
 void TForm1::RunButton(Handler handler) {
   handler();
+  stopQuestion_.Dismiss();  // a question the run did not wait for goes with it
   if (closePending_) {
+    ShutdownBlockReasonDestroy(window_);
     closePending_ = false;
     SendMessageW(window_, WM_CLOSE, 0, 0);
   }
@@ -262,14 +281,39 @@ void TForm1::OnCommand(int id, WORD code) {
 
 void TForm1::OnClose() {
   if (controller_->Running()) {
-    // Asked once; on yes the run's wait returns at its next message, and the button's
-    // handler then closes again.
-    if (!closePending_ && controller_->ConfirmClose()) closePending_ = true;
+    // Asked once, not waited for; on yes the run's wait returns at its next message, and the
+    // button's handler then closes again.
+    if (closePending_ || stopQuestion_.IsOpen()) return;
+    stopQuestion_.Ask(
+        window_, EditText(Controller::kStopRunQuestion),
+        [this](std::function<void()> call) { loop_.Post(std::move(call)); },
+        [this](bool yes) {
+          if (!yes || !controller_->Running()) return;
+          controller_->RequestClose();
+          closePending_ = true;
+        });
     return;
   }
   // The settings could not be written: that was shown, and the window stays.
   if (!controller_->Close(comboBox2_->ItemIndex())) return;
   DestroyWindow(window_);
+}
+
+void TForm1::EndSession() {
+  if (!controller_->Running()) {
+    SendMessageW(window_, WM_CLOSE, 0, 0);
+    return;
+  }
+  stopQuestion_.Dismiss();
+  controller_->RequestClose();
+  closePending_ = true;  // the run unwinds, then its button's handler closes the window
+}
+
+bool TForm1::QueryEndSession() {
+  if (!controller_->Running()) return true;
+  EndSession();
+  ShutdownBlockReasonCreate(window_, L"Ending the run in progress");
+  return false;
 }
 
 }  // namespace kv218

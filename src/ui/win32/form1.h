@@ -16,6 +16,7 @@
 #include "ui/win32/picture_button.h"
 #include "ui/win32/selector_box.h"
 #include "ui/win32/status_bar.h"
+#include "ui/win32/stop_question.h"
 #include "ui/win32/win32_message_loop.h"
 #include "ui/win32/win32_window_ops.h"
 
@@ -38,6 +39,9 @@ struct FormOptions {
 class TForm1 {
  public:
   static constexpr wchar_t kCaption[] = L"KV-218  tool  v1.85.11";
+  // Posted to the window when it is told to end from outside (the console closing): handled
+  // as the session's end.
+  static constexpr UINT kEndSessionMessage = WM_APP + 20;
 
   // Creates the window (not yet shown), its controls and the controller, then FormCreate.
   explicit TForm1(FormOptions options);
@@ -55,6 +59,9 @@ class TForm1 {
 
   // "Save Log..." from the log's context menu: the lines as shown into a text file.
   void Memo1SaveLog();
+
+  // The close question while a run goes on (tests wait for its box).
+  StopQuestion& stopQuestion() { return stopQuestion_; }
 
   // The controls, named as designed.
   LogPane& Memo1() { return *memo1_; }
@@ -79,6 +86,12 @@ class TForm1 {
   // FormClose: a close asked for during a run asks the operator first, then lets the run
   // unwind.
   void OnClose();
+  // The window is told to end (the session's end, the console closing): a run in progress
+  // stops as the close question's yes stops it, then the window closes as a close does.
+  void EndSession();
+  // WM_QUERYENDSESSION: a run in progress is asked to end, and the session waits for it (the
+  // system names the reason); without a run the session may end at once.
+  bool QueryEndSession();
   void OnPaint();
   // Runs a button's handler; a close asked for while it ran is carried out afterwards.
   template <typename Handler>
@@ -99,6 +112,7 @@ class TForm1 {
   std::function<std::vector<SerialDeviceInfo>()> listSerialDevices_;
   LogFileChooser chooseLogFile_;
   bool closePending_ = false;
+  StopQuestion stopQuestion_;
 };
 
 }  // namespace kv218

@@ -2,7 +2,9 @@
 // Memo1: the multi-line, read-only log in a monospaced font. Lines are added at the end and
 // the view follows them; a double click is reported. Its context menu offers "Save Log..."
 // (reported, for the form to handle), "Copy" (the selection, or every line when nothing is
-// selected), and "Verify Target" and "Verify KV-218" (reported).
+// selected), and "Verify Target" and "Verify KV-218" (reported). It shows the last lines
+// only (ui/common/log_bound.h); older ones go to a temporary file, which "Save Log..." and
+// "Copy" put before the lines shown, so the log they give stays whole.
 
 #include <windows.h>
 
@@ -37,11 +39,16 @@ class LogPane {
   void ColourStepLine(COLORREF colour);
   // The colour line number line is shown in (the window text colour unless coloured).
   COLORREF LineColour(std::size_t line) const;
-  // The lines as shown, in UTF-8.
+  // The lines shown, in UTF-8.
   std::vector<std::string> Lines() const;
-  // The lines as shown, each ended by CR LF as Windows ends lines in text files, in UTF-8:
-  // what "Save Log..." writes.
+  // Every line logged (those no longer shown first), each ended by CR LF as Windows ends
+  // lines in text files, in UTF-8: what "Save Log..." writes.
   std::string LogFileText() const;
+  // The most lines shown (tests set fewer).
+  void SetKeptLines(std::size_t kept) { keptLines_ = kept; }
+  // While a run goes on there is no context menu: its modal loop would hold the run up
+  // (Ctrl+C still copies the selection).
+  void SetMenuOffered(bool offered) { menuOffered_ = offered; }
   // Copies the selection, or the whole log when nothing is selected, to the clipboard.
   void CopyToClipboard();
   void SetDoubleClickHandler(std::function<void()> onDoubleClick) {
@@ -64,6 +71,8 @@ class LogPane {
   void AppendAtEnd(const std::wstring& text);
   void InsertAt(LRESULT at, const std::wstring& text);
   void PaintColouredLines();
+  // Moves the oldest lines over the bound to the spill file.
+  void Trim();
 
   // A coloured line: its characters [start, end) in the control's text and its line number.
   struct ColouredLine {
@@ -81,6 +90,10 @@ class LogPane {
   std::size_t lineCount_ = 0;  // lines added so far
   std::size_t stepLine_ = 0;   // the step line's number
   std::vector<ColouredLine> coloured_;  // in the order of the text; one per run at most
+  std::size_t breaks_ = 0;              // line breaks in the control's text
+  bool menuOffered_ = true;
+  std::size_t keptLines_;
+  HANDLE spill_ = INVALID_HANDLE_VALUE;  // the lines no longer shown, in UTF-8; made at need
   std::function<void()> onDoubleClick_;
   std::function<void()> onSaveLog_;
   std::function<void()> onVerifyTarget_;

@@ -1,5 +1,6 @@
 #include "ui/win32/win32_window_ops.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 
 #include <algorithm>
@@ -32,6 +33,7 @@ void Win32WindowOps::SetButtonsEnabled(bool enabled) {
   for (PictureButton* button : {&form_.BitBtn1(), &form_.BitBtn2(), &form_.BitBtn3()}) {
     button->SetEnabled(enabled);
   }
+  form_.Memo1().SetMenuOffered(enabled);  // off during a run, with the buttons
 }
 
 std::optional<std::string> Win32WindowOps::ChooseHexFile() {
@@ -53,6 +55,40 @@ bool Win32WindowOps::Confirm(std::string_view question) {
   const std::wstring text = EditText(question);
   return MessageBoxW(form_.Handle(), text.c_str(), kApplicationTitle,
                      MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+bool Win32WindowOps::OfferToGoOn(std::string_view message, std::string_view goOn) {
+  // Asked before the run's first frame, with the tick timer still off: a modal box holds
+  // nothing up. A task dialog names its button; comctl32 has one only as version 6 (the
+  // window's manifest asks for it), otherwise a question whose Yes is the button.
+  const std::wstring text = EditText(message);
+  const std::wstring label = EditText(goOn);
+  using TaskDialogCall = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
+  const HMODULE controls = GetModuleHandleW(L"comctl32.dll");
+  const auto taskDialog = controls == nullptr
+                              ? nullptr
+                              : reinterpret_cast<TaskDialogCall>(reinterpret_cast<void (*)()>(
+                                    GetProcAddress(controls, "TaskDialogIndirect")));
+  if (taskDialog == nullptr) {
+    const std::wstring question = text + L"\r\n\r\n" + label + L"?";
+    return MessageBoxW(form_.Handle(), question.c_str(), kApplicationTitle,
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+  }
+  constexpr int kGoOn = 100;
+  const TASKDIALOG_BUTTON buttons[] = {{kGoOn, label.c_str()}};
+  TASKDIALOGCONFIG config{};
+  config.cbSize = sizeof config;
+  config.hwndParent = form_.Handle();
+  config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION;
+  config.dwCommonButtons = TDCBF_CANCEL_BUTTON;
+  config.pszWindowTitle = kApplicationTitle;
+  config.pszMainIcon = TD_WARNING_ICON;
+  config.pszContent = text.c_str();
+  config.cButtons = 1;
+  config.pButtons = buttons;
+  config.nDefaultButton = IDCANCEL;
+  int chosen = IDCANCEL;
+  return SUCCEEDED(taskDialog(&config, &chosen, nullptr, nullptr)) && chosen == kGoOn;
 }
 
 void Win32WindowOps::ShowVerdict(Verdict verdict) {

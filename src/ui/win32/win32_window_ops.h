@@ -39,6 +39,7 @@ class Win32WindowOps : public WindowOps {
   void ShowError(std::string_view message) override;
   void SetSelectorsEnabled(bool enabled) override;
   bool Confirm(std::string_view question) override;
+  bool OfferToGoOn(std::string_view message, std::string_view goOn) override;
   void ShowVerdict(Verdict verdict) override;
   void CallOperator() override;
 

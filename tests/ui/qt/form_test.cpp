@@ -281,7 +281,7 @@ TEST_F(FormHandlersTest, UnwritableSettingsKeepTheWindowOpenOnce) {
 TEST_F(FormHandlersTest, ClosingDuringARunEndsTheApplicationAndSaves) {
   TForm1& form = MakeForm();  // the fake programmer never answers
   form.show();
-  choices_ = {kExample};
+  choices_ = {KV218_EXAMPLES_DIR "/cradle_set.hex"};  // a file of the type picked below
   QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
   form.ComboBox1->SetItemIndex(2);
 

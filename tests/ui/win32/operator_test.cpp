@@ -2,6 +2,7 @@
 // disables, the close asked during a run, the coloured verdict and gauge, the port that is not
 // open, panel 4 after a type change.
 
+#include <chrono>
 #include <fstream>
 
 #include "modal_watch.h"
@@ -80,19 +81,39 @@ TEST_F(OperatorTest, SelectorsAreDisabledWhileARunGoesOn) {
   EXPECT_TRUE(IsWindowEnabled(form_->ComboBox2().Handle()));
 }
 
+// The close question's box, its title and text noted, answered with answer.
+void AnswerBox(HWND box, std::wstring& title, std::wstring& text, int answer) {
+  wchar_t buffer[512] = {};
+  GetWindowTextW(box, buffer, 512);
+  title = buffer;
+  GetDlgItemTextW(box, 0xFFFF, buffer, 512);  // the message's static text
+  text = buffer;
+  PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
+}
+
 TEST_F(OperatorTest, ClosingDuringARunAsksFirst) {
   for (const int answer : {IDNO, IDYES}) {
     MakeForm();
     Load(kTkSeries);
     const HWND window = form_->Handle();
-    onFrame_ = [window](const sim::Frame& frame) {
-      if (frame.command == sim::Command::BulkErase) PostMessageW(window, WM_CLOSE, 0, 0);
-    };
     std::wstring title, question;
-    ModalWatch watch(AnswerMessageBox(title, question, answer));
+    int blocks = 0;
+    onFrame_ = [&](const sim::Frame& frame) {
+      if (frame.command != sim::Command::WriteData) return;
+      if (++blocks == 1) SendMessageW(window, WM_CLOSE, 0, 0);
+      if (blocks == 2) {
+        const HWND box = form_->stopQuestion().WaitForBox(std::chrono::seconds(10));
+        ASSERT_NE(box, nullptr);
+        EXPECT_FALSE(IsWindowEnabled(window));  // as under a box it owned
+        AnswerBox(box, title, question, answer);
+      }
+      // The answer is on its way before the run goes on.
+      if (blocks == 3) {
+        EXPECT_TRUE(form_->stopQuestion().WaitForAnswer(std::chrono::seconds(10)));
+      }
+    };
     Click(form_->BitBtn2(), layout::kIdBitBtn2);
     onFrame_ = nullptr;
-    EXPECT_TRUE(watch.Done());
     EXPECT_EQ(question, kQuestion);
     EXPECT_EQ(title, kApplicationTitle);
     const bool yes = answer == IDYES;
@@ -102,6 +123,69 @@ TEST_F(OperatorTest, ClosingDuringARunAsksFirst) {
   }
 }
 
+// The close question left unanswered during a block transfer: the run goes on under it with
+// the frames of a run without the question, and the question goes when the run is over. (A
+// box on the window thread would hold the run up inside its modal loop: then it is answered
+// No after 10 s, and the run has timed out meanwhile.)
+TEST_F(OperatorTest, TheCloseQuestionLeavesTheRunAlone) {
+  std::vector<sim::Command> runs[2];
+  for (const bool ask : {false, true}) {
+    MakeForm();
+    Load(kTkSeries);
+    frames_.clear();
+    const HWND window = form_->Handle();
+    const auto opened = std::chrono::steady_clock::now();
+    std::wstring title, question;
+    ModalWatch holdUp([&] {
+      if (std::chrono::steady_clock::now() - opened < std::chrono::seconds(10)) return false;
+      return AnswerMessageBox(title, question, IDNO)();
+    });
+    int blocks = 0;
+    std::wstring shown;
+    onFrame_ = [&](const sim::Frame& frame) {
+      if (!ask || frame.command != sim::Command::WriteData) return;
+      if (++blocks == 2) SendMessageW(window, WM_CLOSE, 0, 0);
+      if (blocks == 4) {
+        const HWND box = form_->stopQuestion().WaitForBox(std::chrono::seconds(10));
+        wchar_t text[512] = {};
+        if (box != nullptr) GetDlgItemTextW(box, 0xFFFF, text, 512);
+        shown = text;
+      }
+    };
+    Click(form_->BitBtn2(), layout::kIdBitBtn2);
+    onFrame_ = nullptr;
+    runs[ask] = frames_;
+    EXPECT_EQ(form_->controller().LastOutcome(), RunOutcome::Succeeded);
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_TRUE(IsWindowEnabled(window));
+    if (ask) {
+      EXPECT_EQ(shown, kQuestion);
+      EXPECT_FALSE(form_->stopQuestion().IsOpen());
+    }
+  }
+  EXPECT_EQ(runs[1], runs[0]);
+}
+
+// The session ends during a run: the shutdown is held while the run stops as the close
+// question's yes stops it; then the window closes, saving the settings.
+TEST_F(OperatorTest, TheSessionsEndStopsTheRunCleanly) {
+  Load(kTkSeries);
+  const HWND window = form_->Handle();
+  LRESULT allowed = TRUE;
+  onFrame_ = [&](const sim::Frame& frame) {
+    if (frame.command == sim::Command::WriteData && allowed == TRUE) {
+      allowed = SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP);
+    }
+  };
+  SelectType(0);
+  Click(form_->BitBtn2(), layout::kIdBitBtn2);
+  onFrame_ = nullptr;
+  EXPECT_EQ(allowed, FALSE);
+  EXPECT_EQ(form_->controller().LastOutcome(), RunOutcome::Interrupted);
+  EXPECT_EQ(frames_.back(), sim::Command::EndRun);
+  EXPECT_FALSE(IsWindow(window));
+}
+
 TEST_F(OperatorTest, TheVerdictIsGreenOrRedAndTheGaugeRedAfterAFailure) {
   const struct {
     const char* name;
@@ -109,9 +193,12 @@ TEST_F(OperatorTest, TheVerdictIsGreenOrRedAndTheGaugeRedAfterAFailure) {
     const char* closing;
     COLORREF line;
     COLORREF bar;
+    const char* nextStep;  // the plain line after the closing line; null: none
   } cases[] = {
-      {"succeeded", kMvrxSeries, "PROGRAMMING SUCCEEDED. (", kSucceededColour, kGaugeColour},
-      {"failed", kCradleSet, "PROGRAMMING FAILED. (", kFailedColour, kFailedGaugeColour},
+      {"succeeded", kMvrxSeries, "PROGRAMMING SUCCEEDED. (", kSucceededColour, kGaugeColour,
+       nullptr},
+      {"failed", kCradleSet, "PROGRAMMING FAILED. (", kFailedColour, kFailedGaugeColour,
+       "<<NEXT STEP>> re-seat the board and program it again; if it fails twice, set it aside"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -119,8 +206,12 @@ TEST_F(OperatorTest, TheVerdictIsGreenOrRedAndTheGaugeRedAfterAFailure) {
     Load(c.file);
     Click(form_->BitBtn2(), layout::kIdBitBtn2);
     const std::vector<std::string> lines = Lines();
-    const std::size_t closing = lines.size() - 1;
+    const std::size_t closing = lines.size() - (c.nextStep == nullptr ? 1 : 2);
     ASSERT_EQ(lines[closing].rfind(c.closing, 0), 0u) << lines[closing];
+    if (c.nextStep != nullptr) {
+      EXPECT_EQ(lines.back(), c.nextStep);
+      EXPECT_EQ(form_->Memo1().LineColour(closing + 1), GetSysColor(COLOR_WINDOWTEXT));
+    }
     EXPECT_EQ(form_->Memo1().LineColour(closing), c.line);
     EXPECT_EQ(form_->Memo1().LineColour(closing - 1), GetSysColor(COLOR_WINDOWTEXT));
     EXPECT_EQ(form_->StatusBar1().BarColour(), c.bar);
