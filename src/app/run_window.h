@@ -34,6 +34,7 @@ class RunWindow final : public WindowOps {
   bool Confirm(std::string_view question) override { return window_.Confirm(question); }
   void ShowVerdict(Verdict verdict) override { window_.ShowVerdict(verdict); }
   void CallOperator() override { window_.CallOperator(); }
+  void ShowState(const StateShown& shown) override { window_.ShowState(shown); }
 
  private:
   WindowOps& window_;

@@ -117,6 +117,25 @@ TEST_F(WindowTest, ControlsSitAtTheirDesignPlacesInTheDesignClientArea) {
   EXPECT_EQ((std::vector<int>(edges, edges + 5)), (std::vector<int>{35, 85, 275, 335, -1}));
 }
 
+// A step's values end in " )": however the line falls at the pane's edge, the bracket goes to
+// the next row with the value before it, never alone (the edit control used to break at the
+// space before it).
+TEST_F(WindowTest, AClosingBracketNeverWrapsOnItsOwn) {
+  const HWND log = form_->Memo1().Handle();
+  int wrapped = 0;
+  for (int filler = 20; filler <= 70; ++filler) {
+    form_->Memo1().AppendLog(std::string(static_cast<std::size_t>(filler), 'x') +
+                             " ( 0xBF , 0x2118 )");
+    const auto end = static_cast<WPARAM>(GetWindowTextLengthW(log));
+    const auto row = [log](WPARAM at) { return SendMessageW(log, EM_LINEFROMCHAR, at, 0); };
+    if (row(end - 1) != row(end - 18)) ++wrapped;
+    EXPECT_EQ(row(end - 1), row(end - 3)) << filler;
+  }
+  EXPECT_GT(wrapped, 0);  // the pane's edge was met
+  // The text itself is as logged.
+  EXPECT_EQ(form_->Memo1().Lines().back(), std::string(70, 'x') + " ( 0xBF , 0x2118 )");
+}
+
 TEST_F(WindowTest, StartsFromTheSettingsFile) {
   EXPECT_EQ(form_->StatusBar1().PanelText(0), L"PORT");
   EXPECT_EQ(form_->StatusBar1().PanelText(1), L"COM3");
@@ -162,11 +181,9 @@ TEST_F(WindowTest, WindowOpsDrawOnTheControls) {
     EXPECT_TRUE(IsWindowEnabled(button->Handle()));
   }
 
-  // Typing into the target selector picks no item.
+  // The target type is the type selector's item; nothing selected is no type.
   EXPECT_EQ(ItemIndexOf(ops.SelectedType()), 0);
-  HWND edit = FindWindowExW(form_->ComboBox1().Handle(), nullptr, L"Edit", nullptr);
-  ASSERT_NE(edit, nullptr);
-  SendMessageW(edit, WM_CHAR, L'x', 0);
+  form_->ComboBox1().SetItemIndex(-1);
   EXPECT_EQ(ItemIndexOf(ops.SelectedType()), -1);
   form_->ComboBox1().SetItemIndex(1);
   EXPECT_EQ(ItemIndexOf(ops.SelectedType()), 1);

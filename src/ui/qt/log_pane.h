@@ -23,6 +23,8 @@ class LogPane : public QPlainTextEdit {
   void AppendToLastLine(std::string_view text);
   // Shows the step line (the last line AppendLog added) in colour: a run's verdict.
   void ColourStepLine(const QColor& colour);
+  // Shows the line AppendAside added last in colour: a verdict the programmer reported.
+  void ColourLastAside(const QColor& colour);
   // The colour line number line is shown in (the pane's text colour unless coloured).
   QColor LineColour(int line) const;
   QStringList Lines() const;  // empty while nothing was logged
@@ -40,13 +42,16 @@ class LogPane : public QPlainTextEdit {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  QMimeData* createMimeDataFromSelection() const override;
 
  private:
   // Adds a line at the end; returns the number of its (last) block.
   int AddLine(std::string_view line);
   void FollowEnd();
-  bool empty_ = true;   // an empty document still holds one empty block: tell the two apart
-  int stepBlock_ = -1;  // the block AppendToLastLine completes; -1 before the first AppendLog
+  void ColourLine(int block, const QColor& colour);
+  bool empty_ = true;    // an empty document still holds one empty block: tell the two apart
+  int stepBlock_ = -1;   // the block AppendToLastLine completes; -1 before the first AppendLog
+  int asideBlock_ = -1;  // the block AppendAside added last
 };
 
 // Log bytes as text: UTF-8 when they are valid UTF-8 (file paths), else one character per

@@ -2,13 +2,13 @@
 // The window operations on Form1's widgets.
 
 #include <QColor>
+#include <QPointer>
+#include <QWidget>
 #include <functional>
 #include <optional>
 #include <string>
 
 #include "ground/window_ops.h"
-
-class QWidget;
 
 namespace kv218 {
 
@@ -39,9 +39,11 @@ class QtWindowOps : public WindowOps {
   bool Confirm(std::string_view question) override;
   void ShowVerdict(Verdict verdict) override;
   void CallOperator() override;
+  void ShowState(const StateShown& shown) override;
 
  private:
   TForm1& form_;
+  QPointer<QWidget> focusBeforeRun_;  // the focus a run's disabled controls took, given back
   HexFileChooser chooser_;
 };
 

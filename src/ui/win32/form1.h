@@ -65,14 +65,27 @@ class TForm1 {
   SelectorBox& ComboBox2() { return *comboBox2_; }
   StatusBar& StatusBar1() { return *statusBar1_; }
 
+  // Paints the board state (Win32WindowOps::ShowState): the band above the selectors, the
+  // log's ground and the gauge; keeps the port selector on the port the controller has open.
+  void ShowState(const StateShown& shown);
+  // The state as the band shows it now.
+  const StateShown& ShownState() const { return shown_; }
+
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void BuildControls();
   void FormCreate();
   void OnCommand(int id, WORD code);
-  // The port selector's items after "COM20": the serial devices present now.
+  // The port selector's items after "COM20": the serial devices present now and the port in
+  // use; the port in use selected.
   void ListSerialDeviceItems();
+  // Selects the item of the port in use, listing the items afresh when none shows it.
+  void FollowPortInUse();
+  // F5 or the keypad's Enter pressed anywhere in the window: PC -> Target when the window is
+  // ready; true for those keys, which go no further.
+  bool OnKey(const MSG& message);
+  void PaintStateBand(HDC dc);
   void ComboBox2Change(int itemIndex);
   // Files dropped on the window (WM_DROPFILES): the first is loaded.
   void FormDropFiles(HDROP drop);
@@ -99,6 +112,9 @@ class TForm1 {
   std::function<std::vector<SerialDeviceInfo>()> listSerialDevices_;
   LogFileChooser chooseLogFile_;
   bool closePending_ = false;
+  StateShown shown_;
+  Font bandWordFont_;
+  Font bandDetailFont_;
 };
 
 }  // namespace kv218

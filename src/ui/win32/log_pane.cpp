@@ -30,6 +30,34 @@ void SetClipboardText(HWND owner, const std::wstring& text) {
   CloseClipboard();
 }
 
+// A space followed by ")" is no place to break a line: the closing bracket of a step's values
+// ("( 0xBF , 0x2118 )") goes to the next row with the value before it, never alone. Otherwise
+// the edit control's own rules: words end at spaces, a row breaks before a word.
+bool BreaksAt(const wchar_t* text, int index, int count) {
+  return text[index] == L' ' && !(index + 1 < count && text[index + 1] == L')');
+}
+
+int CALLBACK KeepClosingBracket(LPWSTR text, int index, int count, int action) {
+  if (text == nullptr || count <= 0) return 0;
+  switch (action) {
+    case WB_LEFT:
+      // The start of the word at or before index - 1.
+      if (index > 0) --index;
+      while (index > 0 && BreaksAt(text, index, count)) --index;
+      while (index > 0 && !BreaksAt(text, index - 1, count)) --index;
+      return index;
+    case WB_RIGHT:
+      // The start of the next word.
+      while (index < count && !BreaksAt(text, index, count)) ++index;
+      while (index < count && BreaksAt(text, index, count)) ++index;
+      return index;
+    case WB_ISDELIMITER:
+      return index < count && BreaksAt(text, index, count) ? TRUE : FALSE;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace
 
 LogPane::LogPane(HWND parent, int id, int left, int top, int width, int height)
@@ -39,14 +67,30 @@ LogPane::LogPane(HWND parent, int id, int left, int top, int width, int height)
                             left, top, width, height, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                             GetModuleHandleW(nullptr), nullptr)),
-      font_(LogFont()) {
+      font_(LogFont()),
+      ground_(GetSysColor(COLOR_WINDOW)),
+      groundBrush_(CreateSolidBrush(ground_)) {
   SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   // A multi-line edit holds 32 K characters unless told otherwise; the log only grows.
   SendMessageW(edit_, EM_SETLIMITTEXT, 0, 0);
+  SendMessageW(edit_, EM_SETWORDBREAKPROC, 0, reinterpret_cast<LPARAM>(&KeepClosingBracket));
   SetWindowSubclass(edit_, &Subclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 
-LogPane::~LogPane() { RemoveWindowSubclass(edit_, &Subclass, kSubclassId); }
+LogPane::~LogPane() {
+  RemoveWindowSubclass(edit_, &Subclass, kSubclassId);
+  DeleteObject(groundBrush_);
+}
+
+void LogPane::SetGround(COLORREF ground) {
+  if (ground == ground_) return;
+  const HBRUSH brush = CreateSolidBrush(ground);
+  if (brush == nullptr) return;  // keeps the old ground rather than none
+  DeleteObject(groundBrush_);
+  groundBrush_ = brush;
+  ground_ = ground;
+  InvalidateRect(edit_, nullptr, TRUE);
+}
 
 LRESULT CALLBACK LogPane::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT_PTR, DWORD_PTR self) {
@@ -120,8 +164,16 @@ void LogPane::AppendLog(std::string_view line) {
 }
 
 void LogPane::AppendAside(std::string_view line) {
+  asideStart_ = GetWindowTextLengthW(edit_) + (empty_ ? 0 : 2);
   AppendAtEnd(empty_ ? EditText(line) : L"\r\n" + EditText(line));
-  ++lineCount_;
+  asideEnd_ = GetWindowTextLengthW(edit_);
+  asideLine_ = lineCount_++;
+}
+
+void LogPane::ColourLastAside(COLORREF colour) {
+  if (asideEnd_ < 0) return;
+  coloured_.push_back({asideStart_, asideEnd_, asideLine_, colour});
+  InvalidateRect(edit_, nullptr, FALSE);
 }
 
 void LogPane::AppendToLastLine(std::string_view text) {
@@ -170,7 +222,7 @@ void LogPane::PaintColouredLines() {
   HDC dc = GetDC(edit_);
   const HGDIOBJ oldFont = SelectObject(dc, font_.get());
   SetBkMode(dc, OPAQUE);
-  SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+  SetBkColor(dc, ground_);
   std::wstring row(512, L'\0');
   for (const ColouredLine& coloured : coloured_) {
     // Lines scrolled out above are passed over; a selected line keeps the selection's look.

@@ -35,6 +35,13 @@ class LogPane {
   // Shows the step line (the last line AppendLog added) in colour: a run's verdict. The edit
   // control draws plain text; the coloured lines are painted over it after each WM_PAINT.
   void ColourStepLine(COLORREF colour);
+  // The pane's ground (the board state's tint); the parent's WM_CTLCOLORSTATIC hands out
+  // its brush.
+  void SetGround(COLORREF ground);
+  COLORREF Ground() const { return ground_; }
+  HBRUSH GroundBrush() const { return groundBrush_; }
+  // Shows the line AppendAside added last in colour: a verdict the programmer reported.
+  void ColourLastAside(COLORREF colour);
   // The colour line number line is shown in (the window text colour unless coloured).
   COLORREF LineColour(std::size_t line) const;
   // The lines as shown, in UTF-8.
@@ -75,12 +82,17 @@ class LogPane {
 
   HWND edit_;
   Font font_;
+  COLORREF ground_;
+  HBRUSH groundBrush_;
   bool empty_ = true;
   LRESULT stepEnd_ = -1;       // where the last step line ends in the control's text; -1: none yet
   LRESULT stepStart_ = -1;     // where it starts
   std::size_t lineCount_ = 0;  // lines added so far
   std::size_t stepLine_ = 0;   // the step line's number
-  std::vector<ColouredLine> coloured_;  // in the order of the text; one per run at most
+  LRESULT asideStart_ = -1;    // where the last aside starts and ends; -1: none yet
+  LRESULT asideEnd_ = -1;
+  std::size_t asideLine_ = 0;           // its line number
+  std::vector<ColouredLine> coloured_;  // a run's closing line, a stand-alone run's verdict
   std::function<void()> onDoubleClick_;
   std::function<void()> onSaveLog_;
   std::function<void()> onVerifyTarget_;

@@ -51,10 +51,22 @@ void StatusBar::SetProgress(int percent) {
   RepaintGauge();
 }
 
-void StatusBar::ShowFailure(bool failed) {
-  if (failed == failed_) return;
-  failed_ = failed;
+void StatusBar::ShowLook(Look look) {
+  if (look == look_) return;
+  look_ = look;
   RepaintGauge();
+}
+
+COLORREF StatusBar::BarColour() const {
+  switch (look_) {
+    case Look::Passed:
+      return kPassedGaugeColour;
+    case Look::Failed:
+      return kFailedGaugeColour;
+    case Look::Neutral:
+      break;
+  }
+  return kGaugeColour;
 }
 
 void StatusBar::RepaintGauge() {

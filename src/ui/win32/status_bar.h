@@ -23,9 +23,10 @@ class StatusBar {
   // The gauge, clamped to 0..100; repaints panel 2 when the shown value changes.
   void SetProgress(int percent);
   int Progress() const { return progress_; }
-  // The gauge's bar red (a failure shown) or blue.
-  void ShowFailure(bool failed);
-  COLORREF BarColour() const { return failed_ ? kFailedGaugeColour : kGaugeColour; }
+  // The gauge's bar green while a pass is shown, red while a failure is, blue otherwise.
+  enum class Look { Neutral, Passed, Failed };
+  void ShowLook(Look look);
+  COLORREF BarColour() const;
   // The parent's WM_SIZE: the bar spans the bottom edge.
   void FollowParent();
   // The parent's WM_DRAWITEM for the bar: paints the gauge. True when it was the bar's.
@@ -35,7 +36,7 @@ class StatusBar {
   HWND bar_;
   Font gaugeFont_;
   int progress_ = 0;
-  bool failed_ = false;
+  Look look_ = Look::Neutral;
   void RepaintGauge();
 };
 
