@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "app/port_choices.h"
 #include "ground/platform.h"
 #include "ground/utf8.h"
@@ -24,11 +26,25 @@ constexpr int kIconResource = 1;
 constexpr int kBandWordPixels = 15;
 constexpr int kBandDetailPixels = 10;
 
-Font BandDetailFont() {
-  return Font(CreateFontW(-kBandDetailPixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                          DEFAULT_PITCH | FF_SWISS,
+Font BandDetailFont(int dpi) {
+  return Font(CreateFontW(-layout::Scaled(kBandDetailPixels, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                          FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                          DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
                           FirstInstalledFace({L"Tahoma", L"Arial", L"MS Sans Serif"})));
+}
+
+// The dots per inch of the screen the window is on (per monitor where the system tells).
+int DpiOf(HWND window) {
+  using GetDpiForWindowCall = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowCall>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (getDpiForWindow != nullptr) {
+    if (const UINT dpi = getDpiForWindow(window); dpi > 0) return static_cast<int>(dpi);
+  }
+  HDC screen = GetDC(window);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(window, screen);
+  return dpi > 0 ? dpi : layout::kDesignDpi;
 }
 
 void RegisterFormClass(WNDPROC procedure) {
@@ -58,7 +74,7 @@ TForm1::TForm1(FormOptions options)
       listSerialDevices_(std::move(options.listSerialDevices)),
       chooseLogFile_(std::move(options.chooseLogFile)),
       bandWordFont_(PictureFont(kBandWordPixels)),
-      bandDetailFont_(BandDetailFont()) {
+      bandDetailFont_(BandDetailFont(layout::kDesignDpi)) {
   if (!listSerialDevices_) listSerialDevices_ = [] { return ListSerialDevices(); };
   RegisterFormClass(&Procedure);
   // The outer size follows from the client area the design's positions refer to.
@@ -68,6 +84,15 @@ TForm1::TForm1(FormOptions options)
                             layout::kFormTop, outer.right - outer.left, outer.bottom - outer.top,
                             nullptr, nullptr, GetModuleHandleW(nullptr), this);
   BuildControls();
+  if (const int dpi = DpiOf(window_); dpi != layout::kDesignDpi) {
+    // The client area the design's 100 % scaled to the screen's.
+    ApplyDpi(dpi);
+    RECT scaled{0, 0, layout::Scaled(layout::kClientWidth, dpi),
+                layout::Scaled(layout::kClientHeight, dpi)};
+    AdjustWindowRectEx(&scaled, kStyle, FALSE, kExStyle);
+    SetWindowPos(window_, nullptr, 0, 0, scaled.right - scaled.left, scaled.bottom - scaled.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   loop_.SetNavigationWindow(window_);
   loop_.SetKeyHandler([this](const MSG& message) { return OnKey(message); });
 
@@ -116,13 +141,30 @@ void TForm1::BuildControls() {
   comboBox2_ = std::make_unique<SelectorBox>(
       window_, id(layout::kIdComboBox2), layout::kComboBox2.left, layout::kComboBox2.top,
       layout::kComboBox2.width, layout::kDropDownHeight, ports);
-  for (const SelectorBox* box : {comboBox1_.get(), comboBox2_.get()}) {
-    SendMessageW(box->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-  }
   comboBox1_->SetItemIndex(0);
   comboBox2_->SetItemIndex(0);
   statusBar1_ = std::make_unique<StatusBar>(window_, id(layout::kIdStatusBar1));
   SetFocus(memo1_->Handle());
+}
+
+void TForm1::ApplyDpi(int dpi) {
+  dpi_ = dpi;
+  font_ = FormFont(dpi);
+  bandWordFont_ = PictureFont(layout::Scaled(kBandWordPixels, dpi));
+  bandDetailFont_ = BandDetailFont(dpi);
+  const auto place = [dpi](const layout::Box& box) { return layout::Scaled(box, dpi); };
+  const layout::Box memo = place(layout::kMemo1);
+  memo1_->SetDpi(dpi, memo.left, memo.top, memo.width, memo.height);
+  for (PictureButton* button : {bitBtn1_.get(), bitBtn2_.get(), bitBtn3_.get()}) {
+    button->SetDpi(dpi);
+  }
+  const int dropDown = layout::Scaled(layout::kDropDownHeight, dpi);
+  const layout::Box types = place(layout::kComboBox1);
+  comboBox1_->SetPlaceAndFont(types.left, types.top, types.width, dropDown, font_.get());
+  const layout::Box ports = place(layout::kComboBox2);
+  comboBox2_->SetPlaceAndFont(ports.left, ports.top, ports.width, dropDown, font_.get());
+  statusBar1_->SetDpi(dpi);
+  InvalidateRect(window_, nullptr, TRUE);
 }
 
 void TForm1::ListSerialDeviceItems() {
@@ -149,8 +191,8 @@ void TForm1::FollowPortInUse() {
 
 void TForm1::ShowState(const StateShown& shown) {
   shown_ = shown;
-  const RECT band{layout::kStateBand.left, layout::kStateBand.top, layout::kStateBand.right(),
-                  layout::kStateBand.bottom()};
+  const layout::Box box = layout::Scaled(layout::kStateBand, dpi_);
+  const RECT band{box.left, box.top, box.right(), box.bottom()};
   InvalidateRect(window_, &band, FALSE);
   const look::Rgb ground = look::LogGroundOf(shown.state);
   memo1_->SetGround(RGB(ground.red, ground.green, ground.blue));
@@ -161,7 +203,7 @@ void TForm1::ShowState(const StateShown& shown) {
 }
 
 void TForm1::PaintStateBand(HDC dc) {
-  const layout::Box& box = layout::kStateBand;
+  const layout::Box box = layout::Scaled(layout::kStateBand, dpi_);
   RECT band{box.left, box.top, box.right(), box.bottom()};
   const look::BandLook bandLook = look::BandOf(shown_.state);
   const HBRUSH ground =
@@ -170,7 +212,7 @@ void TForm1::PaintStateBand(HDC dc) {
   DeleteObject(ground);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, bandLook.whiteText ? RGB(0xFF, 0xFF, 0xFF) : RGB(0, 0, 0));
-  InflateRect(&band, -2, -1);
+  InflateRect(&band, -layout::Scaled(2, dpi_), -layout::Scaled(1, dpi_));
   const std::wstring word = WideText(look::WordOf(shown_.state));
   const std::wstring detail = WideText(look::DetailOf(shown_));
   const HGDIOBJ old = SelectObject(dc, bandWordFont_.get());
@@ -258,11 +300,24 @@ LRESULT TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
-    case WM_DRAWITEM:
-      if (statusBar1_ && statusBar1_->OnDrawItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam))) {
-        return TRUE;
+    case WM_DRAWITEM: {
+      const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      if (statusBar1_ && statusBar1_->OnDrawItem(item)) return TRUE;
+      for (const PictureButton* button : {bitBtn1_.get(), bitBtn2_.get(), bitBtn3_.get()}) {
+        if (button != nullptr && button->OnDrawItem(item)) return TRUE;
       }
       break;
+    }
+    case WM_DPICHANGED: {
+      // Moved to a screen of another scale (or the scale changed): everything scaled afresh,
+      // the window where and as large as the system suggests.
+      ApplyDpi(HIWORD(wParam));
+      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
     case WM_CTLCOLORSTATIC:
       // The read-only log takes the board state's tint rather than the grey of a read-only edit.
       if (memo1_ && reinterpret_cast<HWND>(lParam) == memo1_->Handle()) {
@@ -296,7 +351,8 @@ void TForm1::OnPaint() {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(window_, &paint);
   // Image1 is a picture, not a window: the port selector covers its empty part.
-  PaintSerialPlug(dc, layout::kImage1.left, layout::kImage1.top);
+  const layout::Box plug = layout::Scaled(layout::kImage1, dpi_);
+  PaintSerialPlug(dc, plug.left, plug.top, std::max(1, layout::Scaled(1, dpi_)));
   PaintStateBand(dc);
   EndPaint(window_, &paint);
 }

@@ -46,6 +46,8 @@ class TForm1 {
   TForm1& operator=(const TForm1&) = delete;
 
   HWND Handle() const { return window_; }
+  // The dots per inch the window is laid out for (96 at 100 %).
+  int Dpi() const { return dpi_; }
   Controller& controller() { return *controller_; }
   Win32MessageLoop& loop() { return loop_; }
   WindowOps& ops() { return ops_; }
@@ -86,6 +88,8 @@ class TForm1 {
   // ready; true for those keys, which go no further.
   bool OnKey(const MSG& message);
   void PaintStateBand(HDC dc);
+  // Places, fonts and pictures for the screen's dots per inch (96: the design's 100 %).
+  void ApplyDpi(int dpi);
   void ComboBox2Change(int itemIndex);
   // Files dropped on the window (WM_DROPFILES): the first is loaded.
   void FormDropFiles(HDROP drop);
@@ -113,6 +117,7 @@ class TForm1 {
   LogFileChooser chooseLogFile_;
   bool closePending_ = false;
   StateShown shown_;
+  int dpi_ = 96;
   Font bandWordFont_;
   Font bandDetailFont_;
 };

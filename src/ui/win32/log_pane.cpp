@@ -30,34 +30,6 @@ void SetClipboardText(HWND owner, const std::wstring& text) {
   CloseClipboard();
 }
 
-// A space followed by ")" is no place to break a line: the closing bracket of a step's values
-// ("( 0xBF , 0x2118 )") goes to the next row with the value before it, never alone. Otherwise
-// the edit control's own rules: words end at spaces, a row breaks before a word.
-bool BreaksAt(const wchar_t* text, int index, int count) {
-  return text[index] == L' ' && !(index + 1 < count && text[index + 1] == L')');
-}
-
-int CALLBACK KeepClosingBracket(LPWSTR text, int index, int count, int action) {
-  if (text == nullptr || count <= 0) return 0;
-  switch (action) {
-    case WB_LEFT:
-      // The start of the word at or before index - 1.
-      if (index > 0) --index;
-      while (index > 0 && BreaksAt(text, index, count)) --index;
-      while (index > 0 && !BreaksAt(text, index - 1, count)) --index;
-      return index;
-    case WB_RIGHT:
-      // The start of the next word.
-      while (index < count && !BreaksAt(text, index, count)) ++index;
-      while (index < count && BreaksAt(text, index, count)) ++index;
-      return index;
-    case WB_ISDELIMITER:
-      return index < count && BreaksAt(text, index, count) ? TRUE : FALSE;
-    default:
-      return 0;
-  }
-}
-
 }  // namespace
 
 LogPane::LogPane(HWND parent, int id, int left, int top, int width, int height)
@@ -73,13 +45,19 @@ LogPane::LogPane(HWND parent, int id, int left, int top, int width, int height)
   SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   // A multi-line edit holds 32 K characters unless told otherwise; the log only grows.
   SendMessageW(edit_, EM_SETLIMITTEXT, 0, 0);
-  SendMessageW(edit_, EM_SETWORDBREAKPROC, 0, reinterpret_cast<LPARAM>(&KeepClosingBracket));
   SetWindowSubclass(edit_, &Subclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 
 LogPane::~LogPane() {
   RemoveWindowSubclass(edit_, &Subclass, kSubclassId);
   DeleteObject(groundBrush_);
+}
+
+void LogPane::SetDpi(int dpi, int left, int top, int width, int height) {
+  font_ = LogFont(dpi);
+  SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  SetWindowPos(edit_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(edit_, nullptr, TRUE);
 }
 
 void LogPane::SetGround(COLORREF ground) {

@@ -24,6 +24,8 @@ class LogPane {
   LogPane& operator=(const LogPane&) = delete;
 
   HWND Handle() const { return edit_; }
+  // The screen's dots per inch changed (or are first known): the place and the font scaled.
+  void SetDpi(int dpi, int left, int top, int width, int height);
   // A step line: the line AppendToLastLine completes.
   void AppendLog(std::string_view line);
   // A line the programmer volunteered (a status report, a note): added at the end, but never

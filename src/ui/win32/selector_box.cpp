@@ -93,6 +93,14 @@ int SelectorBox::FindData(const std::string& data) const {
   return found == data_.end() ? -1 : static_cast<int>(found - data_.begin());
 }
 
+void SelectorBox::SetPlaceAndFont(int left, int top, int width, int dropDownHeight, HFONT font) {
+  SendMessageW(combo_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  // The selection field's height follows the font; the box's height is its dropped list's.
+  SetWindowPos(combo_, nullptr, left, top, width, dropDownHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+  FitDroppedWidth();
+  InvalidateRect(combo_, nullptr, TRUE);
+}
+
 void SelectorBox::FitDroppedWidth() {
   HDC dc = GetDC(combo_);
   const auto font = reinterpret_cast<HFONT>(SendMessageW(combo_, WM_GETFONT, 0, 0));

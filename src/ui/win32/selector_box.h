@@ -40,6 +40,8 @@ class SelectorBox {
   // The list as wide as its longest entry, and never narrower than the box (again after a
   // change of font).
   void FitDroppedWidth();
+  // The screen's dots per inch changed (or are first known): the place and the font scaled.
+  void SetPlaceAndFont(int left, int top, int width, int dropDownHeight, HFONT font);
 
  private:
   int Count() const;

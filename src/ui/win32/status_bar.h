@@ -1,9 +1,11 @@
 #pragma once
-// StatusBar1: the common status bar with five panels; panel 2 is owner-drawn and shows the
-// gauge (CGauge1), which the bar's parent paints when the bar asks it to (WM_DRAWITEM).
+// StatusBar1: the common status bar with five panels, each drawn by the window (the bar's
+// parent paints them when the bar asks it to, WM_DRAWITEM): the texts with a margin that keeps
+// them clear of the dividers, and in panel 2 the gauge (CGauge1).
 
 #include <windows.h>
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -29,12 +31,17 @@ class StatusBar {
   COLORREF BarColour() const;
   // The parent's WM_SIZE: the bar spans the bottom edge.
   void FollowParent();
+  // The screen's dots per inch changed (or are first known): panels and fonts scaled.
+  void SetDpi(int dpi);
   // The parent's WM_DRAWITEM for the bar: paints the gauge. True when it was the bar's.
   bool OnDrawItem(const DRAWITEMSTRUCT& item);
 
  private:
   HWND bar_;
+  Font font_;
   Font gaugeFont_;
+  int dpi_ = 96;
+  std::array<std::wstring, 5> texts_;
   int progress_ = 0;
   Look look_ = Look::Neutral;
   void RepaintGauge();
