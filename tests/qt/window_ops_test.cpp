@@ -52,6 +52,27 @@ TEST_F(WindowOpsTest, CompletionsPassOverLinesAsideToTheStepLine) {
                          "2. Programming Code Memory ( 0x00AB )", "PROGRAMMING FAILED."}));
 }
 
+// A stand-alone run's verdict, which the programmer reports as a line aside, is coloured as the
+// window's own runs' closing lines are; other lines aside are not.
+TEST_F(WindowOpsTest, StandaloneVerdictLinesAreColouredAsTheWindowsOwn) {
+  ops->AppendLog("step ...");
+  const struct {
+    const char* line;
+    QColor colour;
+  } cases[] = {
+      {"PROGRAMMING SUCCEEDED. (12/11/26 10:00:00)", kSucceededColour},
+      {"PROGRAMMING FAILED. (12/11/26 10:00:00)", kFailedColour},
+      {"1. Check Device Ready ( 0x05 )", form->Memo1->palette().color(QPalette::Text)},
+  };
+  for (const auto& c : cases) {
+    ops->AppendAside(c.line);
+    EXPECT_EQ(form->Memo1->LineColour(static_cast<int>(form->Memo1->Lines().size()) - 1), c.colour)
+        << c.line;
+  }
+  ops->AppendToLastLine(" OK");  // the step line stays plain
+  EXPECT_EQ(form->Memo1->LineColour(0), form->Memo1->palette().color(QPalette::Text));
+}
+
 TEST_F(WindowOpsTest, CompletingWithNothingLoggedStartsTheFirstLine) {
   ops->AppendToLastLine(" OK");
   ops->AppendLog("next");

@@ -227,6 +227,27 @@ TEST_F(WindowTest, ControlsSitAtTheirDesignPlacesInTheDesignClientArea) {
   EXPECT_EQ((std::vector<int>(edges, edges + 5)), (std::vector<int>{35, 85, 275, 335, -1}));
 }
 
+// A stand-alone run's verdict, which the programmer reports as a line aside, is coloured as the
+// window's own runs' closing lines are; other lines aside are not.
+TEST_F(WindowTest, StandaloneVerdictLinesAreColouredAsTheWindowsOwn) {
+  WindowOps& ops = form_->ops();
+  ops.AppendLog("step ...");
+  const struct {
+    const char* line;
+    COLORREF colour;
+  } cases[] = {
+      {"PROGRAMMING SUCCEEDED. (12/11/2026 10:00:00 AM)", kSucceededColour},
+      {"PROGRAMMING FAILED. (12/11/2026 10:00:00 AM)", kFailedColour},
+      {"1. Check Device Ready ( 0x05 )", GetSysColor(COLOR_WINDOWTEXT)},
+  };
+  for (const auto& c : cases) {
+    ops.AppendAside(c.line);
+    EXPECT_EQ(form_->Memo1().LineColour(Lines().size() - 1), c.colour) << c.line;
+  }
+  ops.AppendToLastLine(" OK");  // the step line stays plain
+  EXPECT_EQ(form_->Memo1().LineColour(0), GetSysColor(COLOR_WINDOWTEXT));
+}
+
 TEST_F(WindowTest, StartsFromTheSettingsFile) {
   EXPECT_EQ(form_->StatusBar1().PanelText(0), L"PORT");
   EXPECT_EQ(form_->StatusBar1().PanelText(1), L"COM3");
