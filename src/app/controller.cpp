@@ -24,6 +24,7 @@ namespace {
 // knows its line rate bounds the wait further by what is actually queued.
 constexpr std::chrono::milliseconds kCloseDrainLimit{2500};
 
+constexpr char kNoTypeLine[] = "Select the target type";
 constexpr char kIncompleteStoreNote[] =
     "<<WARNING>> The KV-218's stored image is incomplete: store it again (PC to KV-218) "
     "before its stand-alone runs";
@@ -122,9 +123,11 @@ bool Controller::OpenPort(const std::string& path, bool remember) {
     if (reportPortOpenFailure_) {
       reportPortOpenFailure_(SystemPortOpenErrorText(path, lastOpenFailure_));
     }
+    InputsChanged();
     return false;
   }
   window_.SetPanelText(1, PortNameOf(path));
+  InputsChanged();
   return true;
 }
 
@@ -177,7 +180,10 @@ void Controller::SelectPort(int index) { OpenPort("\\\\.\\COM" + std::to_string(
 bool Controller::Close(int comIndex) {
   Settings saved = settings_;
   saved.Com = comIndex;
-  saved.Type = ItemIndexOf(window_.SelectedType());
+  // Nothing selected keeps what the file said (a TYPE that named no type stays as it was).
+  if (const int type = ItemIndexOf(window_.SelectedType()); IsTargetTypeItem(type)) {
+    saved.Type = type;
+  }
   PrepareSettingsFolder(settingsLocation_);
   if (const auto error = WriteSettings(settingsLocation_.writePath, saved)) {
     // The operator is told once and the window stays; the next close closes it, so that a
@@ -207,6 +213,7 @@ void Controller::OnPortLost() {
   StopPort();
   portLost_ = true;
   window_.SetPanelText(1, "N/A");
+  InputsChanged();
   if (reportPortEvent_) reportPortEvent_(PortEvent::Lost, portPath_);
   if (control_.running) {
     // Nothing can come back on a line that is gone: the run ends at its next message.
@@ -223,6 +230,7 @@ void Controller::ReopenLostPort() {
   portLost_ = false;
   loop_.SetTickTimer(false);
   window_.SetPanelText(1, PortNameOf(portPath_));
+  RefreshState();
   if (reportPortEvent_) reportPortEvent_(PortEvent::Back, portPath_);
 }
 
@@ -258,6 +266,7 @@ bool Controller::LoadFileNamed(const std::string& path) {
   control_.lastLoad =
       LoadImage(station_.image, station_.HexFileName, type, window_, loop_, control_.loadOptions);
   ReportLoadFindings(control_.lastLoad, type);
+  InputsChanged();
   return true;
 }
 
@@ -286,7 +295,31 @@ bool Controller::AcceptLoadedFile(const LoadResult& loaded, TargetType type, Run
 
 void Controller::TypeChanged() {
   // A run's own reload sets the panel; between runs it would show the old layout's sum.
-  if (!control_.running) window_.SetPanelText(kChecksumPanel, "N/A");
+  if (control_.running) return;
+  window_.SetPanelText(kChecksumPanel, "N/A");
+  InputsChanged();
+}
+
+bool Controller::StartKey() {
+  if (!board_.CanStart()) return false;
+  ProgramTarget();
+  return true;
+}
+
+void Controller::RefreshState() {
+  board_.InputsRead(CurrentReadiness());
+  ShowState();
+}
+
+Readiness Controller::CurrentReadiness() const {
+  return {.fileLoaded = !station_.HexFileName.empty() && control_.lastLoad.ok(),
+          .portOpen = portOpen_,
+          .typeChosen = IsTargetTypeItem(ItemIndexOf(window_.SelectedType()))};
+}
+
+void Controller::InputsChanged() {
+  board_.InputsChanged(CurrentReadiness());
+  ShowState();
 }
 
 RunOutcome Controller::ProgramTarget() {
@@ -315,10 +348,20 @@ RunOutcome Controller::ReadProgrammer() {
 
 RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunRecord::Kind kind) {
   if (control_.running) return RunOutcome::Busy;
+  const bool reads = kind == RunRecord::Kind::ReadTarget || kind == RunRecord::Kind::ReadFlash;
+  if (!IsTargetTypeItem(ItemIndexOf(window_.SelectedType()))) {
+    // Said at once: no loader, no first command and no check would belong to the board, and
+    // the run would end in a time-out that blames it.
+    window_.AppendLog("");
+    window_.AppendLog(kNoTypeLine);
+    RefreshState();
+    return lastOutcome_ = RunOutcome::NoType;
+  }
   if (!station_.HexFileName.empty() && !portOpen_) {
     // Said at once: nothing sent could arrive, and the time-out would blame the target.
     window_.AppendLog("");
     window_.AppendLog("<<WARNING>> Port " + ShownPort(portPath_) + " is not open");
+    RefreshState();
     return lastOutcome_ = RunOutcome::NoPort;
   }
   control_.running = true;
@@ -330,12 +373,13 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   window_.HoldType();
   window_.SetSelectorsEnabled(false);
   window_.ShowVerdict(Verdict::None);
+  board_.RunStarted();
+  ShowState();
   const TargetType type = window_.SelectedType();
   replyEnd_.ExpectTargetType(type);
   const bool recording = !recordFile_.empty();
   if (recording) {
     // A read starts from no file.
-    const bool reads = kind == RunRecord::Kind::ReadTarget || kind == RunRecord::Kind::ReadFlash;
     recorder_.Begin(
         {kind, portPath_, reads ? std::string() : station_.HexFileName, ItemIndexOf(type)},
         clock_());
@@ -355,6 +399,10 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   ShowRunEnd(lastOutcome_, kind);
   control_.running = false;
   window_.ReleaseType();
+  // The run reloaded the file (and the port may have gone meanwhile): the state after it.
+  board_.InputsRead(CurrentReadiness());
+  board_.RunEnded(lastOutcome_, kind == RunRecord::Kind::Program);
+  ShowState();
   window_.SetSelectorsEnabled(true);
   if (portLost_) loop_.SetTickTimer(true);  // the run has switched it off; the port is looked for
   control_.closeRequested = false;

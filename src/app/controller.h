@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/board_state.h"
 #include "app/next_step.h"
 #include "app/run_window.h"
 #include "ground/message_loop.h"
@@ -134,7 +135,8 @@ class Controller {
   // or dropped on it. During a run nothing is loaded and the log says so; false then.
   bool LoadFileNamed(const std::string& path);
   // Program the target / store the image in the programmer's flash. A click while a run is
-  // in progress does nothing (Busy); with a file but no open port the run is refused at once
+  // in progress does nothing (Busy); with no type selected the run is refused at once with
+  // "Select the target type" (NoType); with a file but no open port it is refused at once
   // with a warning (NoPort). While it runs the selectors are disabled with the buttons, and
   // the target type is the one selected at its start. At its end the window shows the verdict
   // and, on a failure, calls the operator; a store interrupted after its erase says that the
@@ -144,8 +146,17 @@ class Controller {
   // The file the next run reloads at its start, named without loading it now: the command
   // line's runs read it afresh themselves, as after the load button.
   void SetHexFile(std::string path) { station_.HexFileName = std::move(path); }
-  // The type selector changed: panel 4 no longer shows a checksum of another layout.
+  // The type selector changed: panel 4 no longer shows a checksum of another layout, and a
+  // verdict shown no longer applies.
   void TypeChanged();
+  // The window's start key (F5, the keypad's Enter, a foot pedal sending one of them): PC ->
+  // Target when the window is ready for it (a file loaded, the port open, a type chosen, no
+  // run in progress), otherwise nothing at all. True when a run was started.
+  bool StartKey();
+  // Shows the board state again after the front end set its selectors (at the start).
+  void RefreshState();
+  // What the window shows over its large area now.
+  StateShown State() const { return board_.Shown(); }
   // Check the target / the image stored in the programmer against the loaded file, reading
   // only: nothing is erased or written, the erase counter stays. Type 3 has no target read
   // command: VerifyTarget shows an error and sends nothing.
@@ -218,6 +229,10 @@ class Controller {
   // The window after a run: the verdict, the operator called on a failure, the note of a
   // store broken off after its erase.
   void ShowRunEnd(RunOutcome outcome, RunRecord::Kind kind);
+  Readiness CurrentReadiness() const;
+  // The file, port or type changed: the verdict goes, the state is shown afresh.
+  void InputsChanged();
+  void ShowState() { window_.ShowState(board_.Shown()); }
 
   RunRecorder recorder_;
   // Hears the runs' events on their way to the recorder: why a run failed.
@@ -256,6 +271,7 @@ class Controller {
   bool saveFailureShown_ = false;
   OpenFailure lastOpenFailure_;
   RunOutcome lastOutcome_ = RunOutcome::Succeeded;
+  BoardStateTracker board_;
 
   bool inBurst_ = false;
   std::deque<std::vector<std::uint8_t>> heldBursts_;

@@ -37,6 +37,7 @@ class RunWindow final : public WindowOps {
   }
   void ShowVerdict(Verdict verdict) override { window_.ShowVerdict(verdict); }
   void CallOperator() override { window_.CallOperator(); }
+  void ShowState(const StateShown& shown) override { window_.ShowState(shown); }
 
  private:
   WindowOps& window_;

@@ -96,6 +96,7 @@ int ExitCodeFor(RunOutcome outcome) {
     case RunOutcome::Succeeded:
       return kExitOk;
     case RunOutcome::NoFile:
+    case RunOutcome::NoType:
     case RunOutcome::LoadFailed:
     case RunOutcome::Refused:
       return kExitUsage;

@@ -20,6 +20,7 @@ std::string_view ResultName(RunOutcome outcome) {
     case RunOutcome::Failed:
     case RunOutcome::NoFile:
     case RunOutcome::NoPort:
+    case RunOutcome::NoType:
     case RunOutcome::LoadFailed:
     case RunOutcome::Refused:
     case RunOutcome::Busy:

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "ground/platform.h"
+#include "ground/target_type.h"
 #include "settings/ini_file.h"
 
 namespace kv218 {
@@ -30,7 +31,14 @@ Settings ReadSettings(const std::string& path) {
   settings.PortStop = file.ReadInteger(kPortSection, "STOP", defaults.PortStop);
   settings.PortParity = file.ReadString(kPortSection, "PARITY", defaults.PortParity);
   settings.Com = file.ReadInteger(kIndexSection, "COM", defaults.Com);
-  settings.Type = file.ReadInteger(kIndexSection, "TYPE", defaults.Type);
+  // A TYPE that names no type selects none: the operator chooses, rather than a guess
+  // programming boards of one type with another's frames. Only a missing one means the first.
+  if (file.ReadString(kIndexSection, "TYPE", "").empty()) {
+    settings.Type = defaults.Type;
+  } else {
+    settings.Type = file.ReadInteger(kIndexSection, "TYPE", kNoTypeChosen);
+    if (!IsTargetTypeItem(settings.Type)) settings.Type = kNoTypeChosen;
+  }
   settings.SilenceFraming = SameLetters(file.ReadString(kPortSection, "FRAMING", ""), "SILENCE");
   settings.RecordFile = file.ReadString(kRecordSection, "FILE", defaults.RecordFile);
   return settings;
@@ -39,13 +47,17 @@ Settings ReadSettings(const std::string& path) {
 std::optional<std::string> WriteSettings(const std::string& path, const Settings& settings,
                                          FileReplacer* replacer) {
   IniFile file(path, replacer);
+  // A selector with nothing selected leaves its key as it was: "none" is never stored.
+  const auto writeIndex = [&file](std::string_view key, std::int32_t index, bool valid) {
+    return !valid || file.WriteInteger(kIndexSection, key, index);
+  };
   const bool written = file.WriteString(kPortSection, "PORT", settings.PortPath) &&
                        file.WriteInteger(kPortSection, "BAUD", settings.PortBaud) &&
                        file.WriteInteger(kPortSection, "DATA", settings.PortData) &&
                        file.WriteInteger(kPortSection, "STOP", settings.PortStop) &&
                        file.WriteString(kPortSection, "PARITY", settings.PortParity) &&
-                       file.WriteInteger(kIndexSection, "COM", settings.Com) &&
-                       file.WriteInteger(kIndexSection, "TYPE", settings.Type);
+                       writeIndex("COM", settings.Com, settings.Com >= 0) &&
+                       writeIndex("TYPE", settings.Type, IsTargetTypeItem(settings.Type));
   if (written) return std::nullopt;
   const std::string& reason = file.LastError();
   return "Unable to write to " + path + (reason.empty() ? "" : ": " + reason);

@@ -63,6 +63,10 @@ class RecordingWindow : public WindowOps {
     if (shown != Verdict::None) verdictLine = stepLine;
   }
   void CallOperator() override { ++operatorCalls; }
+  void ShowState(const StateShown& shown) override {
+    state = shown;
+    reason = std::string(shown.reason);
+  }
 
   std::vector<std::string> log;
   std::size_t stepLine = SIZE_MAX;  // the line AppendLog added last, which completions extend
@@ -84,6 +88,8 @@ class RecordingWindow : public WindowOps {
   Verdict verdict = Verdict::None;
   std::size_t verdictLine = SIZE_MAX;  // the line the last verdict marked
   int operatorCalls = 0;
+  StateShown state;  // the last state shown (its reason copied into reason)
+  std::string reason;
 };
 
 }  // namespace kv218

@@ -166,5 +166,19 @@ TEST_F(LostPortTest, APortChangeOrACloseEndsTheSearch) {
   }
 }
 
+// The port going away makes the window NOT READY; its return makes it READY again.
+TEST_F(LostPortTest, ALostPortMakesTheWindowNotReadyUntilItIsBack) {
+  controller.Open();
+  LoadFile();
+  EXPECT_EQ(window.state.state, BoardState::Ready);
+  PullAndAwaitTheLoss();
+  EXPECT_EQ(window.state.state, BoardState::NotReady);
+  EXPECT_EQ(window.reason, "port not open");
+  adapter.PlugIn();
+  loop.WaitForMessages();
+  ASSERT_TRUE(controller.PortOpen());
+  EXPECT_EQ(window.state.state, BoardState::Ready);
+}
+
 }  // namespace
 }  // namespace kv218

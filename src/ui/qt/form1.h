@@ -22,6 +22,7 @@
 #include "ui/qt/qt_message_loop.h"
 #include "ui/qt/qt_window_ops.h"
 #include "ui/qt/selector_box.h"
+#include "ui/qt/state_band.h"
 #include "ui/qt/status_bar.h"
 
 class QLabel;
@@ -68,6 +69,12 @@ class TForm1 : public QWidget {
   SelectorBox* ComboBox1;
   SelectorBox* ComboBox2;
   QLabel* Image1;
+  // The board state over a large area: the band above the selectors and the log's ground.
+  StateBand* StateBand1;
+
+  // Paints the board state (QtWindowOps::ShowState), and keeps the port selector on the port
+  // the controller has open.
+  void ShowState(const StateShown& shown);
 
  public slots:
   void FormCreate();
@@ -90,6 +97,8 @@ class TForm1 : public QWidget {
   // close question's yes stops it (the programmer told, a store's erase counted), then the
   // window closes and saves the settings as a close does.
   void EndSession();
+  // F5 or the keypad's Enter, wherever the focus is: PC -> Target when the window is ready.
+  void StartKeyPressed();
 
  protected:
   // FormClose: a close asked for during a run asks the operator first, then lets the run
@@ -102,8 +111,11 @@ class TForm1 : public QWidget {
 
  private:
   void BuildControls();
-  // The port selector's items after "COM20": the serial devices present now.
+  // The port selector's items after "COM20": the serial devices present now and the port in
+  // use; the port in use selected.
   void ListSerialDeviceItems();
+  // Selects the item of the port in use, listing the items afresh when none shows it.
+  void FollowPortInUse();
   // Runs a button's handler; a close asked for while it ran is carried out afterwards.
   template <typename Handler>
   void RunButton(Handler handler);

@@ -5,11 +5,13 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTextDocumentFragment>
 
 #include "ui/common/log_bound.h"
 #include "ui/qt/fonts.h"
@@ -26,6 +28,19 @@ QString LogText(std::string_view bytes) {
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   return text;
 }
+
+namespace {
+// A space followed by ")" is no place to break a line: the closing bracket of a step's values
+// ("( 0xBF , 0x2118 )") goes to the next row with the value before it, never alone. The pane
+// shows that space as a no-break space; the lines read back have the space again.
+QString KeepClosingBracket(QString text) {
+  return text.replace(QStringLiteral(" )"), QStringLiteral(u"\u00A0)"));
+}
+
+QString AsLogged(QString text) {
+  return text.replace(QStringLiteral(u"\u00A0)"), QStringLiteral(" )"));
+}
+}  // namespace
 
 LogPane::LogPane(QWidget* parent) : QPlainTextEdit(parent), keptLines_(layout::kKeptLogLines) {
   setFont(LogFont());
@@ -44,7 +59,7 @@ int LogPane::AddLine(std::string_view line) {
   cursor.movePosition(QTextCursor::End);
   // Plain, whatever colour the line before it was given.
   if (!empty_) cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
-  cursor.insertText(LogText(line), QTextCharFormat());
+  cursor.insertText(KeepClosingBracket(LogText(line)), QTextCharFormat());
   empty_ = false;
   Trim();
   FollowEnd();
@@ -59,7 +74,7 @@ void LogPane::Trim() {
   cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, over);
   // The selection ends at the start of the first block kept: the trimmed lines with their
   // breaks (a paragraph separator each).
-  QString trimmed = cursor.selectedText();
+  QString trimmed = AsLogged(cursor.selectedText());
   trimmed.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
   if (!spill_) {
     spill_ = std::make_unique<QTemporaryFile>();
@@ -68,11 +83,12 @@ void LogPane::Trim() {
   if (spill_) spill_->write(trimmed.toUtf8());
   cursor.removeSelectedText();
   stepBlock_ = stepBlock_ >= over ? stepBlock_ - over : -1;
+  asideBlock_ = asideBlock_ >= over ? asideBlock_ - over : -1;
 }
 
 void LogPane::AppendLog(std::string_view line) { stepBlock_ = AddLine(line); }
 
-void LogPane::AppendAside(std::string_view line) { AddLine(line); }
+void LogPane::AppendAside(std::string_view line) { asideBlock_ = AddLine(line); }
 
 void LogPane::AppendToLastLine(std::string_view text) {
   // With no step line yet, the text becomes a line of its own at the end.
@@ -83,13 +99,17 @@ void LogPane::AppendToLastLine(std::string_view text) {
   }
   QTextCursor cursor(block);
   cursor.movePosition(QTextCursor::EndOfBlock);
-  cursor.insertText(LogText(text));
+  cursor.insertText(KeepClosingBracket(LogText(text)));
   FollowEnd();
 }
 
-void LogPane::ColourStepLine(const QColor& colour) {
-  const QTextBlock block = document()->findBlockByNumber(stepBlock_);
-  if (stepBlock_ < 0 || !block.isValid()) return;
+void LogPane::ColourStepLine(const QColor& colour) { ColourLine(stepBlock_, colour); }
+
+void LogPane::ColourLastAside(const QColor& colour) { ColourLine(asideBlock_, colour); }
+
+void LogPane::ColourLine(int number, const QColor& colour) {
+  const QTextBlock block = document()->findBlockByNumber(number);
+  if (number < 0 || !block.isValid()) return;
   QTextCursor cursor(block);
   cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
   QTextCharFormat format;
@@ -110,7 +130,7 @@ QStringList LogPane::Lines() const {
   QStringList lines;
   if (empty_) return lines;
   for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-    lines.append(block.text());
+    lines.append(AsLogged(block.text()));
   }
   return lines;
 }
@@ -135,6 +155,13 @@ void LogPane::CopyToClipboard() {
     text.chop(1);  // no break after the last line, as a selection of it would have none
     QGuiApplication::clipboard()->setText(text);
   }
+}
+
+QMimeData* LogPane::createMimeDataFromSelection() const {
+  // Ctrl+C and Copy take the text as logged.
+  auto* copied = new QMimeData;
+  copied->setText(AsLogged(textCursor().selection().toPlainText()));
+  return copied;
 }
 
 void LogPane::contextMenuEvent(QContextMenuEvent* event) {

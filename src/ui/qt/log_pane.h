@@ -27,6 +27,8 @@ class LogPane : public QPlainTextEdit {
   void AppendToLastLine(std::string_view text);
   // Shows the step line (the last line AppendLog added) in colour: a run's verdict.
   void ColourStepLine(const QColor& colour);
+  // Shows the line AppendAside added last in colour: a verdict the programmer reported.
+  void ColourLastAside(const QColor& colour);
   // The colour line number line is shown in (the pane's text colour unless coloured).
   QColor LineColour(int line) const;
   QStringList Lines() const;  // the lines shown; empty while nothing was logged
@@ -49,6 +51,7 @@ class LogPane : public QPlainTextEdit {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  QMimeData* createMimeDataFromSelection() const override;
 
  private:
   // Adds a line at the end; returns the number of its (last) block.
@@ -56,8 +59,10 @@ class LogPane : public QPlainTextEdit {
   void FollowEnd();
   // Moves the oldest lines over the bound to the spill file.
   void Trim();
-  bool empty_ = true;   // an empty document still holds one empty block: tell the two apart
-  int stepBlock_ = -1;  // the block AppendToLastLine completes; -1 before the first AppendLog
+  void ColourLine(int block, const QColor& colour);
+  bool empty_ = true;    // an empty document still holds one empty block: tell the two apart
+  int stepBlock_ = -1;   // the block AppendToLastLine completes; -1 before the first AppendLog
+  int asideBlock_ = -1;  // the block AppendAside added last
   int keptLines_;
   bool saveOffered_ = true;
   std::unique_ptr<QTemporaryFile> spill_;  // the lines no longer shown, in UTF-8; made at need

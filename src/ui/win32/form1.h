@@ -50,6 +50,8 @@ class TForm1 {
   TForm1& operator=(const TForm1&) = delete;
 
   HWND Handle() const { return window_; }
+  // The dots per inch the window is laid out for (96 at 100 %).
+  int Dpi() const { return dpi_; }
   Controller& controller() { return *controller_; }
   Win32MessageLoop& loop() { return loop_; }
   WindowOps& ops() { return ops_; }
@@ -72,14 +74,29 @@ class TForm1 {
   SelectorBox& ComboBox2() { return *comboBox2_; }
   StatusBar& StatusBar1() { return *statusBar1_; }
 
+  // Paints the board state (Win32WindowOps::ShowState): the band above the selectors, the
+  // log's ground and the gauge; keeps the port selector on the port the controller has open.
+  void ShowState(const StateShown& shown);
+  // The state as the band shows it now.
+  const StateShown& ShownState() const { return shown_; }
+
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void BuildControls();
   void FormCreate();
   void OnCommand(int id, WORD code);
-  // The port selector's items after "COM20": the serial devices present now.
+  // The port selector's items after "COM20": the serial devices present now and the port in
+  // use; the port in use selected.
   void ListSerialDeviceItems();
+  // Selects the item of the port in use, listing the items afresh when none shows it.
+  void FollowPortInUse();
+  // F5 or the keypad's Enter pressed anywhere in the window: PC -> Target when the window is
+  // ready; true for those keys, which go no further.
+  bool OnKey(const MSG& message);
+  void PaintStateBand(HDC dc);
+  // Places, fonts and pictures for the screen's dots per inch (96: the design's 100 %).
+  void ApplyDpi(int dpi);
   void ComboBox2Change(int itemIndex);
   // Files dropped on the window (WM_DROPFILES): the first is loaded.
   void FormDropFiles(HDROP drop);
@@ -113,6 +130,10 @@ class TForm1 {
   LogFileChooser chooseLogFile_;
   bool closePending_ = false;
   StopQuestion stopQuestion_;
+  StateShown shown_;
+  int dpi_ = 96;
+  Font bandWordFont_;
+  Font bandDetailFont_;
 };
 
 }  // namespace kv218

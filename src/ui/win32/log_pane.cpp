@@ -41,6 +41,8 @@ LogPane::LogPane(HWND parent, int id, int left, int top, int width, int height)
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                             GetModuleHandleW(nullptr), nullptr)),
       font_(LogFont()),
+      ground_(GetSysColor(COLOR_WINDOW)),
+      groundBrush_(CreateSolidBrush(ground_)),
       keptLines_(static_cast<std::size_t>(layout::kKeptLogLines)) {
   SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   // A multi-line edit holds 32 K characters unless told otherwise; the log keeps far more.
@@ -51,6 +53,24 @@ LogPane::LogPane(HWND parent, int id, int left, int top, int width, int height)
 LogPane::~LogPane() {
   RemoveWindowSubclass(edit_, &Subclass, kSubclassId);
   if (spill_ != INVALID_HANDLE_VALUE) CloseHandle(spill_);  // deleted on close
+  DeleteObject(groundBrush_);
+}
+
+void LogPane::SetDpi(int dpi, int left, int top, int width, int height) {
+  font_ = LogFont(dpi);
+  SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  SetWindowPos(edit_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(edit_, nullptr, TRUE);
+}
+
+void LogPane::SetGround(COLORREF ground) {
+  if (ground == ground_) return;
+  const HBRUSH brush = CreateSolidBrush(ground);
+  if (brush == nullptr) return;  // keeps the old ground rather than none
+  DeleteObject(groundBrush_);
+  groundBrush_ = brush;
+  ground_ = ground;
+  InvalidateRect(edit_, nullptr, TRUE);
 }
 
 LRESULT CALLBACK LogPane::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -159,6 +179,13 @@ void LogPane::Trim() {
   } else {
     stepStart_ = stepEnd_ = -1;
   }
+  if (asideStart_ >= removed) {
+    asideStart_ -= removed;
+    asideEnd_ -= removed;
+    asideLine_ -= over;
+  } else {
+    asideStart_ = asideEnd_ = -1;
+  }
   std::erase_if(coloured_, [removed](const ColouredLine& line) { return line.start < removed; });
   for (ColouredLine& line : coloured_) {
     line.start -= removed;
@@ -183,9 +210,17 @@ void LogPane::AppendLog(std::string_view line) {
 }
 
 void LogPane::AppendAside(std::string_view line) {
+  asideStart_ = GetWindowTextLengthW(edit_) + (empty_ ? 0 : 2);
   AppendAtEnd(empty_ ? EditText(line) : L"\r\n" + EditText(line));
-  ++lineCount_;
+  asideEnd_ = GetWindowTextLengthW(edit_);
+  asideLine_ = lineCount_++;
   Trim();
+}
+
+void LogPane::ColourLastAside(COLORREF colour) {
+  if (asideEnd_ < 0) return;
+  coloured_.push_back({asideStart_, asideEnd_, asideLine_, colour});
+  InvalidateRect(edit_, nullptr, FALSE);
 }
 
 void LogPane::AppendToLastLine(std::string_view text) {
@@ -234,7 +269,7 @@ void LogPane::PaintColouredLines() {
   HDC dc = GetDC(edit_);
   const HGDIOBJ oldFont = SelectObject(dc, font_.get());
   SetBkMode(dc, OPAQUE);
-  SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+  SetBkColor(dc, ground_);
   std::wstring row(512, L'\0');
   for (const ColouredLine& coloured : coloured_) {
     // Lines scrolled out above are passed over; a selected line keeps the selection's look.

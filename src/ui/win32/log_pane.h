@@ -26,6 +26,8 @@ class LogPane {
   LogPane& operator=(const LogPane&) = delete;
 
   HWND Handle() const { return edit_; }
+  // The screen's dots per inch changed (or are first known): the place and the font scaled.
+  void SetDpi(int dpi, int left, int top, int width, int height);
   // A step line: the line AppendToLastLine completes.
   void AppendLog(std::string_view line);
   // A line the programmer volunteered (a status report, a note): added at the end, but never
@@ -37,6 +39,13 @@ class LogPane {
   // Shows the step line (the last line AppendLog added) in colour: a run's verdict. The edit
   // control draws plain text; the coloured lines are painted over it after each WM_PAINT.
   void ColourStepLine(COLORREF colour);
+  // The pane's ground (the board state's tint); the parent's WM_CTLCOLORSTATIC hands out
+  // its brush.
+  void SetGround(COLORREF ground);
+  COLORREF Ground() const { return ground_; }
+  HBRUSH GroundBrush() const { return groundBrush_; }
+  // Shows the line AppendAside added last in colour: a verdict the programmer reported.
+  void ColourLastAside(COLORREF colour);
   // The colour line number line is shown in (the window text colour unless coloured).
   COLORREF LineColour(std::size_t line) const;
   // The lines shown, in UTF-8.
@@ -84,12 +93,17 @@ class LogPane {
 
   HWND edit_;
   Font font_;
+  COLORREF ground_;
+  HBRUSH groundBrush_;
   bool empty_ = true;
   LRESULT stepEnd_ = -1;       // where the last step line ends in the control's text; -1: none yet
   LRESULT stepStart_ = -1;     // where it starts
   std::size_t lineCount_ = 0;  // lines added so far
   std::size_t stepLine_ = 0;   // the step line's number
-  std::vector<ColouredLine> coloured_;  // in the order of the text; one per run at most
+  LRESULT asideStart_ = -1;    // where the last aside starts and ends; -1: none yet
+  LRESULT asideEnd_ = -1;
+  std::size_t asideLine_ = 0;           // its line number
+  std::vector<ColouredLine> coloured_;  // a run's closing line, a stand-alone run's verdict
   std::size_t breaks_ = 0;              // line breaks in the control's text
   bool menuOffered_ = true;
   std::size_t keptLines_;

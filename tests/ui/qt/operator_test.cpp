@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <QMessageBox>
+#include <QPainter>
 #include <QTest>
 #include <QTimer>
 
@@ -12,6 +13,7 @@
 #include "sim/device_model.h"
 #include "sim/fault_set.h"
 #include "sim/in_process_port.h"
+#include "ui/common/form_layout.h"
 #include "ui/qt/end_signals.h"
 #include "ui/qt/qt_window_ops.h"
 
@@ -295,7 +297,7 @@ TEST_F(OperatorTest, TheVerdictIsGreenOrRedAndTheGaugeRedAfterAFailure) {
     QColor bar;
     QString nextStep;  // the plain line after the closing line; empty: none
   } cases[] = {
-      {"succeeded", {}, "PROGRAMMING SUCCEEDED. (", kSucceededColour, QColor(0, 0, 0xFF), ""},
+      {"succeeded", {}, "PROGRAMMING SUCCEEDED. (", kSucceededColour, QColor(0, 0xA0, 0), ""},
       {"failed",
        {"autoprogram-fails"},
        "PROGRAMMING FAILED. (",
@@ -318,7 +320,7 @@ TEST_F(OperatorTest, TheVerdictIsGreenOrRedAndTheGaugeRedAfterAFailure) {
     EXPECT_EQ(form.Memo1->LineColour(closing), c.line);
     EXPECT_EQ(form.Memo1->LineColour(closing - 1), form.Memo1->palette().color(QPalette::Text));
     EXPECT_EQ(form.CGauge1->BarColour(), c.bar);
-    // The next line is plain again, and the next run takes the red back.
+    // The next line is plain again, and the next run takes the colour back.
     form.Memo1->AppendLog("after");
     EXPECT_EQ(form.Memo1->LineColour(closing + 1), form.Memo1->palette().color(QPalette::Text));
     model_->SetFrameObserver([&](const sim::Frame& frame) {
@@ -358,6 +360,133 @@ TEST_F(OperatorTest, PickingAnotherTypeClearsTheChecksumPanel) {
   form.ComboBox1->setCurrentIndex(1);
   emit form.ComboBox1->activated(1);  // as the operator picks it
   EXPECT_EQ(form.StatusBar1->PanelText(4), "N/A");
+}
+
+// The five states over a large area, each in its own colour, told apart on a picture of the
+// window a quarter of its size: the band above the selectors and the log pane's ground.
+struct StatePicture {
+  BoardState state;
+  QColor band;  // the band's mean colour on the quarter-size picture
+  QColor log;   // the log pane's
+  QColor gauge;
+};
+
+QColor MeanColour(const QImage& image, const layout::Box& box) {
+  // The box at a quarter of its size, a pixel in from each edge (frames and borders).
+  const QRect area(box.left / 4 + 1, box.top / 4 + 1, box.width / 4 - 2, box.height / 4 - 2);
+  long red = 0, green = 0, blue = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QColor pixel = image.pixelColor(x, y);
+      red += pixel.red(), green += pixel.green(), blue += pixel.blue();
+    }
+  }
+  const long count = static_cast<long>(area.width()) * area.height();
+  return QColor(static_cast<int>(red / count), static_cast<int>(green / count),
+                static_cast<int>(blue / count));
+}
+
+int Distance(const QColor& a, const QColor& b) {
+  return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+         std::abs(a.blue() - b.blue());
+}
+
+StatePicture Picture(TForm1& form, const char* name) {
+  const QImage full = form.grab().toImage();
+  const QImage quarter = full.scaled(full.width() / 4, full.height() / 4, Qt::IgnoreAspectRatio,
+                                     Qt::SmoothTransformation);
+  // KV218_STATE_PICTURES=folder keeps the pictures, to look at.
+  if (const QByteArray folder = qgetenv("KV218_STATE_PICTURES"); !folder.isEmpty()) {
+    full.save(QString::fromUtf8(folder) + "/state-" + name + ".png");
+    quarter.save(QString::fromUtf8(folder) + "/state-" + name + "-quarter.png");
+  }
+  return {form.StateBand1->State(), MeanColour(quarter, layout::kStateBand),
+          MeanColour(quarter, layout::kMemo1), form.CGauge1->BarColour()};
+}
+
+TEST_F(OperatorTest, EachStateIsShownOverALargeAreaInAColourOfItsOwn) {
+  std::vector<StatePicture> pictures;
+  TForm1& form = MakeSimulatedForm();
+  form.show();
+  pictures.push_back(Picture(form, "not-ready"));
+  Load(form, 3, kEcoMode);
+  pictures.push_back(Picture(form, "ready"));
+  model_->SetFrameObserver([&](const sim::Frame& frame) {
+    if (frame.command == sim::Command::AutoProgram) pictures.push_back(Picture(form, "running"));
+  });
+  QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
+  pictures.push_back(Picture(form, "pass"));
+  TForm1& failing = MakeSimulatedForm({"autoprogram-fails"});
+  failing.show();
+  Load(failing, 3, kEcoMode);
+  QTest::mouseClick(failing.BitBtn2, Qt::LeftButton);
+  pictures.push_back(Picture(failing, "fail"));
+
+  const std::vector<BoardState> states{BoardState::NotReady, BoardState::Ready, BoardState::Running,
+                                       BoardState::Pass, BoardState::Fail};
+  ASSERT_EQ(pictures.size(), states.size());
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    EXPECT_EQ(pictures[i].state, states[i]) << i;
+    for (std::size_t j = 0; j < i; ++j) {
+      // Far apart in colour alone, in the band and in the log's large area both.
+      EXPECT_GT(Distance(pictures[i].band, pictures[j].band), 120) << i << " " << j;
+      EXPECT_GT(Distance(pictures[i].log, pictures[j].log), 60) << i << " " << j;
+    }
+  }
+  // The gauge: neutral until a verdict, green after a pass, red after a failure.
+  const QColor neutral(0, 0, 0xFF);
+  EXPECT_EQ(pictures[1].gauge, neutral);
+  EXPECT_EQ(pictures[2].gauge, neutral);
+  EXPECT_EQ(pictures[3].gauge, QColor(0, 0xA0, 0));
+  EXPECT_EQ(pictures[4].gauge, QColor(0xFF, 0, 0));
+  // A load takes the verdict back.
+  Load(failing, 3, kEcoMode);
+  EXPECT_EQ(failing.StateBand1->State(), BoardState::Ready);
+  EXPECT_EQ(failing.CGauge1->BarColour(), neutral);
+  EXPECT_EQ(failing.StateBand1->Detail(), "0 passed, 1 failed");
+}
+
+// F5 and the keypad's Enter start PC -> Target wherever the focus is, and the focus is where
+// it was after the run, so that a foot pedal programs board after board; keys pressed during a
+// run do nothing; without a file they do nothing either.
+TEST_F(OperatorTest, TheStartKeysProgramBoardAfterBoardWhereverTheFocusIs) {
+  TForm1& form = MakeSimulatedForm();
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  QTest::keyClick(form.Memo1, Qt::Key_F5);
+  EXPECT_TRUE(form.Memo1->Lines().isEmpty());  // not ready: nothing at all
+  Load(form, 3, kEcoMode);
+  int programmed = 0;
+  model_->SetFrameObserver([&](const sim::Frame& frame) {
+    if (frame.command != sim::Command::AutoProgram) return;
+    ++programmed;
+    QTest::keyClick(form.Memo1, Qt::Key_F5);
+    QTest::keyClick(form.Memo1, Qt::Key_Enter, Qt::KeypadModifier);
+  });
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+  } keys[] = {{Qt::Key_F5, Qt::NoModifier}, {Qt::Key_Enter, Qt::KeypadModifier}};
+  int boards = 0;
+  for (QWidget* focus : std::initializer_list<QWidget*>{form.Memo1, form.BitBtn1, form.BitBtn2,
+                                                        form.ComboBox1, form.ComboBox2}) {
+    for (const auto& key : keys) {
+      SCOPED_TRACE(focus->objectName().toStdString() + " " + std::to_string(key.key));
+      focus->setFocus();
+      ASSERT_EQ(QApplication::focusWidget(), focus);
+      QTest::keyClick(QApplication::focusWidget(), key.key, key.modifiers);
+      ++boards;
+      EXPECT_EQ(programmed, boards);
+      EXPECT_EQ(form.StateBand1->State(), BoardState::Pass);
+      EXPECT_EQ(QApplication::focusWidget(), focus);
+    }
+  }
+  EXPECT_EQ(form.StateBand1->Detail(), QString("%1 passed, 0 failed").arg(boards));
+  // The main Enter is no start key: it stays the focused control's.
+  form.Memo1->setFocus();
+  QTest::keyClick(form.Memo1, Qt::Key_Return);
+  EXPECT_EQ(programmed, boards);
 }
 
 }  // namespace
