@@ -51,6 +51,9 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "${APPNAME} will be removed from the folder below. Your \
+  settings are kept: %APPDATA%\kv218tool\kv218tool.INI (and kv218tool.INI in this folder, if \
+  there is one, with the folder itself)."
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
@@ -159,4 +162,16 @@ Section "Uninstall"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"  ; only when empty: a settings file kept there stays
   DeleteRegKey HKLM "${UNINST_KEY}"
+
+  ; Where the settings that were kept are, in the uninstaller's list of what it did.
+  ${If} ${FileExists} "$INSTDIR\kv218tool.INI"
+    DetailPrint "Settings kept: $INSTDIR\kv218tool.INI"
+  ${EndIf}
+  SetShellVarContext current  ; the user's own application data, not all users'
+  ${If} ${FileExists} "$APPDATA\kv218tool\kv218tool.INI"
+    DetailPrint "Settings kept: $APPDATA\kv218tool\kv218tool.INI"
+  ${Else}
+    DetailPrint "Settings are kept in $APPDATA\kv218tool when there are any."
+  ${EndIf}
+  SetShellVarContext all
 SectionEnd

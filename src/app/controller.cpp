@@ -8,6 +8,8 @@
 #include "image/hex_loader.h"
 #include "image/load_findings.h"
 #include "image/load_texts.h"
+#include "image/suspect_file.h"
+#include "port/port_open_error.h"
 #include "port/receive_thread.h"
 #include "port/system_port.h"
 #include "protocol/receive_handler.h"
@@ -23,10 +25,37 @@ namespace {
 // knows its line rate bounds the wait further by what is actually queued.
 constexpr std::chrono::milliseconds kCloseDrainLimit{2500};
 
-constexpr char kStopRunQuestion[] = "A run is in progress. Stop it and close?";
+constexpr char kNoTypeLine[] = "Select the target type";
 constexpr char kIncompleteStoreNote[] =
     "<<WARNING>> The KV-218's stored image is incomplete: store it again (PC to KV-218) "
     "before its stand-alone runs";
+
+// How the refusal of a suspect file and its override are worded for each kind of run.
+struct SuspectFileWords {
+  const char* refused;  // the log line's opening when the run does not go on
+  const char* forced;   // ... and when it goes on all the same
+  const char* goOn;     // the button that forces it
+};
+
+SuspectFileWords WordsFor(RunRecord::Kind kind) {
+  switch (kind) {
+    case RunRecord::Kind::Store:
+      return {"Not stored", "Stored anyway", "Program anyway"};
+    case RunRecord::Kind::VerifyTarget:
+    case RunRecord::Kind::VerifyFlash:
+      return {"Not verified", "Verified anyway", "Verify anyway"};
+    default:
+      return {"Not programmed", "Programmed anyway", "Program anyway"};
+  }
+}
+
+// A wait gives up once TimeOutCount reaches its limit: a run whose port is gone ends at its
+// next message instead of counting the silence of a line that can bring nothing.
+constexpr std::int32_t kPortGoneCount = 1 << 24;
+
+// The port as the log names it: on Linux the device a COM name opens, as the operator knows
+// it; on Windows the name itself.
+std::string ShownPort(const std::string& path) { return ShownText(SystemDevicePath(path)); }
 
 // A finding's phrase as a sentence of the log.
 std::string Capitalised(std::string text) {
@@ -51,15 +80,19 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
       }),
       reportPortEvent_([this](PortEvent event, const std::string& path) {
         // Aside, as the programmer's own reports: a run in progress completes its step line.
-        window_.AppendAside(event == PortEvent::Lost ? "<<WARNING>> Port " + ShownText(path) +
+        window_.AppendAside(event == PortEvent::Lost ? "<<WARNING>> Port " + ShownPort(path) +
                                                            " lost; waiting for it to come back"
-                                                     : "Port " + ShownText(path) + " is back");
+                                                     : "Port " + ShownPort(path) + " is back");
       }),
       reportLoadFinding_([this](const std::string& finding) {
         // A line of its own after the loading lines: the file loads all the same.
         window_.AppendLog("<<WARNING>> " + Capitalised(finding));
       }),
       reportIncompleteStore_([this] { window_.AppendLog(kIncompleteStoreNote); }),
+      reportPortOpenFailure_(
+          [this](const std::string& text) { window_.AppendLog("<<WARNING>> " + text); }),
+      reportNextStep_(
+          [this](const std::string& text) { window_.AppendLog("<<NEXT STEP>> " + text); }),
       recordStandalone_([this](const RunRecord& run) {
         if (recordFile_.empty()) return;
         RunRecord record = run;
@@ -70,7 +103,7 @@ Controller::Controller(WindowOps& window, MessageLoop& loop, SettingsLocation se
       frames_(station_, window_) {
   if (!makePort_) makePort_ = [] { return MakeSystemPort(); };
   // The recorder hears every run and keeps what it heard only while it records one.
-  station_.events = &recorder_;
+  station_.events = &failureWatch_;
   // The record goes to the disk before the closing line is shown: a verdict on the screen
   // always has its record behind it, even when the machine goes down a moment later.
   recorder_.SetEndedHandler([this](bool succeeded) {
@@ -107,9 +140,14 @@ bool Controller::OpenPort(const std::string& path, bool remember) {
   if (remember) settings_.PortPath = path;
   if (!StartPort()) {
     window_.SetPanelText(1, "N/A");
+    if (reportPortOpenFailure_) {
+      reportPortOpenFailure_(SystemPortOpenErrorText(path, lastOpenFailure_));
+    }
+    InputsChanged();
     return false;
   }
   window_.SetPanelText(1, PortNameOf(path));
+  InputsChanged();
   return true;
 }
 
@@ -178,7 +216,10 @@ void Controller::SelectPort(int index) { OpenPort("\\\\.\\COM" + std::to_string(
 bool Controller::Close(int comIndex) {
   Settings saved = settings_;
   saved.Com = comIndex;
-  saved.Type = ItemIndexOf(window_.SelectedType());
+  // Nothing selected keeps what the file said (a TYPE that named no type stays as it was).
+  if (const int type = ItemIndexOf(window_.SelectedType()); IsTargetTypeItem(type)) {
+    saved.Type = type;
+  }
   PrepareSettingsFolder(settingsLocation_);
   if (const auto error = WriteSettings(settingsLocation_.writePath, saved)) {
     // The operator is told once and the window stays; the next close closes it, so that a
@@ -208,9 +249,15 @@ void Controller::OnPortLost() {
   StopPort();
   portLost_ = true;
   window_.SetPanelText(1, "N/A");
+  InputsChanged();
   if (reportPortEvent_) reportPortEvent_(PortEvent::Lost, portPath_);
-  // Looked for at every tick. A run in progress keeps the tick timer for its waits and ends as a
-  // silent programmer's would; the port is looked for once it is over.
+  if (control_.running) {
+    // Nothing can come back on a line that is gone: the run ends at its next message.
+    portLostInRun_ = true;
+    station_.TimeOutCount = kPortGoneCount;
+  }
+  // Looked for at every tick; a run in progress keeps the tick timer for its waits, and the
+  // port is looked for once it is over.
   UpdateIdleTickTimer();
 }
 
@@ -219,11 +266,14 @@ void Controller::ReopenLostPort() {
   portLost_ = false;
   UpdateIdleTickTimer();
   window_.SetPanelText(1, PortNameOf(portPath_));
+  RefreshState();
   if (reportPortEvent_) reportPortEvent_(PortEvent::Back, portPath_);
 }
 
 void Controller::OnTick() {
   CountTick(station_);
+  // A wait begun after the loss counts from 0 again; the next tick ends it.
+  if (portLostInRun_ && control_.running && portLost_) station_.TimeOutCount = kPortGoneCount;
   if (portLost_ && !control_.running) ReopenLostPort();
   if (standalone_.RunOpen()) {
     standalone_.OnTick(recordStandalone_);
@@ -256,6 +306,7 @@ bool Controller::LoadFileNamed(const std::string& path) {
   control_.lastLoad =
       LoadImage(station_.image, station_.HexFileName, type, window_, loop_, control_.loadOptions);
   ReportLoadFindings(control_.lastLoad, type);
+  InputsChanged();
   return true;
 }
 
@@ -264,9 +315,51 @@ void Controller::ReportLoadFindings(const LoadResult& loaded, TargetType type) {
   for (const std::string& finding : LoadFindings(loaded, type)) reportLoadFinding_(finding);
 }
 
+bool Controller::AcceptLoadedFile(const LoadResult& loaded, TargetType type, RunRecord::Kind kind) {
+  const std::vector<std::string> reasons = SuspectFileReasons(loaded, type);
+  if (reasons.empty()) return true;
+  const SuspectFileWords words = WordsFor(kind);
+  const std::string why = station_.HexFileName + " is suspect (" + ReasonsText(reasons) + ")";
+  const bool forced =
+      lenient_ ||
+      window_.OfferToGoOn("The file " + station_.HexFileName +
+                              " may be no firmware, cut short, damaged or made for another "
+                              "type:\n\n" +
+                              ReasonsText(reasons) + "\n\nNothing was sent to the programmer.",
+                          words.goOn);
+  window_.AppendLog(std::string("<<WARNING>> ") + (forced ? words.forced : words.refused) + ": " +
+                    why);
+  if (forced) recorder_.Forced(reasons);
+  return forced;
+}
+
 void Controller::TypeChanged() {
   // A run's own reload sets the panel; between runs it would show the old layout's sum.
-  if (!control_.running) window_.SetPanelText(kChecksumPanel, "N/A");
+  if (control_.running) return;
+  window_.SetPanelText(kChecksumPanel, "N/A");
+  InputsChanged();
+}
+
+bool Controller::StartKey() {
+  if (!board_.CanStart()) return false;
+  ProgramTarget();
+  return true;
+}
+
+void Controller::RefreshState() {
+  board_.InputsRead(CurrentReadiness());
+  ShowState();
+}
+
+Readiness Controller::CurrentReadiness() const {
+  return {.fileLoaded = !station_.HexFileName.empty() && control_.lastLoad.ok(),
+          .portOpen = portOpen_,
+          .typeChosen = IsTargetTypeItem(ItemIndexOf(window_.SelectedType()))};
+}
+
+void Controller::InputsChanged() {
+  board_.InputsChanged(CurrentReadiness());
+  ShowState();
 }
 
 RunOutcome Controller::ProgramTarget() {
@@ -295,10 +388,20 @@ RunOutcome Controller::ReadProgrammer() {
 
 RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunRecord::Kind kind) {
   if (control_.running) return RunOutcome::Busy;
+  const bool reads = kind == RunRecord::Kind::ReadTarget || kind == RunRecord::Kind::ReadFlash;
+  if (!IsTargetTypeItem(ItemIndexOf(window_.SelectedType()))) {
+    // Said at once: no loader, no first command and no check would belong to the board, and
+    // the run would end in a time-out that blames it.
+    window_.AppendLog("");
+    window_.AppendLog(kNoTypeLine);
+    RefreshState();
+    return lastOutcome_ = RunOutcome::NoType;
+  }
   if (!station_.HexFileName.empty() && !portOpen_) {
     // Said at once: nothing sent could arrive, and the time-out would blame the target.
     window_.AppendLog("");
-    window_.AppendLog("<<WARNING>> Port " + ShownText(portPath_) + " is not open");
+    window_.AppendLog("<<WARNING>> Port " + ShownPort(portPath_) + " is not open");
+    RefreshState();
     return lastOutcome_ = RunOutcome::NoPort;
   }
   // The host takes the programmer over: a stand-alone run still open will not end.
@@ -306,11 +409,15 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   control_.running = true;
   idleTicking_ = false;  // the run owns the timer now
   control_.closeRequested = false;
+  portLostInRun_ = false;
+  failureWatch_.Begin();
   // Read once: every frame, reply and check of the run belongs to this type, and the
   // selectors stay disabled until it is over.
   window_.HoldType();
   window_.SetSelectorsEnabled(false);
   window_.ShowVerdict(Verdict::None);
+  board_.RunStarted();
+  ShowState();
   const TargetType type = window_.SelectedType();
   replyEnd_.ExpectTargetType(type);
   const bool recording = !recordFile_.empty();
@@ -321,11 +428,17 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
         {kind, portPath_, reads ? std::string() : station_.HexFileName, ItemIndexOf(type)},
         clock_(), steadyClock_());
   }
-  RunContext run{
-      station_, window_,
-      loop_,    frames_,
-      control_, sleep_,
-      images_,  [this, type](const LoadResult& loaded) { ReportLoadFindings(loaded, type); }};
+  RunContext run{station_,
+                 window_,
+                 loop_,
+                 frames_,
+                 control_,
+                 sleep_,
+                 images_,
+                 [this, type, kind](const LoadResult& loaded) {
+                   ReportLoadFindings(loaded, type);
+                   return AcceptLoadedFile(loaded, type, kind);
+                 }};
   if (reads)
     run.keep = [this] {
       if (!keepRead_) return true;
@@ -341,14 +454,18 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   ShowRunEnd(lastOutcome_, kind);
   control_.running = false;
   window_.ReleaseType();
+  // The run reloaded the file (and the port may have gone meanwhile): the state after it.
+  board_.InputsRead(CurrentReadiness());
+  board_.RunEnded(lastOutcome_, kind == RunRecord::Kind::Program);
+  ShowState();
   window_.SetSelectorsEnabled(true);
   UpdateIdleTickTimer();  // the run has switched it off; a lost port is looked for
   control_.closeRequested = false;
   // A run that ended without a closing line (interrupted, stopped before its first step) is
   // recorded once it is over (the programmer told, the buttons back). A click without a file
-  // ran nothing and leaves no line.
+  // ran nothing and leaves no line, nor does a suspect file refused, which sent nothing.
   if (recording && recorder_.InRun()) {
-    if (lastOutcome_ == RunOutcome::NoFile) {
+    if (lastOutcome_ == RunOutcome::NoFile || lastOutcome_ == RunOutcome::Refused) {
       recorder_.End(lastOutcome_, station_, clock_(), steadyClock_());
     } else {
       RecordRunEnd(lastOutcome_);
@@ -377,10 +494,16 @@ void Controller::ShowRunEnd(RunOutcome outcome, RunRecord::Kind kind) {
       window_.ShowVerdict(Verdict::Succeeded);
       break;
     case RunOutcome::Failed:
-    case RunOutcome::TimedOut:
+    case RunOutcome::TimedOut: {
       window_.ShowVerdict(Verdict::Failed);
       window_.CallOperator();
+      const bool targetRun = kind == RunRecord::Kind::Program ||
+                             kind == RunRecord::Kind::VerifyTarget ||
+                             kind == RunRecord::Kind::ReadTarget;
+      const auto next = NextStepLine(outcome, portLostInRun_, failureWatch_.cause(), targetRun);
+      if (next && reportNextStep_) reportNextStep_(*next);
       break;
+    }
     case RunOutcome::Interrupted:
       // The programmer erases whatever it held once asked to; what it holds now is no image.
       if (kind == RunRecord::Kind::Store && control_.flashEraseAsked && reportIncompleteStore_) {

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "app/board_state.h"
+#include "app/next_step.h"
 #include "app/run_window.h"
 #include "ground/message_loop.h"
 #include "ground/window_ops.h"
@@ -38,6 +40,8 @@ class ReceiveThread;
 class Controller {
  public:
   using PortFactory = std::function<std::unique_ptr<PortChannel>()>;
+  // What a close during a run asks the operator.
+  static constexpr char kStopRunQuestion[] = "A run is in progress. Stop it and close?";
   using Sleeper = std::function<void(std::chrono::milliseconds)>;
   using WallClock = std::function<WallTime()>;
   using SteadyClock = std::function<SteadyTime()>;
@@ -49,6 +53,7 @@ class Controller {
   using PortEventReporter = std::function<void(PortEvent, const std::string& path)>;
   using LoadFindingReporter = std::function<void(const std::string& finding)>;
   using IncompleteStoreReporter = std::function<void()>;
+  using TextReporter = std::function<void(const std::string& text)>;
 
   // makePort gives a fresh, closed port for every open; by default the platform's serial port.
   // A plain path as settings is the file both read and written.
@@ -109,6 +114,15 @@ class Controller {
   void SetIncompleteStoreReporter(IncompleteStoreReporter report) {
     reportIncompleteStore_ = std::move(report);
   }
+  // A port that did not open at start or at a port change, with the system's reason
+  // (port/port_open_error.h): by default a warning line in the log; the command line, which
+  // says it itself, passes an empty one.
+  void SetPortOpenFailureReporter(TextReporter report) {
+    reportPortOpenFailure_ = std::move(report);
+  }
+  // After a run that failed or timed out, the likely cause and what to do next
+  // (app/next_step.h): by default a line of its own after the closing line.
+  void SetNextStepReporter(TextReporter report) { reportNextStep_ = std::move(report); }
   // The programmer's stand-alone runs seen so far: passed, failed, and unfinished (opened and
   // never closed: recorded when the next opens, a run of the host's begins, the port closes,
   // or after kStandaloneSilenceTicks ticks without a burst).
@@ -130,7 +144,8 @@ class Controller {
   // or dropped on it. During a run nothing is loaded and the log says so; false then.
   bool LoadFileNamed(const std::string& path);
   // Program the target / store the image in the programmer's flash. A click while a run is
-  // in progress does nothing (Busy); with a file but no open port the run is refused at once
+  // in progress does nothing (Busy); with no type selected the run is refused at once with
+  // "Select the target type" (NoType); with a file but no open port it is refused at once
   // with a warning (NoPort). While it runs the selectors are disabled with the buttons, and
   // the target type is the one selected at its start. At its end the window shows the verdict
   // and, on a failure, calls the operator; a store interrupted after its erase says that the
@@ -140,8 +155,17 @@ class Controller {
   // The file the next run reloads at its start, named without loading it now: the command
   // line's runs read it afresh themselves, as after the load button.
   void SetHexFile(std::string path) { station_.HexFileName = std::move(path); }
-  // The type selector changed: panel 4 no longer shows a checksum of another layout.
+  // The type selector changed: panel 4 no longer shows a checksum of another layout, and a
+  // verdict shown no longer applies.
   void TypeChanged();
+  // The window's start key (F5, the keypad's Enter, a foot pedal sending one of them): PC ->
+  // Target when the window is ready for it (a file loaded, the port open, a type chosen, no
+  // run in progress), otherwise nothing at all. True when a run was started.
+  bool StartKey();
+  // Shows the board state again after the front end set its selectors (at the start).
+  void RefreshState();
+  // What the window shows over its large area now.
+  StateShown State() const { return board_.Shown(); }
   // Check the target / the image stored in the programmer against the loaded file, reading
   // only: nothing is erased or written, the erase counter stays. Type 3 has no target read
   // command: VerifyTarget shows an error and sends nothing.
@@ -179,6 +203,11 @@ class Controller {
   // The path of the last open attempt.
   const std::string& PortPath() const { return portPath_; }
   RunOutcome LastOutcome() const { return lastOutcome_; }
+  // A run on a file its reload found suspect (image/suspect_file.h) is refused before its
+  // first frame: a warning line names the reasons, and the window offers to run it anyway
+  // (WindowOps::OfferToGoOn). Lenient runs such a file without asking (the command line's
+  // --lenient). Either way a forced run logs the reasons and its record says it was forced.
+  void SetLenient(bool lenient) { lenient_ = lenient; }
   // How loads read the file (the command line's --strict); the window keeps the defaults.
   void SetLoadOptions(const LoadOptions& options) { control_.loadOptions = options; }
   // The last load, by the load button or at the start of a run.
@@ -218,11 +247,20 @@ class Controller {
   // to be shown, or after the run for one without (interrupted, refused).
   void RecordRunEnd(RunOutcome outcome);
   void ReportLoadFindings(const LoadResult& loaded, TargetType type);
+  // The run's reload is sound, or the operator (or --lenient) forces it: true; otherwise the
+  // refusal is logged and the run goes no further.
+  bool AcceptLoadedFile(const LoadResult& loaded, TargetType type, RunRecord::Kind kind);
   // The window after a run: the verdict, the operator called on a failure, the note of a
   // store broken off after its erase.
   void ShowRunEnd(RunOutcome outcome, RunRecord::Kind kind);
+  Readiness CurrentReadiness() const;
+  // The file, port or type changed: the verdict goes, the state is shown afresh.
+  void InputsChanged();
+  void ShowState() { window_.ShowState(board_.Shown()); }
 
   RunRecorder recorder_;
+  // Hears the runs' events on their way to the recorder: why a run failed.
+  FailureWatch failureWatch_{recorder_};
   // The front end's window, with the type held for the length of a run.
   RunWindow window_;
   MessageLoop& loop_;
@@ -238,6 +276,8 @@ class Controller {
   PortEventReporter reportPortEvent_;
   LoadFindingReporter reportLoadFinding_;
   IncompleteStoreReporter reportIncompleteStore_;
+  TextReporter reportPortOpenFailure_;
+  TextReporter reportNextStep_;
   StandaloneRunWatch standalone_;
   StandaloneRunWatch::OnFinished recordStandalone_;  // a stand-alone run's line, on this port
   const std::string hostName_;
@@ -251,14 +291,17 @@ class Controller {
   std::unique_ptr<PortChannel> port_;
   ReplyEnd replyEnd_;
   bool forceSilenceFraming_ = false;
+  bool lenient_ = false;
   std::unique_ptr<ReceiveThread> receiveThread_;
   bool portOpen_ = false;
   bool portLost_ = false;
   bool idleTicking_ = false;  // the tick timer is on outside a run, for the lost port or a
                               // stand-alone run
+  bool portLostInRun_ = false;  // the port went away during the run in progress
   bool saveFailureShown_ = false;
   OpenFailure lastOpenFailure_;
   RunOutcome lastOutcome_ = RunOutcome::Succeeded;
+  BoardStateTracker board_;
 
   bool inBurst_ = false;
   std::deque<std::vector<std::uint8_t>> heldBursts_;

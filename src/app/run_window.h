@@ -32,8 +32,12 @@ class RunWindow final : public WindowOps {
   void ShowError(std::string_view message) override { window_.ShowError(message); }
   void SetSelectorsEnabled(bool enabled) override { window_.SetSelectorsEnabled(enabled); }
   bool Confirm(std::string_view question) override { return window_.Confirm(question); }
+  bool OfferToGoOn(std::string_view message, std::string_view goOn) override {
+    return window_.OfferToGoOn(message, goOn);
+  }
   void ShowVerdict(Verdict verdict) override { window_.ShowVerdict(verdict); }
   void CallOperator() override { window_.CallOperator(); }
+  void ShowState(const StateShown& shown) override { window_.ShowState(shown); }
 
  private:
   WindowOps& window_;

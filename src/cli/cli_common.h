@@ -26,6 +26,12 @@ inline constexpr const char* kStrictHelp =
     "Refuse a file with a wrong or missing record checksum, without data records, or without "
     "its end-of-file record";
 
+// --lenient, for the commands that run a HEX file (program, store, verify).
+inline constexpr const char* kLenientHelp =
+    "Run a suspect file all the same (no data records, no end-of-file record, wrong record "
+    "checksums, damaged records, records outside the type's memory); the record says it was "
+    "forced";
+
 struct CommonOptions {
   std::string settingsPath;  // --settings; empty: kv218tool.INI beside the executable
   bool quiet = false;        // -q: no log lines, no progress bar; errors still shown

@@ -19,6 +19,7 @@ void AddStoreCommand(CLI::App& app, const CommonOptions& common, int& exitCode) 
   command->add_option("FILE", args->file, "The Intel HEX file (*.hex, *.a43)")->required();
   AddSessionOptions(*command, args->session);
   command->add_flag("--strict", args->session.strict, kStrictHelp);
+  command->add_flag("--lenient", args->session.lenient, kLenientHelp);
   AddRecordOption(*command, args->session);
   command->callback([args, &common, &exitCode] {
     exitCode =

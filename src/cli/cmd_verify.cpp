@@ -25,6 +25,7 @@ void AddVerifyCommand(CLI::App& app, const CommonOptions& common, int& exitCode)
                     "Check the image stored in the programmer's own flash instead of a target");
   AddSessionOptions(*command, args->session);
   command->add_flag("--strict", args->session.strict, kStrictHelp);
+  command->add_flag("--lenient", args->session.lenient, kLenientHelp);
   AddRecordOption(*command, args->session);
   command->callback([args, &common, &exitCode] {
     if (!args->flash) {

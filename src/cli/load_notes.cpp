@@ -12,4 +12,8 @@ void PrintLoadNotes(std::ostream& err, const std::string& file, TargetType targe
   }
 }
 
+std::string SuspectFileRefusalText(const std::string& file) {
+  return "kv218: " + file + ": refused as suspect; --lenient runs it all the same\n";
+}
+
 }  // namespace kv218::cli

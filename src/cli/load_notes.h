@@ -16,4 +16,8 @@ namespace kv218::cli {
 void PrintLoadNotes(std::ostream& err, const std::string& file, TargetType targetType,
                     const LoadResult& result);
 
+// What program, store and verify say on standard error when they refused a suspect file (the
+// reasons are in the log's warning line): the way to run it all the same.
+std::string SuspectFileRefusalText(const std::string& file);
+
 }  // namespace kv218::cli

@@ -118,6 +118,7 @@ void Crew::Run(PortJob& job) {
   controller.ReadSettingsFile();
   if (options_.silenceFraming) controller.ForceSilenceFraming();
   controller.SetLoadOptions({.strict = options_.strict});
+  controller.SetLenient(options_.lenient);
   controller.SetImageSource(&images_);
   // Every port's run gets its own line in the record, as a single port's does.
   if (!options_.record.empty()) controller.SetRecordFile(options_.record);
@@ -125,6 +126,10 @@ void Crew::Run(PortJob& job) {
     output_.WriteError(job.row, "kv218: run not recorded: " + error);
   });
   controller.SetLoadFindingReporter({});
+  controller.SetPortOpenFailureReporter({});  // told below, on the port's row
+  controller.SetNextStepReporter([this, &job](const std::string& text) {
+    output_.WriteError(job.row, "kv218: next step: " + text);
+  });
   controller.SetIncompleteStoreReporter(
       [this, &job] { output_.WriteError(job.row, kIncompleteStoreText); });
   controller.SetPortEventReporter(

@@ -40,6 +40,7 @@ std::string_view ResultText(const PortRun& run) {
   if (run.outcome == RunOutcome::NoFile || run.outcome == RunOutcome::LoadFailed) {
     return "file not loaded";
   }
+  if (run.outcome == RunOutcome::Refused) return "file refused";
   // Otherwise the words the run record uses.
   return ResultName(run.outcome);
 }

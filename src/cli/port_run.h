@@ -23,7 +23,8 @@ struct PortRun {
 
 // The exit status a single-port command gives for this run.
 int ExitCodeOf(const PortRun& run);
-// "succeeded", "failed", "time-out", "interrupted", "port not opened", "file not loaded".
+// "succeeded", "failed", "time-out", "interrupted", "port not opened", "file not loaded",
+// "file refused".
 std::string_view ResultText(const PortRun& run);
 
 // The more serious of two exit statuses: 130 interrupted, then 4 port not opened, 2 usage or

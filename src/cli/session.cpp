@@ -97,7 +97,9 @@ int ExitCodeFor(RunOutcome outcome) {
     case RunOutcome::Succeeded:
       return kExitOk;
     case RunOutcome::NoFile:
+    case RunOutcome::NoType:
     case RunOutcome::LoadFailed:
+    case RunOutcome::Refused:
       return kExitUsage;
     case RunOutcome::TimedOut:
       return kExitTimeout;
@@ -167,6 +169,10 @@ int Session::OpenSession() {
   // The load's findings are printed after the run (PrintLoadNotes), not among its lines.
   controller_->SetLoadFindingReporter({});
   controller_->SetIncompleteStoreReporter([] { std::cerr << kIncompleteStoreText << '\n'; });
+  // A port that does not open is told below, with the exit status.
+  controller_->SetPortOpenFailureReporter({});
+  controller_->SetNextStepReporter(
+      [](const std::string& text) { std::cerr << "kv218: next step: " << text << '\n'; });
   controller_->SetPortEventReporter([](Controller::PortEvent event, const std::string& port) {
     std::cerr << (event == Controller::PortEvent::Lost ? PortLostText(port) : PortBackText(port))
               << '\n';
@@ -246,16 +252,19 @@ int RunSequenceCommand(const CommonOptions& common, const SessionOptions& option
   // As if the file had been chosen with the load button: the run reads it afresh itself.
   session.controller().SetHexFile(file);
   session.controller().SetLoadOptions({.strict = options.strict});
+  session.controller().SetLenient(options.lenient);
   run.outcome = (session.controller().*operation)();
   run.duration = std::chrono::steady_clock::now() - began;
   const LoadResult loaded = session.controller().LastLoad();
   const TargetType type = session.window().SelectedType();
   // A file that could not be loaded ends the run before a frame went out.
-  if (run.outcome == RunOutcome::LoadFailed || run.outcome == RunOutcome::NoFile)
+  if (run.outcome == RunOutcome::LoadFailed || run.outcome == RunOutcome::NoFile ||
+      run.outcome == RunOutcome::Refused)
     session.KeepSettingsFile();
   session.Close();
   PrintLoadNotes(std::cerr, file, type, loaded);
   if (run.outcome == RunOutcome::Interrupted) std::cerr << "kv218: interrupted\n";
+  if (run.outcome == RunOutcome::Refused) std::cerr << SuspectFileRefusalText(file);
   if (run.outcome == RunOutcome::TimedOut) {
     std::cerr << "kv218: no response from the programmer\n";
   }

@@ -38,6 +38,7 @@ struct SessionOptions {
   int tickMs = 1000;                // --tick-ms: the tick timer's period (for tests)
   bool silenceFraming = false;      // --silence-framing
   bool strict = false;              // --strict (program and store)
+  bool lenient = false;             // --lenient: a suspect file is run all the same
   std::string record;               // --record; empty: RECORD/FILE from the settings file
 };
 

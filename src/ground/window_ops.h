@@ -19,6 +19,23 @@ enum class Verdict {
   Failed,     // the run's closing line in red, and the gauge in red
 };
 
+// What the window shows over a large area, in a colour of its own, so that an operator two
+// metres away sees whether the next board may go in (app/board_state.h decides it).
+enum class BoardState {
+  NotReady,  // no file, no open port or no type: the reason says which
+  Ready,     // a file loaded, the port open, a type chosen: PC -> Target may start
+  Running,   // a run is in progress
+  Pass,      // the last run succeeded; shown until the next load, run, port or type change
+  Fail,      // the last run failed or timed out; shown as long as a pass would be
+};
+
+struct StateShown {
+  BoardState state = BoardState::NotReady;
+  std::string_view reason;  // NotReady only: a short constant phrase ("no file loaded")
+  int passed = 0;           // boards programmed this session, and boards that failed
+  int failed = 0;
+};
+
 class WindowOps {
  public:
   virtual ~WindowOps() = default;
@@ -50,12 +67,20 @@ class WindowOps {
   virtual void SetSelectorsEnabled(bool /*enabled*/) {}
   // Asks the operator a yes-or-no question; true for yes.
   virtual bool Confirm(std::string_view /*question*/) { return true; }
+  // Tells the operator that a run will not go on, and why (message), offering goOn (for
+  // example "Program anyway") beside a Cancel that is the default; true only when goOn was
+  // chosen. Nothing to ask on a console: false.
+  virtual bool OfferToGoOn(std::string_view /*message*/, std::string_view /*goOn*/) {
+    return false;
+  }
   // Shows how the run went: Succeeded and Failed mark the line AppendLog added last (the run's
   // closing line) in green or red, Failed also the gauge; None takes the gauge's colour back.
   virtual void ShowVerdict(Verdict /*verdict*/) {}
   // Draws the operator's attention to the window when it is not in front (its task-bar entry
   // flashes).
   virtual void CallOperator() {}
+  // Shows the board state; called whenever it may have changed.
+  virtual void ShowState(const StateShown& /*shown*/) {}
 };
 
 // The gauge as it is shown: values below 0 show 0, above 100 show 100.

@@ -39,8 +39,13 @@ struct RecordCounts {
   std::int64_t ignoredFirst = 0;
   std::int64_t ignoredLast = 0;
   unsigned ignoredFitTypes = 0;
-  // Lines with bytes before their ':' (a blank, a NUL, a stray character): a record that was
-  // damaged, not a comment, and not loaded. How many, and the first one's line number (from 1).
+  // Records whose checksum byte is missing or does not match (the load takes them all the
+  // same unless strict), and the line of the first one.
+  std::size_t badChecksums = 0;
+  std::size_t firstBadChecksumLine = 0;
+  // Damaged records: lines that hold a ':' after other bytes (blanks, NULs, a stray
+  // character), which a reading that looks for ':' at the start of a line passes over; and
+  // the line of the first one. Both 0 until the reader tells them apart from comments.
   std::size_t damagedRecords = 0;
   std::size_t firstDamagedLine = 0;
   // Other lines that are no record and not blank (comments), skipped as always.

@@ -308,6 +308,11 @@ Win32Port::Wait Win32Port::Complete(HANDLE port, BOOL started, OVERLAPPED& overl
     error = ERROR_SUCCESS;
     const HANDLE events[2] = {overlapped.hEvent, stop_};
     if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) {
+      // A new event mask ends a pending WaitCommEvent at once. Wine cannot cancel the wait on
+      // a real UART (its event thread polls the driver's counters and never sees the cancel),
+      // so without this the wait for its end below never returned and a port change or close
+      // hung the window.
+      SetCommMask(port, 0);
       CancelIoEx(port, &overlapped);
       GetOverlappedResult(port, &overlapped, &transferred, TRUE);
       return Wait::Stopped;

@@ -71,6 +71,19 @@ JsonLine& JsonLine::ObjectOrNull(std::string_view key, const std::optional<JsonL
   return *this;
 }
 
+JsonLine& JsonLine::TextListOrNull(std::string_view key,
+                                   const std::optional<std::vector<std::string>>& values) {
+  if (!values) return Null(key);
+  Key(key);
+  text_.push_back('[');
+  for (std::size_t i = 0; i < values->size(); ++i) {
+    if (i > 0) text_.push_back(',');
+    AppendJsonString(text_, (*values)[i]);
+  }
+  text_.push_back(']');
+  return *this;
+}
+
 JsonLine& JsonLine::Null(std::string_view key) {
   Key(key);
   text_.append("null");

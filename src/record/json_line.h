@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kv218 {
 
@@ -23,6 +24,9 @@ class JsonLine {
   JsonLine& TextOrNull(std::string_view key, const std::optional<std::string>& value);
   JsonLine& Integer(std::string_view key, std::int64_t value);
   JsonLine& IntegerOrNull(std::string_view key, const std::optional<std::int64_t>& value);
+  // An array of strings, or null when there is none.
+  JsonLine& TextListOrNull(std::string_view key,
+                           const std::optional<std::vector<std::string>>& values);
   // A nested object, or null when there is none.
   JsonLine& ObjectOrNull(std::string_view key, const std::optional<JsonLine>& value);
   // A duration as a number of seconds with three decimals, whatever the locale.

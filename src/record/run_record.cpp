@@ -111,6 +111,7 @@ std::string RecordLine(const RunRecord& r) {
         .ObjectOrNull("first_difference", DifferenceObject(r.firstDifference));
   }
   line.Text("host", r.host).Text("version", r.version);
+  if (r.kind != RunRecord::Kind::Standalone) line.TextListOrNull("forced", r.forced);
   return line.Finish();
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "image/read_back_difference.h"
 
@@ -50,6 +51,10 @@ struct RunRecord {
 
   std::string host;
   std::string version;
+
+  // Program, store and verify: a file the run found suspect and ran all the same (the
+  // operator's "Program anyway", the command line's --lenient), with the reasons.
+  std::optional<std::vector<std::string>> forced;
 };
 
 // The record as one JSON object on one line, line feed included.

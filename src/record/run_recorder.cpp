@@ -19,7 +19,9 @@ std::string_view ResultName(RunOutcome outcome) {
     case RunOutcome::Failed:
     case RunOutcome::NoFile:
     case RunOutcome::NoPort:
+    case RunOutcome::NoType:
     case RunOutcome::LoadFailed:
+    case RunOutcome::Refused:
     case RunOutcome::Busy:
       break;
   }
@@ -56,6 +58,10 @@ void RunRecorder::ImageLoaded(std::string_view checksum) {
 
 void RunRecorder::LoadFailed(std::string_view message) {
   if (inRun_ && !notice_) notice_ = std::string(message);
+}
+
+void RunRecorder::Forced(std::vector<std::string> reasons) {
+  if (inRun_) record_.forced = std::move(reasons);
 }
 
 void RunRecorder::StepStarted(std::string_view line) {

@@ -48,6 +48,9 @@ class RunRecorder final : public RunEvents {
   void RunStopped(std::string_view line) override;
   void RunEnded(bool succeeded) override;
 
+  // The run goes on with a file it found suspect, for these reasons (its "forced" field).
+  void Forced(std::vector<std::string> reasons);
+
   // The run ended with outcome; the record of it (host and version left to the caller).
   RunRecord End(RunOutcome outcome, const Station& station, WallTime now, SteadyTime steadyNow);
 

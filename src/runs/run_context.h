@@ -31,7 +31,7 @@ struct RunControl {
 // Everything a sequence drives. The sleeper is the blocking pause after BeginRun; tests
 // replace it with a virtual one. images, when set, gives the run's reload of its file
 // instead of the file itself. loaded, when set, is told of the run's reload once it has
-// shown its lines.
+// shown its lines, before the first frame; false refuses the run (nothing is sent).
 struct RunContext {
   Station& station;
   WindowOps& window;
@@ -40,7 +40,7 @@ struct RunContext {
   RunControl& control;
   std::function<void(std::chrono::milliseconds)> sleep;
   ImageSource* images = nullptr;
-  std::function<void(const LoadResult&)> loaded = {};
+  std::function<bool(const LoadResult&)> loaded = {};
   // Asked by a read before its closing line whether what it read is kept (written where it
   // goes); false fails the read. Unset: kept.
   std::function<bool()> keep = {};

@@ -39,7 +39,11 @@ std::optional<RunOutcome> OpenRun(RunContext& run, std::int32_t biasForType1) {
     window.SetButtonsEnabled(true);
     return RunOutcome::LoadFailed;
   }
-  if (run.loaded) run.loaded(loaded);
+  if (run.loaded && !run.loaded(loaded)) {
+    // A suspect file the operator did not force: the programmer never hears of the run.
+    window.SetButtonsEnabled(true);
+    return RunOutcome::Refused;
+  }
   if (run.control.closeRequested) {
     // Closing while the file was read: nothing was sent yet, but the programmer is told the
     // run is over all the same.

@@ -1,9 +1,11 @@
 #include "settings/settings.h"
 
 #include <cctype>
+#include <vector>
 
 #include "ground/platform.h"
 #include "ground/shown_text.h"
+#include "ground/target_type.h"
 #include "settings/ini_file.h"
 
 namespace kv218 {
@@ -31,7 +33,14 @@ Settings ReadSettings(const std::string& path) {
   settings.PortStop = file.ReadInteger(kPortSection, "STOP", defaults.PortStop);
   settings.PortParity = file.ReadString(kPortSection, "PARITY", defaults.PortParity);
   settings.Com = file.ReadInteger(kIndexSection, "COM", defaults.Com);
-  settings.Type = file.ReadInteger(kIndexSection, "TYPE", defaults.Type);
+  // A TYPE that names no type selects none: the operator chooses, rather than a guess
+  // programming boards of one type with another's frames. Only a missing one means the first.
+  if (file.ReadString(kIndexSection, "TYPE", "").empty()) {
+    settings.Type = defaults.Type;
+  } else {
+    settings.Type = file.ReadInteger(kIndexSection, "TYPE", kNoTypeChosen);
+    if (!IsTargetTypeItem(settings.Type)) settings.Type = kNoTypeChosen;
+  }
   settings.SilenceFraming = SameLetters(file.ReadString(kPortSection, "FRAMING", ""), "SILENCE");
   settings.RecordFile = file.ReadString(kRecordSection, "FILE", defaults.RecordFile);
   settings.NotRead = file.Refusal();
@@ -41,15 +50,19 @@ Settings ReadSettings(const std::string& path) {
 std::optional<std::string> WriteSettings(const std::string& path, const Settings& settings,
                                          FileReplacer* replacer) {
   IniFile file(path, replacer);
-  // One save for the seven keys: a settings file rewritten, synced and renamed once per key
-  // would cost seven syncs and leave six files between that are no save at all.
-  const IniFile::KeyValue keys[] = {{kPortSection, "PORT", settings.PortPath},
-                                    {kPortSection, "BAUD", std::to_string(settings.PortBaud)},
-                                    {kPortSection, "DATA", std::to_string(settings.PortData)},
-                                    {kPortSection, "STOP", std::to_string(settings.PortStop)},
-                                    {kPortSection, "PARITY", settings.PortParity},
-                                    {kIndexSection, "COM", std::to_string(settings.Com)},
-                                    {kIndexSection, "TYPE", std::to_string(settings.Type)}};
+  // One save for the keys: a settings file rewritten, synced and renamed once per key would
+  // cost a sync each and leave files between that are no save at all. A selector with nothing
+  // selected leaves its key as it was: "none" is never stored.
+  std::vector<IniFile::KeyValue> keys = {
+      {kPortSection, "PORT", settings.PortPath},
+      {kPortSection, "BAUD", std::to_string(settings.PortBaud)},
+      {kPortSection, "DATA", std::to_string(settings.PortData)},
+      {kPortSection, "STOP", std::to_string(settings.PortStop)},
+      {kPortSection, "PARITY", settings.PortParity}};
+  if (settings.Com >= 0) keys.push_back({kIndexSection, "COM", std::to_string(settings.Com)});
+  if (IsTargetTypeItem(settings.Type)) {
+    keys.push_back({kIndexSection, "TYPE", std::to_string(settings.Type)});
+  }
   if (file.WriteKeys(keys)) return std::nullopt;
   const std::string& reason = file.LastError();
   return "Unable to write to " + ShownText(path) + (reason.empty() ? "" : ": " + reason);

@@ -16,6 +16,8 @@ inline constexpr std::string_view kPortSection = "COM PORT SETTING";
 inline constexpr std::string_view kIndexSection = "INDEX";
 inline constexpr std::string_view kRecordSection = "RECORD";
 
+inline constexpr std::int32_t kNoTypeChosen = -1;
+
 struct Settings {
   std::string PortPath = "\\\\.\\COM1";  // PORT
   std::int32_t PortBaud = 115200;        // BAUD
@@ -23,7 +25,8 @@ struct Settings {
   std::int32_t PortStop = 1;             // STOP
   std::string PortParity = "E";          // PARITY
   std::int32_t Com = 0;                  // INDEX/COM: the port selector's item index
-  std::int32_t Type = 0;                 // INDEX/TYPE: the target selector's item index
+  std::int32_t Type = 0;                 // INDEX/TYPE: the target selector's item index, or
+                                         // kNoTypeChosen for a TYPE that names no type
   // FRAMING=SILENCE: every burst ends at the 50 ms gap, also a reply whose length is known.
   // Read only; whoever wants it writes it into the file.
   bool SilenceFraming = false;
@@ -38,9 +41,10 @@ struct Settings {
 // A missing or unreadable file, or a missing or unusable value, gives the default.
 Settings ReadSettings(const std::string& path);
 
-// Writes the seven keys in order and saves the file once; the file and its sections are
-// created when missing and other keys are left alone. When the file cannot be written,
-// returns "Unable to write to <path>: <reason>" and none of the keys is written; a file
+// Writes the seven keys in order and saves the file once (COM below 0 and a TYPE that is no
+// type are left as the file has them); the file and its sections are created when missing and
+// other keys are left alone. When the file cannot be written, returns "Unable to write to
+// <path>: <reason>" and none of the keys is written; a file
 // its user may not write is left as it is, a symbolic link is written through. Saves go through
 // replacer (the platform's file operations when none is given).
 std::optional<std::string> WriteSettings(const std::string& path, const Settings& settings,

@@ -56,11 +56,22 @@ class RecordingWindow : public WindowOps {
     answers.pop_front();
     return answer;
   }
+  bool OfferToGoOn(std::string_view message, std::string_view goOn) override {
+    offers.push_back({std::string(message), std::string(goOn)});
+    if (goOnAnswers.empty()) return false;
+    const bool answer = goOnAnswers.front();
+    goOnAnswers.pop_front();
+    return answer;
+  }
   void ShowVerdict(Verdict shown) override {
     verdict = shown;
     if (shown != Verdict::None) verdictLine = stepLine;
   }
   void CallOperator() override { ++operatorCalls; }
+  void ShowState(const StateShown& shown) override {
+    state = shown;
+    reason = std::string(shown.reason);
+  }
 
   std::vector<std::string> log;
   // Told of each line as it is logged (a test acting at a given line).
@@ -76,9 +87,16 @@ class RecordingWindow : public WindowOps {
   bool selectorsEnabled = true;
   std::vector<std::string> questions;  // asked through Confirm, in order
   std::deque<bool> answers;            // Confirm's next answers; yes when none is left
+  struct Offer {
+    std::string message, goOn;
+  };
+  std::vector<Offer> offers;     // made through OfferToGoOn, in order
+  std::deque<bool> goOnAnswers;  // OfferToGoOn's next answers; Cancel when none is left
   Verdict verdict = Verdict::None;
   std::size_t verdictLine = SIZE_MAX;  // the line the last verdict marked
   int operatorCalls = 0;
+  StateShown state;  // the last state shown (its reason copied into reason)
+  std::string reason;
 };
 
 }  // namespace kv218

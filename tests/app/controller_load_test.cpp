@@ -127,6 +127,108 @@ INSTANTIATE_TEST_SUITE_P(
                      "0x10013; they fit TK Series)"}}),
     [](const ::testing::TestParamInfo<SuspectLoad>& p) { return std::string(p.param.name); });
 
+// A run refuses a file its reload found suspect before its first frame, unless the operator
+// forces it; comment lines alone make no file suspect.
+struct SuspectRun {
+  const char* name;
+  int type;
+  std::string content;
+  const char* reasons;  // empty: a sound file, which runs without a question
+};
+
+// The type-1/2 image with one data byte changed and its record checksum left as it was.
+std::string OneByteChanged() {
+  std::string text = testing::Type16Hex(false);
+  const std::size_t data = text.find(":10") + 9;  // the first data record's first byte
+  text[data] = text[data] == '0' ? '1' : '0';
+  return text;
+}
+
+// The type-1/2 image without its last line, the end-of-file record.
+std::string CutShort() {
+  std::string text = testing::Type16Hex(false);
+  text.resize(text.rfind(":00000001FF"));
+  return text;
+}
+
+class SuspectRunTest : public ControllerTest, public ::testing::WithParamInterface<SuspectRun> {};
+
+TEST_P(SuspectRunTest, IsRefusedWithNothingSentUnlessForced) {
+  const SuspectRun& c = GetParam();
+  controller.Open();
+  const std::string file = dir.Write("suspect.hex", c.content);
+  window.targetType = c.type;
+  controller.SetHexFile(file);
+  using Operation = RunOutcome (Controller::*)();
+  for (const Operation run : {&Controller::ProgramTarget, &Controller::StoreInProgrammer,
+                              &Controller::VerifyTarget, &Controller::VerifyProgrammer}) {
+    received.clear();
+    window.log.clear();
+    window.offers.clear();
+    const RunOutcome outcome = (controller.*run)();
+    if (std::string(c.reasons).empty()) {
+      EXPECT_TRUE(window.offers.empty());
+      EXPECT_NE(outcome, RunOutcome::Refused);
+      EXPECT_FALSE(received.empty());
+      continue;
+    }
+    EXPECT_EQ(outcome, RunOutcome::Refused);
+    EXPECT_TRUE(received.empty()) << "frames went out";
+    ASSERT_EQ(window.offers.size(), 1u);
+    EXPECT_THAT(window.offers[0].message, ::testing::HasSubstr(c.reasons));
+    EXPECT_THAT(window.log.back(),
+                ::testing::EndsWith(": " + file + " is suspect (" + c.reasons + ")"));
+    EXPECT_THAT(window.log.back(), StartsWith("<<WARNING>> Not "));
+    EXPECT_TRUE(window.buttonsEnabled);
+    EXPECT_FALSE(controller.Running());
+  }
+  if (std::string(c.reasons).empty()) return;
+  EXPECT_EQ(window.offers[0].goOn, "Verify anyway");
+
+  // "Program anyway": the same file goes out, and the log says it was forced.
+  received.clear();
+  window.goOnAnswers = {true};
+  EXPECT_NE(controller.ProgramTarget(), RunOutcome::Refused);
+  EXPECT_EQ(window.offers.back().goOn, "Program anyway");
+  EXPECT_THAT(window.log, ::testing::Contains(::testing::StartsWith(
+                              "<<WARNING>> Programmed anyway: " + file + " is suspect (")));
+  EXPECT_FALSE(received.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SuspectRunTest,
+    ::testing::Values(
+        SuspectRun{"Sound", 2, testing::Type16Hex(false), ""},
+        SuspectRun{"CommentLines", 2,
+                   "; built by the line's script\n\n" + testing::Type16Hex(false), ""},
+        SuspectRun{"Empty", 0, "", "no data records; no end-of-file record"},
+        SuspectRun{"Text", 0, "README\nThis folder holds the firmware.\n",
+                   "no data records; no end-of-file record"},
+        SuspectRun{"Binary", 1,
+                   std::string("\x7F"
+                               "ELF\x02\x01\x01\0\0\0\x10:\xFF\r\n\xFE",
+                               18),
+                   "no data records; no end-of-file record"},
+        SuspectRun{"WrongChecksum", 2, OneByteChanged(),
+                   "1 record with a wrong checksum (in line 2)"},
+        SuspectRun{"NoEndOfFile", 1, CutShort(), "no end-of-file record"},
+        SuspectRun{"AnotherType", 2, OneType0Record(),
+                   "2 records outside the memory of Cradle Set ignored (0x10000 - 0x10013; they "
+                   "fit TK Series)"}),
+    [](const ::testing::TestParamInfo<SuspectRun>& p) { return std::string(p.param.name); });
+
+// The command line's --lenient: no question, and the run goes on as forced.
+TEST_F(ControllerTest, LenientRunsASuspectFileWithoutAsking) {
+  controller.Open();
+  controller.SetLenient(true);
+  window.targetType = 2;
+  controller.SetHexFile(dir.Write("cut.hex", CutShort()));
+  EXPECT_EQ(controller.ProgramTarget(), RunOutcome::Succeeded);
+  EXPECT_TRUE(window.offers.empty());
+  EXPECT_THAT(window.log,
+              ::testing::Contains(::testing::StartsWith("<<WARNING>> Programmed anyway: ")));
+}
+
 TEST_F(ControllerTest, ChangingTheTypeClearsTheChecksumPanel) {
   controller.Open();
   LoadThroughButton(0, dir.Write("tk.hex", testing::Type0Hex(64, 0x400)));

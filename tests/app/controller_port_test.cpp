@@ -10,12 +10,14 @@
 
 #include "app/controller.h"
 #include "controller_test.h"
+#include "port/system_port.h"
 #include "test_hex.h"
 
 namespace kv218 {
 namespace {
 
 using sim::Command;
+using ::testing::StartsWith;
 
 // With a file but no open port a run is refused at once, saying so, instead of timing out
 // after six seconds and blaming the target.
@@ -33,8 +35,11 @@ TEST_F(ControllerTest, APortThatDoesNotOpenShowsNAAndRunsAreRefusedAtOnce) {
     EXPECT_EQ((controller.*run)(), RunOutcome::NoPort);
     EXPECT_EQ(std::vector<std::string>(window.log.begin() + static_cast<std::ptrdiff_t>(lines),
                                        window.log.end()),
-              (std::vector<std::string>{"", "<<WARNING>> Port \\\\.\\COM1 is not open"}));
+              (std::vector<std::string>{
+                  "", "<<WARNING>> Port " + SystemDevicePath("\\\\.\\COM1") + " is not open"}));
   }
+  // The open's failure was named in the log when it happened.
+  EXPECT_THAT(window.log[0], StartsWith("<<WARNING>> Cannot open port \\\\.\\COM1"));
   EXPECT_EQ(loop.TicksDelivered(), 0);
   EXPECT_FALSE(loop.TickTimerOn());
   EXPECT_TRUE(window.buttonsEnabled);

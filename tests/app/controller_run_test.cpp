@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/controller.h"
@@ -174,13 +176,15 @@ TEST_F(ControllerTest, ClosingDuringARunAsksFirst) {
             std::vector<std::string>(2, "A run is in progress. Stop it and close?"));
 }
 
-// How a run ended is shown on its closing line; a failure calls the operator.
+// How a run ended is shown on its closing line; a failure calls the operator, and a line of
+// its own says what to do next.
 struct VerdictCase {
   const char* name;
   std::vector<std::string> faults;
   RunOutcome outcome;
   Verdict verdict;
   const char* closingLine;  // the start of the line the verdict marks; null: none
+  const char* nextStep;     // the line after it; null: none
 };
 
 class VerdictTest : public ::testing::Test,
@@ -206,7 +210,11 @@ TEST_P(VerdictTest, TheClosingLineShowsHowTheRunWent) {
   if (c.closingLine == nullptr) return;
   ASSERT_LT(window.verdictLine, window.log.size());
   EXPECT_THAT(window.log[window.verdictLine], StartsWith(c.closingLine));
-  EXPECT_EQ(window.verdictLine, window.log.size() - 1);
+  const std::size_t after = c.nextStep == nullptr ? 0 : 1;
+  EXPECT_EQ(window.verdictLine, window.log.size() - 1 - after);
+  if (c.nextStep != nullptr) {
+    EXPECT_EQ(window.log.back(), c.nextStep);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, VerdictTest,
@@ -214,22 +222,31 @@ INSTANTIATE_TEST_SUITE_P(Runs, VerdictTest,
                                                        {},
                                                        RunOutcome::Succeeded,
                                                        Verdict::Succeeded,
-                                                       "PROGRAMMING SUCCEEDED. ("},
+                                                       "PROGRAMMING SUCCEEDED. (",
+                                                       nullptr},
                                            VerdictCase{"WrongIdentity",
                                                        {"bad-identity"},
                                                        RunOutcome::Failed,
                                                        Verdict::Failed,
-                                                       "PROGRAMMING FAILED. ("},
+                                                       "PROGRAMMING FAILED. (",
+                                                       "<<NEXT STEP>> no board or a wrong one in "
+                                                       "the socket: re-seat it"},
                                            VerdictCase{"ReadBackDiffers",
                                                        {"corrupt-readback"},
                                                        RunOutcome::Failed,
                                                        Verdict::Failed,
-                                                       "PROGRAMMING FAILED. ("},
+                                                       "PROGRAMMING FAILED. (",
+                                                       "<<NEXT STEP>> re-seat the board and "
+                                                       "program it again; if it fails twice, set "
+                                                       "it aside"},
                                            VerdictCase{"TimedOut",
                                                        {"silent-at=E"},
                                                        RunOutcome::TimedOut,
                                                        Verdict::Failed,
-                                                       "PROGRAMMING FAILED. ("}),
+                                                       "PROGRAMMING FAILED. (",
+                                                       "<<NEXT STEP>> no byte from the "
+                                                       "programmer: check the programmer's power "
+                                                       "and cable, then try again"}),
                          [](const ::testing::TestParamInfo<VerdictCase>& p) {
                            return std::string(p.param.name);
                          });
@@ -264,6 +281,125 @@ TEST_F(ControllerTest, AStoreInterruptedAfterItsEraseSaysTheImageIsIncomplete) {
                                  window.log.end(), note) != window.log.end();
     EXPECT_EQ(noted, at != Command::ReadEraseCounter) << static_cast<int>(at);
   }
+}
+
+// The board state the window shows over a large area follows the operator's steps: NOT READY
+// with its reason until a file, a port and a type are there; RUNNING; PASS or FAIL until the
+// next load, run, port change or type change; the boards counted.
+TEST_F(ControllerTest, TheBoardStateFollowsTheOperatorsSteps) {
+  const auto state = [this] { return std::pair(window.state.state, window.reason); };
+  using State = std::pair<BoardState, std::string>;
+  const State ready{BoardState::Ready, ""};
+  openFails = true;
+  controller.Open();
+  EXPECT_EQ(state(), State(BoardState::NotReady, "no file loaded"));
+  const std::string file = dir.Write("tk.hex", testing::Type0Hex(64, 0x400));
+  LoadThroughButton(0, file);
+  EXPECT_EQ(state(), State(BoardState::NotReady, "port not open"));
+  openFails = false;
+  controller.SelectPort(0);
+  EXPECT_EQ(state(), ready);
+  window.targetType = -1;
+  controller.TypeChanged();
+  EXPECT_EQ(state(), State(BoardState::NotReady, "no target type"));
+  window.targetType = 0;
+  controller.TypeChanged();
+  EXPECT_EQ(state(), ready);
+
+  std::vector<BoardState> duringRun;
+  onFrame = [&](const sim::Frame& frame) {
+    if (frame.command == Command::ReadDeviceId) duringRun.push_back(window.state.state);
+  };
+  // Each step that makes a verdict stale takes it back; the count stays.
+  const std::function<void()> staleMakers[] = {
+      [&] { LoadThroughButton(0, file); },
+      [&] { controller.TypeChanged(); },
+      [&] { controller.SelectPort(0); },
+  };
+  for (const auto& makeStale : staleMakers) {
+    EXPECT_EQ(controller.ProgramTarget(), RunOutcome::Succeeded);
+    EXPECT_EQ(state(), State(BoardState::Pass, ""));
+    makeStale();
+    EXPECT_EQ(state(), ready);
+  }
+  EXPECT_EQ(duringRun, std::vector<BoardState>(3, BoardState::Running));
+  EXPECT_EQ(window.state.passed, 3);
+  EXPECT_EQ(window.state.failed, 0);
+  // A store is no board: its pass shows, but is not counted.
+  EXPECT_EQ(controller.StoreInProgrammer(), RunOutcome::Succeeded);
+  EXPECT_EQ(state(), State(BoardState::Pass, ""));
+  EXPECT_EQ(window.state.passed, 3);
+}
+
+TEST(BoardStateTest, AFailureOrATimeOutShowsFailUntilTheNextLoad) {
+  for (const char* fault : {"bad-identity", "corrupt-readback", "silent-at=E"}) {
+    SCOPED_TRACE(fault);
+    testing::ControllerFixture bench({fault});
+    bench.controller.Open();
+    const std::string file = bench.dir.Write("tk.hex", testing::Type0Hex(64, 0x400));
+    bench.LoadThroughButton(0, file);
+    EXPECT_NE(bench.controller.ProgramTarget(), RunOutcome::Succeeded);
+    EXPECT_EQ(bench.window.state.state, BoardState::Fail);
+    EXPECT_EQ((std::pair(bench.window.state.passed, bench.window.state.failed)), std::pair(0, 1));
+    bench.LoadThroughButton(0, file);
+    EXPECT_EQ(bench.window.state.state, BoardState::Ready);
+  }
+}
+
+TEST_F(ControllerTest, AnInterruptedRunLeavesNoVerdictShown) {
+  controller.Open();
+  LoadThroughButton(0, dir.Write("tk.hex", testing::Type0Hex(64, 0x400)));
+  onFrame = [&](const sim::Frame& frame) {
+    if (frame.command == Command::BulkErase) controller.RequestClose();
+  };
+  EXPECT_EQ(controller.ProgramTarget(), RunOutcome::Interrupted);
+  EXPECT_EQ(window.state.state, BoardState::Ready);
+  EXPECT_EQ((std::pair(window.state.passed, window.state.failed)), std::pair(0, 0));
+}
+
+// A type that is no item (a TYPE that named none, or nothing picked) refuses the run at once:
+// nothing sent, no time-out that blames the board.
+TEST_F(ControllerTest, ARunWithoutATypeIsRefusedAtOnce) {
+  controller.Open();
+  LoadThroughButton(0, dir.Write("tk.hex", testing::Type0Hex(64, 0x400)));
+  for (const int type : {-1, 4}) {
+    window.targetType = type;
+    for (auto run :
+         {&Controller::ProgramTarget, &Controller::StoreInProgrammer, &Controller::VerifyTarget}) {
+      const std::size_t lines = window.log.size();
+      EXPECT_EQ((controller.*run)(), RunOutcome::NoType);
+      EXPECT_EQ(std::vector<std::string>(window.log.begin() + static_cast<std::ptrdiff_t>(lines),
+                                         window.log.end()),
+                (std::vector<std::string>{"", "Select the target type"}));
+    }
+    EXPECT_FALSE(controller.StartKey());
+  }
+  EXPECT_TRUE(received.empty());
+  EXPECT_EQ(loop.TicksDelivered(), 0);
+  EXPECT_TRUE(window.buttonsEnabled);
+  EXPECT_TRUE(window.selectorsEnabled);
+  EXPECT_EQ(window.state.state, BoardState::NotReady);
+  EXPECT_EQ(window.reason, "no target type");
+}
+
+// The start key programs a board only when the window is ready (a verdict shown counts as
+// ready), and does nothing at all otherwise, during a run included.
+TEST_F(ControllerTest, TheStartKeyProgramsOnlyWhenReady) {
+  controller.Open();
+  EXPECT_FALSE(controller.StartKey());  // no file
+  EXPECT_TRUE(window.log.empty());
+  LoadThroughButton(0, dir.Write("tk.hex", testing::Type0Hex(64, 0x400)));
+  int keysDuringRun = 0;
+  onFrame = [&](const sim::Frame& frame) {
+    if (frame.command == Command::BulkErase) keysDuringRun += controller.StartKey() ? 1 : 0;
+  };
+  for (int board = 1; board <= 2; ++board) {
+    EXPECT_TRUE(controller.StartKey());
+    EXPECT_EQ(controller.LastOutcome(), RunOutcome::Succeeded);
+  }
+  EXPECT_EQ(keysDuringRun, 0);
+  EXPECT_EQ(Count(Command::BulkErase), 2u);
+  EXPECT_EQ(window.state.passed, 2);
 }
 
 }  // namespace

@@ -70,5 +70,14 @@ TEST_F(ControllerTest, AFailedSaveKeepsTheWindowOpenOnceThenLetsItClose) {
   EXPECT_FALSE(other.PortOpen());
 }
 
+TEST_F(ControllerTest, NoTypeIsNeverSaved) {
+  std::ofstream(PathFromUtf8(settingsPath)) << "[INDEX]\r\nCOM=3\r\nTYPE=Eco\r\n";
+  controller.Open();
+  EXPECT_EQ(controller.settings().Type, -1);
+  window.targetType = -1;
+  EXPECT_TRUE(controller.Close(-1));
+  EXPECT_THAT(ReadSettingsText(), ::testing::HasSubstr("COM=3\r\nTYPE=Eco\r\n"));
+}
+
 }  // namespace
 }  // namespace kv218

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -114,12 +115,21 @@ TEST_F(LostPortTest, ARunWhileThePortIsAwayIsRefusedAndTheSearchGoesOn) {
 
 // A port that goes in the middle of a run: panel 1 and a line naming the port say so before
 // the time-out's lines, and the run ends as a silent programmer's does.
-TEST_F(LostPortTest, APortLostDuringARunIsNamedBeforeTheTimeOut) {
+// The run ends at once, not after the programmer's silence, and says what to do next.
+TEST_F(LostPortTest, APortLostDuringARunIsNamedAndEndsTheRunAtOnce) {
   controller.Open();
   LoadFile();
   // Pulled while the run waits for its first reply (the adapter answers nothing); the receive
   // thread's word of it is awaited there, before the run's wait looks at its ticks again.
-  loop.PostAfter(std::chrono::milliseconds(1500), [this] { PullAndAwaitTheLoss(); });
+  // The ticks stand still while the receive thread's word is awaited, so that the run has
+  // counted one silent tick when it hears of the loss.
+  std::int64_t ticksAtLoss = 0;
+  loop.PostAfter(std::chrono::milliseconds(1500), [this, &ticksAtLoss] {
+    loop.SetTickTimer(false);
+    PullAndAwaitTheLoss();
+    loop.SetTickTimer(true);
+    ticksAtLoss = loop.TicksDelivered();
+  });
   const std::size_t lines = window.log.size();
   EXPECT_EQ(controller.ProgramTarget(), RunOutcome::TimedOut);
   EXPECT_EQ(window.panels[1], "N/A");
@@ -131,6 +141,8 @@ TEST_F(LostPortTest, APortLostDuringARunIsNamedBeforeTheTimeOut) {
   ASSERT_NE(timeOut, run.end());
   EXPECT_LT(lost, timeOut);
   EXPECT_EQ(window.verdict, Verdict::Failed);
+  EXPECT_LE(loop.TicksDelivered() - ticksAtLoss, 1);  // not the five more of a time-out
+  EXPECT_EQ(window.log.back(), "<<NEXT STEP>> the port was lost: check the cable");
 }
 
 // Choosing another port, or closing the window, ends the search for the lost one.
@@ -152,6 +164,20 @@ TEST_F(LostPortTest, APortChangeOrACloseEndsTheSearch) {
     controller.Close(0);
     adapter.PlugIn();
   }
+}
+
+// The port going away makes the window NOT READY; its return makes it READY again.
+TEST_F(LostPortTest, ALostPortMakesTheWindowNotReadyUntilItIsBack) {
+  controller.Open();
+  LoadFile();
+  EXPECT_EQ(window.state.state, BoardState::Ready);
+  PullAndAwaitTheLoss();
+  EXPECT_EQ(window.state.state, BoardState::NotReady);
+  EXPECT_EQ(window.reason, "port not open");
+  adapter.PlugIn();
+  loop.WaitForMessages();
+  ASSERT_TRUE(controller.PortOpen());
+  EXPECT_EQ(window.state.state, BoardState::Ready);
 }
 
 }  // namespace

@@ -482,15 +482,27 @@ std::string CutShort(int type, std::size_t lines) {
   return text;
 }
 
-// A file cut short programs as it always has, but the command line says so; --strict
-// refuses it before a frame goes out.
-TEST(Kv218, AFileCutShortIsNamedAndStrictRefusesIt) {
+// A file cut short is refused before a frame goes out, saying why; --lenient programs it
+// as it always was programmed, with the note; --strict refuses it at the load.
+TEST(Kv218, AFileCutShortIsRefusedUnlessLenient) {
   TempFolder dir;
   const std::string file = dir.Write("cut.hex", CutShort(3, 20));
   const auto args = Kv218(dir, {"program", "--simulate", "--sim-baud", "max", "--type", "3", file});
-  const Finished run = testing::Run(args);
+  const Finished refused = testing::Run(args);
+  EXPECT_EQ(refused.exitCode, 2) << refused.err;
+  EXPECT_EQ(refused.err, "kv218: " + file + ": no end-of-file record\nkv218: " + file +
+                             ": refused as suspect; --lenient runs it all the same\n");
+  EXPECT_EQ(LogLines(refused.out).back(),
+            "<<WARNING>> Not programmed: " + file + " is suspect (no end-of-file record)");
+  EXPECT_THAT(refused.out, Not(HasSubstr("1. ")));  // no step began
+
+  std::vector<std::string> lenientArgs = args;
+  lenientArgs.push_back("--lenient");
+  const Finished run = testing::Run(lenientArgs);
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.err, "kv218: " + file + ": no end-of-file record\n");
+  EXPECT_THAT(run.out, HasSubstr("<<WARNING>> Programmed anyway: " + file +
+                                 " is suspect (no end-of-file record)\n"));
 
   std::vector<std::string> strictArgs = args;
   strictArgs.push_back("--strict");

@@ -376,6 +376,8 @@ TEST_P(RecordCountTest, TellsWhatTheFileHeldAndLoadsAsBefore) {
   EXPECT_EQ(result.counts.dataRecords, c.counts.dataRecords);
   EXPECT_EQ(result.counts.endRecord, c.counts.endRecord);
   EXPECT_EQ(result.counts.ignoredRecords, c.counts.ignoredRecords);
+  EXPECT_EQ(result.counts.badChecksums, c.counts.badChecksums);
+  EXPECT_EQ(result.counts.firstBadChecksumLine, c.counts.firstBadChecksumLine);
   if (c.counts.ignoredRecords == 0) return;
   EXPECT_EQ(result.counts.ignoredFirst, c.counts.ignoredFirst);
   EXPECT_EQ(result.counts.ignoredLast, c.counts.ignoredLast);
@@ -394,6 +396,17 @@ INSTANTIATE_TEST_SUITE_P(
                   2,
                   {DataLine(0, {1, 2}), DataLine(2, {3, 4})},
                   {.endRecord = false, .dataRecords = 2, .ignoredRecords = 0}},
+        // Checksums that do not match, or are missing, are counted (the end record's too);
+        // lines without ':' are no records at all.
+        CountCase{
+            "WrongChecksums",
+            2,
+            {"; comment", DataLine(0, {1, 2}), ":02000200ABCD00", ":02000400ABCD", ":00000001FE"},
+            {.endRecord = true,
+             .dataRecords = 3,
+             .ignoredRecords = 0,
+             .badChecksums = 3,
+             .firstBadChecksumLine = 3}},
         // Type 0: another segment, and a configuration register beyond the twelve; no type
         // has room for either.
         CountCase{

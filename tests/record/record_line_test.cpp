@@ -143,6 +143,20 @@ TEST_F(ZoneTest, AHostRunIsOneLineOfJsonWithEveryField) {
   EXPECT_EQ(j["host"], "line-7");
   EXPECT_EQ(j["version"], "1.85.11");
   EXPECT_FALSE(j.contains("device_ready"));  // stand-alone fields only on stand-alone lines
+  EXPECT_TRUE(j["forced"].is_null());
+}
+
+// A suspect file run all the same names its reasons, escaped as every string is.
+TEST(RecordLine, AForcedRunListsItsReasons) {
+  RunRecord r = FailedStore();
+  r.forced = std::vector<std::string>{"no data records", "2 records with a \"wrong\" checksum"};
+  const std::string line = RecordLine(r);
+  EXPECT_TRUE(
+      line.ends_with(",\"forced\":[\"no data records\",\"2 records with a "
+                     "\\\"wrong\\\" checksum\"]}\n"))
+      << line;
+  EXPECT_EQ(json::parse(line)["forced"],
+            json::array({"no data records", "2 records with a \"wrong\" checksum"}));
 }
 
 // The fields in the order readers of the file have always found them; first_difference, new,
@@ -161,7 +175,7 @@ TEST(RecordLine, KeepsItsFieldsInOrder) {
       (std::vector<std::string>{"start", "end", "duration_s", "operation", "port", "hex_file",
                                 "hex_sha256", "target_type", "image_checksum", "config_checksum",
                                 "device_identity", "erase_counter", "result", "failed_step",
-                                "failed_line", "first_difference", "host", "version"}));
+                                "failed_line", "first_difference", "host", "version", "forced"}));
   EXPECT_EQ(keys(RecordLine(standalone)),
             (std::vector<std::string>{"start", "end", "duration_s", "operation", "port", "result",
                                       "device_ready", "code_programmed", "code_verified",

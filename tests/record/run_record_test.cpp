@@ -324,6 +324,26 @@ TEST(RecordedRun, AReadNamesNoFile) {
   EXPECT_EQ(lines[0]["result"], "succeeded");
 }
 
+// A suspect file refused sends nothing and leaves no line; forced ("Program anyway"), its line
+// says so with the reasons, and a sound file's line has no such field.
+TEST(RecordedRun, AForcedRunNamesItsReasonsAndARefusedOneLeavesNoLine) {
+  testing::ControllerFixture fixture;
+  fixture.OpenRecording();
+  const std::string empty = fixture.dir.Write("empty.hex", "");
+  EXPECT_EQ(fixture.Press(&Controller::ProgramTarget, 0, empty), RunOutcome::Refused);
+  EXPECT_FALSE(std::filesystem::exists(PathFromUtf8(fixture.recordPath)));
+
+  fixture.window.goOnAnswers = {true};
+  EXPECT_EQ(fixture.Press(&Controller::StoreInProgrammer, 0, empty), RunOutcome::Succeeded);
+  EXPECT_EQ(fixture.Press(&Controller::ProgramTarget, 0,
+                          fixture.dir.Write("tk.hex", testing::Type0Hex(64, 0x1000))),
+            RunOutcome::Succeeded);
+  const auto lines = Lines(fixture);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0]["forced"], json::array({"no data records", "no end-of-file record"}));
+  EXPECT_TRUE(lines[1]["forced"].is_null());
+}
+
 TEST(RecordedRun, ShowsTheSameLogAsARunNotRecorded) {
   std::vector<std::string> logs[2];
   const testing::TempFolder images;
@@ -347,14 +367,15 @@ TEST(RecordedRun, AFileThatCannotBeWrittenIsReportedAndTheResultStands) {
   fixture.controller.SetRecordFile(unwritable);
   const std::string file = fixture.dir.Write("tk.hex", testing::Type0Hex(64, 0x1000));
   EXPECT_EQ(fixture.Press(Button(RecordedOperation::Program), 0, file), RunOutcome::Failed);
-  ASSERT_GE(fixture.window.log.size(), 2u);
+  ASSERT_GE(fixture.window.log.size(), 3u);
   // In the log, just before the run's closing line (the record is written before the verdict
-  // is shown); no message box stops the line.
-  EXPECT_THAT(fixture.window.log.back(), StartsWith("PROGRAMMING FAILED. ("));
+  // is shown), which what to do next follows; no message box stops the line.
+  EXPECT_THAT(fixture.window.log.end()[-2], StartsWith("PROGRAMMING FAILED. ("));
+  EXPECT_THAT(fixture.window.log.back(), StartsWith("<<NEXT STEP>> "));
   // The reason is the system's own text ("No such file or directory", "Path not found.").
   const std::string warning = "<<WARNING>> Run not recorded: cannot open " + unwritable + ": ";
-  EXPECT_THAT(fixture.window.log.end()[-2], StartsWith(warning));
-  EXPECT_GT(fixture.window.log.end()[-2].size(), warning.size());
+  EXPECT_THAT(fixture.window.log.end()[-3], StartsWith(warning));
+  EXPECT_GT(fixture.window.log.end()[-3].size(), warning.size());
   EXPECT_TRUE(fixture.window.errors.empty());
   EXPECT_TRUE(fixture.window.buttonsEnabled);
 }

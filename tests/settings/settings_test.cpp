@@ -65,15 +65,41 @@ TEST_F(SettingsTest, RoundTripKeepsForeignKeysAndComments) {
   EXPECT_EQ(s.PortPath, "/dev/ttyS0");
   s.PortPath = "\\\\.\\COM5";
   s.Com = 4;
-  s.Type = -1;
+  s.Type = 2;
   ASSERT_FALSE(WriteSettings(path, s));
   EXPECT_EQ(TempFolder::Read(path),
             "; site settings\r\n[COM PORT SETTING]\r\nPORT=\\\\.\\COM5\r\nTRACE=1\r\n"
-            "BAUD=115200\r\nDATA=8\r\nSTOP=1\r\nPARITY=E\r\n\r\n[INDEX]\r\nCOM=4\r\nTYPE=-1\r\n");
+            "BAUD=115200\r\nDATA=8\r\nSTOP=1\r\nPARITY=E\r\n\r\n[INDEX]\r\nCOM=4\r\nTYPE=2\r\n");
   const Settings again = ReadSettings(path);
   EXPECT_EQ(again.PortPath, "\\\\.\\COM5");
   EXPECT_EQ(again.Com, 4);
-  EXPECT_EQ(again.Type, -1);
+  EXPECT_EQ(again.Type, 2);
+}
+
+// A TYPE that names no type selects none (the operator chooses); only a missing one is the
+// first type. "None" is never written: the key stays as the file has it.
+TEST_F(SettingsTest, ATypeThatNamesNoTypeSelectsNoneAndIsNeverWritten) {
+  const struct {
+    const char* index;  // the [INDEX] section read
+    int type;
+    const char* written;  // the [INDEX] section written back (COM left as it was)
+  } cases[] = {
+      {"COM=1\r\n", 0, "COM=1\r\nTYPE=0\r\n"}, {"TYPE=3\r\n", 3, "TYPE=3\r\n"},
+      {"TYPE=0x2\r\n", 2, "TYPE=2\r\n"},       {"TYPE=-1\r\n", -1, "TYPE=-1\r\n"},
+      {"TYPE=4\r\n", -1, "TYPE=4\r\n"},        {"TYPE=Eco\r\n", -1, "TYPE=Eco\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.index);
+    const std::string path = folder.Write("kv218tool.INI", std::string("[INDEX]\r\n") + c.index);
+    Settings read = ReadSettings(path);
+    EXPECT_EQ(read.Type, c.type);
+    read.Com = -1;  // nothing selected in the port selector either
+    ASSERT_FALSE(WriteSettings(path, read));
+    const std::string written = TempFolder::Read(path);
+    const std::size_t index = written.find("[INDEX]");
+    EXPECT_EQ(written.substr(index, written.find('[', index + 1) - index),
+              std::string("[INDEX]\r\n") + c.written);
+  }
 }
 
 TEST_F(SettingsTest, FramingSilenceIsReadAndKeptAsWritten) {

@@ -6,6 +6,8 @@
 
 #include <array>
 
+#include "app/port_choices.h"
+
 namespace kv218::layout {
 
 struct Box {
@@ -31,6 +33,9 @@ inline constexpr Box kComboBox2{128, 52, 65, 21};
 inline constexpr Box kComboBox1{104, 76, 89, 21};
 inline constexpr Box kMemo1{8, 104, 377, 193};
 inline constexpr Box kImage1{107, 54, 33, 25};
+// The board state's band, in the gap between "Load File" and "PC -> Target" above the
+// selectors: READY, RUNNING, PASS, FAIL or NOT READY with a line of detail.
+inline constexpr Box kStateBand{101, 8, 96, 41};
 
 // StatusBar1: five panels of these widths, the last reaching the right edge; panel 2 hosts
 // the gauge.
@@ -43,6 +48,6 @@ constexpr Box GaugeBox(Box panelInside) {
 }
 
 // The port selector's first items, "COM1".."COM20"; the serial devices found follow them.
-inline constexpr int kComItems = 20;
+inline constexpr int kComItems = kComPortItems;
 
 }  // namespace kv218::layout

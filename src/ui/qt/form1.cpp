@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -11,9 +12,12 @@
 #include <QMimeData>
 #include <QPixmap>
 #include <QSaveFile>
+#include <QShortcut>
 #include <QUrl>
 
+#include "app/port_choices.h"
 #include "ui/common/form_layout.h"
+#include "ui/common/state_look.h"
 #include "ui/qt/application.h"
 #include "ui/qt/fonts.h"
 #include "ui/qt/pictures.h"
@@ -99,7 +103,6 @@ void TForm1::BuildControls() {
   for (int port = 1; port <= layout::kComItems; ++port) {
     ComboBox2->addItem(QString("COM%1").arg(port));
   }
-  ListSerialDeviceItems();
   ComboBox2->SetItemIndex(0);
   Place(ComboBox2, layout::kComboBox2);
 
@@ -112,6 +115,10 @@ void TForm1::BuildControls() {
   Memo1 = new LogPane(this);
   Memo1->setObjectName("Memo1");
   Place(Memo1, layout::kMemo1);
+
+  StateBand1 = new StateBand(this);
+  StateBand1->setObjectName("StateBand1");
+  Place(StateBand1, layout::kStateBand);
 
   StatusBar1 = new StatusBar(this);
   StatusBar1->setObjectName("StatusBar1");
@@ -149,28 +156,69 @@ void TForm1::BuildControls() {
   connect(ComboBox1, &SelectorBox::Changed, this, &TForm1::ComboBox1Change);
   // A device unplugged since the list was last made is not offered.
   connect(ComboBox2, &SelectorBox::PopupAboutToShow, this, &TForm1::ListSerialDeviceItems);
+
+  // The start keys act wherever the focus is in the window; a foot pedal sends one of them.
+  for (const QKeySequence& key :
+       {QKeySequence(Qt::Key_F5), QKeySequence(Qt::KeypadModifier | Qt::Key_Enter)}) {
+    auto* shortcut = new QShortcut(key, this);
+    shortcut->setContext(Qt::WindowShortcut);
+    shortcut->setAutoRepeat(false);
+    connect(shortcut, &QShortcut::activated, this, &TForm1::StartKeyPressed);
+  }
 }
 
 void TForm1::ListSerialDeviceItems() {
+  if (!controller_) return;
+  const std::vector<PortChoice> choices =
+      PortChoicesAfterComItems(listSerialDevices_(), controller_->PortPath());
   std::vector<SelectorBox::Item> items;
-  for (const SerialDeviceInfo& device : listSerialDevices_()) {
-    const QString path = QFile::decodeName(QByteArray::fromStdString(device.path));
-    QString tip =
-        QString::fromLocal8Bit(device.stableName.empty() ? device.path : device.stableName);
-    const std::string description = DescribeSerialDevice(device);
-    if (!description.empty()) tip += "\n" + QString::fromLocal8Bit(description);
-    items.push_back({path, path, tip});
+  for (const PortChoice& choice : choices) {
+    const QString path = QFile::decodeName(QByteArray::fromStdString(choice.path));
+    items.push_back({path, path, QString::fromLocal8Bit(choice.details)});
   }
   ComboBox2->ReplaceItemsFrom(layout::kComItems, items);
+  ComboBox2->SetItemIndex(PortItemIndex(choices, controller_->PortPath()));
+}
+
+void TForm1::FollowPortInUse() {
+  const std::string& path = controller_->PortPath();
+  int shown = ComItemOf(path);
+  if (shown < 0) {
+    shown = ComboBox2->findData(QFile::decodeName(QByteArray::fromStdString(path)));
+    if (shown < layout::kComItems) shown = -1;
+  }
+  if (shown < 0) {
+    ListSerialDeviceItems();
+  } else if (shown != ComboBox2->ItemIndex()) {
+    ComboBox2->SetItemIndex(shown);
+  }
+}
+
+void TForm1::ShowState(const StateShown& shown) {
+  StateBand1->Show(shown);
+  const look::Rgb ground = look::LogGroundOf(shown.state);
+  QPalette palette = Memo1->palette();
+  palette.setColor(QPalette::Base, QColor(ground.red, ground.green, ground.blue));
+  Memo1->setPalette(palette);
+  CGauge1->ShowLook(shown.state == BoardState::Pass   ? Gauge::Look::Passed
+                    : shown.state == BoardState::Fail ? Gauge::Look::Failed
+                                                      : Gauge::Look::Neutral);
+  if (controller_) FollowPortInUse();
+}
+
+void TForm1::StartKeyPressed() {
+  RunButton([this] { controller_->StartKey(); });
 }
 
 void TForm1::FormCreate() {
   move(layout::kFormLeft, layout::kFormTop);
   StatusBar1->setFont(StatusBarFont());
   controller_->Open();
-  // Selected without running ComboBox2Change; an index outside the items selects nothing.
-  ComboBox2->SetItemIndex(controller_->settings().Com);
+  // Selected without running the change handlers: the port selector shows the port opened,
+  // the type selector the stored type (nothing for a TYPE that names none).
+  ListSerialDeviceItems();
   ComboBox1->SetItemIndex(controller_->settings().Type);
+  controller_->RefreshState();
 }
 
 void TForm1::StatusBar1DrawPanel(int panel, const QRect& rect) {
@@ -183,6 +231,7 @@ void TForm1::StatusBar1DrawPanel(int panel, const QRect& rect) {
 template <typename Handler>
 void TForm1::RunButton(Handler handler) {
   handler();
+  DismissStopQuestion();
   if (closePending_) {
     closePending_ = false;
     close();
@@ -232,7 +281,7 @@ void TForm1::Memo1SaveLog() {
 }
 
 void TForm1::ComboBox2Change(int itemIndex) {
-  // A serial device's item opens its path; the COM items and typed text go by the item index.
+  // A serial device's item opens its path; the COM items go by the item index.
   const QVariant device = itemIndex >= 0 ? ComboBox2->itemData(itemIndex) : QVariant();
   if (device.isValid()) {
     controller_->OpenPort(QFile::encodeName(device.toString()).toStdString());
@@ -247,7 +296,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   if (controller_->Running()) {
     // Asked once; on yes the run's wait returns at its next message, and the button's
     // handler then closes again.
-    if (!closePending_ && controller_->ConfirmClose()) closePending_ = true;
+    if (!closePending_ && !stopQuestion_) AskToStopRun();
     event->ignore();
     return;
   }
@@ -256,6 +305,48 @@ void TForm1::closeEvent(QCloseEvent* event) {
     return;
   }
   event->accept();
+}
+
+void TForm1::AskToStopRun() {
+  // Not QMessageBox::question: its modal loop would run inside the run's wait, which could
+  // not see its reply until the box was answered while the ticks went on counting.
+  auto* box =
+      new QMessageBox(QMessageBox::Question, kApplicationTitle, Controller::kStopRunQuestion,
+                      QMessageBox::Yes | QMessageBox::No, this);
+  box->setDefaultButton(QMessageBox::No);
+  box->setWindowModality(Qt::WindowModal);
+  connect(box, &QMessageBox::finished, this, [this, box](int answer) {
+    box->deleteLater();
+    if (answer == QMessageBox::Yes && controller_->Running()) {
+      controller_->RequestClose();
+      closePending_ = true;
+    }
+  });
+  stopQuestion_ = box;
+  box->open();
+}
+
+void TForm1::DismissStopQuestion() {
+  if (!stopQuestion_) return;
+  QMessageBox* box = stopQuestion_;
+  stopQuestion_ = nullptr;
+  box->disconnect(this);
+  box->done(QMessageBox::No);
+  box->deleteLater();
+}
+
+void TForm1::EndSession() {
+  if (controller_->Running()) {
+    DismissStopQuestion();
+    // Whatever else is open (the suspect file's offer, the save dialog) is cancelled.
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      dialog->reject();
+    }
+    controller_->RequestClose();
+    closePending_ = true;  // the run unwinds, then its button's handler closes the window
+    return;
+  }
+  close();
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {

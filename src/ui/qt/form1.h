@@ -2,6 +2,8 @@
 // Form1, the one window: its controls at their design places, and its event handlers, which
 // hand over to the controller.
 
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRect>
 #include <QString>
@@ -20,6 +22,7 @@
 #include "ui/qt/qt_message_loop.h"
 #include "ui/qt/qt_window_ops.h"
 #include "ui/qt/selector_box.h"
+#include "ui/qt/state_band.h"
 #include "ui/qt/status_bar.h"
 
 class QLabel;
@@ -52,6 +55,9 @@ class TForm1 : public QWidget {
   // Releases a receive thread blocked in a hand-over; called once the window has closed.
   void Shutdown();
 
+  // The close question while it is open during a run (null otherwise).
+  QMessageBox* StopQuestion() const { return stopQuestion_; }
+
   // The controls, named as designed. The widgets are children of the form.
   StatusBar* StatusBar1;
   LogPane* Memo1;
@@ -63,6 +69,12 @@ class TForm1 : public QWidget {
   SelectorBox* ComboBox1;
   SelectorBox* ComboBox2;
   QLabel* Image1;
+  // The board state over a large area: the band above the selectors and the log's ground.
+  StateBand* StateBand1;
+
+  // Paints the board state (QtWindowOps::ShowState), and keeps the port selector on the port
+  // the controller has open.
+  void ShowState(const StateShown& shown);
 
  public slots:
   void FormCreate();
@@ -81,6 +93,12 @@ class TForm1 : public QWidget {
   void ComboBox2Change(int itemIndex);
   // The type selector changed: panel 4 shows no checksum of another layout.
   void ComboBox1Change();
+  // The window is told to end (a signal, the session's end): a run in progress stops as the
+  // close question's yes stops it (the programmer told, a store's erase counted), then the
+  // window closes and saves the settings as a close does.
+  void EndSession();
+  // F5 or the keypad's Enter, wherever the focus is: PC -> Target when the window is ready.
+  void StartKeyPressed();
 
  protected:
   // FormClose: a close asked for during a run asks the operator first, then lets the run
@@ -93,11 +111,20 @@ class TForm1 : public QWidget {
 
  private:
   void BuildControls();
-  // The port selector's items after "COM20": the serial devices present now.
+  // The port selector's items after "COM20": the serial devices present now and the port in
+  // use; the port in use selected.
   void ListSerialDeviceItems();
+  // Selects the item of the port in use, listing the items afresh when none shows it.
+  void FollowPortInUse();
   // Runs a button's handler; a close asked for while it ran is carried out afterwards.
   template <typename Handler>
   void RunButton(Handler handler);
+  // The close question during a run, window-modal and not waited for: the run's waits go on
+  // handling its bursts and ticks while it is open, so the programmer hears the same frames
+  // and the time-out counts only its silence. Yes asks the run to end; No does nothing.
+  void AskToStopRun();
+  // The run ended before the question was answered: it goes, and nothing else happens.
+  void DismissStopQuestion();
 
   QtWindowOps ops_;
   QtMessageLoop loop_;
@@ -105,6 +132,7 @@ class TForm1 : public QWidget {
   std::function<std::vector<SerialDeviceInfo>()> listSerialDevices_;
   LogFileChooser chooseLogFile_;
   bool closePending_ = false;
+  QPointer<QMessageBox> stopQuestion_;
 };
 
 }  // namespace kv218

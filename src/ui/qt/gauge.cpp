@@ -19,14 +19,22 @@ void Gauge::SetProgress(int percent) {
   update();
 }
 
-void Gauge::ShowFailure(bool failed) {
-  if (failed == failed_) return;
-  failed_ = failed;
+void Gauge::ShowLook(Look look) {
+  if (look == look_) return;
+  look_ = look;
   update();
 }
 
 QColor Gauge::BarColour() const {
-  return failed_ ? QColor(0xFF, 0x00, 0x00) : QColor(0x00, 0x00, 0xFF);
+  switch (look_) {
+    case Look::Passed:
+      return {0x00, 0xA0, 0x00};
+    case Look::Failed:
+      return {0xFF, 0x00, 0x00};
+    case Look::Neutral:
+      break;
+  }
+  return {0x00, 0x00, 0xFF};
 }
 
 QString Gauge::Text() const { return QString::number(progress_) + '%'; }

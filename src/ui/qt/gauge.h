@@ -1,6 +1,6 @@
 #pragma once
 // CGauge1: a horizontal percentage gauge, blue on white, the percentage centred on the bar;
-// red after a failed run.
+// green while a pass is shown, red while a failure is.
 
 #include <QWidget>
 
@@ -15,8 +15,8 @@ class Gauge : public QWidget {
   void SetProgress(int percent);
   int Progress() const { return progress_; }
   QString Text() const;  // "NN%" as drawn
-  // Red while a failure is shown, blue otherwise.
-  void ShowFailure(bool failed);
+  enum class Look { Neutral, Passed, Failed };
+  void ShowLook(Look look);
   QColor BarColour() const;
 
  protected:
@@ -24,7 +24,7 @@ class Gauge : public QWidget {
 
  private:
   int progress_ = 0;
-  bool failed_ = false;
+  Look look_ = Look::Neutral;
 };
 
 }  // namespace kv218

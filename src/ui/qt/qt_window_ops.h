@@ -2,13 +2,13 @@
 // The window operations on Form1's widgets.
 
 #include <QColor>
+#include <QPointer>
+#include <QWidget>
 #include <functional>
 #include <optional>
 #include <string>
 
 #include "ground/window_ops.h"
-
-class QWidget;
 
 namespace kv218 {
 
@@ -37,11 +37,14 @@ class QtWindowOps : public WindowOps {
   void ShowError(std::string_view message) override;
   void SetSelectorsEnabled(bool enabled) override;
   bool Confirm(std::string_view question) override;
+  bool OfferToGoOn(std::string_view message, std::string_view goOn) override;
   void ShowVerdict(Verdict verdict) override;
   void CallOperator() override;
+  void ShowState(const StateShown& shown) override;
 
  private:
   TForm1& form_;
+  QPointer<QWidget> focusBeforeRun_;  // the focus a run's disabled controls took, given back
   HexFileChooser chooser_;
 };
 

@@ -1,9 +1,8 @@
 #pragma once
-// A drop-down list with an edit field (ComboBox1, ComboBox2). Its item index is that of the
-// item last picked from the list; once the operator edits the text it is -1, because the text
-// itself picks nothing. Changed reports both kinds of change, also the pick of the item that is
-// already selected; selecting in code reports nothing. Enter in the edit field picks nothing
-// either, also when the typed text equals an item's.
+// A drop-down list (ComboBox1, ComboBox2) that cannot be typed into: its item index is that of
+// the item last picked from the list or selected in code. Changed reports each pick, also the
+// pick of the item that is already selected; selecting in code reports nothing. The box's
+// tooltip is the selected item's whole text, which a narrow box may cut short.
 
 #include <QComboBox>
 #include <QString>
@@ -17,18 +16,17 @@ class SelectorBox : public QComboBox {
  public:
   explicit SelectorBox(QWidget* parent = nullptr);
 
-  int ItemIndex() const { return edited_ ? -1 : currentIndex(); }
+  int ItemIndex() const { return currentIndex(); }
   // Selects the item; an index outside the items leaves no item selected and the text empty.
   void SetItemIndex(int index);
 
   struct Item {
     QString text;
-    QVariant data;  // tells the item apart when the list is replaced
+    QVariant data;  // what the item opens
     QString toolTip;
   };
-  // Replaces the items from index first on, reporting nothing. A selected item among them stays
-  // selected when an item with its data is still there; otherwise no item is selected. Typed
-  // text stays as it is.
+  // Replaces the items from index first on, reporting nothing and selecting nothing; the
+  // caller selects afterwards.
   void ReplaceItemsFrom(int first, const std::vector<Item>& items);
 
   void showPopup() override;
@@ -38,11 +36,8 @@ class SelectorBox : public QComboBox {
   // The list is about to drop down: the moment to bring its items up to date.
   void PopupAboutToShow();
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
-  bool edited_ = false;
+  void ShowWholeText();
 };
 
 }  // namespace kv218

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ground/utf8.h"
+#include "ui/win32/console_end.h"
 #include "ui/win32/wide_text.h"
 
 namespace kv218 {
@@ -55,7 +56,11 @@ int RunForm(FormOptions options, int showCommand, const std::function<void(TForm
   ShowWindow(form.Handle(), showCommand);
   UpdateWindow(form.Handle());
   if (started) started(form);
-  const int code = form.loop().Run();
+  int code = 0;
+  {
+    const ConsoleEnd consoleEnd(form.Handle());
+    code = form.loop().Run();
+  }
   form.Shutdown();
   return code;
 }

@@ -51,17 +51,18 @@ const wchar_t* FirstInstalledFace(std::initializer_list<const wchar_t*> faces) {
   return last;
 }
 
-Font FormFont() {
-  return Face(FirstInstalledFace({L"MS Sans Serif", L"Microsoft Sans Serif", L"Tahoma"}), 11,
-              FW_NORMAL, VARIABLE_PITCH | FF_SWISS);
+Font FormFont(int dpi) {
+  return Face(FirstInstalledFace({L"MS Sans Serif", L"Microsoft Sans Serif", L"Tahoma"}),
+              MulDiv(11, dpi, 96), FW_NORMAL, VARIABLE_PITCH | FF_SWISS);
 }
 
-Font LogFont() {
+Font LogFont(int dpi) {
   // Consolas at 13 pixels is 7 pixels a character; the wider fallbacks get a pixel less, so
   // that a step line with its values still fits the pane's width.
   const wchar_t* face = FirstInstalledFace({L"Consolas", L"Lucida Console", L"DejaVu Sans Mono",
                                             L"Liberation Mono", L"Courier New", L"Courier"});
-  return Face(face, lstrcmpW(face, L"Consolas") == 0 ? 13 : 12, FW_NORMAL, FIXED_PITCH | FF_MODERN);
+  return Face(face, MulDiv(lstrcmpW(face, L"Consolas") == 0 ? 13 : 12, dpi, 96), FW_NORMAL,
+              FIXED_PITCH | FF_MODERN);
 }
 
 Font PictureFont(int pixelHeight) {

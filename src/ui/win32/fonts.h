@@ -30,8 +30,9 @@ bool FaceInstalled(const wchar_t* face);
 // The first installed face of the list, else the last one (GDI maps it to a near face).
 const wchar_t* FirstInstalledFace(std::initializer_list<const wchar_t*> faces);
 
-Font FormFont();
-Font LogFont();
+// The design's sizes are pixels at 96 dots per inch; dpi scales them.
+Font FormFont(int dpi = 96);
+Font LogFont(int dpi = 96);
 Font PictureFont(int pixelHeight);
 
 }  // namespace kv218

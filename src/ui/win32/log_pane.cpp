@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "ground/utf8.h"
+#include "ui/common/log_bound.h"
 #include "ui/win32/wide_text.h"
 
 namespace kv218 {
@@ -39,14 +40,38 @@ LogPane::LogPane(HWND parent, int id, int left, int top, int width, int height)
                             left, top, width, height, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                             GetModuleHandleW(nullptr), nullptr)),
-      font_(LogFont()) {
+      font_(LogFont()),
+      ground_(GetSysColor(COLOR_WINDOW)),
+      groundBrush_(CreateSolidBrush(ground_)),
+      keptLines_(static_cast<std::size_t>(layout::kKeptLogLines)) {
   SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-  // A multi-line edit holds 32 K characters unless told otherwise; the log only grows.
+  // A multi-line edit holds 32 K characters unless told otherwise; the log keeps far more.
   SendMessageW(edit_, EM_SETLIMITTEXT, 0, 0);
   SetWindowSubclass(edit_, &Subclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 
-LogPane::~LogPane() { RemoveWindowSubclass(edit_, &Subclass, kSubclassId); }
+LogPane::~LogPane() {
+  RemoveWindowSubclass(edit_, &Subclass, kSubclassId);
+  if (spill_ != INVALID_HANDLE_VALUE) CloseHandle(spill_);  // deleted on close
+  DeleteObject(groundBrush_);
+}
+
+void LogPane::SetDpi(int dpi, int left, int top, int width, int height) {
+  font_ = LogFont(dpi);
+  SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  SetWindowPos(edit_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(edit_, nullptr, TRUE);
+}
+
+void LogPane::SetGround(COLORREF ground) {
+  if (ground == ground_) return;
+  const HBRUSH brush = CreateSolidBrush(ground);
+  if (brush == nullptr) return;  // keeps the old ground rather than none
+  DeleteObject(groundBrush_);
+  groundBrush_ = brush;
+  ground_ = ground;
+  InvalidateRect(edit_, nullptr, TRUE);
+}
 
 LRESULT CALLBACK LogPane::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT_PTR, DWORD_PTR self) {
@@ -64,7 +89,10 @@ LRESULT CALLBACK LogPane::Subclass(HWND window, UINT message, WPARAM wParam, LPA
   if (message == WM_CONTEXTMENU) {
     // The log's own menu in place of the edit control's (which offers editing a read-only
     // text cannot use). The point is signed: a second monitor may lie left of the first.
-    pane->ShowContextMenu({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+    if (pane->menuOffered_) {
+      pane->ShowContextMenu(
+          {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+    }
     return 0;
   }
   return DefSubclassProc(window, message, wParam, lParam);
@@ -97,7 +125,11 @@ void LogPane::CopyToClipboard() {
   if (start != end) {
     SendMessageW(edit_, WM_COPY, 0, 0);
   } else {
-    SetClipboardText(edit_, Text());  // no break after the last line, as a selection has none
+    // The whole log, those lines no longer shown first; no break after the last line, as a
+    // selection has none.
+    std::string whole = LogFileText();
+    if (whole.ends_with("\r\n")) whole.resize(whole.size() - 2);
+    SetClipboardText(edit_, WideFromUtf8(whole));
   }
 }
 
@@ -105,6 +137,63 @@ void LogPane::InsertAt(LRESULT at, const std::wstring& text) {
   SendMessageW(edit_, EM_SETSEL, static_cast<WPARAM>(at), at);
   SendMessageW(edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
   empty_ = false;
+  for (std::size_t found = text.find(L"\r\n"); found != std::wstring::npos;
+       found = text.find(L"\r\n", found + 2)) {
+    ++breaks_;
+  }
+}
+
+void LogPane::Trim() {
+  const std::size_t shown = breaks_ + 1;
+  if (shown <
+      keptLines_ + static_cast<std::size_t>(layout::LogTrimSlack(static_cast<int>(keptLines_)))) {
+    return;
+  }
+  const std::size_t over = shown - keptLines_;
+  const std::wstring text = Text();
+  std::size_t cut = 0;
+  for (std::size_t line = 0; line < over; ++line) cut = text.find(L"\r\n", cut) + 2;
+  if (spill_ == INVALID_HANDLE_VALUE) {
+    wchar_t folder[MAX_PATH + 1] = {};
+    wchar_t path[MAX_PATH + 1] = {};
+    if (GetTempPathW(MAX_PATH + 1, folder) > 0 && GetTempFileNameW(folder, L"log", 0, path) != 0) {
+      spill_ = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    }
+  }
+  if (spill_ != INVALID_HANDLE_VALUE) {
+    const std::string bytes = Utf8FromWide(std::wstring_view(text).substr(0, cut));
+    DWORD written = 0;
+    SetFilePointer(spill_, 0, nullptr, FILE_END);
+    WriteFile(spill_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  }
+  SendMessageW(edit_, EM_SETSEL, 0, static_cast<LPARAM>(cut));
+  SendMessageW(edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+  breaks_ -= over;
+  // Everything that counts characters or lines moves up with the text.
+  const auto removed = static_cast<LRESULT>(cut);
+  if (stepStart_ >= removed) {
+    stepStart_ -= removed;
+    stepEnd_ -= removed;
+    stepLine_ -= over;
+  } else {
+    stepStart_ = stepEnd_ = -1;
+  }
+  if (asideStart_ >= removed) {
+    asideStart_ -= removed;
+    asideEnd_ -= removed;
+    asideLine_ -= over;
+  } else {
+    asideStart_ = asideEnd_ = -1;
+  }
+  std::erase_if(coloured_, [removed](const ColouredLine& line) { return line.start < removed; });
+  for (ColouredLine& line : coloured_) {
+    line.start -= removed;
+    line.end -= removed;
+    line.line -= over;
+  }
+  lineCount_ -= over;
+  AppendAtEnd(L"");  // the view follows the end again
 }
 
 void LogPane::AppendAtEnd(const std::wstring& text) {
@@ -117,11 +206,21 @@ void LogPane::AppendLog(std::string_view line) {
   AppendAtEnd(empty_ ? EditText(line) : L"\r\n" + EditText(line));
   stepEnd_ = GetWindowTextLengthW(edit_);
   stepLine_ = lineCount_++;
+  Trim();
 }
 
 void LogPane::AppendAside(std::string_view line) {
+  asideStart_ = GetWindowTextLengthW(edit_) + (empty_ ? 0 : 2);
   AppendAtEnd(empty_ ? EditText(line) : L"\r\n" + EditText(line));
-  ++lineCount_;
+  asideEnd_ = GetWindowTextLengthW(edit_);
+  asideLine_ = lineCount_++;
+  Trim();
+}
+
+void LogPane::ColourLastAside(COLORREF colour) {
+  if (asideEnd_ < 0) return;
+  coloured_.push_back({asideStart_, asideEnd_, asideLine_, colour});
+  InvalidateRect(edit_, nullptr, FALSE);
 }
 
 void LogPane::AppendToLastLine(std::string_view text) {
@@ -170,7 +269,7 @@ void LogPane::PaintColouredLines() {
   HDC dc = GetDC(edit_);
   const HGDIOBJ oldFont = SelectObject(dc, font_.get());
   SetBkMode(dc, OPAQUE);
-  SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+  SetBkColor(dc, ground_);
   std::wstring row(512, L'\0');
   for (const ColouredLine& coloured : coloured_) {
     // Lines scrolled out above are passed over; a selected line keeps the selection's look.
@@ -228,6 +327,14 @@ std::vector<std::string> LogPane::Lines() const {
 
 std::string LogPane::LogFileText() const {
   std::string text;
+  if (spill_ != INVALID_HANDLE_VALUE) {
+    const DWORD size = GetFileSize(spill_, nullptr);
+    text.resize(size);
+    DWORD read = 0;
+    SetFilePointer(spill_, 0, nullptr, FILE_BEGIN);
+    if (!ReadFile(spill_, text.data(), size, &read, nullptr)) read = 0;
+    text.resize(read);
+  }
   for (const std::string& line : Lines()) text += line + "\r\n";
   return text;
 }

@@ -2,7 +2,9 @@
 // Memo1: the multi-line, read-only log in a monospaced font. Lines are added at the end and
 // the view follows them; a double click is reported. Its context menu offers "Save Log..."
 // (reported, for the form to handle), "Copy" (the selection, or every line when nothing is
-// selected), and "Verify Target" and "Verify KV-218" (reported).
+// selected), and "Verify Target" and "Verify KV-218" (reported). It shows the last lines
+// only (ui/common/log_bound.h); older ones go to a temporary file, which "Save Log..." and
+// "Copy" put before the lines shown, so the log they give stays whole.
 
 #include <windows.h>
 
@@ -24,6 +26,8 @@ class LogPane {
   LogPane& operator=(const LogPane&) = delete;
 
   HWND Handle() const { return edit_; }
+  // The screen's dots per inch changed (or are first known): the place and the font scaled.
+  void SetDpi(int dpi, int left, int top, int width, int height);
   // A step line: the line AppendToLastLine completes.
   void AppendLog(std::string_view line);
   // A line the programmer volunteered (a status report, a note): added at the end, but never
@@ -35,13 +39,25 @@ class LogPane {
   // Shows the step line (the last line AppendLog added) in colour: a run's verdict. The edit
   // control draws plain text; the coloured lines are painted over it after each WM_PAINT.
   void ColourStepLine(COLORREF colour);
+  // The pane's ground (the board state's tint); the parent's WM_CTLCOLORSTATIC hands out
+  // its brush.
+  void SetGround(COLORREF ground);
+  COLORREF Ground() const { return ground_; }
+  HBRUSH GroundBrush() const { return groundBrush_; }
+  // Shows the line AppendAside added last in colour: a verdict the programmer reported.
+  void ColourLastAside(COLORREF colour);
   // The colour line number line is shown in (the window text colour unless coloured).
   COLORREF LineColour(std::size_t line) const;
-  // The lines as shown, in UTF-8.
+  // The lines shown, in UTF-8.
   std::vector<std::string> Lines() const;
-  // The lines as shown, each ended by CR LF as Windows ends lines in text files, in UTF-8:
-  // what "Save Log..." writes.
+  // Every line logged (those no longer shown first), each ended by CR LF as Windows ends
+  // lines in text files, in UTF-8: what "Save Log..." writes.
   std::string LogFileText() const;
+  // The most lines shown (tests set fewer).
+  void SetKeptLines(std::size_t kept) { keptLines_ = kept; }
+  // While a run goes on there is no context menu: its modal loop would hold the run up
+  // (Ctrl+C still copies the selection).
+  void SetMenuOffered(bool offered) { menuOffered_ = offered; }
   // Copies the selection, or the whole log when nothing is selected, to the clipboard.
   void CopyToClipboard();
   void SetDoubleClickHandler(std::function<void()> onDoubleClick) {
@@ -64,6 +80,8 @@ class LogPane {
   void AppendAtEnd(const std::wstring& text);
   void InsertAt(LRESULT at, const std::wstring& text);
   void PaintColouredLines();
+  // Moves the oldest lines over the bound to the spill file.
+  void Trim();
 
   // A coloured line: its characters [start, end) in the control's text and its line number.
   struct ColouredLine {
@@ -75,12 +93,21 @@ class LogPane {
 
   HWND edit_;
   Font font_;
+  COLORREF ground_;
+  HBRUSH groundBrush_;
   bool empty_ = true;
   LRESULT stepEnd_ = -1;       // where the last step line ends in the control's text; -1: none yet
   LRESULT stepStart_ = -1;     // where it starts
   std::size_t lineCount_ = 0;  // lines added so far
   std::size_t stepLine_ = 0;   // the step line's number
-  std::vector<ColouredLine> coloured_;  // in the order of the text; one per run at most
+  LRESULT asideStart_ = -1;    // where the last aside starts and ends; -1: none yet
+  LRESULT asideEnd_ = -1;
+  std::size_t asideLine_ = 0;           // its line number
+  std::vector<ColouredLine> coloured_;  // a run's closing line, a stand-alone run's verdict
+  std::size_t breaks_ = 0;              // line breaks in the control's text
+  bool menuOffered_ = true;
+  std::size_t keptLines_;
+  HANDLE spill_ = INVALID_HANDLE_VALUE;  // the lines no longer shown, in UTF-8; made at need
   std::function<void()> onDoubleClick_;
   std::function<void()> onSaveLog_;
   std::function<void()> onVerifyTarget_;

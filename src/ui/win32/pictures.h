@@ -16,7 +16,14 @@ class Bitmap {
     if (bitmap_ != nullptr) DeleteObject(bitmap_);
   }
   Bitmap(Bitmap&& other) noexcept : bitmap_(other.bitmap_) { other.bitmap_ = nullptr; }
-  Bitmap& operator=(Bitmap&&) = delete;
+  Bitmap& operator=(Bitmap&& other) noexcept {
+    if (this != &other) {
+      if (bitmap_ != nullptr) DeleteObject(bitmap_);
+      bitmap_ = other.bitmap_;
+      other.bitmap_ = nullptr;
+    }
+    return *this;
+  }
   Bitmap(const Bitmap&) = delete;
   Bitmap& operator=(const Bitmap&) = delete;
   HBITMAP get() const { return bitmap_; }
@@ -29,9 +36,11 @@ enum class Picture { LoadFile, PcToTarget, PcToKv218 };
 
 inline constexpr int kPictureSize = 80;
 
-// The picture on ground (the button face). Greyed, it is the picture of a disabled button.
-Bitmap PaintPicture(Picture picture, COLORREF ground, bool greyed);
-// Image1: the serial plug at (x, y), transparent where the plug is not.
-void PaintSerialPlug(HDC dc, int x, int y);
+// The picture on ground (the button face), size pixels square (80 at 100 %, drawn afresh at
+// every size). Greyed, it is the picture of a disabled button.
+Bitmap PaintPicture(Picture picture, COLORREF ground, bool greyed, int size = kPictureSize);
+// Image1: the serial plug at (x, y), each of its 16 x 16 dots dot pixels square, transparent
+// where the plug is not.
+void PaintSerialPlug(HDC dc, int x, int y, int dot = 1);
 
 }  // namespace kv218

@@ -1,7 +1,7 @@
 #pragma once
-// A drop-down list with an edit field (ComboBox1, ComboBox2). Its item index is that of the
-// item last picked from the list; once the operator edits the text it is -1, because the text
-// itself picks nothing. Selecting in code reports nothing.
+// A drop-down list (ComboBox1, ComboBox2) that cannot be typed into: its item index is that of
+// the item last picked from the list or selected in code. Selecting in code reports nothing.
+// A tooltip shows the selected item's whole text, which a narrow box may cut short.
 
 #include <windows.h>
 
@@ -21,28 +21,35 @@ class SelectorBox {
   // Selects the item; an index outside the items leaves no item selected and the text empty.
   void SetItemIndex(int index);
   // The parent's WM_COMMAND notification for this box; returns the new item index when the
-  // operator changed the selection or the text.
+  // operator picked an item.
   std::optional<int> OnNotify(WORD code);
+  // The selected item's text (empty with none selected), as the tooltip shows it.
+  std::wstring SelectedText() const;
 
   struct Item {
     std::wstring text;
-    std::string data;  // tells the item apart when the list is replaced
+    std::string data;  // what the item opens
   };
-  // Replaces the items from index first on, reporting nothing. A selected item among them stays
-  // selected when an item with its data is still there; otherwise no item is selected. Typed
-  // text stays as it is.
+  // Replaces the items from index first on, reporting nothing and selecting nothing; the caller
+  // selects afterwards.
   void ReplaceItemsFrom(int first, const std::vector<Item>& items);
   // The data of an item ReplaceItemsFrom added; empty for the others and outside the items.
   std::string ItemData(int index) const;
+  // The item ReplaceItemsFrom added with that data; -1 when there is none.
+  int FindData(const std::string& data) const;
+  // The list as wide as its longest entry, and never narrower than the box (again after a
+  // change of font).
+  void FitDroppedWidth();
+  // The screen's dots per inch changed (or are first known): the place and the font scaled.
+  void SetPlaceAndFont(int left, int top, int width, int dropDownHeight, HFONT font);
 
  private:
   int Count() const;
-  std::wstring Text() const;
-  // The dropped list as wide as its longest entry, and never narrower than the box.
-  void FitDroppedWidth();
+  void ShowWholeText();
 
   HWND combo_;
-  bool edited_ = false;
+  HWND tip_;
+  std::wstring tipText_;
   std::vector<std::string> data_;  // per item; empty for items given at creation
 };
 

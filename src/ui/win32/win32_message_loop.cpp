@@ -88,6 +88,7 @@ LRESULT CALLBACK Win32MessageLoop::Procedure(HWND window, UINT message, WPARAM w
 }
 
 void Win32MessageLoop::Dispatch(MSG& message) {
+  if (message.message == WM_KEYDOWN && onKey_ && onKey_(message)) return;
   if (navigation_ != nullptr && IsDialogMessageW(navigation_, &message)) return;
   TranslateMessage(&message);
   DispatchMessageW(&message);

@@ -31,6 +31,9 @@ class Win32MessageLoop : public MessageLoop {
 
   // The top-level window whose controls Tab and the arrow keys move between.
   void SetNavigationWindow(HWND window) { navigation_ = window; }
+  // Sees every key pressed before any control does (also in a run's waits); a key it
+  // returns true for goes no further.
+  void SetKeyHandler(std::function<bool(const MSG&)> onKey) { onKey_ = std::move(onKey); }
   // Handles messages until WM_QUIT (also one met by a nested pump); returns its exit code.
   int Run();
   bool QuitSeen() const { return quitSeen_; }
@@ -52,6 +55,7 @@ class Win32MessageLoop : public MessageLoop {
   HWND window_ = nullptr;
   const DWORD windowThread_;
   HWND navigation_ = nullptr;
+  std::function<bool(const MSG&)> onKey_;
   std::function<void()> onTick_;
   bool timerOn_ = false;
   bool quitSeen_ = false;

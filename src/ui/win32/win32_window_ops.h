@@ -39,12 +39,18 @@ class Win32WindowOps : public WindowOps {
   void ShowError(std::string_view message) override;
   void SetSelectorsEnabled(bool enabled) override;
   bool Confirm(std::string_view question) override;
+  bool OfferToGoOn(std::string_view message, std::string_view goOn) override;
   void ShowVerdict(Verdict verdict) override;
   void CallOperator() override;
+  void ShowState(const StateShown& shown) override;
 
  private:
+  void KeepFocus();
+  void GiveFocusBack();
+
   TForm1& form_;
   HexFileChooser chooser_;
+  HWND focusBeforeRun_ = nullptr;  // the focus a run's disabled controls took, given back
 };
 
 // The file-open dialog with the filter "Hex files|*.hex;*.a43"; the path in UTF-8.

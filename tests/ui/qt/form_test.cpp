@@ -37,12 +37,15 @@ TEST_F(FormHandlersTest, CreationReadsTheSettingsAndOpensTheStoredPort) {
     int type;
   } cases[] = {
       {"no file", "", true, "\\\\.\\COM1", "COM1", 0, "COM1", 0},
+      // The selector shows the port opened, a path of its own in full after "COM20".
       {"stored choices", "[COM PORT SETTING]\r\nPORT=/dev/ttyKV\r\n[INDEX]\r\nCOM=4\r\nTYPE=2\r\n",
-       true, "/dev/ttyKV", "/dev/ttyKV", 4, "COM5", 2},
+       true, "/dev/ttyKV", "/dev/ttyKV", 20, "/dev/ttyKV", 2},
       {"indexes outside the items", "[INDEX]\r\nCOM=25\r\nTYPE=-3\r\n", true, "\\\\.\\COM1", "COM1",
-       -1, "", -1},
+       0, "COM1", -1},
       {"port that does not open", "[COM PORT SETTING]\r\nPORT=\\\\.\\COM7\r\n", false,
-       "\\\\.\\COM7", "N/A", 0, "COM1", 0},
+       "\\\\.\\COM7", "N/A", 6, "COM7", 0},
+      {"a COM name", "[COM PORT SETTING]\r\nPORT=com12\r\n[INDEX]\r\nCOM=0\r\n", true, "com12",
+       "com12", 11, "COM12", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -78,80 +81,85 @@ TEST_F(FormHandlersTest, ClosingSavesThePortAndBothSelectors) {
   EXPECT_EQ(saved.PortParity, "E");
 }
 
-TEST_F(FormHandlersTest, SelectorsWithoutASelectionAreSavedAsMinusOne) {
-  WriteSettings("[INDEX]\r\nCOM=20\r\nTYPE=4\r\n");
-  TForm1& form = MakeForm();
-  form.show();
-  EXPECT_TRUE(form.close());
-  const Settings saved = Saved();
-  EXPECT_EQ(saved.Com, -1);
-  EXPECT_EQ(saved.Type, -1);
-}
-
-TEST_F(FormHandlersTest, TypingAPortNameSelectsNoItemAndOpensCom0) {
-  adapter_.SetOpens(false);  // no such port here
-  TForm1& form = MakeForm();
-  QTest::keyClick(form.ComboBox2->lineEdit(), Qt::Key_2);
-  EXPECT_EQ(adapter_.Opened().back(), "\\\\.\\COM0");
-  EXPECT_EQ(form.StatusBar1->PanelText(1), "N/A");
-  EXPECT_EQ(form.ComboBox2->ItemIndex(), -1);
-}
-
-TEST_F(FormHandlersTest, EnterAfterTypingInThePortSelectorPicksNothing) {
-  // Typed text leaves no item selected, whatever it says; Enter does not turn it into a pick.
-  for (const char* typed : {"x", "COM3", "COM1"}) {
-    SCOPED_TRACE(typed);
-    adapter_.Forget();
-    adapter_.SetOpens(false);
+// A TYPE that names no type selects none; the type is then never saved as -1 (nor the port
+// as COM=-1): the keys stay as the file had them.
+TEST_F(FormHandlersTest, ATypeThatNamesNoneSelectsNothingAndIsNotSaved) {
+  for (const char* type : {"4", "-1", "Eco"}) {
+    SCOPED_TRACE(type);
+    WriteSettings(QByteArray("[INDEX]\r\nCOM=20\r\nTYPE=") + type + "\r\n");
     TForm1& form = MakeForm();
     form.show();
-    QLineEdit* edit = form.ComboBox2->lineEdit();
-    edit->selectAll();
-    QTest::keyClicks(edit, typed);
-    const std::size_t opens = adapter_.Opened().size();
-    EXPECT_EQ(adapter_.Opened().back(), "\\\\.\\COM0");
-    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(edit, key);
-    EXPECT_EQ(adapter_.Opened().size(), opens);
-    EXPECT_EQ(form.ComboBox2->ItemIndex(), -1);
-    EXPECT_EQ(form.ComboBox2->currentText(), typed);
+    EXPECT_EQ(form.ComboBox1->ItemIndex(), -1);
+    EXPECT_EQ(form.StateBand1->State(), BoardState::NotReady);
     EXPECT_TRUE(form.close());
-    EXPECT_EQ(Saved().Com, -1);
+    QFile file(QString::fromStdString(SettingsPath()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains(QByteArray("[INDEX]\r\nCOM=0\r\nTYPE=") + type + "\r\n"));
     form_.reset();
   }
 }
 
+// Both selectors are lists: keys pick an item or nothing, never a text of their own (typed
+// text used to open "\\.\COM0" and save COM=-1, TYPE=-1).
+TEST_F(FormHandlersTest, TheSelectorsCannotBeTypedInto) {
+  adapter_.SetOpens(false);
+  TForm1& form = MakeForm();
+  form.show();
+  for (SelectorBox* box : {form.ComboBox1, form.ComboBox2}) {
+    SCOPED_TRACE(box->objectName().toStdString());
+    EXPECT_FALSE(box->isEditable());
+    EXPECT_EQ(box->lineEdit(), nullptr);
+    box->setFocus();
+    const int before = box->ItemIndex();
+    for (const char* keys : {"2", "x", "\\\\.\\"}) QTest::keyClicks(box, keys);
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(box, key);
+    box->hidePopup();
+    EXPECT_EQ(box->ItemIndex(), before);
+  }
+  EXPECT_EQ(adapter_.Opened(), (std::vector<std::string>{"\\\\.\\COM1"}));
+  EXPECT_TRUE(form.close());
+  EXPECT_EQ(Saved().Com, 0);
+  EXPECT_EQ(Saved().Type, 0);
+  EXPECT_EQ(Saved().PortPath, "\\\\.\\COM1");
+}
+
 TEST_F(FormHandlersTest, SerialDevicesFollowTheComItemsAndOpenTheirPaths) {
+  // /dev/ttyS0 is COM1's device: listed once, as "COM1".
   devices_ = {
       {"/dev/ttyS0", "", "", "", ""},
       {"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI-if00-port0", "FTDI", "FT232R", "0403:6001"}};
   TForm1& form = MakeForm();
   form.show();
   SelectorBox& ports = *form.ComboBox2;
-  ASSERT_EQ(ports.count(), 22);
+  ASSERT_EQ(ports.count(), 21);
   EXPECT_EQ(ports.itemText(19), "COM20");
-  EXPECT_EQ(ports.itemText(20), "/dev/ttyS0");
-  EXPECT_EQ(ports.itemText(21), "/dev/ttyUSB0");
-  EXPECT_EQ(ports.itemData(21, Qt::ToolTipRole).toString(),
+  EXPECT_EQ(ports.itemText(20), "/dev/ttyUSB0");
+  EXPECT_EQ(ports.itemData(20, Qt::ToolTipRole).toString(),
             "/dev/serial/by-id/usb-FTDI-if00-port0\nFTDI FT232R (0403:6001)");
 
-  ports.setCurrentIndex(21);
-  emit ports.activated(21);
+  ports.setCurrentIndex(20);
+  emit ports.activated(20);
   EXPECT_EQ(adapter_.Opened().back(), "/dev/ttyUSB0");
   EXPECT_EQ(form.StatusBar1->PanelText(1), "/dev/ttyUSB0");
+  EXPECT_EQ(ports.toolTip(), "/dev/ttyUSB0");  // whole, where the box cuts it short
   ports.setCurrentIndex(3);
   emit ports.activated(3);  // the COM items still open by their index
   EXPECT_EQ(adapter_.Opened().back(), "\\\\.\\COM4");
-  ports.setCurrentIndex(21);
-  emit ports.activated(21);
+  ports.setCurrentIndex(20);
+  emit ports.activated(20);
   EXPECT_TRUE(form.close());
   EXPECT_EQ(Saved().PortPath, "/dev/ttyUSB0");
-  EXPECT_EQ(Saved().Com, 21);
+  EXPECT_EQ(Saved().Com, 20);
   form_.reset();
 
-  // Started again with that device present, the selector shows it.
-  TForm1& again = MakeForm();
-  EXPECT_EQ(again.ComboBox2->ItemIndex(), 21);
-  EXPECT_EQ(again.ComboBox2->currentText(), "/dev/ttyUSB0");
+  // Started again, the selector shows that port, present or not.
+  for (const bool present : {true, false}) {
+    if (!present) devices_.pop_back();
+    TForm1& again = MakeForm();
+    EXPECT_EQ(again.ComboBox2->ItemIndex(), 20);
+    EXPECT_EQ(again.ComboBox2->currentText(), "/dev/ttyUSB0");
+    form_.reset();
+  }
 }
 
 TEST_F(FormHandlersTest, DroppingThePortListDownListsTheDevicesAfresh) {
@@ -161,13 +169,20 @@ TEST_F(FormHandlersTest, DroppingThePortListDownListsTheDevicesAfresh) {
   const struct {
     const char* name;
     std::vector<SerialDeviceInfo> before;
-    int picked;  // -1: text typed instead
+    int picked;
     std::vector<SerialDeviceInfo> after;
     QStringList items;  // after "COM20"
     int itemIndex;
     QString text;
   } cases[] = {
-      {"selected device unplugged", {usb0, usb1}, 20, {usb1}, {"/dev/ttyUSB1"}, -1, ""},
+      // The port in use stays shown, an item of its own.
+      {"selected device unplugged",
+       {usb0, usb1},
+       20,
+       {usb1},
+       {"/dev/ttyUSB1", "/dev/ttyUSB0"},
+       21,
+       "/dev/ttyUSB0"},
       {"another device plugged in before it",
        {usb0},
        20,
@@ -176,7 +191,6 @@ TEST_F(FormHandlersTest, DroppingThePortListDownListsTheDevicesAfresh) {
        21,
        "/dev/ttyUSB0"},
       {"a COM item stays", {usb0}, 4, {}, {}, 4, "COM5"},
-      {"typed text stays", {usb0}, -1, {acm}, {"/dev/ttyACM0"}, -1, "x"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -184,13 +198,8 @@ TEST_F(FormHandlersTest, DroppingThePortListDownListsTheDevicesAfresh) {
     TForm1& form = MakeForm();
     form.show();
     SelectorBox& ports = *form.ComboBox2;
-    if (c.picked >= 0) {
-      ports.setCurrentIndex(c.picked);
-      emit ports.activated(c.picked);
-    } else {
-      ports.lineEdit()->selectAll();
-      QTest::keyClicks(ports.lineEdit(), "x");
-    }
+    ports.setCurrentIndex(c.picked);
+    emit ports.activated(c.picked);
     const std::size_t opens = adapter_.Opened().size();
     devices_ = c.after;
     ports.showPopup();
@@ -281,7 +290,7 @@ TEST_F(FormHandlersTest, UnwritableSettingsKeepTheWindowOpenOnce) {
 TEST_F(FormHandlersTest, ClosingDuringARunEndsTheApplicationAndSaves) {
   TForm1& form = MakeForm();  // the fake programmer answers only what the test gives it
   form.show();
-  choices_ = {kExample};
+  choices_ = {KV218_EXAMPLES_DIR "/cradle_set.hex"};  // a file of the type picked below
   QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
   form.ComboBox1->SetItemIndex(2);
 

@@ -1,9 +1,12 @@
 // Form1 against its design: places, sizes, texts, items, tab order, the status panels and the
 // gauge, fonts.
 
+#include <QAbstractTextDocumentLayout>
 #include <QFontInfo>
 #include <QLabel>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QWindow>
 
 #include "form_fixture.h"
@@ -73,7 +76,7 @@ TEST_F(LayoutTest, ButtonsShowPicturesWithoutCaptions) {
   EXPECT_EQ(form.Image1->pixmap().size(), QSize(16, 16));
 }
 
-TEST_F(LayoutTest, SelectorsHoldTheirItemsAndTakeText) {
+TEST_F(LayoutTest, SelectorsHoldTheirItems) {
   TForm1& form = MakeForm();
   QStringList ports;
   for (int i = 1; i <= 20; ++i) ports << QString("COM%1").arg(i);
@@ -87,8 +90,8 @@ TEST_F(LayoutTest, SelectorsHoldTheirItemsAndTakeText) {
     QStringList items;
     for (int i = 0; i < selector.box->count(); ++i) items << selector.box->itemText(i);
     EXPECT_EQ(items, selector.items);
-    EXPECT_TRUE(selector.box->isEditable());
-    EXPECT_EQ(selector.box->ItemIndex(), 0);  // no settings file: item 0
+    EXPECT_FALSE(selector.box->isEditable());  // a list to pick from, nothing to type into
+    EXPECT_EQ(selector.box->ItemIndex(), 0);   // no settings file: item 0
     EXPECT_EQ(selector.box->currentText(), selector.items.front());
   }
 }
@@ -104,7 +107,6 @@ TEST_F(LayoutTest, TabWalksLogButtonsTypeAndPort) {
   for (int i = 1; i < order.size(); ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QWidget* focused = QApplication::focusWidget();
-    // An editable selector takes the focus in its edit field.
     while (focused != nullptr && focused->parentWidget() != &form) {
       focused = focused->parentWidget();
     }
@@ -165,6 +167,31 @@ TEST_F(LayoutTest, LogPaneIsAReadOnlyWrappingMonospacedPane) {
   EXPECT_EQ(memo.font().pixelSize(), 13);
   EXPECT_TRUE(QFontInfo(memo.font()).fixedPitch());
   EXPECT_EQ(memo.font().families().front(), "Consolas");
+}
+
+// A step's values end in " )": however the line falls at the pane's edge, the bracket goes to
+// the next row with the value before it, never alone.
+TEST_F(LayoutTest, AClosingBracketNeverWrapsOnItsOwn) {
+  TForm1& form = MakeForm();
+  form.show();
+  LogPane& log = *form.Memo1;
+  int wrapped = 0;
+  for (int filler = 20; filler <= 70; ++filler) {
+    log.AppendLog(std::string(static_cast<std::size_t>(filler), 'x') + " ( 0xBF , 0x2118 )");
+    const QTextBlock block = log.document()->lastBlock();
+    log.document()->documentLayout()->blockBoundingRect(block);  // lays the block out
+    const QTextLayout* lines = block.layout();
+    ASSERT_GT(lines->lineCount(), 0);
+    if (lines->lineCount() > 1) ++wrapped;
+    const int bracket = block.length() - 2;  // the last character
+    EXPECT_EQ(
+        lines->lineForTextPosition(bracket).lineNumber(),
+        lines->lineForTextPosition(static_cast<int>(block.text().lastIndexOf('8'))).lineNumber())
+        << block.text().toStdString();
+  }
+  EXPECT_GT(wrapped, 0);  // the pane's edge was met
+  // The text itself is as logged.
+  EXPECT_EQ(log.Lines().last(), QString(70, 'x') + " ( 0xBF , 0x2118 )");
 }
 
 TEST_F(LayoutTest, FormFontFallsBackToASansFace) {

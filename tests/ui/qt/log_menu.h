@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 
 #include "ui/qt/form1.h"
@@ -16,7 +17,9 @@ namespace kv218::test {
 
 inline QStringList PickFromLogMenu(TForm1& form, const QString& action) {
   QStringList entries;
+  bool handled = false;
   QTimer::singleShot(0, [&] {
+    handled = true;
     auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
     if (menu == nullptr) {
       ADD_FAILURE() << "no context menu";
@@ -34,6 +37,8 @@ inline QStringList PickFromLogMenu(TForm1& form, const QString& action) {
   QContextMenuEvent event(QContextMenuEvent::Mouse, inside,
                           form.Memo1->viewport()->mapToGlobal(inside));
   QApplication::sendEvent(form.Memo1->viewport(), &event);
+  // The menu holds no modal loop of its own: it is picked from once it is up.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return handled; }, 5000));
   return entries;
 }
 

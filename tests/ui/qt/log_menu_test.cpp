@@ -58,6 +58,32 @@ TEST_F(LogMenuTest, SaveLogWritesTheLinesAsShown) {
   EXPECT_EQ(FileBytes(path), shown + "PROGRAMMING SUCCEEDED. (1/2/2026 10:00:00 AM)\n");
 }
 
+// The pane keeps the last lines only, so a shift's log does not grow without bound; the saved
+// log is whole all the same, and the step line is still completed and coloured in place.
+TEST_F(LogMenuTest, ThePaneKeepsTheLastLinesAndTheSavedLogIsWhole) {
+  LogPane& log = *form->Memo1;
+  log.SetKeptLines(20);
+  QByteArray whole = shown;
+  for (int i = 0; i < 100; ++i) {
+    const QString line = QString("%1. Programming Program Memory ...").arg(i);
+    log.AppendLog(line.toStdString());
+    log.AppendAside("<<NOTE>> aside");
+    log.AppendToLastLine(" OK");
+    whole += (line + " OK\n<<NOTE>> aside\n").toUtf8();
+  }
+  const QStringList lines = log.Lines();
+  EXPECT_EQ(lines.size(), 20);  // a twentieth of 20 over the bound: each line trims at once
+  EXPECT_EQ(lines.back(), "<<NOTE>> aside");
+  EXPECT_EQ(lines[lines.size() - 2], "99. Programming Program Memory ... OK");
+  log.ColourStepLine(kSucceededColour);
+  EXPECT_EQ(log.LineColour(static_cast<int>(lines.size()) - 2), kSucceededColour);
+
+  const QString path = dir_.filePath("shift.txt");
+  logChoices_ = {path};
+  PickFromMenu("Save Log...");
+  EXPECT_EQ(FileBytes(path), whole);
+}
+
 TEST_F(LogMenuTest, CancelledSaveWritesNothing) {
   logChoices_ = {QString()};
   PickFromMenu("Save Log...");

@@ -1,6 +1,5 @@
 // The window operations on Form1's widgets.
 
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QTest>
@@ -51,6 +50,27 @@ TEST_F(WindowOpsTest, CompletionsPassOverLinesAsideToTheStepLine) {
   EXPECT_EQ(form->Memo1->Lines(),
             QStringList({"1. Check Device Ready ( 0x05 )", "alone", "3. Verify Flash Memory ... NG",
                          "2. Programming Code Memory ( 0x00AB )", "PROGRAMMING FAILED."}));
+}
+
+// A stand-alone run's verdict, which the programmer reports as a line aside, is coloured as the
+// window's own runs' closing lines are; other lines aside are not.
+TEST_F(WindowOpsTest, StandaloneVerdictLinesAreColouredAsTheWindowsOwn) {
+  ops->AppendLog("step ...");
+  const struct {
+    const char* line;
+    QColor colour;
+  } cases[] = {
+      {"PROGRAMMING SUCCEEDED. (12/11/26 10:00:00)", kSucceededColour},
+      {"PROGRAMMING FAILED. (12/11/26 10:00:00)", kFailedColour},
+      {"1. Check Device Ready ( 0x05 )", form->Memo1->palette().color(QPalette::Text)},
+  };
+  for (const auto& c : cases) {
+    ops->AppendAside(c.line);
+    EXPECT_EQ(form->Memo1->LineColour(static_cast<int>(form->Memo1->Lines().size()) - 1), c.colour)
+        << c.line;
+  }
+  ops->AppendToLastLine(" OK");  // the step line stays plain
+  EXPECT_EQ(form->Memo1->LineColour(0), form->Memo1->palette().color(QPalette::Text));
 }
 
 TEST_F(WindowOpsTest, CompletingWithNothingLoggedStartsTheFirstLine) {
@@ -133,11 +153,9 @@ TEST_F(WindowOpsTest, TargetTypeIsTheTypeSelectorsItemIndex) {
   EXPECT_EQ(ItemIndexOf(ops->SelectedType()), -1);
   EXPECT_TRUE(types.currentText().isEmpty());
 
-  // Typing into the edit field selects no item; picking from the list selects one again.
-  types.SetItemIndex(1);
-  QTest::keyClicks(types.lineEdit(), "x");
-  EXPECT_EQ(ItemIndexOf(ops->SelectedType()), -1);
-  types.activated(1);  // the list's pick, as the view reports it
+  // The list's pick selects an item again.
+  types.setCurrentIndex(1);
+  types.activated(1);  // as the view reports it
   EXPECT_EQ(ItemIndexOf(ops->SelectedType()), 1);
 }
 

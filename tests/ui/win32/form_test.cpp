@@ -10,7 +10,10 @@
 #include "modal_watch.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "ground/utf8.h"
 #include "ui/win32/wide_text.h"
@@ -69,6 +72,113 @@ void DropFile(HWND window, const std::string& path) {
   SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(list), 0);
 }
 
+// The width text takes in the control's own font.
+int TextWidth(HWND control, const std::wstring& text) {
+  HDC dc = GetDC(control);
+  const HGDIOBJ old =
+      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE extent{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return extent.cx;
+}
+
+// The window at each common scale (as a move to a screen of that scale tells it): every
+// control at its design place scaled, the fonts and pictures scaled, and no text cut.
+TEST_F(WindowTest, ScalesToTheScreensDotsPerInchWithNoTextCut) {
+  for (const int dpi : {96, 120, 144, 192, 96}) {
+    SCOPED_TRACE(dpi);
+    RECT outer{0, 0, layout::Scaled(layout::kClientWidth, dpi),
+               layout::Scaled(layout::kClientHeight, dpi)};
+    AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_ACCEPTFILES);
+    OffsetRect(&outer, 10 - outer.left, 30 - outer.top);
+    SendMessageW(form_->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(&outer));
+    EXPECT_EQ(form_->Dpi(), dpi);
+    RECT client;
+    GetClientRect(form_->Handle(), &client);
+    EXPECT_EQ(client.right, layout::Scaled(layout::kClientWidth, dpi));
+    EXPECT_EQ(client.bottom, layout::Scaled(layout::kClientHeight, dpi));
+    for (const auto& [box, control] :
+         {std::pair{layout::kBitBtn1, form_->BitBtn1().Handle()},
+          std::pair{layout::kBitBtn3, form_->BitBtn3().Handle()},
+          std::pair{layout::kMemo1, form_->Memo1().Handle()},
+          std::pair{layout::kComboBox1, form_->ComboBox1().Handle()}}) {
+      const layout::Box scaled = layout::Scaled(box, dpi);
+      const RECT place = PlaceOf(control);
+      EXPECT_EQ(place.left, scaled.left);
+      EXPECT_EQ(place.top, scaled.top);
+      EXPECT_EQ(place.right, scaled.right());
+    }
+    // Every item whole in its selector's field.
+    for (SelectorBox* box : {&form_->ComboBox1(), &form_->ComboBox2()}) {
+      COMBOBOXINFO info{};
+      info.cbSize = sizeof info;
+      ASSERT_TRUE(GetComboBoxInfo(box->Handle(), &info));
+      const int room = info.rcItem.right - info.rcItem.left;
+      const auto count = static_cast<int>(SendMessageW(box->Handle(), CB_GETCOUNT, 0, 0));
+      for (int index = 0; index < std::min(count, 20); ++index) {
+        wchar_t item[64] = {};
+        SendMessageW(box->Handle(), CB_GETLBTEXT, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(item));
+        EXPECT_LE(TextWidth(box->Handle(), item), room) << TextOf(box->Handle());
+      }
+    }
+    // The status panels' texts clear of the dividers, a margin on either side.
+    const HWND bar = form_->StatusBar1().Handle();
+    const struct {
+      int panel;
+      const wchar_t* text;
+    } panels[] = {{0, L"PORT"}, {1, L"COM20"}, {3, L"checksum"}, {4, L"3ABD"}, {4, L"N/A"}};
+    for (const auto& p : panels) {
+      RECT part{};
+      SendMessageW(bar, SB_GETRECT, static_cast<WPARAM>(p.panel), reinterpret_cast<LPARAM>(&part));
+      EXPECT_LE(TextWidth(bar, p.text) + 2 * layout::Scaled(2, dpi), part.right - part.left)
+          << p.panel;
+    }
+    // The pictures drawn at the scale, not stretched.
+    BITMAP picture{};
+    GetObjectW(form_->BitBtn2().ShownPicture(), sizeof picture, &picture);
+    EXPECT_EQ(picture.bmWidth, layout::Scaled(kPictureSize, dpi));
+    LOGFONTW log{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form_->Memo1().Handle(), WM_GETFONT, 0, 0)),
+               sizeof log, &log);
+    EXPECT_LE(-log.lfHeight, layout::Scaled(13, dpi));
+    EXPECT_GE(-log.lfHeight, layout::Scaled(12, dpi));
+  }
+}
+
+// A disabled button shows its picture greyed, not a blank square: the window draws it.
+TEST_F(WindowTest, DisabledButtonsShowTheirGreyedPictures) {
+  PictureButton& button = form_->BitBtn2();
+  EXPECT_EQ(GetWindowLongW(button.Handle(), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+  const auto coloursOf = [](HBITMAP bitmap) {
+    BITMAP info{};
+    GetObjectW(bitmap, sizeof info, &info);
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = info.bmWidth;
+    format.bmiHeader.biHeight = -info.bmHeight;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(info.bmWidth) * info.bmHeight);
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.data(), &format,
+              DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    std::sort(pixels.begin(), pixels.end());
+    return std::unique(pixels.begin(), pixels.end()) - pixels.begin();
+  };
+  const HBITMAP normal = button.ShownPicture();
+  button.SetEnabled(false);
+  const HBITMAP greyed = button.ShownPicture();
+  EXPECT_NE(greyed, normal);
+  EXPECT_GT(coloursOf(greyed), 16);  // a picture, not a flat square
+  button.SetEnabled(true);
+  EXPECT_EQ(button.ShownPicture(), normal);
+}
+
 TEST_F(WindowTest, ControlsSitAtTheirDesignPlacesInTheDesignClientArea) {
   TForm1& form = *form_;
   EXPECT_EQ(TextOf(form.Handle()), L"KV-218  tool  v1.85.11");
@@ -117,6 +227,27 @@ TEST_F(WindowTest, ControlsSitAtTheirDesignPlacesInTheDesignClientArea) {
   EXPECT_EQ((std::vector<int>(edges, edges + 5)), (std::vector<int>{35, 85, 275, 335, -1}));
 }
 
+// A stand-alone run's verdict, which the programmer reports as a line aside, is coloured as the
+// window's own runs' closing lines are; other lines aside are not.
+TEST_F(WindowTest, StandaloneVerdictLinesAreColouredAsTheWindowsOwn) {
+  WindowOps& ops = form_->ops();
+  ops.AppendLog("step ...");
+  const struct {
+    const char* line;
+    COLORREF colour;
+  } cases[] = {
+      {"PROGRAMMING SUCCEEDED. (12/11/2026 10:00:00 AM)", kSucceededColour},
+      {"PROGRAMMING FAILED. (12/11/2026 10:00:00 AM)", kFailedColour},
+      {"1. Check Device Ready ( 0x05 )", GetSysColor(COLOR_WINDOWTEXT)},
+  };
+  for (const auto& c : cases) {
+    ops.AppendAside(c.line);
+    EXPECT_EQ(form_->Memo1().LineColour(Lines().size() - 1), c.colour) << c.line;
+  }
+  ops.AppendToLastLine(" OK");  // the step line stays plain
+  EXPECT_EQ(form_->Memo1().LineColour(0), GetSysColor(COLOR_WINDOWTEXT));
+}
+
 TEST_F(WindowTest, StartsFromTheSettingsFile) {
   EXPECT_EQ(form_->StatusBar1().PanelText(0), L"PORT");
   EXPECT_EQ(form_->StatusBar1().PanelText(1), L"COM3");
@@ -162,11 +293,9 @@ TEST_F(WindowTest, WindowOpsDrawOnTheControls) {
     EXPECT_TRUE(IsWindowEnabled(button->Handle()));
   }
 
-  // Typing into the target selector picks no item.
+  // The target type is the type selector's item; nothing selected is no type.
   EXPECT_EQ(ItemIndexOf(ops.SelectedType()), 0);
-  HWND edit = FindWindowExW(form_->ComboBox1().Handle(), nullptr, L"Edit", nullptr);
-  ASSERT_NE(edit, nullptr);
-  SendMessageW(edit, WM_CHAR, L'x', 0);
+  form_->ComboBox1().SetItemIndex(-1);
   EXPECT_EQ(ItemIndexOf(ops.SelectedType()), -1);
   form_->ComboBox1().SetItemIndex(1);
   EXPECT_EQ(ItemIndexOf(ops.SelectedType()), 1);
@@ -206,9 +335,12 @@ TEST_F(WindowTest, LoadsAndProgramsATypeZeroTarget) {
 }
 
 TEST_F(WindowTest, ACloseDuringARunEndsItAndThenClosesTheWindow) {
-  Load(kExample);
   const HWND window = form_->Handle();
+  // COM5 picked, as the operator picks it.
   form_->ComboBox2().SetItemIndex(4);
+  SendMessageW(window, WM_COMMAND, MAKEWPARAM(layout::kIdComboBox2, CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(form_->ComboBox2().Handle()));
+  Load(kExample);
   onFrame_ = [window](const sim::Frame& frame) {
     if (frame.command == sim::Command::BulkErase) PostMessageW(window, WM_CLOSE, 0, 0);
   };

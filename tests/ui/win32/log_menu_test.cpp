@@ -55,6 +55,29 @@ class LogMenuTest : public WindowTest {
       "Loading C:\\m\xC3\xBC\\tk_series.hex ... OK\r\n<<NOTE>> FKV-218\r\nV1.3\r\n";
 };
 
+// The pane keeps the last lines only, so a shift's log does not grow without bound; the saved
+// log is whole all the same, and the step line is still completed and coloured in place.
+TEST_F(LogMenuTest, ThePaneKeepsTheLastLinesAndTheSavedLogIsWhole) {
+  MakeForm();  // an empty log
+  LogPane& log = form_->Memo1();
+  log.SetKeptLines(20);
+  std::string whole;
+  for (int i = 0; i < 100; ++i) {
+    const std::string line = std::to_string(i) + ". Programming Program Memory ...";
+    log.AppendLog(line);
+    log.AppendAside("<<NOTE>> aside");
+    log.AppendToLastLine(" OK");
+    whole += line + " OK\r\n<<NOTE>> aside\r\n";
+  }
+  const std::vector<std::string> lines = log.Lines();
+  ASSERT_EQ(lines.size(), 20u);  // a twentieth of 20 over the bound: each line trims at once
+  EXPECT_EQ(lines.back(), "<<NOTE>> aside");
+  EXPECT_EQ(lines[lines.size() - 2], "99. Programming Program Memory ... OK");
+  log.ColourStepLine(kSucceededColour);
+  EXPECT_EQ(log.LineColour(lines.size() - 2), kSucceededColour);
+  EXPECT_EQ(log.LogFileText(), whole);
+}
+
 TEST_F(LogMenuTest, MenuOffersSaveLogCopyAndTheVerifications) {
   EXPECT_EQ(
       RightClickAndPick(L""),

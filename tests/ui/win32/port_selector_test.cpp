@@ -1,5 +1,9 @@
-// The port selector on real controls: the machine's serial devices follow "COM1".."COM20", are
-// listed afresh whenever the list drops down, and open the path they name.
+// The port selector on real controls: the machine's serial devices follow "COM1".."COM20", each
+// port once, are listed afresh whenever the list drops down, and open the path they name; the
+// port in use is always shown; neither selector can be typed into.
+
+#include <fstream>
+#include <iterator>
 
 #include "window_fixture.h"
 
@@ -37,12 +41,6 @@ class PortSelectorTest : public WindowTest {
     SendMessageW(form_->Handle(), WM_COMMAND, MAKEWPARAM(layout::kIdComboBox2, CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(Ports()));
   }
-  void Type(const std::wstring& text) {
-    const HWND edit = FindWindowExW(Ports(), nullptr, L"Edit", nullptr);
-    ASSERT_NE(edit, nullptr);
-    SendMessageW(edit, EM_SETSEL, 0, -1);
-    for (const wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 0);
-  }
   void DropDown() { SendMessageW(Ports(), CB_SHOWDROPDOWN, TRUE, 0); }
   void CloseUp() { SendMessageW(Ports(), CB_SHOWDROPDOWN, FALSE, 0); }
 
@@ -51,61 +49,115 @@ class PortSelectorTest : public WindowTest {
   const SerialDeviceInfo cnca0_{"\\\\.\\CNCA0", "", "", "", ""};
 };
 
-TEST_F(PortSelectorTest, SerialDevicesFollowTheComItemsAndOpenTheirPaths) {
+TEST_F(PortSelectorTest, SerialDevicesFollowTheComItemsOnceEachAndOpenTheirPaths) {
   devices_ = {com1_, com21_};
   MakeForm();
-  ASSERT_EQ(SendMessageW(Ports(), CB_GETCOUNT, 0, 0), 22);
+  // "\\.\COM1" is the item "COM1": listed once.
+  ASSERT_EQ(SendMessageW(Ports(), CB_GETCOUNT, 0, 0), 21);
   EXPECT_EQ(ItemText(19), L"COM20");
-  EXPECT_EQ(DeviceItems(), (std::vector<std::wstring>{L"\\\\.\\COM1", L"\\\\.\\COM21"}));
+  EXPECT_EQ(DeviceItems(), (std::vector<std::wstring>{L"\\\\.\\COM21"}));
 
-  Pick(21);
+  Pick(20);
   EXPECT_EQ(form_->controller().PortPath(), "\\\\.\\COM21");
   EXPECT_TRUE(form_->controller().PortOpen());
   EXPECT_EQ(form_->StatusBar1().PanelText(1), L"COM21");
   Pick(3);  // the COM items still open by their index
   EXPECT_EQ(form_->controller().PortPath(), "\\\\.\\COM4");
-  Pick(21);
+  Pick(20);
   SendMessageW(form_->Handle(), WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(form_->Handle()));
   EXPECT_EQ(ReadSettings(SettingsPath()).PortPath, "\\\\.\\COM21");
-  EXPECT_EQ(ReadSettings(SettingsPath()).Com, 21);
+  EXPECT_EQ(ReadSettings(SettingsPath()).Com, 20);
 
-  // Started again with that device present, the selector shows it.
-  MakeForm();
-  EXPECT_EQ(form_->ComboBox2().ItemIndex(), 21);
-  EXPECT_EQ(Text(), L"\\\\.\\COM21");
+  // Started again, the selector shows that port, present or not: an item of its own, whole.
+  for (const bool present : {true, false}) {
+    if (!present) devices_.clear();
+    MakeForm();
+    EXPECT_EQ(form_->ComboBox2().ItemIndex(), 20);
+    EXPECT_EQ(Text(), L"\\\\.\\COM21");
+    EXPECT_EQ(form_->ComboBox2().SelectedText(), L"\\\\.\\COM21");
+  }
+}
+
+// A path of the settings file that is no COM item is an item of its own; a COM name in either
+// spelling is the COM item, and a TYPE that names no type selects none.
+TEST_F(PortSelectorTest, TheSettingsPortIsShownAsItIs) {
+  const struct {
+    const char* port;
+    const char* type;
+    int item;
+    std::wstring text;
+    int typeItem;
+  } cases[] = {
+      {"\\\\.\\CNCA0", "1", 20, L"\\\\.\\CNCA0", 1},
+      {"COM7", "-1", 6, L"COM7", -1},
+      {"\\\\.\\COM9", "Eco", 8, L"COM9", -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.port);
+    const std::string ini = std::string("[COM PORT SETTING]\r\nPORT=") + c.port +
+                            "\r\n[INDEX]\r\nCOM=0\r\nTYPE=" + c.type + "\r\n";
+    std::ofstream(PathFromUtf8(SettingsPath()), std::ios::binary) << ini;
+    MakeForm();
+    EXPECT_EQ(form_->ComboBox2().ItemIndex(), c.item);
+    EXPECT_EQ(Text(), c.text);
+    EXPECT_EQ(form_->ComboBox1().ItemIndex(), c.typeItem);
+    SendMessageW(form_->Handle(), WM_CLOSE, 0, 0);
+    const Settings saved = ReadSettings(SettingsPath());
+    EXPECT_EQ(saved.Com, c.item);
+    EXPECT_EQ(saved.PortPath, c.port);
+    std::ifstream in(PathFromUtf8(SettingsPath()), std::ios::binary);
+    const std::string written((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(written.find(std::string("TYPE=") + (c.typeItem < 0 ? c.type : "1")),
+              std::string::npos);
+  }
+}
+
+// Both selectors are lists: characters typed pick an item or nothing, never a text of their own
+// (typed text used to open "\\.\COM0" and save COM=-1, TYPE=-1).
+TEST_F(PortSelectorTest, TheSelectorsCannotBeTypedInto) {
+  for (SelectorBox* box : {&form_->ComboBox1(), &form_->ComboBox2()}) {
+    EXPECT_EQ(GetWindowLongW(box->Handle(), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
+    EXPECT_EQ(FindWindowExW(box->Handle(), nullptr, L"Edit", nullptr), nullptr);
+    const int before = box->ItemIndex();
+    for (const wchar_t c : std::wstring(L"2x\\")) SendMessageW(box->Handle(), WM_CHAR, c, 0);
+    EXPECT_EQ(box->ItemIndex(), before);
+  }
+  EXPECT_EQ(form_->controller().PortPath(), "\\\\.\\COM3");
 }
 
 TEST_F(PortSelectorTest, DroppingTheListDownListsTheDevicesAfresh) {
   const struct {
     const char* name;
     std::vector<SerialDeviceInfo> before;
-    int picked;  // -1: text typed instead
+    int picked;
     std::vector<SerialDeviceInfo> after;
     std::vector<std::wstring> items;  // after "COM20"
     int itemIndex;
     std::wstring text;
   } cases[] = {
-      {"selected device unplugged", {com21_, cnca0_}, 20, {cnca0_}, {L"\\\\.\\CNCA0"}, -1, L""},
+      // The port in use stays shown, an item of its own.
+      {"selected device unplugged",
+       {com21_, cnca0_},
+       20,
+       {cnca0_},
+       {L"\\\\.\\CNCA0", L"\\\\.\\COM21"},
+       21,
+       L"\\\\.\\COM21"},
       {"another device plugged in before it",
        {com21_},
        20,
-       {com1_, com21_},
-       {L"\\\\.\\COM1", L"\\\\.\\COM21"},
+       {cnca0_, com21_},
+       {L"\\\\.\\CNCA0", L"\\\\.\\COM21"},
        21,
        L"\\\\.\\COM21"},
       {"a COM item stays", {com21_}, 4, {}, {}, 4, L"COM5"},
-      {"typed text stays", {com21_}, -1, {cnca0_}, {L"\\\\.\\CNCA0"}, -1, L"COM7x"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     devices_ = c.before;
     MakeForm();
-    if (c.picked >= 0) {
-      Pick(c.picked);
-    } else {
-      Type(L"COM7x");
-    }
+    Pick(c.picked);
     const int made = portsMade_;
     devices_ = c.after;
     DropDown();
