@@ -421,7 +421,6 @@ RunOutcome Controller::RunExclusive(RunOutcome (*sequence)(RunContext&), RunReco
   const TargetType type = window_.SelectedType();
   replyEnd_.ExpectTargetType(type);
   const bool recording = !recordFile_.empty();
-  const bool reads = kind == RunRecord::Kind::ReadTarget || kind == RunRecord::Kind::ReadFlash;
   if (recording) {
     // A read starts from no file.
     recorder_.Begin(

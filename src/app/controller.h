@@ -295,8 +295,8 @@ class Controller {
   std::unique_ptr<ReceiveThread> receiveThread_;
   bool portOpen_ = false;
   bool portLost_ = false;
-  bool idleTicking_ = false;  // the tick timer is on outside a run, for the lost port or a
-                              // stand-alone run
+  bool idleTicking_ = false;    // the tick timer is on outside a run, for the lost port or a
+                                // stand-alone run
   bool portLostInRun_ = false;  // the port went away during the run in progress
   bool saveFailureShown_ = false;
   OpenFailure lastOpenFailure_;

@@ -53,12 +53,11 @@ std::optional<std::string> WriteSettings(const std::string& path, const Settings
   // One save for the keys: a settings file rewritten, synced and renamed once per key would
   // cost a sync each and leave files between that are no save at all. A selector with nothing
   // selected leaves its key as it was: "none" is never stored.
-  std::vector<IniFile::KeyValue> keys = {
-      {kPortSection, "PORT", settings.PortPath},
-      {kPortSection, "BAUD", std::to_string(settings.PortBaud)},
-      {kPortSection, "DATA", std::to_string(settings.PortData)},
-      {kPortSection, "STOP", std::to_string(settings.PortStop)},
-      {kPortSection, "PARITY", settings.PortParity}};
+  std::vector<IniFile::KeyValue> keys = {{kPortSection, "PORT", settings.PortPath},
+                                         {kPortSection, "BAUD", std::to_string(settings.PortBaud)},
+                                         {kPortSection, "DATA", std::to_string(settings.PortData)},
+                                         {kPortSection, "STOP", std::to_string(settings.PortStop)},
+                                         {kPortSection, "PARITY", settings.PortParity}};
   if (settings.Com >= 0) keys.push_back({kIndexSection, "COM", std::to_string(settings.Com)});
   if (IsTargetTypeItem(settings.Type)) {
     keys.push_back({kIndexSection, "TYPE", std::to_string(settings.Type)});
