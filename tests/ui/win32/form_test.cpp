@@ -10,6 +10,7 @@
 #include "modal_watch.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -341,14 +342,29 @@ TEST_F(WindowTest, ACloseDuringARunEndsItAndThenClosesTheWindow) {
   SendMessageW(window, WM_COMMAND, MAKEWPARAM(layout::kIdComboBox2, CBN_SELCHANGE),
                reinterpret_cast<LPARAM>(form_->ComboBox2().Handle()));
   Load(kExample);
-  onFrame_ = [window](const sim::Frame& frame) {
-    if (frame.command == sim::Command::BulkErase) PostMessageW(window, WM_CLOSE, 0, 0);
+  // Closed during the erase; the operator is asked first (a box of its own that the run does
+  // not wait for) and says yes while the write's start is in flight.
+  std::wstring title, question;
+  bool erasing = false;
+  bool answered = false;
+  onFrame_ = [&](const sim::Frame& frame) {
+    if (frame.command == sim::Command::BulkErase) {
+      erasing = true;
+      PostMessageW(window, WM_CLOSE, 0, 0);
+      return;
+    }
+    if (!erasing || answered) return;
+    answered = true;
+    const HWND box = form_->stopQuestion().WaitForBox(std::chrono::seconds(10));
+    ASSERT_NE(box, nullptr);
+    AnswerBox(box, title, question, IDYES);
+    EXPECT_TRUE(form_->stopQuestion().WaitForAnswer(std::chrono::seconds(10)));
   };
   frames_.clear();
-  std::wstring title, question;
-  ModalWatch yes(AnswerMessageBox(title, question, IDYES));  // the operator is asked first
   Click(form_->BitBtn2(), layout::kIdBitBtn2);
-  EXPECT_TRUE(yes.Done());
+  onFrame_ = nullptr;
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(question, EditText(Controller::kStopRunQuestion));
   EXPECT_FALSE(IsWindow(window));
   EXPECT_EQ(form_->controller().LastOutcome(), RunOutcome::Interrupted);
   ASSERT_FALSE(frames_.empty());

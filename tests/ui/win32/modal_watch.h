@@ -113,4 +113,15 @@ inline std::function<bool()> AnswerMessageBox(std::wstring& title, std::wstring&
   };
 }
 
+// A message box shown on a thread of its own (the close question), its title and text noted,
+// answered with answer.
+inline void AnswerBox(HWND box, std::wstring& title, std::wstring& text, int answer) {
+  wchar_t buffer[512] = {};
+  GetWindowTextW(box, buffer, 512);
+  title = buffer;
+  GetDlgItemTextW(box, 0xFFFF, buffer, 512);  // the message's static text
+  text = buffer;
+  PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
+}
+
 }  // namespace kv218::test

@@ -86,16 +86,6 @@ TEST_F(OperatorTest, SelectorsAreDisabledWhileARunGoesOn) {
   EXPECT_TRUE(IsWindowEnabled(form_->ComboBox2().Handle()));
 }
 
-// The close question's box, its title and text noted, answered with answer.
-void AnswerBox(HWND box, std::wstring& title, std::wstring& text, int answer) {
-  wchar_t buffer[512] = {};
-  GetWindowTextW(box, buffer, 512);
-  title = buffer;
-  GetDlgItemTextW(box, 0xFFFF, buffer, 512);  // the message's static text
-  text = buffer;
-  PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
-}
-
 TEST_F(OperatorTest, ClosingDuringARunAsksFirst) {
   for (const int answer : {IDNO, IDYES}) {
     MakeForm();
