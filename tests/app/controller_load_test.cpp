@@ -207,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
         SuspectRun{"Binary", 1,
                    std::string("\x7F"
                                "ELF\x02\x01\x01\0\0\0\x10:\xFF\r\n\xFE",
-                               18),
+                               16),
                    "no data records; no end-of-file record"},
         SuspectRun{"WrongChecksum", 2, OneByteChanged(),
                    "1 record with a wrong checksum (in line 2)"},
